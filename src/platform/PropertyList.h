@@ -1,0 +1,28 @@
+#pragma once
+// XML property lists (plist 1.0) to and from Qt variants.
+//
+// Types: dict <-> QVariantMap, array <-> QVariantList, string <-> QString,
+// integer <-> qlonglong, real <-> double, true/false <-> bool,
+// date <-> QDateTime (UTC, whole seconds), data <-> QByteArray.
+// Reading never yields a half-read tree: on any fault the output is left
+// untouched and the error names the file and the line.
+#include <QString>
+#include <QVariant>
+
+namespace qm {
+
+class PropertyList {
+public:
+    // Parses bytes; `sourceName` is used in error messages (a path, usually).
+    static bool parse(const QByteArray &bytes, const QString &sourceName,
+                      QVariant *out, QString *error);
+    static bool read(const QString &path, QVariant *out, QString *error);
+    // As read(), but the root must be a dictionary.
+    static bool readDictionary(const QString &path, QVariantMap *out, QString *error);
+
+    static QByteArray serialize(const QVariant &root);
+    // Atomic: a temporary file in the same folder replaces the target.
+    static bool write(const QString &path, const QVariant &root, QString *error);
+};
+
+} // namespace qm
