@@ -1,0 +1,52 @@
+#pragma once
+// The questions the scanner asks about items and task folders that other
+// parts of the engine answer: folder validation, privileges, the boot items
+// lists, excludes, filters and the Exact Sync index.
+#include "engine/ItemInfo.h"
+#include <QString>
+
+namespace qm {
+
+class ItemPolicy {
+public:
+    virtual ~ItemPolicy() = default;
+
+    // Validates the task's folder pair (case 0); 1 = valid, any other value
+    // refuses the task (the implementation reports its own errors).
+    virtual int foldersAreValid(const QString &source, const QString &dest) = 0;
+    // 0 = allowed; 1 = insufficient privileges; other = a locked item. On a
+    // refusal `errString` receives the description.
+    virtual int checkPrivileges(const QString &a, const QString &b, int copyMode,
+                                QString *errString) = 0;
+
+    // Loads the Exact Sync index of the pair; true when one applies.
+    virtual bool loadExactSyncIndex(const QString &source, const QString &dest) = 0;
+    // Did the path exist at the last Exact Sync? where 0 = side B tree,
+    // 1 = side A tree.
+    virtual bool itWasExisting(const QString &path, int where) = 0;
+
+    // Rebuilds the boot items lists for the task's folders.
+    virtual void makeItemsToDontCopyList(const QString &source, const QString &dest) = 0;
+    virtual bool isBootItemNotToCopy(const QString &path) = 0;
+    virtual bool isBootFolderToCopyEmpty(const QString &path) = 0;
+
+    // Asked only when the session's exclude / filter list is on.
+    virtual bool isToBeExcluded(const QString &path) = 0;
+    virtual bool isToBeFiltered(const QString &path, const ItemInfo &info) = 0;
+};
+
+// Valid, allowed, nothing excluded or filtered, no boot items, no index.
+class PermissiveItemPolicy : public ItemPolicy {
+public:
+    int foldersAreValid(const QString &, const QString &) override { return 1; }
+    int checkPrivileges(const QString &, const QString &, int, QString *) override { return 0; }
+    bool loadExactSyncIndex(const QString &, const QString &) override { return false; }
+    bool itWasExisting(const QString &, int) override { return false; }
+    void makeItemsToDontCopyList(const QString &, const QString &) override {}
+    bool isBootItemNotToCopy(const QString &) override { return false; }
+    bool isBootFolderToCopyEmpty(const QString &) override { return false; }
+    bool isToBeExcluded(const QString &) override { return false; }
+    bool isToBeFiltered(const QString &, const ItemInfo &) override { return false; }
+};
+
+} // namespace qm

@@ -1,0 +1,53 @@
+#pragma once
+// The folder scanner: turns one task (a source and a destination folder)
+// into a tree of copy items.
+//
+// Each folder level is listed once per side with one lstat per entry; the
+// names of both sides are merged, sorted once case-insensitively, and paired
+// by name (two names differing only in case are one pair). Each pair is
+// classified, compared with the date tolerance and the backup dates, and its
+// conflicts are settled by the session's rules or the user.
+#include "engine/CopyItem.h"
+#include "engine/RunContext.h"
+#include <QString>
+
+namespace qm {
+
+struct TaskScan {
+    // 1 = go on with the run; otherwise the answer of folder validation or
+    // of the root's walk (0 = the copy stage must not run).
+    quint8 verdict = 1;
+    // The root enters the plan: the walk completed and found something.
+    // The scanner has counted the root in itemsToDoNothing; the caller
+    // appends `root` to the plan (and an empty Exact Sync list beside it).
+    bool planned = false;
+    CopyItem root;
+};
+
+class Scanner {
+public:
+    explicit Scanner(RunContext &context);
+
+    // Scans one task. The caller resets the task's counters before
+    // (PurgeBeforeScanOneTask) and records the task after
+    // (PurgeAfterScanOneTask), whatever the answer.
+    TaskScan ScanOneTask(int sessionIndex, int taskIndex, const QString &sourceFolder,
+                         const QString &destFolder);
+
+    // Walks the folder pair of `item` and fills its sub-items. Answers false
+    // when a sub-folder was found on neither side or a deeper level failed.
+    bool ScanSingleFolder(CopyItem &item);
+
+private:
+    struct Side;
+    struct Pair;
+    class Level;
+    friend class Level;
+
+    RunContext &m_ctx;
+    std::optional<qint64> m_mainSourceBackup;
+    std::optional<qint64> m_mainDestBackup;
+    bool m_compareAtIndex = false;
+};
+
+} // namespace qm
