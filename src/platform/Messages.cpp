@@ -20,13 +20,17 @@ public:
     {
         QHash<QString, QString> table;
         for (;;) {
-            skipSpace();
+            if (!skipSpace())
+                return fault(error, QStringLiteral("a comment is not closed"));
             if (m_pos >= m_s.size())
                 break;
             QString key, value;
-            if (!quoted(&key))
+            if (peek() != u'"')
                 return fault(error, QStringLiteral("a quoted key was expected"));
-            skipSpace();
+            if (!quoted(&key, error))
+                return false;
+            if (!skipSpace())
+                return fault(error, QStringLiteral("a comment is not closed"));
             if (peek() == u';') {
                 ++m_pos;
                 table.insert(key, key);
@@ -35,10 +39,14 @@ public:
             if (peek() != u'=')
                 return fault(error, QStringLiteral("\"=\" was expected"));
             ++m_pos;
-            skipSpace();
-            if (!quoted(&value))
+            if (!skipSpace())
+                return fault(error, QStringLiteral("a comment is not closed"));
+            if (peek() != u'"')
                 return fault(error, QStringLiteral("a quoted value was expected"));
-            skipSpace();
+            if (!quoted(&value, error))
+                return false;
+            if (!skipSpace())
+                return fault(error, QStringLiteral("a comment is not closed"));
             if (peek() != u';')
                 return fault(error, QStringLiteral("\";\" was expected"));
             ++m_pos;
@@ -54,37 +62,72 @@ private:
 
     QChar peek() const { return m_pos < m_s.size() ? m_s.at(m_pos) : QChar(); }
 
-    int line() const { return int(m_s.left(m_pos).count(u'\n')) + 1; }
+    int line(qsizetype pos) const { return int(QStringView(m_s).left(pos).count(u'\n')) + 1; }
 
-    bool fault(QString *error, const QString &what) const
+    bool fault(QString *error, const QString &what) const { return faultAt(error, m_pos, what); }
+
+    bool faultAt(QString *error, qsizetype pos, const QString &what) const
     {
         if (error)
-            *error = QStringLiteral("line %1: %2").arg(line()).arg(what);
+            *error = QStringLiteral("line %1: %2").arg(line(pos)).arg(what);
         return false;
     }
 
-    void skipSpace()
+    // Skips blanks and comments; false when a block comment runs to the
+    // end of the file (everything after it would silently be lost).
+    bool skipSpace()
     {
         while (m_pos < m_s.size()) {
             if (m_s.at(m_pos).isSpace()) {
                 ++m_pos;
-            } else if (m_s.mid(m_pos, 2) == u"/*") {
+            } else if (QStringView(m_s).mid(m_pos, 2) == u"/*") {
                 const qsizetype end = m_s.indexOf(u"*/", m_pos + 2);
-                m_pos = end < 0 ? m_s.size() : end + 2;
-            } else if (m_s.mid(m_pos, 2) == u"//") {
+                if (end < 0)
+                    return false;
+                m_pos = end + 2;
+            } else if (QStringView(m_s).mid(m_pos, 2) == u"//") {
                 const qsizetype end = m_s.indexOf(u'\n', m_pos);
                 m_pos = end < 0 ? m_s.size() : end + 1;
             } else {
-                return;
+                return true;
             }
         }
+        return true;
     }
 
-    bool quoted(QString *out)
+    static int hexDigit(QChar c)
     {
-        if (peek() != u'"')
+        const char16_t u = c.unicode();
+        if (u >= '0' && u <= '9')
+            return u - '0';
+        if (u >= 'a' && u <= 'f')
+            return u - 'a' + 10;
+        if (u >= 'A' && u <= 'F')
+            return u - 'A' + 10;
+        return -1;
+    }
+
+    // Reads exactly four hex digits after \U; anything shorter is a fault.
+    bool unicodeEscape(QString *text)
+    {
+        if (m_pos + 4 > m_s.size())
             return false;
-        ++m_pos;
+        char16_t code = 0;
+        for (int i = 0; i < 4; ++i) {
+            const int d = hexDigit(m_s.at(m_pos + i));
+            if (d < 0)
+                return false;
+            code = char16_t(code * 16 + d);
+        }
+        text->append(QChar(code));
+        m_pos += 4;
+        return true;
+    }
+
+    // At an opening quote: reads the quoted text with its escapes.
+    bool quoted(QString *out, QString *error)
+    {
+        const qsizetype start = m_pos++;
         QString text;
         while (m_pos < m_s.size()) {
             const QChar c = m_s.at(m_pos++);
@@ -97,41 +140,44 @@ private:
                 continue;
             }
             if (m_pos >= m_s.size())
-                return false;
+                break;
+            const qsizetype escapeAt = m_pos - 1;
             const QChar e = m_s.at(m_pos++);
             switch (e.unicode()) {
             case 'n': text.append(u'\n'); break;
             case 'r': text.append(u'\r'); break;
             case 't': text.append(u'\t'); break;
             case 'U':
-            case 'u': {
-                bool ok = false;
-                const uint code = m_s.mid(m_pos, 4).toUInt(&ok, 16);
-                if (!ok)
-                    return false;
-                text.append(QChar(char16_t(code)));
-                m_pos += 4;
+            case 'u':
+                if (!unicodeEscape(&text))
+                    return faultAt(error, escapeAt, QStringLiteral("\\U must be followed by four hex digits"));
                 break;
-            }
             default: text.append(e); break;
             }
         }
-        return false;
+        return faultAt(error, start, QStringLiteral("a quoted text is not closed"));
     }
 };
 
-QString decodeStrings(const QByteArray &bytes)
+// The text of a strings file: UTF-16 when it starts with a byte-order mark,
+// else UTF-8 (an optional UTF-8 mark is dropped). Bytes that do not decode
+// refuse the file: a table in another encoding would show garbled texts.
+bool decodeStrings(const QByteArray &bytes, QString *text)
 {
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        auto enc = bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
-        QStringDecoder dec(enc);
-        QString s = dec(bytes.mid(2));
-        return s;
+    QStringConverter::Encoding enc = QStringConverter::Utf8;
+    qsizetype skip = 0;
+    if (bytes.startsWith("\xFF\xFE")) {
+        enc = QStringConverter::Utf16LE;
+        skip = 2;
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        enc = QStringConverter::Utf16BE;
+        skip = 2;
+    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
+        skip = 3;
     }
-    QByteArray b = bytes;
-    if (b.startsWith("\xEF\xBB\xBF"))
-        b = b.mid(3);
-    return QString::fromUtf8(b);
+    QStringDecoder dec(enc, QStringConverter::Flag::Stateless);
+    *text = dec(QByteArrayView(bytes).sliced(skip));
+    return !dec.hasError();
 }
 
 MessageTable &installedTable()
@@ -140,12 +186,13 @@ MessageTable &installedTable()
     return table;
 }
 
+// "C" and "POSIX" name no language, also with a code set ("C.UTF-8").
 void appendLanguage(QStringList *out, const QString &tag)
 {
-    if (tag.isEmpty() || tag == u"C" || tag == u"POSIX")
-        return;
     QString t = tag.section(u'.', 0, 0).section(u'@', 0, 0);
     t.replace(u'-', u'_');
+    if (t.isEmpty() || t == u"C" || t == u"POSIX")
+        return;
     const QStringList forms = {t, t.section(u'_', 0, 0),
                                QLocale::languageToString(QLocale(t).language())};
     for (const QString &f : forms)
@@ -163,7 +210,12 @@ bool MessageTable::load(const QString &path, QString *error)
             *error = QStringLiteral("%1: %2").arg(path, f.errorString());
         return false;
     }
-    const QString text = decodeStrings(f.readAll());
+    QString text;
+    if (!decodeStrings(f.readAll(), &text)) {
+        if (error)
+            *error = QStringLiteral("%1: not UTF-8, nor UTF-16 with a byte-order mark").arg(path);
+        return false;
+    }
     QHash<QString, QString> table;
     QString why;
     if (!StringsScanner(text).parse(&table, &why)) {
@@ -200,8 +252,9 @@ QStringList preferredLanguages()
     }
     for (const QString &tag : QLocale::system().uiLanguages())
         appendLanguage(&out, tag);
-    out.removeAll(QStringLiteral("English"));
-    out.append(QStringLiteral("English"));
+    // A user who ranks English above other languages keeps that order.
+    if (!out.contains(QStringLiteral("English")))
+        out.append(QStringLiteral("English"));
     return out;
 }
 
@@ -211,6 +264,10 @@ QString findStringsFile(const QString &resourcesDir, const QStringList &language
     if (!tries.contains(QStringLiteral("English")))
         tries.append(QStringLiteral("English"));
     for (const QString &lang : tries) {
+        // Language names come from the environment: never let one reach
+        // outside the resources folder.
+        if (lang.isEmpty() || lang.contains(u'/') || lang.contains(u'\\'))
+            continue;
         const QString p = resourcesDir + u'/' + lang + QStringLiteral(".lproj/Localizable.strings");
         if (QFileInfo(p).isFile())
             return p;

@@ -10,7 +10,9 @@ namespace qm {
 
 class MessageTable {
 public:
-    // Reads a ".strings" file ("key" = "value"; UTF-8, or UTF-16 with BOM).
+    // Reads a ".strings" file ("key" = "value"; UTF-8, or UTF-16 with BOM)
+    // and adds its entries. A file that does not decode or parse is refused
+    // whole, with the line of the fault in *error, and changes nothing.
     bool load(const QString &path, QString *error);
     void insert(const QString &key, const QString &value) { m_table.insert(key, value); }
     QString lookup(const QString &text) const;
@@ -22,7 +24,8 @@ private:
 };
 
 // The user's preferred languages, best first, each as given ("fr_FR", "fr")
-// and by its English name ("French"), ending with "English".
+// and by its English name ("French"); "English" is last unless the user
+// ranked it higher.
 QStringList preferredLanguages();
 
 // Finds "<lang>.lproj/Localizable.strings" under resourcesDir for the first
