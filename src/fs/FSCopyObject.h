@@ -1,0 +1,66 @@
+#pragma once
+// The object copier: copies a file, package, folder or link into a folder
+// with every fork and extended attribute, the catalog information, owner and
+// group. The object is always built under a temporary name ("QMTempFile N")
+// and only then put in place, so a name never names a half-written object;
+// on any failure the partial copy is removed and an object that was to be
+// replaced is left as it was.
+#include "fs/CatalogInfo.h"
+#include "platform/CatalogDate.h"
+#include "platform/Status.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+namespace qm {
+
+enum DuplicateAction : int {
+    kDupDeleteFirst = 0,   // delete an existing object of the same name first
+    kDupReplace = 1,       // replace an existing object once the copy is complete
+    kDupNone = 2,          // no special handling: an existing name fails with dupFNErr
+};
+
+// Called after each object is created (path of the new object, its catalog
+// information, its depth below the top); answering true stops the copy,
+// which then fails with userCanceledErr and removes what it made.
+using CopyFilter = std::function<bool(const QString &newPath, const CatalogInfo &info, int depth)>;
+
+// Test hook: asked before each data read, data write and rename with the
+// operation's name ("read", "write", "rename", "xattr") and the source path;
+// a non-zero errno answer makes that operation fail with it.
+using CopyFaultHook = std::function<int(const char *operation, const QByteArray &path)>;
+
+struct CopyOptions {
+    int maxLevels = 0; // 0: every level
+    int duplicateAction = kDupReplace;
+    CopyFilter filter;
+    CopyFaultHook faultHook;
+};
+
+class ObjectCopier {
+public:
+    // The backup date stamped on the top object of every copy (the run's start).
+    void SetBackupDate(const UTCDateTime &date) { m_backupDate = date; }
+    const UTCDateTime &backupDate() const { return m_backupDate; }
+
+    // Copies source (not following a final link) into destFolder under the
+    // source's own name. newPath, when given, receives the copy's path.
+    OSStatus FSCopyObject(const QString &source, const QString &destFolder,
+                          const CopyOptions &options = {}, QString *newPath = nullptr) const;
+
+private:
+    UTCDateTime m_backupDate;
+};
+
+// Deletes a file, link or folder with all its content, unlocking locked
+// items first. A missing item is fnfErr.
+OSStatus FSDeleteObjects(const QString &path);
+
+// The copy buffer size for the volume holding path: 256 KB unless the volume
+// reports a speed grade, clamped to 1 KB .. 2 MB.
+uint32_t BufferSizeForVol(const QString &path);
+// The rule itself, from a volume's speed grade (0 or positive: unknown).
+uint32_t BufferSizeForSpeedGrade(int64_t speedGrade);
+
+} // namespace qm

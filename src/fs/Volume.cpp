@@ -1,0 +1,104 @@
+#include "fs/Volume.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+namespace qm {
+
+namespace {
+
+// mountinfo escapes blanks and a few other bytes as \ooo.
+QString unescape(const QByteArray &field)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int v = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok) {
+                out.append(char(v));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(field[i]);
+    }
+    return QFile::decodeName(out);
+}
+
+bool statNearest(const QString &path, struct stat *st, QString *existing)
+{
+    QString p = path;
+    for (int i = 0; i < 4096 && !p.isEmpty(); ++i) {
+        if (::stat(QFile::encodeName(p).constData(), st) == 0) {
+            *existing = p;
+            return true;
+        }
+        const QString parent = QFileInfo(p).path();
+        if (parent == p)
+            break;
+        p = parent;
+    }
+    return false;
+}
+
+} // namespace
+
+bool isRemoteFsType(const QString &t)
+{
+    static const QStringList remote = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs",
+                                       "coda", "9p", "ceph", "glusterfs", "davfs", "lustre",
+                                       "fuse.sshfs", "fuse.gvfsd-fuse", "fuse.rclone", "fuse.s3fs"};
+    return remote.contains(t);
+}
+
+bool VolumeInfo::isRemote() const
+{
+    return isRemoteFsType(fsType);
+}
+
+VolumeInfo volumeForPath(const QString &path)
+{
+    struct stat st;
+    QString existing;
+    if (!statNearest(path, &st, &existing))
+        return {};
+    QFile f(QStringLiteral("/proc/self/mountinfo"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray all = f.readAll();
+    VolumeInfo best;
+    VolumeInfo anyOfDevice;
+    for (const QByteArray &line : all.split('\n')) {
+        // id parent major:minor root mountpoint options ... - fstype source superoptions
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype dash = fields.indexOf("-");
+        if (fields.size() < 5 || dash < 0 || dash + 2 >= fields.size())
+            continue;
+        const QList<QByteArray> mm = fields[2].split(':');
+        if (mm.size() != 2 || makedev(mm[0].toUInt(), mm[1].toUInt()) != st.st_dev)
+            continue;
+        const QString mp = unescape(fields[4]);
+        if (!anyOfDevice.isValid()) {
+            anyOfDevice.mountPoint = mp;
+            anyOfDevice.fsType = QString::fromUtf8(fields[dash + 1]);
+            anyOfDevice.source = unescape(fields[dash + 2]);
+            anyOfDevice.device = st.st_dev;
+        }
+        // Several mounts may share a device (bind mounts): keep the longest
+        // mount point that is a prefix of the path.
+        const bool prefix = mp == QLatin1String("/") || existing == mp || existing.startsWith(mp + '/');
+        if (prefix && mp.size() >= best.mountPoint.size()) {
+            best.mountPoint = mp;
+            best.fsType = QString::fromUtf8(fields[dash + 1]);
+            best.source = unescape(fields[dash + 2]);
+            best.device = st.st_dev;
+        }
+    }
+    return best.isValid() ? best : anyOfDevice;
+}
+
+} // namespace qm

@@ -1,0 +1,112 @@
+#include "platform/Xattr.h"
+
+#include <cerrno>
+#include <sys/xattr.h>
+
+namespace qm::xattr {
+namespace {
+
+// Runs a size-then-fill pair of calls until the value stops growing between them.
+template <typename Call>
+OSStatus fetch(Call call, QByteArray *out)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ssize_t n = call(nullptr, 0);
+        if (n < 0)
+            return errno == ENODATA ? Status::errFSAttributeNotFound : statusFromErrno(errno);
+        QByteArray buf(qsizetype(n), Qt::Uninitialized);
+        if (n == 0) {
+            *out = buf;
+            return Status::noErr;
+        }
+        ssize_t m = call(buf.data(), size_t(n));
+        if (m >= 0) {
+            buf.truncate(qsizetype(m));
+            *out = buf;
+            return Status::noErr;
+        }
+        if (errno != ERANGE)
+            return errno == ENODATA ? Status::errFSAttributeNotFound : statusFromErrno(errno);
+    }
+    return Status::ioErr;
+}
+
+QList<QByteArray> splitNames(const QByteArray &raw)
+{
+    QList<QByteArray> names;
+    for (const QByteArray &n : raw.split('\0'))
+        if (!n.isEmpty())
+            names.append(n);
+    return names;
+}
+
+OSStatus fromResult(int r)
+{
+    return r == 0 ? Status::noErr : statusFromErrno(errno);
+}
+
+} // namespace
+
+OSStatus list(const QByteArray &path, QList<QByteArray> *names)
+{
+    QByteArray raw;
+    OSStatus st = fetch([&](char *b, size_t n) { return ::llistxattr(path.constData(), b, n); }, &raw);
+    if (st == Status::noErr)
+        *names = splitNames(raw);
+    return st;
+}
+
+OSStatus list(int fd, QList<QByteArray> *names)
+{
+    QByteArray raw;
+    OSStatus st = fetch([&](char *b, size_t n) { return ::flistxattr(fd, b, n); }, &raw);
+    if (st == Status::noErr)
+        *names = splitNames(raw);
+    return st;
+}
+
+OSStatus get(const QByteArray &path, const char *name, QByteArray *value)
+{
+    return fetch([&](char *b, size_t n) { return ::lgetxattr(path.constData(), name, b, n); }, value);
+}
+
+OSStatus get(int fd, const char *name, QByteArray *value)
+{
+    return fetch([&](char *b, size_t n) { return ::fgetxattr(fd, name, b, n); }, value);
+}
+
+OSStatus size(const QByteArray &path, const char *name, uint64_t *bytes)
+{
+    *bytes = 0;
+    ssize_t n = ::lgetxattr(path.constData(), name, nullptr, 0);
+    if (n < 0)
+        return errno == ENODATA ? Status::errFSAttributeNotFound : statusFromErrno(errno);
+    *bytes = uint64_t(n);
+    return Status::noErr;
+}
+
+OSStatus set(const QByteArray &path, const char *name, const QByteArray &value)
+{
+    return fromResult(::lsetxattr(path.constData(), name, value.constData(), size_t(value.size()), 0));
+}
+
+OSStatus set(int fd, const char *name, const QByteArray &value)
+{
+    return fromResult(::fsetxattr(fd, name, value.constData(), size_t(value.size()), 0));
+}
+
+OSStatus remove(const QByteArray &path, const char *name)
+{
+    if (::lremovexattr(path.constData(), name) == 0 || errno == ENODATA)
+        return Status::noErr;
+    return statusFromErrno(errno);
+}
+
+OSStatus remove(int fd, const char *name)
+{
+    if (::fremovexattr(fd, name) == 0 || errno == ENODATA)
+        return Status::noErr;
+    return statusFromErrno(errno);
+}
+
+} // namespace qm::xattr

@@ -1,0 +1,35 @@
+#pragma once
+// Extended attributes of an item, never following a final symbolic link.
+// Every call answers a platform status; an attribute that is absent reads
+// as errFSAttributeNotFound, so that callers can tell "empty" from "failed".
+#include "platform/Status.h"
+
+#include <QByteArray>
+#include <QList>
+
+namespace qm::xattr {
+
+// The names under which the catalog fields are kept.
+inline constexpr char kResourceFork[] = "user.quillmere.rsrc";
+inline constexpr char kFinderInfo[] = "user.quillmere.finderinfo";
+inline constexpr char kCreationDate[] = "user.quillmere.crdate";
+inline constexpr char kBackupDate[] = "user.quillmere.bkdate";
+
+// Names of every attribute of the item (the calling process's view: an
+// unprivileged process sees only user.* and the ACLs).
+OSStatus list(const QByteArray &path, QList<QByteArray> *names);
+OSStatus list(int fd, QList<QByteArray> *names);
+
+OSStatus get(const QByteArray &path, const char *name, QByteArray *value);
+OSStatus get(int fd, const char *name, QByteArray *value);
+// The size alone (0 and errFSAttributeNotFound when absent).
+OSStatus size(const QByteArray &path, const char *name, uint64_t *bytes);
+
+OSStatus set(const QByteArray &path, const char *name, const QByteArray &value);
+OSStatus set(int fd, const char *name, const QByteArray &value);
+
+// Removing an absent attribute is success.
+OSStatus remove(const QByteArray &path, const char *name);
+OSStatus remove(int fd, const char *name);
+
+} // namespace qm::xattr
