@@ -1,0 +1,122 @@
+#include "schedule/Schedule.h"
+
+#include "schedule/ScheduleBuilder.h"
+#include "schedule/TimerRow.h"
+
+#include <algorithm>
+
+namespace qm {
+
+void Schedule::rebuild(const QVariantList &sessions, int sessionIndex, int days, const QDateTime &now,
+                       bool fullRebuild)
+{
+    if (fullRebuild) {
+        m_entries.clear();
+    } else {
+        m_entries.removeIf([](const ScheduleEntry &entry) { return entry.state == EntryState::Wait; });
+    }
+    m_lastBuild = now;
+    QList<ScheduleEntry> added = buildScheduleEntries(sessions, sessionIndex, days, now);
+    if (!added.isEmpty()) {
+        // One entry carries the mark; a kept entry cannot be the next one.
+        for (ScheduleEntry &entry : m_entries)
+            entry.nextExe = false;
+        added.first().nextExe = true;
+    }
+    m_entries.append(added);
+}
+
+void Schedule::clear()
+{
+    m_entries.clear();
+}
+
+int Schedule::nextIndex() const
+{
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).nextExe)
+            return i;
+    }
+    return -1;
+}
+
+int Schedule::dueIndex(const QDateTime &now) const
+{
+    const QDateTime local = toLocalMinute(now);
+    const int nowMinute = minuteOfDay(local);
+    for (int i = 0; i < m_entries.size(); ++i) {
+        const ScheduleEntry &entry = m_entries.at(i);
+        if (entry.state == EntryState::Done)
+            continue;
+        const QDateTime date = entry.startDate.toLocalTime();
+        if (date.date() == local.date() && minuteOfDay(date) <= nowMinute)
+            return i;
+    }
+    return -1;
+}
+
+bool Schedule::start(int index)
+{
+    if (index < 0 || index >= m_entries.size() || m_entries.at(index).state == EntryState::Done)
+        return false;
+    m_entries[index].state = EntryState::Run;
+    return true;
+}
+
+bool Schedule::unstart(int index)
+{
+    if (index < 0 || index >= m_entries.size() || m_entries.at(index).state != EntryState::Run)
+        return false;
+    m_entries[index].state = EntryState::Wait;
+    return true;
+}
+
+int Schedule::finish(int index, int errors, const QString &existingLogPath)
+{
+    if (index < 0 || index >= m_entries.size())
+        return -1;
+    ScheduleEntry &done = m_entries[index];
+    done.state = EntryState::Done;
+    done.errors = errors;
+    done.nextExe = false;
+    if (!existingLogPath.isEmpty())
+        done.pathLogFile = existingLogPath;
+    for (int i = index + 1; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).state == EntryState::Wait) {
+            for (ScheduleEntry &entry : m_entries)
+                entry.nextExe = false;
+            m_entries[i].nextExe = true;
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool Schedule::removeDone(const QList<int> &rows)
+{
+    if (rows.isEmpty() || rows.size() > m_entries.size())
+        return false;
+    for (int row : rows) {
+        if (row < 0 || row >= m_entries.size() || m_entries.at(row).state != EntryState::Done)
+            return false;
+    }
+    QList<int> sorted = rows;
+    std::sort(sorted.begin(), sorted.end(), std::greater<int>());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    bool removedNext = false;
+    for (int row : sorted) {
+        removedNext = removedNext || m_entries.at(row).nextExe;
+        m_entries.removeAt(row);
+    }
+    if (removedNext) {
+        for (ScheduleEntry &entry : m_entries) {
+            if (entry.state == EntryState::Wait) {
+                entry.nextExe = true;
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace qm
