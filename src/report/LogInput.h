@@ -6,6 +6,7 @@
 #include <QList>
 #include <QLocale>
 #include <QString>
+#include <QTimeZone>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -93,6 +94,8 @@ struct LogStyle {
     LogHost host;
     // Weekday and month names in dates; the user's language by default.
     QLocale locale = QLocale::system();
+    // Every date is written in this zone (stored dates are UTC).
+    QTimeZone zone = QTimeZone::systemTimeZone();
 };
 
 } // namespace qm

@@ -1,0 +1,26 @@
+#pragma once
+// One plain-text MIME message: the log mail.
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+namespace qm {
+
+struct MailMessage {
+    QString to;      // written unchanged in the "To" header
+    QString subject; // encoded when it is not plain ASCII
+    QString body;    // lines end in "\r" or "\n"
+    QString from;    // empty: no "From" header (the mail service adds one)
+    QString messageIdDomain; // empty: no "Message-ID" header
+    QDateTime date = QDateTime::currentDateTime();
+
+    // The message with the given line end ("\r\n" on the wire, "\n" for a
+    // local mail submission program). The body is UTF-8, quoted-printable,
+    // so no line is longer than 76 characters whatever the log holds.
+    QByteArray toMime(const QByteArray &lineEnd) const;
+};
+
+// Quoted-printable of UTF-8 text whose lines end in "\r", "\n" or "\r\n".
+QByteArray quotedPrintable(const QString &text, const QByteArray &lineEnd);
+
+} // namespace qm

@@ -1,0 +1,23 @@
+#pragma once
+// The run log: one text that tells what was run, how, with which settings and
+// what happened to each folder pair. Lines end in "\r"; indentation is tabs.
+#include "report/LogInput.h"
+
+#include <QString>
+
+namespace qm {
+
+// The header every log starts with; also the whole log before a run.
+QString GetFixedLogHeader(const LogHost &host);
+
+// The whole log of a run. When fileName is given it receives the name of this
+// run's log file ("QMLog_<start time>.rtf" or ".txt", by prefLogFileFormat).
+QString MakeLog(const LogRun &run, const LogStyle &style, QString *fileName = nullptr);
+
+// The log with "\n" line ends, for a terminal or a pipe.
+QString logWithNewlines(const QString &log);
+
+// Yes/No of a value: "Yes" when non-zero (both looked up).
+QString YesNo(qlonglong value);
+
+} // namespace qm

@@ -1,0 +1,487 @@
+// Whole logs of composed runs, compared byte for byte with texts written out
+// by hand from the log's layout rules.
+#include "report/HardwareAddress.h"
+#include "report/LogLines.h"
+#include "report/RunLog.h"
+
+#include <QTemporaryDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace qm;
+
+namespace {
+
+const QTimeZone kUtc = QTimeZone::utc();
+
+QDateTime at(int y, int mo, int d, int h, int mi, int s = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), kUtc);
+}
+
+LogStyle fixedStyle()
+{
+    LogStyle style;
+    style.host = {QStringLiteral("Debian GNU/Linux 12 (bookworm)"), QStringLiteral("Linux 6.1.0"),
+                  QStringLiteral("00.1A.2B.3C.4D.5E"), QStringLiteral("Ada Lovelace"), QStringLiteral("ada")};
+    style.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    style.zone = kUtc;
+    return style;
+}
+
+QString rep(const char *s, int n) { return QString::fromUtf8(s).repeated(n); }
+
+QString expectedFixedHeader()
+{
+    return rep("-", 105) + "\r"
+        + QStringLiteral("• Quillmere Vell 3.6.1 - https://www.brantwick.example\r")
+        + rep("-", 105) + "\r"
+        + "\r"
+        + QStringLiteral("• OS Info:\r\tMacOS X version: Debian GNU/Linux 12 (bookworm) (Build Linux 6.1.0)"
+                         "\r\tMacAddress: 00.1A.2B.3C.4D.5E\r\tCurrent User: Ada Lovelace (ada)\r\r")
+        + rep("|", 140) + "\r";
+}
+
+QVariantMap basePreferences()
+{
+    return {{"prefSyncAndQuit", 0LL},      {"prefAskConfirmation", 1LL}, {"prefPreview", 0LL},
+            {"prefBeepWhenDone", 0LL},     {"prefShutDown", 0LL},        {"prefOnError", 3LL},
+            {"prefSaveLogFile", 1LL},      {"prefSaveLogFileWhen", 2LL}, {"prefLogFileFormat", 1LL},
+            {"prefLogKind", 2LL},          {"prefPathLogFolder", "/home/ada/Logs"},
+            {"prefSendEmail", 0LL},        {"prefSendEmailWhen", 2LL},
+            {"prefSendEmailAddress", "your.name@your-mail.example"}};
+}
+
+QVariantMap sessionRecord(const QString &name, int task)
+{
+    return {{"sessionName", name},          {"settTask", task},
+            {"settExact", 0},               {"settInvisibleItems", 1},
+            {"settLockedItems", 1},         {"settResolveAlias", 0},
+            {"settResolveSymLink", 0},      {"settNewItemsOnly", 0},
+            {"settSkipEmptyFolders", 0},    {"conflictBackupRadio", 2},
+            {"conflictBackupAsk", 0},       {"conflictBackupRadio2", 1},
+            {"conflictBackupAsk2", 0},      {"conflictExactBackupRadio", 2},
+            {"conflictExactBackupAsk", 0},  {"conflictSyncRadio", 2},
+            {"conflictSyncAsk", 0},         {"conflictExactSyncRadio", 2},
+            {"conflictExactSyncAsk", 0},    {"timerOn", 0},
+            {"multiOn", 0},                 {"filterOn", 0},
+            {"excludeOn", 0},               {"asStartOn", 0},
+            {"asStartText", "-- Write or paste here your AppleScript"},
+            {"asEndOn", 0},                 {"asEndText", "-- Write or paste here your AppleScript"}};
+}
+
+QVariantMap timerRow(bool on, bool valid, const QDateTime &start)
+{
+    QVariantMap row{{"onOff", on ? 1 : 0}, {"valid", valid ? 1 : 0}, {"start", start},
+                    {"intervalOn", 0}, {"endOn", 0}, {"endDateOn", 0}, {"end", start}};
+    for (const char *d : {"onlyMonday", "onlyTuesday", "onlyWednesday", "onlyThursday", "onlyFriday",
+                          "onlySaturday", "onlySunday"})
+        row.insert(d, 1);
+    return row;
+}
+
+QString sideSummary(const QString &heading, const QString &path, const QString &counts)
+{
+    return QStringLiteral("• Summary ") + heading + ":\r\t" + path + "\r\t" + counts + "\r\r";
+}
+
+const char *const kNoCopies =
+    "Folders Found: 0\r\tFiles Found: 0\r\t-\r\tFolders Created: 0\r\tFiles Replaced: 0\r\t"
+    "Files Copied (new additions): 0\r\tTotal of items copied: %1 visible + 0 invisible = 0\r\t-\r\t"
+    "Folders Deleted: 0\r\tFiles Deleted: 0";
+
+QString noCopies(bool sideB)
+{
+    return QString::fromLatin1(kNoCopies).arg(sideB ? QStringLiteral("0 ") : QStringLiteral("0"));
+}
+
+} // namespace
+
+TEST(RunLog, BackupByTimerWithDetailedLogTimersListsAndScripts)
+{
+    LogRun run;
+    run.executedBy = 2;
+    run.start = at(2026, 3, 7, 14, 5, 9);
+    run.end = run.start.addSecs(26 * 3600 + 3 * 60 + 4); // 1 day, 2 h, 3 min, 4 s
+    run.preferences = basePreferences();
+
+    QVariantMap s = sessionRecord(QStringLiteral("Nightly Backup"), 2);
+    s["settExact"] = 1;
+    s["conflictBackupAsk2"] = 1;
+    s["timerOn"] = 1;
+    QVariantMap yearly = timerRow(true, true, at(2026, 3, 7, 2, 30));
+    yearly.insert({{"intervalOn", 1}, {"intervalYears", 1}, {"intervalMonths", 0}, {"intervalDays", 2},
+                   {"intervalHours", 1}, {"intervalMinutes", 5}, {"endOn", 1}, {"endDateOn", 0},
+                   {"end", at(2026, 3, 7, 23, 45)}});
+    QVariantMap halfHourly = timerRow(true, true, at(2026, 6, 15, 9, 0));
+    halfHourly.insert({{"intervalOn", 1}, {"intervalMinutes", 30}, {"onlyTuesday", 0}, {"onlyWednesday", 0},
+                       {"onlyThursday", 0}, {"onlySaturday", 0}, {"onlySunday", 0}});
+    QVariantMap dated = timerRow(true, true, at(2026, 1, 2, 8, 0));
+    dated.insert({{"intervalOn", 1}, {"intervalMonths", 2}, {"endOn", 1}, {"endDateOn", 1},
+                  {"end", at(2027, 12, 31, 18, 15)}, {"onlyMonday", 0}, {"onlyTuesday", 0},
+                  {"onlyWednesday", 0}, {"onlyThursday", 0}, {"onlyFriday", 0}, {"onlySaturday", 0},
+                  {"onlySunday", 0}});
+    s["timerArray"] = QVariantList{timerRow(false, true, at(2026, 1, 1, 0, 0)), yearly,
+                                   timerRow(true, false, at(2026, 1, 1, 0, 0)),
+                                   timerRow(true, true, at(2004, 1, 1, 0, 0)), halfHourly, dated};
+    s["filterOn"] = 1;
+    s["excludeOn"] = 1;
+    s["asStartOn"] = 1;
+    s["asStartText"] = QString(100, u'x');
+    s["asEndOn"] = 1;
+    s["asEndText"] = QStringLiteral("echo first line\necho 2");
+
+    LogSession session;
+    session.session = s;
+    session.executiveFilterArray = QVariantList{QVariantMap{{"filterNameField", "FN contains \"tmp\""}}};
+    session.executiveExcludeArray =
+        QVariantList{QStringLiteral("/home/ada/Documents/cache"),
+                     QVariantMap{{"onOff", 1}, {"itemToExclude", "/home/ada/Documents/old"}}};
+    LogTask t;
+    t.sourceFolder = QStringLiteral("/home/ada/Documents");
+    t.destFolder = QStringLiteral("/media/backup/Documents");
+    t.sourceKind = t.destKind = LogItemKind::Folder;
+    t.a.foldersScanned = 12;
+    t.a.filesScanned = 140;
+    t.b = {10, 120, 2, 5, 20, 4, 1, 3, 26, 1};
+    const LogLines lines;
+    t.detailedLogText = lines.createdFolder("/media/backup/Documents/new") + "\r"
+        + lines.copiedFile("/home/ada/Documents/new/a.txt", "/media/backup/Documents/new/a.txt") + "\r"
+        + lines.replacedFile("/media/backup/Documents/b.txt", "/home/ada/Documents/b.txt") + "\r"
+        + lines.deleted("/media/backup/Documents/gone", true) + "\r"
+        + lines.trashed("/media/backup/Documents/c.txt", false) + "\r";
+    session.tasks = {t};
+    run.sessions = {session};
+
+    QString fileName;
+    const QString log = MakeLog(run, fixedStyle(), &fileName);
+
+    const QString expected = expectedFixedHeader()
+        + QStringLiteral("• Task: executed by the timer list\r\r"
+                         "• Errors: 0\r\r"
+                         "• Timing: \r"
+                         "\tStart at: Saturday, March 07, 2026 - 14:05:09\r"
+                         "\tEnd at:  Sunday, March 08, 2026 - 16:08:13\r"
+                         "\tElapsed Time: 26:3:4\r"
+                         "\r• Preferences: \r"
+                         "\t• General: \r"
+                         "\t\tSync And Quit: No\r"
+                         "\t\tAsk for confirmation: Yes\r"
+                         "\t\tPreview: No\r"
+                         "\t\tBeep when done: No\r"
+                         "\t\tShut down when done: No\r"
+                         "\t\tOn error: Ask whether to continue\r"
+                         "\t• Log: \r"
+                         "\t\tSave log file: Yes (only on errors)\r"
+                         "\t\tLog file format: Rich text (RTF)\r"
+                         "\t\tLog kind: Detailed\r"
+                         "\t\tLog folder: /home/ada/Logs\r"
+                         "\t\tSend email: No\r"
+                         "\t\tEmail address: your.name@your-mail.example\r"
+                         "\t• Copy Mode: \r"
+                         "\t\tRun as root: No\r"
+                         "\t\tModification date tolerance (seconds): No\r\r")
+        + rep("|", 140) + QStringLiteral("\r• Session: \"Nightly Backup\" - Errors: 0\r") + rep("|", 140)
+        + QStringLiteral("\r• Timers: \r"
+                         "\t2:\tStart at:\t\t07 Mar 2026, 02:30\r"
+                         "\t\tInterval:\t\t1 year, 2 days, 01:05\r"
+                         "\t\tEnd at:\t\t23:45\r"
+                         "\t\tExecute On:\tEveryday\r\t")
+        + rep("-", 98) + "\r"
+        + QStringLiteral("\t4:\tStart at:\t\t01 Jan 2004, 00:00\r\t") + rep("-", 98) + "\r"
+        + QStringLiteral("\t5:\tStart at:\t\t15 Jun 2026, 09:00\r"
+                         "\t\tInterval:\t\t00:30\r"
+                         "\t\tExecute On:\tMon, Fri\r\t")
+        + rep("-", 98) + "\r"
+        + QStringLiteral("\t6:\tStart at:\t\t02 Jan 2026, 08:00\r"
+                         "\t\tInterval:\t\t2 months\r"
+                         "\t\tEnd at:\t\t31 Dec 2027, 18:15\r"
+                         "\t\tExecute On:\t\r\t")
+        + rep("-", 98) + "\r"
+        + QStringLiteral("\r• Filters: \r"
+                         "\t1: FN contains \"tmp\"\r"
+                         "\r• Exclude: \r"
+                         "\t1: /home/ada/Documents/cache\r"
+                         "\t2: /home/ada/Documents/old\r"
+                         "\r• Settings: \r"
+                         "\tTask: Backup\r"
+                         "\tExact Backup: Yes\r"
+                         "\tInvisible items: Yes\r"
+                         "\tLocked items: Yes\r"
+                         "\tResolve aliases: No\r"
+                         "\tResolve symbolic links: No\r"
+                         "\tSkip empty folders: No\r"
+                         "\tNew items only: No\r"
+                         "\r• Conflict: \r"
+                         "\tBackup 1: Replace changed destination files - Ask: No\r"
+                         "\tBackup 2: Keep newer destination files - Ask: Yes\r"
+                         "\tExact Backup: Delete changed destination-only files - Ask: No\r"
+                         "\tSync: Copy the most recent of files changed on both sides - Ask: No\r"
+                         "\tExact Sync: Delete changed files deleted on the other side - Ask: No"
+                         "\r\r• AppleScript: "
+                         "\r\tBefore Session: ")
+        + QString(64, u'x') + QStringLiteral("..."
+                                             "\r\tAfter Session:    echo first line..."
+                                             "\r\r")
+        + rep("…", 35) + QStringLiteral("\r• Task 1 of 1 (Session: \"Nightly Backup\") - Errors: 0\r") + rep("…", 35)
+        + QStringLiteral("\rSource Folder: \"/home/ada/Documents\"\r"
+                         "Destination Folder: \"/media/backup/Documents\"\r\r"
+                         "Start\r--\r"
+                         "Created folder \"/media/backup/Documents/new\"\r"
+                         "Copied file \"/home/ada/Documents/new/a.txt\" to:\r\"/media/backup/Documents/new/a.txt\"\r"
+                         "Replaced file: \"/media/backup/Documents/b.txt\"\r"
+                         "with the most recent file: \"/home/ada/Documents/b.txt\"\r"
+                         "Deleted folder \"/media/backup/Documents/gone\"\r"
+                         "Trashed file \"/media/backup/Documents/c.txt\"\r"
+                         "--\rEnd\r\r")
+        + sideSummary("Source Folder", "/home/ada/Documents",
+                      "Folders Found: 12\r\tFiles Found: 140\r\t-\r\tFolders Created: 0\r\tFiles Replaced: 0\r\t"
+                      "Files Copied (new additions): 0\r\tTotal of items copied: 0 visible + 0 invisible = 0\r\t-\r\t"
+                      "Folders Deleted: 0\r\tFiles Deleted: 0")
+        + sideSummary("Destination Folder", "/media/backup/Documents",
+                      "Folders Found: 10\r\tFiles Found: 120\r\t-\r\tFolders Created: 2\r\tFiles Replaced: 5\r\t"
+                      "Files Copied (new additions): 20\r\tTotal of items copied: 26  visible + 1 invisible = 27\r\t-\r\t"
+                      "Folders Deleted: 1\r\tFiles Deleted: 3");
+
+    EXPECT_EQ(log, expected);
+    EXPECT_FALSE(log.contains(u'\n'));
+    EXPECT_EQ(fileName, QStringLiteral("QMLog_2026_03_07_14_05_09.rtf"));
+}
+
+TEST(RunLog, StoppedSynchronizationWithErrorsOnlyLog)
+{
+    QTemporaryDir dir;
+    const QString sourceFile = dir.filePath("notes.txt");
+    QFile(sourceFile).open(QIODevice::WriteOnly);
+    const QString missingDest = dir.filePath("not/there/notes.txt");
+
+    LogRun run;
+    run.executedBy = 1;
+    run.globalError = 2;
+    run.userPressedStop = true;
+    run.terminateAfterSync = true; // the Stop button is the one reported
+    run.start = at(2026, 12, 7, 1, 2, 3);
+    run.end = at(2026, 12, 7, 1, 2, 10);
+    run.preferences = basePreferences();
+    run.preferences["prefLogKind"] = 3LL;
+    run.preferences["prefLogFileFormat"] = 2LL;
+    run.preferences["prefSaveLogFile"] = 0LL;
+    run.preferences["prefOnError"] = 7LL;
+    run.preferences["prefSendEmail"] = 1LL;
+    run.preferences["prefSendEmailWhen"] = 1LL;
+    run.preferences["prefSendEmailAddress"] = "ada@example.org";
+    run.euidRoot = true;
+    run.modificationDelta = 10;
+
+    LogSession session;
+    session.session = sessionRecord(QStringLiteral("Laptop"), 1);
+    session.session["conflictSyncRadio"] = 1;
+    session.session["conflictSyncAsk"] = 1;
+    session.session["filterOn"] = 1; // on, but the run used no filter list
+    session.session["asEndOn"] = 1;  // on, but the script is the empty placeholder
+    LogTask t;
+    t.sourceFolder = sourceFile;
+    t.destFolder = missingDest;
+    t.destOnRemoteVolume = true;
+    t.totError = 2;
+    t.detailedLogText = LogLines::error(QStringLiteral("Can't copy the file \"a\"")) + "\r"
+        + LogLines::error(QStringLiteral("Can't delete the file \"b\"")) + "\r";
+    session.tasks = {t};
+    run.sessions = {session};
+
+    QString fileName;
+    const QString log = MakeLog(run, fixedStyle(), &fileName);
+    const QString expected = expectedFixedHeader()
+        + QStringLiteral("• Task: executed by clicking on the button\r\r"
+                         "• Errors: 2\r\r"
+                         "• User Action: user pressed the Stop button.\r\r"
+                         "• Timing: \r"
+                         "\tStart at: Monday, December 07, 2026 - 01:02:03\r"
+                         "\tEnd at:  Monday, December 07, 2026 - 01:02:10\r"
+                         "\tElapsed Time: 0:0:7\r"
+                         "\r• Preferences: \r"
+                         "\t• General: \r"
+                         "\t\tSync And Quit: No\r"
+                         "\t\tAsk for confirmation: Yes\r"
+                         "\t\tPreview: No\r"
+                         "\t\tBeep when done: No\r"
+                         "\t\tShut down when done: No\r"
+                         "\t\tOn error: Stop without an alert\r"
+                         "\t• Log: \r"
+                         "\t\tSave log file: No\r"
+                         "\t\tLog file format: Plain text\r"
+                         "\t\tLog kind: Errors only\r"
+                         "\t\tLog folder: /home/ada/Logs\r"
+                         "\t\tSend email: Yes (always)\r"
+                         "\t\tEmail address: ada@example.org\r"
+                         "\t• Copy Mode: \r"
+                         "\t\tRun as root: Yes\r"
+                         "\t\tModification date tolerance (seconds): 10\r\r")
+        + rep("|", 140) + QStringLiteral("\r• Session: \"Laptop\" - Errors: 2\r") + rep("|", 140)
+        + QStringLiteral("\r• Settings: \r"
+                         "\tTask: Synchronization\r"
+                         "\tExact Sync: No\r"
+                         "\tInvisible items: Yes\r"
+                         "\tLocked items: Yes\r"
+                         "\tResolve aliases: No\r"
+                         "\tResolve symbolic links: No\r"
+                         "\tSkip empty folders: No\r"
+                         "\tNew items only: No\r"
+                         "\r• Conflict: \r"
+                         "\tBackup 1: Replace changed destination files - Ask: No\r"
+                         "\tBackup 2: Keep newer destination files - Ask: No\r"
+                         "\tExact Backup: Delete changed destination-only files - Ask: No\r"
+                         "\tSync: Leave files changed on both sides - Ask: Yes\r"
+                         "\tExact Sync: Delete changed files deleted on the other side - Ask: No"
+                         "\r\r• AppleScript: "
+                         "\r\r")
+        + rep("…", 35) + QStringLiteral("\r• Task 1 of 1 (Session: \"Laptop\") - Errors: 2\r") + rep("…", 35)
+        + QStringLiteral("\r1st File: \"") + sourceFile + QStringLiteral("\"\r2nd Folder: \"") + missingDest
+        + QStringLiteral("\" (on Remote Volume)\r\r"
+                         "Start\r--\r"
+                         "√ Can't copy the file \"a\"\r"
+                         "√ Can't delete the file \"b\"\r"
+                         "--\rEnd\r\r")
+        + sideSummary("1st File", sourceFile, noCopies(false))
+        + sideSummary("2nd Folder", missingDest, noCopies(true));
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(fileName, QStringLiteral("QMLog_2026_12_07_01_02_03.txt"));
+}
+
+TEST(RunLog, AllSessionsRunWithMultipleListAndSummaryLog)
+{
+    LogRun run;
+    run.executedBy = 3;
+    run.globalError = 3;
+    run.terminateAfterSync = true;
+    run.allSessions = true;
+    run.start = at(2026, 1, 31, 23, 59, 59);
+    run.end = at(2026, 2, 1, 0, 0, 0);
+    run.preferences = basePreferences();
+    run.preferences["prefLogKind"] = 1LL;
+
+    LogSession empty;
+    empty.sessionIndex = 0;
+    empty.session = sessionRecord(QStringLiteral("Photos"), 2);
+
+    LogSession multi;
+    multi.sessionIndex = 1;
+    multi.session = sessionRecord(QStringLiteral("Projects"), 1);
+    multi.session["multiOn"] = 1;
+    multi.executiveMultiArray = QVariantList{QVariantMap{}, QVariantMap{}};
+    LogTask first;
+    first.taskIndex = 0;
+    first.sourceFolder = "/srv/a";
+    first.destFolder = "/srv/b";
+    first.sourceKind = first.destKind = LogItemKind::Folder;
+    first.totError = 1;
+    first.detailedLogText = "√ must not be printed in a summary log\r";
+    LogTask second = first;
+    second.taskIndex = 1;
+    second.sourceFolder = "/srv/c.pkg";
+    second.sourceKind = LogItemKind::File; // a package counts as a file
+    second.destFolder = "/srv/d";
+    second.totError = 2;
+    multi.tasks = {first, second};
+    run.sessions = {empty, multi};
+
+    const QString log = MakeLog(run, fixedStyle());
+    const QString sessionSettingsAndConflicts = QStringLiteral(
+        "\r• Settings: \r"
+        "\tTask: %1\r"
+        "\t%2: No\r"
+        "\tInvisible items: Yes\r"
+        "\tLocked items: Yes\r"
+        "\tResolve aliases: No\r"
+        "\tResolve symbolic links: No\r"
+        "\tSkip empty folders: No\r"
+        "\tNew items only: No\r"
+        "\r• Conflict: \r"
+        "\tBackup 1: Replace changed destination files - Ask: No\r"
+        "\tBackup 2: Keep newer destination files - Ask: No\r"
+        "\tExact Backup: Delete changed destination-only files - Ask: No\r"
+        "\tSync: Copy the most recent of files changed on both sides - Ask: No\r"
+        "\tExact Sync: Delete changed files deleted on the other side - Ask: No"
+        "\r\r");
+    auto taskHead = [](int n, int errors) {
+        return rep("…", 35) + QStringLiteral("\r• Task %1 of 2 (Session: \"Projects\") - Errors: %2\r").arg(n).arg(errors)
+            + rep("…", 35) + "\r";
+    };
+    const QString expected = expectedFixedHeader()
+        + QStringLiteral("• Task: executed by the Sync And Quit option\r\r"
+                         "• Errors: 3\r\r"
+                         "• User Action: user did quit the application during the task.\r\r"
+                         "• Timing: \r"
+                         "\tStart at: Saturday, January 31, 2026 - 23:59:59\r"
+                         "\tEnd at:  Sunday, February 01, 2026 - 00:00:00\r"
+                         "\tElapsed Time: 0:0:1\r"
+                         "\r• Sessions: (2)\r"
+                         "\t1: Photos - Errors: 0\r"
+                         "\t2: Projects - Errors: 3\r"
+                         "\r• Preferences: \r"
+                         "\t• General: \r"
+                         "\t\tSync And Quit: No\r"
+                         "\t\tAsk for confirmation: Yes\r"
+                         "\t\tPreview: No\r"
+                         "\t\tBeep when done: No\r"
+                         "\t\tShut down when done: No\r"
+                         "\t\tOn error: Ask whether to continue\r"
+                         "\t• Log: \r"
+                         "\t\tSave log file: Yes (only on errors)\r"
+                         "\t\tLog file format: Rich text (RTF)\r"
+                         "\t\tLog kind: Summary only\r"
+                         "\t\tLog folder: /home/ada/Logs\r"
+                         "\t\tSend email: No\r"
+                         "\t\tEmail address: your.name@your-mail.example\r"
+                         "\t• Copy Mode: \r"
+                         "\t\tRun as root: No\r"
+                         "\t\tModification date tolerance (seconds): No\r\r")
+        + rep("|", 140) + QStringLiteral("\r• Session: \"Photos\" - Errors: 0\r") + rep("|", 140)
+        + sessionSettingsAndConflicts.arg("Backup", "Exact Backup")
+        + rep("|", 140) + QStringLiteral("\r• Session: \"Projects\" - Errors: 3\r") + rep("|", 140)
+        + QStringLiteral("\r• Multiple List: \r"
+                         "\t1: Errors: 1\r"
+                         "\t1st Folder: /srv/a\r"
+                         "\t2nd Folder: /srv/b"
+                         "\r\t--\r"
+                         "\t2: Errors: 2\r"
+                         "\t1st File: /srv/c.pkg\r"
+                         "\t2nd Folder: /srv/d"
+                         "\r")
+        + sessionSettingsAndConflicts.arg("Synchronization", "Exact Sync")
+        + taskHead(1, 1) + QStringLiteral("1st Folder: \"/srv/a\"\r2nd Folder: \"/srv/b\"\r\r")
+        + sideSummary("1st Folder", "/srv/a", noCopies(false)) + sideSummary("2nd Folder", "/srv/b", noCopies(true))
+        + taskHead(2, 2) + QStringLiteral("1st File: \"/srv/c.pkg\"\r2nd Folder: \"/srv/d\"\r\r")
+        + sideSummary("1st File", "/srv/c.pkg", noCopies(false)) + sideSummary("2nd Folder", "/srv/d", noCopies(true));
+    EXPECT_EQ(log, expected);
+}
+
+TEST(RunLog, HeaderLeavesOutEmptyBuildAndAddressAndNewlineFormConvertsEveryLineEnd)
+{
+    LogHost host{QStringLiteral("Debian 12"), QString(), QString(), QStringLiteral("root"), QStringLiteral("root")};
+    const QString header = GetFixedLogHeader(host);
+    EXPECT_TRUE(header.contains(QStringLiteral("\r\tMacOS X version: Debian 12\r\tMacAddress: \r\tCurrent User: root (root)\r\r")));
+    const QString terminal = logWithNewlines(header);
+    EXPECT_FALSE(terminal.contains(u'\r'));
+    EXPECT_EQ(terminal.count(u'\n'), header.count(u'\r'));
+}
+
+TEST(RunLog, ElapsedTimeNeverGoesNegativeWhenTheClockWentBack)
+{
+    LogRun run;
+    run.start = at(2026, 5, 1, 12, 0, 0);
+    run.end = at(2026, 5, 1, 11, 59, 0);
+    EXPECT_TRUE(MakeLog(run, fixedStyle()).contains(QStringLiteral("\tElapsed Time: 0:0:0\r")));
+}
+
+TEST(HardwareAddress, SixBytesInUpperCaseHexSeparatedByDots)
+{
+    EXPECT_EQ(formatHardwareAddress("00:1a:2b:3c:4d:5e"), QStringLiteral("00.1A.2B.3C.4D.5E"));
+    EXPECT_EQ(formatHardwareAddress(""), QStringLiteral("00.00.00.00.00.00"));
+    EXPECT_EQ(formatHardwareAddress("01:02:03:04:05:06:07:08"), QStringLiteral("00.00.00.00.00.00"));
+    const QString mine = primaryHardwareAddress();
+    if (!mine.isEmpty()) {
+        EXPECT_EQ(mine.size(), 17);
+    }
+}
