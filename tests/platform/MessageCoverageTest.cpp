@@ -238,26 +238,41 @@ size_t concatenated(const std::vector<Token> &t, size_t i, QString *text)
     return i;
 }
 
+bool isIdentifier(const std::vector<Token> &t, size_t i, const char *name)
+{
+    return i < t.size() && t[i].kind == Token::Identifier && t[i].spelling == name;
+}
+
+// The tokens of a conversion around a literal ("QStringLiteral(",
+// "QString(", "QString::fromUtf8(", "QLatin1String("), or 0 when none.
+size_t wrapperLength(const std::vector<Token> &t, size_t i)
+{
+    for (const char *name : {"QStringLiteral", "QString", "QLatin1String", "QLatin1StringView"})
+        if (isIdentifier(t, i, name) && isPunct(t, i + 1, '('))
+            return 2;
+    if (isIdentifier(t, i, "QString") && isPunct(t, i + 1, ':') && isPunct(t, i + 2, ':')
+        && (isIdentifier(t, i + 3, "fromUtf8") || isIdentifier(t, i + 3, "fromLatin1"))
+        && isPunct(t, i + 4, '('))
+        return 5;
+    return 0;
+}
+
 // The texts of every GLS call whose whole argument is a literal text.
 std::vector<LookedUpText> literalLookups(const QByteArray &source)
 {
     const std::vector<Token> t = SourceLexer(source).tokens();
     std::vector<LookedUpText> out;
     for (size_t i = 0; i + 1 < t.size(); ++i) {
-        if (t[i].kind != Token::Identifier || t[i].spelling != "GLS" || !isPunct(t, i + 1, '('))
+        if (!isIdentifier(t, i, "GLS") || !isPunct(t, i + 1, '('))
             continue;
         size_t j = i + 2;
-        bool wrapped = false;
-        if (j < t.size() && t[j].kind == Token::Identifier && t[j].spelling == "QStringLiteral"
-            && isPunct(t, j + 1, '(')) {
-            wrapped = true;
-            j += 2;
-        }
+        const size_t wrapper = wrapperLength(t, j);
+        j += wrapper;
         if (j >= t.size() || t[j].kind != Token::String)
             continue;
         QString text;
         j = concatenated(t, j, &text);
-        if (wrapped && !isPunct(t, j++, ')'))
+        if (wrapper && !isPunct(t, j++, ')'))
             continue;
         if (!isPunct(t, j, ')'))
             continue; // GLS("a" + x) and the like: not a whole literal
@@ -302,13 +317,16 @@ TEST(SourceLookups, FindsLiteralCallsWithEscapesAndConcatenation)
         QString j = GLS("\u2022 Errors: ");
         QString k = GLS(u8"Octal \101\102");
         QString l = GLS(R"(Raw "quoted" \r)");
+        QString m = GLS(QString("Built"));
+        QString n = GLS(QString::fromUtf8("Converted"));
+        QString o = GLS(QLatin1String("Latin"));
     )cpp";
     EXPECT_EQ(texts(literalLookups(src)),
               (QStringList{"Warning:", "Can't find the folders", "Start Backup between:\rSource: ",
                            "Can't resolve the main source SYM link", "Say \"hi\" \\ back\tnow\n",
                            QString::fromUtf8("Scanning Folders…"), "Cannot run.\rPlease reinstall.",
                            "Two parts", QString::fromUtf8("Scanning Folders…"),
-                           QString::fromUtf8("• Errors: "), "Octal AB", "Raw \"quoted\" \\r"}));
+                           QString::fromUtf8("• Errors: "), "Octal AB", "Raw \"quoted\" \\r", "Built", "Converted", "Latin"}));
 }
 
 TEST(SourceLookups, IgnoresCommentsOtherLiteralsAndNonLiteralArguments)
@@ -321,7 +339,7 @@ TEST(SourceLookups, IgnoresCommentsOtherLiteralsAndNonLiteralArguments)
         QString a = GLS(text);
         QString b = GLS("Can't find the folders" + path);
         QString c = GLS(QStringLiteral("Wrapped") + x);
-        QString d = GLS(QString("Built"));
+        QString d = GLS(QString(name) + QString("Built"));
         QString GLS(const QString &text);
         QString e = NOTGLS("Other function");
         QString f = GLS("Real one");
