@@ -177,8 +177,9 @@ TEST(MessageTable, RefusesFilesThatAreNotUnicodeTextOrAreMissing)
     // Latin-1 bytes of "café": a table saved in the wrong encoding.
     EXPECT_FALSE(t.load(file.write("\"Cafe\" = \"caf\xE9\";\n"), &error));
     EXPECT_FALSE(error.isEmpty());
-    // UTF-16 cut in the middle of a code unit.
-    QByteArray cut = encoded(QStringConverter::Utf16LE, "\"a\" = \"b\";");
+    // UTF-16 cut in the middle of its last code unit (a line feed whose
+    // loss alone would still leave a valid table).
+    QByteArray cut = encoded(QStringConverter::Utf16LE, "\"a\" = \"b\";\n");
     cut.chop(1);
     error.clear();
     EXPECT_FALSE(t.load(file.write(cut, "cut.strings"), &error));
