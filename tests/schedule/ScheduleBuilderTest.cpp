@@ -72,6 +72,8 @@ TEST_F(ScheduleBuilder, TwoHourStepStaysInsideTheDailyWindow)
     EXPECT_EQ(build({row}, at(2026, 12, 7, 0, 0), 2), expected);
     // Built at 12:30 only the rest of today and all of tomorrow.
     EXPECT_EQ(build({row}, at(2026, 12, 7, 12, 30), 2), expected.mid(3));
+    // Built during an execution's minute, that execution is still included.
+    EXPECT_EQ(build({row}, at(2026, 12, 7, 12, 0, 30)), expected.mid(2, 4));
     // Built after the end time: today yields nothing at all.
     EXPECT_EQ(build({row}, at(2026, 12, 7, 18, 1), 2), expected.mid(6));
 }
