@@ -79,16 +79,20 @@ QString usableLogFolder(const QString &preferred, const QString &supportFolder, 
     return QString();
 }
 
-void appendEscapedRtf(QByteArray *out, QChar c)
+bool needsUnicodeEscape(ushort u)
 {
-    const ushort u = c.unicode();
+    return u >= 0x7f || (u < 0x20 && u != '\r' && u != '\n' && u != '\t');
+}
+
+void appendEscapedRtf(QByteArray *out, ushort u)
+{
     if (u == '\r' || u == '\n')
         out->append("\\par\n");
     else if (u == '\t')
         out->append("\\tab ");
     else if (u == '\\' || u == '{' || u == '}')
         out->append('\\').append(char(u));
-    else if (u >= 0x20 && u < 0x7f)
+    else if (!needsUnicodeEscape(u))
         out->append(char(u));
     else // RTF takes the code unit as a signed 16-bit number; "?" for old readers
         out->append("\\u").append(QByteArray::number(qint16(u))).append('?');
@@ -113,8 +117,18 @@ QByteArray rtfDocument(const QString &log)
 {
     QByteArray out("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl{\\f0\\fnil\\fcharset0 Helvetica;}}\n\\f0 ");
     out.reserve(out.size() + log.size() + log.size() / 8);
-    for (QChar c : log)
-        appendEscapedRtf(&out, c);
+    // Each run of escaped characters sits in a group of its own, so that no
+    // reader can take the text after an escape for part of its control word.
+    bool inEscapes = false;
+    for (QChar c : log) {
+        const bool escaped = needsUnicodeEscape(c.unicode());
+        if (escaped != inEscapes)
+            out.append(escaped ? '{' : '}');
+        inEscapes = escaped;
+        appendEscapedRtf(&out, c.unicode());
+    }
+    if (inEscapes)
+        out.append('}');
     out.append("}\n");
     return out;
 }

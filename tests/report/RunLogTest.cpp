@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QFile>
 
+#include "report/QStringPrinter.h"
+
 #include <gtest/gtest.h>
 
 using namespace qm;
