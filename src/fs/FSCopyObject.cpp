@@ -1,30 +1,772 @@
 #include "fs/FSCopyObject.h"
 
+#include "fs/Volume.h"
+#include "platform/FileFlags.h"
+#include "platform/Xattr.h"
+
+#include <QFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <vector>
 
 namespace qm {
 
-OSStatus ObjectCopier::FSCopyObject(const QString &, const QString &, const CopyOptions &, QString *) const
+namespace {
+
+// Data is moved in pieces of this size so that a stop or a fault is noticed
+// between pieces without costing measurable time on large files.
+constexpr size_t kCopyChunk = 1 << 20;
+
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f = -1) : fd(f) {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    // Closing a written file can report a write-back failure: it must count.
+    int close()
+    {
+        const int r = fd >= 0 ? ::close(fd) : 0;
+        fd = -1;
+        return r;
+    }
+};
+
+OSStatus errnoStatus()
 {
-    return Status::errFSOperationNotSupported; // being written
+    return statusFromErrno(errno);
 }
 
-OSStatus FSDeleteObjects(const QString &)
+QByteArray childPath(const QByteArray &folder, const char *name)
 {
-    return Status::errFSOperationNotSupported;
+    QByteArray p = folder;
+    if (!p.endsWith('/'))
+        p += '/';
+    return p + name;
+}
+
+QByteArray baseName(const QByteArray &path)
+{
+    QByteArray p = path;
+    while (p.size() > 1 && p.endsWith('/'))
+        p.chop(1);
+    const qsizetype slash = p.lastIndexOf('/');
+    return slash < 0 ? p : p.mid(slash + 1);
+}
+
+bool lexists(const QByteArray &path, OSStatus *lookupError = nullptr)
+{
+    struct stat st;
+    if (::lstat(path.constData(), &st) == 0)
+        return true;
+    if (lookupError)
+        *lookupError = errno == ENOENT ? Status::noErr : errnoStatus();
+    return false;
+}
+
+struct Source {
+    QByteArray path;
+    struct statx stx;
+    uint32_t type() const { return stx.stx_mode & S_IFMT; }
+    bool locked() const
+    {
+        return (stx.stx_attributes_mask & STATX_ATTR_IMMUTABLE) && (stx.stx_attributes & STATX_ATTR_IMMUTABLE);
+    }
+    timespec btimeOrMtime() const
+    {
+        const statx_timestamp &t = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_mtime;
+        return timespec{t.tv_sec, t.tv_nsec};
+    }
+};
+
+OSStatus statSource(const QByteArray &path, Source *out)
+{
+    out->path = path;
+    if (::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT,
+                STATX_BASIC_STATS | STATX_BTIME, &out->stx) != 0)
+        return errnoStatus();
+    return Status::noErr;
+}
+
+// Everything one FSCopyObject call needs at every level of the walk.
+class CopyJob {
+public:
+    CopyJob(const CopyOptions &options, const UTCDateTime &backupDate, uint32_t bufferSize,
+            bool dropBox)
+        : m_options(options), m_backupDate(backupDate), m_bufferSize(bufferSize),
+          m_dropBox(dropBox), m_root(::geteuid() == 0), m_busyDate(UTCDateTime::magicBusyDate())
+    {
+    }
+
+    // Builds the copy of src at dst (a name that does not exist yet).
+    OSStatus copyTop(const Source &src, const QByteArray &dst)
+    {
+        return copyItem(src, dst, 0, true);
+    }
+
+    int fault(const char *op, const QByteArray &path) const
+    {
+        return m_options.faultHook ? m_options.faultHook(op, path) : 0;
+    }
+
+private:
+    OSStatus copyItem(const Source &src, const QByteArray &dst, int depth, bool top);
+    OSStatus copyFile(const Source &src, const QByteArray &dst, int depth, bool top);
+    OSStatus copyData(int in, int out, const Source &src);
+    OSStatus copyDataBuffered(int in, int out, off_t from, off_t to, const Source &src);
+    OSStatus copyXattrs(int in, int out, const Source &src, bool *hadCrDate, bool *hadFinderInfo);
+    OSStatus copyFolder(const Source &src, const QByteArray &dst, int depth, bool top);
+    OSStatus copyFolderContent(const Source &src, const QByteArray &dst, int depth);
+    OSStatus copyLink(const Source &src, const QByteArray &dst, int depth, bool top);
+    OSStatus copySpecial(const Source &src, const QByteArray &dst, int depth, bool top);
+    OSStatus finishCatalog(int out, const Source &src, bool top, bool hadCrDate, bool hadFinderInfo,
+                           bool busy);
+    OSStatus copyOwner(int out, const Source &src) const;
+    OSStatus sizeCheck(int in, int out, const Source &src) const;
+    bool filterStops(const QByteArray &dst, int depth) const;
+
+    const CopyOptions &m_options;
+    UTCDateTime m_backupDate;
+    uint32_t m_bufferSize;
+    bool m_dropBox;
+    bool m_root;
+    UTCDateTime m_busyDate;
+    std::vector<char> m_buffer;
+    bool m_tryClone = true;
+    bool m_tryCopyRange = true;
+};
+
+bool CopyJob::filterStops(const QByteArray &dst, int depth) const
+{
+    if (!m_options.filter)
+        return false;
+    CatalogInfo info;
+    ReadCatalogInfo(dst, &info);
+    return m_options.filter(QFile::decodeName(dst), info, depth);
+}
+
+OSStatus CopyJob::copyItem(const Source &src, const QByteArray &dst, int depth, bool top)
+{
+    switch (src.type()) {
+    case S_IFREG: return copyFile(src, dst, depth, top);
+    case S_IFDIR: return copyFolder(src, dst, depth, top);
+    case S_IFLNK: return copyLink(src, dst, depth, top);
+    default: return copySpecial(src, dst, depth, top);
+    }
+}
+
+OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, bool top)
+{
+    Fd in(::open(src.path.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (in.fd < 0)
+        return errnoStatus();
+    // Owner-only while it is written: nobody else may read or change a
+    // file that is not yet what it will be.
+    Fd out(::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (out.fd < 0) {
+        const OSStatus st = errnoStatus();
+        qWarning("FSCreateFileUnicode err: %d", int(st));
+        return st;
+    }
+    // From here on a failure leaves a partial object that the caller removes.
+    const bool busy = top && !m_dropBox;
+    OSStatus st = Status::noErr;
+    if (busy) {
+        FinderInfo fi;
+        fi.setFileType(kBusyFileType);
+        if ((st = xattr::set(out.fd, xattr::kFinderInfo, fi.encode()))
+            || (st = xattr::set(out.fd, xattr::kCreationDate, m_busyDate.encode())))
+            return st;
+    }
+    if (filterStops(dst, depth))
+        return Status::userCanceledErr;
+    if ((st = copyData(in.fd, out.fd, src))) {
+        qWarning("CopyItemsForks err: %d", int(st));
+        return st;
+    }
+    bool hadCrDate = false, hadFinderInfo = false;
+    if ((st = copyXattrs(in.fd, out.fd, src, &hadCrDate, &hadFinderInfo)))
+        return st;
+    if ((st = sizeCheck(in.fd, out.fd, src)))
+        return st;
+    if ((st = finishCatalog(out.fd, src, top, hadCrDate, hadFinderInfo, busy)))
+        return st;
+    // Inner files are locked last of all; the top one once it is in place.
+    if (!top && src.locked() && (st = fileflags::setImmutable(out.fd, true)))
+        return st;
+    if (out.close() != 0)
+        return errnoStatus();
+    return Status::noErr;
+}
+
+OSStatus CopyJob::copyData(int in, int out, const Source &src)
+{
+    const off_t size = off_t(src.stx.stx_size);
+    if (size == 0)
+        return Status::noErr;
+    // A clone shares the blocks: instant, and exactly the same bytes.
+    // (Not under fault injection, which needs the piecewise path.)
+    if (m_tryClone && !m_options.faultHook) {
+        if (::ioctl(out, FICLONE, in) == 0)
+            return Status::noErr;
+        if (errno != EXDEV && errno != EINVAL && errno != EOPNOTSUPP && errno != ENOTTY
+            && errno != EPERM && errno != ETXTBSY)
+            return errnoStatus();
+        if (errno != EXDEV)
+            m_tryClone = false;
+    }
+    // Walk the data extents so that holes stay holes.
+    off_t pos = 0;
+    while (pos < size) {
+        off_t data = ::lseek(in, pos, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO)
+                break; // only a hole remains
+            data = pos; // SEEK_DATA unsupported: treat all as data
+        }
+        off_t hole = ::lseek(in, data, SEEK_HOLE);
+        if (hole < 0 || hole > size)
+            hole = size;
+        if (OSStatus st = copyDataBuffered(in, out, data, hole, src))
+            return st;
+        pos = hole;
+    }
+    // Sets the exact length, which also keeps a trailing hole.
+    if (::ftruncate(out, size) != 0)
+        return errnoStatus();
+    return Status::noErr;
+}
+
+OSStatus CopyJob::copyDataBuffered(int in, int out, off_t from, off_t to, const Source &src)
+{
+    off_t pos = from;
+    while (pos < to) {
+        if (int e = fault("read", src.path))
+            return statusFromErrno(e);
+        if (int e = fault("write", src.path))
+            return statusFromErrno(e);
+        const size_t want = size_t(std::min<off_t>(to - pos, off_t(kCopyChunk)));
+        if (m_tryCopyRange) {
+            loff_t ip = pos, op = pos;
+            const ssize_t n = ::copy_file_range(in, &ip, out, &op, want, 0);
+            if (n > 0) {
+                pos += n;
+                continue;
+            }
+            if (n == 0)
+                return Status::kSizeMismatchErr; // the source got shorter while copied
+            if (errno != EXDEV && errno != EINVAL && errno != EOPNOTSUPP && errno != ENOSYS)
+                return errnoStatus();
+            m_tryCopyRange = false;
+        }
+        if (m_buffer.empty())
+            m_buffer.resize(m_bufferSize);
+        const ssize_t n = ::pread(in, m_buffer.data(), std::min(want, m_buffer.size()), pos);
+        if (n < 0)
+            return errnoStatus();
+        if (n == 0)
+            return Status::kSizeMismatchErr;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::pwrite(out, m_buffer.data() + done, size_t(n - done), pos + done);
+            if (w < 0)
+                return errnoStatus();
+            done += w;
+        }
+        pos += n;
+    }
+    return Status::noErr;
+}
+
+OSStatus CopyJob::copyXattrs(int in, int out, const Source &src, bool *hadCrDate, bool *hadFinderInfo)
+{
+    QList<QByteArray> names;
+    OSStatus st = xattr::list(in, &names);
+    if (st == Status::errFSOperationNotSupported)
+        return Status::noErr; // the source file system has none
+    if (st)
+        return st;
+    for (const QByteArray &name : names) {
+        QByteArray value;
+        if ((st = xattr::get(in, name.constData(), &value))) {
+            if (st == Status::errFSAttributeNotFound)
+                continue; // removed meanwhile
+            return st;
+        }
+        if (name == xattr::kCreationDate)
+            *hadCrDate = true;
+        if (name == xattr::kFinderInfo)
+            *hadFinderInfo = true;
+        if (int e = fault("xattr", src.path))
+            return statusFromErrno(e);
+        if ((st = xattr::set(out, name.constData(), value))) {
+            qWarning("CopyFork otherForks err: %d (%s)", int(st), name.constData());
+            return st;
+        }
+    }
+    return Status::noErr;
+}
+
+OSStatus CopyJob::copyOwner(int out, const Source &src) const
+{
+    struct stat now;
+    if (::fstat(out, &now) != 0)
+        return errnoStatus();
+    if (now.st_uid == src.stx.stx_uid && now.st_gid == src.stx.stx_gid)
+        return Status::noErr;
+    if (::fchown(out, m_root ? src.stx.stx_uid : uid_t(-1), src.stx.stx_gid) == 0)
+        return Status::noErr;
+    // An ordinary user keeps the copy's ownership where it may not be given away.
+    if (!m_root && errno == EPERM)
+        return Status::noErr;
+    return errnoStatus();
+}
+
+OSStatus CopyJob::sizeCheck(int in, int out, const Source &src) const
+{
+    struct stat a, b;
+    if (::fstat(in, &a) != 0 || ::fstat(out, &b) != 0)
+        return errnoStatus();
+    const ssize_t ra = ::fgetxattr(in, xattr::kResourceFork, nullptr, 0);
+    const ssize_t rb = ::fgetxattr(out, xattr::kResourceFork, nullptr, 0);
+    const uint64_t sa = uint64_t(a.st_size) + uint64_t(std::max<ssize_t>(ra, 0));
+    const uint64_t sb = uint64_t(b.st_size) + uint64_t(std::max<ssize_t>(rb, 0));
+    if (sa != sb || uint64_t(a.st_size) != src.stx.stx_size)
+        return Status::kSizeMismatchErr;
+    return Status::noErr;
+}
+
+// Writes the final catalog information to a new file or folder. The lock
+// flag is not set here: a top object is locked only once it is in place.
+OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCrDate,
+                                bool hadFinderInfo, bool busy)
+{
+    OSStatus st = Status::noErr;
+    if (!hadCrDate) {
+        const UTCDateTime cr = UTCDateTime::fromTimespec(src.btimeOrMtime());
+        if (!cr.isNull() && (st = xattr::set(out, xattr::kCreationDate, cr.encode())))
+            return st;
+    }
+    if (hadFinderInfo || busy) {
+        QByteArray raw;
+        if (hadFinderInfo && (st = xattr::get(out, xattr::kFinderInfo, &raw)))
+            return st;
+        FinderInfo fi = FinderInfo::decode(raw);
+        const bool wasInited = fi.flags() & FinderInfo::kHasBeenInited;
+        fi.setFlags(fi.flags() & ~FinderInfo::kHasBeenInited);
+        if (busy || wasInited) {
+            st = fi.isNull() ? xattr::remove(out, xattr::kFinderInfo)
+                             : xattr::set(out, xattr::kFinderInfo, fi.encode());
+            if (st)
+                return st;
+        }
+    }
+    if (top) {
+        st = m_backupDate.isNull() ? xattr::remove(out, xattr::kBackupDate)
+                                   : xattr::set(out, xattr::kBackupDate, m_backupDate.encode());
+        if (st)
+            return st;
+    }
+    if ((st = copyOwner(out, src))) {
+        qWarning("Last CopyOwnerAndGroup err: %d", int(st));
+        return st;
+    }
+    if (::fchmod(out, mode_t(src.stx.stx_mode & 07777)) != 0)
+        return errnoStatus();
+    const timespec times[2] = {{src.stx.stx_atime.tv_sec, src.stx.stx_atime.tv_nsec},
+                               {src.stx.stx_mtime.tv_sec, src.stx.stx_mtime.tv_nsec}};
+    if (::futimens(out, times) != 0)
+        return errnoStatus();
+    return Status::noErr;
+}
+
+OSStatus CopyJob::copyFolder(const Source &src, const QByteArray &dst, int depth, bool top)
+{
+    // Owner-only while it is filled (the copy's real mode is written last).
+    if (::mkdir(dst.constData(), 0700) != 0)
+        return errnoStatus();
+    if (filterStops(dst, depth))
+        return Status::userCanceledErr;
+    if (OSStatus st = copyFolderContent(src, dst, depth))
+        return st;
+    Fd in(::open(src.path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    Fd out(::open(dst.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (in.fd < 0 || out.fd < 0)
+        return errnoStatus();
+    bool hadCrDate = false, hadFinderInfo = false;
+    if (OSStatus st = copyXattrs(in.fd, out.fd, src, &hadCrDate, &hadFinderInfo))
+        return st;
+    if (OSStatus st = finishCatalog(out.fd, src, top, hadCrDate, hadFinderInfo, false))
+        return st;
+    // Inner folders are locked as soon as they are complete; the top one
+    // once it is in place.
+    if (!top && src.locked())
+        return fileflags::setImmutable(out.fd, true);
+    return Status::noErr;
+}
+
+OSStatus CopyJob::copyFolderContent(const Source &src, const QByteArray &dst, int depth)
+{
+    if (m_options.maxLevels > 0 && depth >= m_options.maxLevels)
+        return Status::noErr;
+    DIR *dir = ::opendir(src.path.constData());
+    if (!dir)
+        return errnoStatus();
+    OSStatus st = Status::noErr;
+    while (st == Status::noErr) {
+        errno = 0;
+        dirent *e = ::readdir(dir);
+        if (!e) {
+            if (errno)
+                st = errnoStatus();
+            break;
+        }
+        const char *n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        Source child;
+        if ((st = statSource(childPath(src.path, n), &child))) {
+            qWarning("FSGetCatalogInfoBulk err: %d", int(st));
+            break;
+        }
+        st = copyItem(child, childPath(dst, n), depth + 1, false);
+        if (st)
+            qWarning("copyFileErr %d", int(st));
+    }
+    ::closedir(dir);
+    return st;
+}
+
+OSStatus CopyJob::copyLink(const Source &src, const QByteArray &dst, int depth, bool)
+{
+    // The link's text is copied as it is, wherever it points.
+    QByteArray target(qsizetype(src.stx.stx_size ? src.stx.stx_size : 256) + 1, Qt::Uninitialized);
+    const ssize_t n = ::readlink(src.path.constData(), target.data(), size_t(target.size()));
+    if (n < 0)
+        return errnoStatus();
+    if (n >= target.size())
+        return Status::kSizeMismatchErr; // changed while read
+    target.truncate(n);
+    if (::symlink(target.constData(), dst.constData()) != 0)
+        return errnoStatus();
+    if (filterStops(dst, depth))
+        return Status::userCanceledErr;
+    if (m_root && ::lchown(dst.constData(), src.stx.stx_uid, src.stx.stx_gid) != 0)
+        return errnoStatus();
+    const timespec times[2] = {{src.stx.stx_atime.tv_sec, src.stx.stx_atime.tv_nsec},
+                               {src.stx.stx_mtime.tv_sec, src.stx.stx_mtime.tv_nsec}};
+    if (::utimensat(AT_FDCWD, dst.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        return errnoStatus();
+    return Status::noErr;
+}
+
+OSStatus CopyJob::copySpecial(const Source &src, const QByteArray &dst, int depth, bool)
+{
+    if (src.type() == S_IFSOCK)
+        return Status::errFSOperationNotSupported; // a socket lives only while its server does
+    const dev_t dev = makedev(src.stx.stx_rdev_major, src.stx.stx_rdev_minor);
+    if (::mknod(dst.constData(), mode_t(src.type() | 0600), dev) != 0)
+        return errnoStatus();
+    if (filterStops(dst, depth))
+        return Status::userCanceledErr;
+    if (m_root && ::lchown(dst.constData(), src.stx.stx_uid, src.stx.stx_gid) != 0)
+        return errnoStatus();
+    if (::chmod(dst.constData(), mode_t(src.stx.stx_mode & 07777)) != 0)
+        return errnoStatus();
+    const timespec times[2] = {{src.stx.stx_atime.tv_sec, src.stx.stx_atime.tv_nsec},
+                               {src.stx.stx_mtime.tv_sec, src.stx.stx_mtime.tv_nsec}};
+    if (::utimensat(AT_FDCWD, dst.constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        return errnoStatus();
+    return Status::noErr;
+}
+
+// The destination folder's own rights: a drop box lets the user write but not read.
+bool isDropBox(const QByteArray &folder)
+{
+    return ::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) == 0
+           && ::faccessat(AT_FDCWD, folder.constData(), R_OK, AT_EACCESS) != 0;
+}
+
+// Refuses a destination that lies inside the source folder (or is it).
+OSStatus checkNotInside(const Source &src, const QByteArray &destFolder)
+{
+    char resolved[PATH_MAX];
+    if (!::realpath(destFolder.constData(), resolved))
+        return errnoStatus();
+    QByteArray p(resolved);
+    const dev_t srcDev = makedev(src.stx.stx_dev_major, src.stx.stx_dev_minor);
+    for (int guard = 0; guard < 4096; ++guard) {
+        struct stat st;
+        if (::stat(p.constData(), &st) != 0)
+            return errnoStatus();
+        if (st.st_dev != srcDev)
+            return Status::noErr; // another volume cannot lie inside the source
+        if (st.st_ino == src.stx.stx_ino)
+            return Status::kCopyIntoItselfErr;
+        if (p == "/")
+            return Status::noErr;
+        const qsizetype slash = p.lastIndexOf('/');
+        p = slash <= 0 ? QByteArray("/") : p.left(slash);
+    }
+    return Status::noErr;
+}
+
+// The first free "QMTempFile N" in the folder, or empty when all nine are taken.
+OSStatus pickTempName(const QByteArray &folder, QByteArray *name)
+{
+    name->clear();
+    for (int n = 1; n <= 9; ++n) {
+        const QByteArray candidate = "QMTempFile " + QByteArray::number(n);
+        OSStatus lookup = Status::noErr;
+        if (!lexists(childPath(folder, candidate.constData()), &lookup)) {
+            if (lookup)
+                return lookup;
+            *name = candidate;
+            return Status::noErr;
+        }
+    }
+    return Status::noErr;
+}
+
+OSStatus unlockIfLocked(const QByteArray &path, bool *wasLocked)
+{
+    *wasLocked = false;
+    if (OSStatus st = fileflags::isImmutable(path, wasLocked))
+        return st;
+    return *wasLocked ? fileflags::setImmutable(path, false) : Status::noErr;
+}
+
+// Puts the complete copy built at tmp under its real name. With an object of
+// that name present the two are exchanged atomically, so the name always
+// names a complete object, and the old one is then deleted.
+OSStatus putInPlace(const QByteArray &tmp, const QByteArray &real, const CopyJob &job)
+{
+    if (int e = job.fault("rename", real))
+        return statusFromErrno(e);
+    if (::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, real.constData(), RENAME_NOREPLACE) == 0)
+        return Status::noErr;
+    const bool noFlags = errno == EINVAL || errno == ENOSYS;
+    if (errno != EEXIST && !noFlags)
+        return errnoStatus();
+    if (noFlags && !lexists(real)) {
+        // A file system without rename flags; nothing is in the way.
+        return ::rename(tmp.constData(), real.constData()) == 0 ? Status::noErr : errnoStatus();
+    }
+    // An old object is in the way: a locked one cannot be renamed or deleted.
+    bool oldLocked = false;
+    if (OSStatus st = unlockIfLocked(real, &oldLocked))
+        return st;
+    if (::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, real.constData(), RENAME_EXCHANGE) == 0) {
+        // tmp now names the old object.
+        struct stat old;
+        const bool oldIsFolder = ::lstat(tmp.constData(), &old) == 0 && S_ISDIR(old.st_mode);
+        const OSStatus st = FSDeleteObjects(QFile::decodeName(tmp));
+        if (st == Status::noErr)
+            return st;
+        qWarning("Cannot Delete the old file, err:%d", int(st));
+        if (!oldIsFolder && ::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, real.constData(),
+                                        RENAME_EXCHANGE) == 0) {
+            // The old file is whole: put it back and let the caller drop the copy.
+            if (oldLocked)
+                fileflags::setImmutable(real, true);
+            return st;
+        }
+        // A folder may be partly deleted: the complete copy stays in place
+        // and the remains of the old one under the temporary name.
+        return st;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        const OSStatus st = errnoStatus();
+        if (oldLocked)
+            fileflags::setImmutable(real, true);
+        return st;
+    }
+    // No atomic exchange here: delete the old object, then rename.
+    if (OSStatus st = FSDeleteObjects(QFile::decodeName(real))) {
+        qWarning("Cannot Delete the old file, err:%d", int(st));
+        if (oldLocked && lexists(real))
+            fileflags::setImmutable(real, true);
+        return st;
+    }
+    if (::rename(tmp.constData(), real.constData()) != 0) {
+        const OSStatus st = errnoStatus();
+        qWarning("FSRenameUnicode err: %d", int(st));
+        return st;
+    }
+    return Status::noErr;
+}
+
+// Deletes the entries of the open folder dfd, unlocking what it must.
+OSStatus deleteFolderContent(int dfd);
+
+OSStatus deleteEntry(int parent, const char *name)
+{
+    struct stat st;
+    if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? Status::noErr : errnoStatus();
+    const bool folder = S_ISDIR(st.st_mode);
+    if (!S_ISLNK(st.st_mode)) {
+        const int fd = ::openat(parent, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC
+                                                  | (folder ? O_DIRECTORY : 0));
+        if (fd >= 0) {
+            // An immutable item (or one inside an immutable folder) cannot go.
+            int flags = 0;
+            if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_IMMUTABLE_FL)) {
+                if (OSStatus s = fileflags::setImmutable(fd, false)) {
+                    ::close(fd);
+                    return s;
+                }
+            }
+            if (folder) {
+                // Our own folder may be read-only; make it emptiable.
+                if ((st.st_mode & 0700) != 0700 && (st.st_uid == ::geteuid() || ::geteuid() == 0))
+                    ::fchmod(fd, st.st_mode | 0700);
+                const OSStatus s = deleteFolderContent(fd); // takes the descriptor
+                if (s)
+                    return s;
+            } else {
+                ::close(fd);
+            }
+        } else if (folder) {
+            return errnoStatus();
+        }
+    }
+    if (::unlinkat(parent, name, folder ? AT_REMOVEDIR : 0) != 0)
+        return errno == ENOENT ? Status::noErr : errnoStatus();
+    return Status::noErr;
+}
+
+OSStatus deleteFolderContent(int dfd)
+{
+    DIR *dir = ::fdopendir(dfd);
+    if (!dir) {
+        ::close(dfd);
+        return errnoStatus();
+    }
+    OSStatus st = Status::noErr;
+    // Entries are collected first: deleting while reading may skip names.
+    std::vector<QByteArray> names;
+    while (dirent *e = ::readdir(dir)) {
+        const char *n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        names.emplace_back(n);
+    }
+    for (const QByteArray &n : names)
+        if ((st = deleteEntry(::dirfd(dir), n.constData())))
+            break;
+    ::closedir(dir);
+    return st;
+}
+
+} // namespace
+
+OSStatus FSDeleteObjects(const QString &path)
+{
+    QByteArray p = QFile::encodeName(path);
+    while (p.size() > 1 && p.endsWith('/'))
+        p.chop(1);
+    if (p.isEmpty())
+        return Status::paramErr;
+    const qsizetype slash = p.lastIndexOf('/');
+    const QByteArray parent = slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : p.left(slash));
+    const QByteArray name = slash < 0 ? p : p.mid(slash + 1);
+    struct stat st;
+    if (::lstat(p.constData(), &st) != 0)
+        return errnoStatus();
+    Fd pfd(::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (pfd.fd < 0)
+        return errnoStatus();
+    return deleteEntry(pfd.fd, name.constData());
 }
 
 uint32_t BufferSizeForSpeedGrade(int64_t grade)
 {
     if (grade >= 0)
         return 262144;
-    uint64_t size = uint64_t(-grade) / 2048 * 512;
+    const uint64_t size = uint64_t(-grade) / 2048 * 512;
     return uint32_t(std::clamp<uint64_t>(size, 1024, 2097152));
 }
 
 uint32_t BufferSizeForVol(const QString &)
 {
+    // Linux volumes report no speed grade.
     return BufferSizeForSpeedGrade(0);
+}
+
+OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFolder,
+                                    const CopyOptions &options, QString *newPath) const
+{
+    if (source.isEmpty() || destFolder.isEmpty())
+        return Status::paramErr;
+    QByteArray srcPath = QFile::encodeName(source);
+    while (srcPath.size() > 1 && srcPath.endsWith('/'))
+        srcPath.chop(1);
+    const QByteArray dstFolder = QFile::encodeName(destFolder);
+    Source src;
+    if (OSStatus st = statSource(srcPath, &src))
+        return st;
+    struct stat dst;
+    if (::stat(dstFolder.constData(), &dst) != 0)
+        return errnoStatus();
+    if (!S_ISDIR(dst.st_mode))
+        return Status::errFSNotAFolder;
+    if (src.type() == S_IFDIR) {
+        if (OSStatus st = checkNotInside(src, dstFolder))
+            return st;
+    }
+    const QByteArray ownName = baseName(srcPath);
+    const QByteArray realPath = childPath(dstFolder, ownName.constData());
+
+    // What is in the way, and what to do about it.
+    OSStatus lookup = Status::noErr;
+    const bool exists = lexists(realPath, &lookup);
+    if (lookup)
+        return lookup;
+    if (exists && options.duplicateAction == kDupDeleteFirst) {
+        if (OSStatus st = FSDeleteObjects(QFile::decodeName(realPath)))
+            return st;
+    } else if (exists && options.duplicateAction != kDupReplace) {
+        return Status::dupFNErr;
+    }
+    QByteArray tmpName;
+    if (OSStatus st = pickTempName(dstFolder, &tmpName))
+        return st;
+    const bool replacing = exists && options.duplicateAction == kDupReplace;
+    if (tmpName.isEmpty() && replacing)
+        return Status::dupFNErr; // all temporary names taken: leave the old object alone
+    const QByteArray buildPath = tmpName.isEmpty() ? realPath : childPath(dstFolder, tmpName.constData());
+
+    const uint32_t bufferSize = std::min(BufferSizeForVol(source), BufferSizeForVol(destFolder));
+    CopyJob job(options, m_backupDate, bufferSize, isDropBox(dstFolder));
+    OSStatus st = job.copyTop(src, buildPath);
+    if (st == Status::noErr && buildPath != realPath)
+        st = putInPlace(buildPath, realPath, job);
+    if (st == Status::noErr && src.locked() && src.type() != S_IFLNK)
+        st = fileflags::setImmutable(realPath, true);
+    if (st != Status::noErr) {
+        qWarning("DoCopyFile Err:%d on %s", int(st), srcPath.constData());
+        // Only what this call built goes; lexists guards against a name that
+        // putInPlace already handed back to the old object.
+        if (lexists(buildPath))
+            FSDeleteObjects(QFile::decodeName(buildPath));
+        return st;
+    }
+    if (newPath)
+        *newPath = QFile::decodeName(realPath);
+    return Status::noErr;
 }
 
 } // namespace qm

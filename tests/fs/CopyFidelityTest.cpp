@@ -1,0 +1,308 @@
+// A copy must carry everything the catalog keeps: both forks, every other
+// attribute, Finder information, dates to the nanosecond, mode, lock, owner.
+#include "FsTestSupport.h"
+
+#include "fs/FSCopyObject.h"
+#include "fs/LPUtilities.h"
+#include "platform/Xattr.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace qm;
+using namespace qmtest;
+
+namespace {
+
+class CopyFidelity : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(dir.file("src")));
+        ASSERT_TRUE(QDir().mkpath(dir.file("dst")));
+        copier.SetBackupDate(runStart);
+    }
+
+    void setTimes(const QString &path, timespec atime, timespec mtime)
+    {
+        const timespec t[2] = {atime, mtime};
+        ASSERT_EQ(::utimensat(AT_FDCWD, enc(path).constData(), t, AT_SYMLINK_NOFOLLOW), 0);
+    }
+
+    TempFolder dir;
+    ObjectCopier copier;
+    UTCDateTime runStart = UTCDateTime::fromDateTime(QDateTime::currentDateTimeUtc());
+};
+
+FinderInfo someFinderInfo()
+{
+    FinderInfo fi;
+    fi.setFileType(fourCharCode("TEXT"));
+    fi.setCreator(fourCharCode("ttxt"));
+    fi.setFlags(FinderInfo::kIsInvisible | FinderInfo::kHasBeenInited);
+    fi.bytes[20] = 0x5a; // extended information survives as well
+    return fi;
+}
+
+} // namespace
+
+TEST_F(CopyFidelity, FileKeepsForksAttributesFinderInfoDatesAndMode)
+{
+    const QString src = dir.file("src/Report.txt");
+    const QByteArray data = pattern(3 * 1024 * 1024 + 17, 1);
+    writeFile(src, data);
+    ASSERT_TRUE(setAttr(src, xattr::kResourceFork, pattern(1500, 2)));
+    ASSERT_TRUE(setAttr(src, xattr::kFinderInfo, someFinderInfo().encode()));
+    ASSERT_TRUE(setAttr(src, "user.comment", "kept"));
+    UTCDateTime created = UTCDateTime::fromDateTime(QDateTime(QDate(2001, 5, 6), QTime(7, 8, 9), Qt::UTC));
+    ASSERT_TRUE(setAttr(src, xattr::kCreationDate, created.encode()));
+    ASSERT_EQ(::chmod(enc(src).constData(), 0640), 0);
+    setTimes(src, {1500000000, 111}, {1600000000, 123456789});
+
+    QString newPath;
+    ASSERT_EQ(copier.FSCopyObject(src, dir.file("dst"), {}, &newPath), Status::noErr);
+    EXPECT_EQ(newPath, dir.file("dst/Report.txt"));
+
+    CatalogInfo a, b;
+    ASSERT_EQ(ReadCatalogInfo(src, &a), Status::noErr);
+    ASSERT_EQ(ReadCatalogInfo(newPath, &b), Status::noErr);
+    EXPECT_EQ(readFile(newPath), data);
+    EXPECT_EQ(getAttr(newPath, xattr::kResourceFork), pattern(1500, 2));
+    EXPECT_EQ(getAttr(newPath, "user.comment"), QByteArray("kept"));
+    EXPECT_EQ(b.finderInfo.fileType(), fourCharCode("TEXT"));
+    EXPECT_EQ(b.finderInfo.creator(), fourCharCode("ttxt"));
+    EXPECT_EQ(b.finderInfo.bytes[20], 0x5a);
+    // The copy is new to the Finder: its has-been-initialised flag is cleared.
+    EXPECT_EQ(b.finderInfo.flags(), FinderInfo::kIsInvisible);
+    EXPECT_EQ(b.contentModDate.tv_sec, 1600000000);
+    EXPECT_EQ(b.contentModDate.tv_nsec, 123456789);
+    EXPECT_EQ(b.creationDateUTC().wholeSeconds(), created.wholeSeconds());
+    EXPECT_EQ(b.permissions(), 0640u);
+    EXPECT_EQ(b.totalLogicalSize(), a.totalLogicalSize());
+    // The top object carries the run's backup date.
+    EXPECT_EQ(b.backupDate, runStart);
+    // Nothing else was left in the destination.
+    EXPECT_EQ(entries(dir.file("dst")), QStringList{"Report.txt"});
+}
+
+TEST_F(CopyFidelity, CreationDateOfAFileWithoutOneIsItsBirthTime)
+{
+    const QString src = dir.file("src/plain");
+    writeFile(src, "x");
+    CatalogInfo a;
+    ASSERT_EQ(ReadCatalogInfo(src, &a), Status::noErr);
+    sleep(1);
+    ASSERT_EQ(copier.FSCopyObject(src, dir.file("dst")), Status::noErr);
+    CatalogInfo b;
+    ASSERT_EQ(ReadCatalogInfo(dir.file("dst/plain"), &b), Status::noErr);
+    EXPECT_EQ(b.creationDateUTC().wholeSeconds(), a.creationDateUTC().wholeSeconds());
+    EXPECT_FALSE(b.creationDateUTC().isNull());
+}
+
+TEST_F(CopyFidelity, FolderTreeKeepsModesDatesAndTheLockIsSetLast)
+{
+    if (!canSetImmutable(dir.path()))
+        GTEST_SKIP() << "the immutable flag cannot be set here";
+    const QString top = dir.file("src/Tree");
+    ASSERT_TRUE(QDir().mkpath(top + "/inner/deep"));
+    writeFile(top + "/inner/deep/leaf.bin", pattern(70000, 3));
+    writeFile(top + "/locked.txt", "locked content");
+    writeFile(top + "/.hidden", "dot");
+    ASSERT_EQ(::chmod(enc(top + "/inner").constData(), 0750), 0);
+    ASSERT_EQ(::chmod(enc(top + "/inner/deep").constData(), 0500), 0); // read-only folder
+    setTimes(top + "/inner", {1000, 0}, {1234567890, 987654321});
+    setTimes(top, {1000, 0}, {1300000000, 5});
+    lock(top + "/locked.txt", true);
+    lock(top + "/inner/deep", true);
+    lock(top, true);
+
+    ASSERT_EQ(copier.FSCopyObject(top, dir.file("dst")), Status::noErr);
+    const QString copy = dir.file("dst/Tree");
+    EXPECT_EQ(readFile(copy + "/inner/deep/leaf.bin"), pattern(70000, 3));
+    EXPECT_EQ(readFile(copy + "/.hidden"), QByteArray("dot"));
+    EXPECT_EQ(readFile(copy + "/locked.txt"), QByteArray("locked content"));
+    EXPECT_TRUE(isImmutable(copy));
+    EXPECT_TRUE(isImmutable(copy + "/locked.txt"));
+    EXPECT_TRUE(isImmutable(copy + "/inner/deep"));
+    EXPECT_FALSE(isImmutable(copy + "/inner"));
+    CatalogInfo inner, deep, t;
+    ASSERT_EQ(ReadCatalogInfo(copy + "/inner", &inner), Status::noErr);
+    ASSERT_EQ(ReadCatalogInfo(copy + "/inner/deep", &deep), Status::noErr);
+    ASSERT_EQ(ReadCatalogInfo(copy, &t), Status::noErr);
+    EXPECT_EQ(inner.permissions(), 0750u);
+    EXPECT_EQ(deep.permissions(), 0500u);
+    // Folder dates are written after their content, so filling did not move them.
+    EXPECT_EQ(inner.contentModDate.tv_sec, 1234567890);
+    EXPECT_EQ(inner.contentModDate.tv_nsec, 987654321);
+    EXPECT_EQ(t.contentModDate.tv_sec, 1300000000);
+    EXPECT_EQ(t.backupDate, runStart);
+    EXPECT_EQ(entries(dir.file("dst")), QStringList{"Tree"});
+}
+
+TEST_F(CopyFidelity, NewFolderIsNeverOpenToOtherUsersWhileItIsFilled)
+{
+    const QString top = dir.file("src/Open");
+    ASSERT_TRUE(QDir().mkpath(top + "/sub"));
+    writeFile(top + "/sub/f", "x");
+    ASSERT_EQ(::chmod(enc(top).constData(), 0777), 0);
+    ASSERT_EQ(::chmod(enc(top + "/sub").constData(), 0777), 0);
+    CopyOptions options;
+    QStringList seenModes;
+    options.filter = [&](const QString &path, const CatalogInfo &info, int) {
+        if (info.isFolder())
+            seenModes << QFileInfo(path).fileName() + QString::number(info.permissions(), 8);
+        return false;
+    };
+    ASSERT_EQ(copier.FSCopyObject(top, dir.file("dst"), options), Status::noErr);
+    EXPECT_EQ(seenModes, (QStringList{"QMTempFile 1700", "sub700"}));
+    CatalogInfo done;
+    ASSERT_EQ(ReadCatalogInfo(dir.file("dst/Open/sub"), &done), Status::noErr);
+    EXPECT_EQ(done.permissions(), 0777u);
+}
+
+TEST_F(CopyFidelity, TopFileCarriesBusyMarksUnderItsTemporaryNameUntilComplete)
+{
+    const QString src = dir.file("src/Busy.doc");
+    writeFile(src, "new");
+    ASSERT_TRUE(setAttr(src, xattr::kFinderInfo, someFinderInfo().encode()));
+    writeFile(dir.file("dst/Busy.doc"), "old");
+    CopyOptions options;
+    bool seen = false;
+    options.filter = [&](const QString &path, const CatalogInfo &info, int depth) {
+        seen = true;
+        EXPECT_EQ(depth, 0);
+        EXPECT_EQ(QFileInfo(path).fileName(), QString("QMTempFile 1"));
+        EXPECT_EQ(info.finderInfo.fileType(), kBusyFileType);
+        EXPECT_EQ(info.creationDateUTC(), UTCDateTime::magicBusyDate());
+        EXPECT_EQ(readFile(dir.file("dst/Busy.doc")), QByteArray("old"));
+        return false;
+    };
+    ASSERT_EQ(copier.FSCopyObject(src, dir.file("dst"), options), Status::noErr);
+    EXPECT_TRUE(seen);
+    CatalogInfo b;
+    ASSERT_EQ(ReadCatalogInfo(dir.file("dst/Busy.doc"), &b), Status::noErr);
+    EXPECT_EQ(b.finderInfo.fileType(), fourCharCode("TEXT"));
+    EXPECT_NE(b.creationDateUTC(), UTCDateTime::magicBusyDate());
+    EXPECT_EQ(readFile(dir.file("dst/Busy.doc")), QByteArray("new"));
+    EXPECT_EQ(entries(dir.file("dst")), QStringList{"Busy.doc"});
+}
+
+TEST_F(CopyFidelity, LinksAreCopiedAsLinksEvenWhenTheyPointOutside)
+{
+    const QString top = dir.file("src/WithLinks");
+    ASSERT_TRUE(QDir().mkpath(top));
+    writeFile(dir.file("outside.txt"), "outside");
+    ASSERT_EQ(::symlink("../../outside.txt", enc(top + "/out").constData()), 0);
+    ASSERT_EQ(::symlink("/nonexistent/dangling", enc(top + "/dangling").constData()), 0);
+    ASSERT_EQ(::symlink("WithLinks/out", enc(dir.file("src/toplink")).constData()), 0);
+
+    ASSERT_EQ(copier.FSCopyObject(top, dir.file("dst")), Status::noErr);
+    ASSERT_EQ(copier.FSCopyObject(dir.file("src/toplink"), dir.file("dst")), Status::noErr);
+    EXPECT_EQ(QFileInfo(dir.file("dst/WithLinks/out")).symLinkTarget(), dir.file("outside.txt"));
+    EXPECT_TRUE(QFileInfo(dir.file("dst/WithLinks/dangling")).isSymLink());
+    char buf[256] = {};
+    ASSERT_GT(::readlink(enc(dir.file("dst/WithLinks/dangling")).constData(), buf, sizeof buf - 1), 0);
+    EXPECT_STREQ(buf, "/nonexistent/dangling");
+    EXPECT_TRUE(QFileInfo(dir.file("dst/toplink")).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(dir.file("dst/outside.txt")));
+}
+
+TEST_F(CopyFidelity, SparseFileStaysSparse)
+{
+    const QString src = dir.file("src/sparse.img");
+    {
+        QFile f(src);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("head");
+        f.seek(64 * 1024 * 1024);
+        f.write("tail");
+    }
+    ASSERT_EQ(copier.FSCopyObject(src, dir.file("dst")), Status::noErr);
+    struct stat a, b;
+    ASSERT_EQ(::stat(enc(src).constData(), &a), 0);
+    ASSERT_EQ(::stat(enc(dir.file("dst/sparse.img")).constData(), &b), 0);
+    EXPECT_EQ(b.st_size, a.st_size);
+    EXPECT_LT(b.st_blocks * 512, 4 * 1024 * 1024) << "the hole was filled";
+    const QByteArray copy = readFile(dir.file("dst/sparse.img"));
+    EXPECT_TRUE(copy.startsWith("head"));
+    EXPECT_TRUE(copy.endsWith("tail"));
+}
+
+TEST_F(CopyFidelity, OwnerGroupAndAclsFollowWhenRunningAsRoot)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give files away";
+    const QString src = dir.file("src/owned");
+    writeFile(src, "mine");
+    ASSERT_EQ(::chown(enc(src).constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(enc(src).constData(), 04750), 0);
+    // An access ACL naming one more user, in the kernel's binary form.
+    const bool haveAcl = ::system(("setfacl -m u:1:r " + enc(src)).constData()) == 0;
+    ASSERT_TRUE(setAttr(src, "trusted.note", "root only"));
+
+    ASSERT_EQ(copier.FSCopyObject(src, dir.file("dst")), Status::noErr);
+    const QString copy = dir.file("dst/owned");
+    CatalogInfo b;
+    ASSERT_EQ(ReadCatalogInfo(copy, &b), Status::noErr);
+    EXPECT_EQ(b.uid, 65534u);
+    EXPECT_EQ(b.gid, 65534u);
+    EXPECT_EQ(b.permissions(), 04750u) << "the set-user-ID bit must survive the change of owner";
+    EXPECT_EQ(getAttr(copy, "trusted.note"), QByteArray("root only"));
+    if (haveAcl) {
+        EXPECT_FALSE(getAttr(src, "system.posix_acl_access").isEmpty());
+        EXPECT_EQ(getAttr(copy, "system.posix_acl_access"), getAttr(src, "system.posix_acl_access"));
+    }
+}
+
+TEST_F(CopyFidelity, FolderIsRefusedIntoItselfAndNothingIsCreated)
+{
+    const QString top = dir.file("src/Loop");
+    ASSERT_TRUE(QDir().mkpath(top + "/a/b"));
+    EXPECT_EQ(copier.FSCopyObject(top, top + "/a/b"), Status::kCopyIntoItselfErr);
+    EXPECT_EQ(copier.FSCopyObject(top, top), Status::kCopyIntoItselfErr);
+    EXPECT_EQ(entries(top + "/a/b"), QStringList{});
+    EXPECT_EQ(entries(top), QStringList{"a"});
+}
+
+TEST_F(CopyFidelity, BadArgumentsAreRefusedWithTheirStatus)
+{
+    writeFile(dir.file("src/f"), "x");
+    writeFile(dir.file("notafolder"), "x");
+    EXPECT_EQ(copier.FSCopyObject("", dir.file("dst")), Status::paramErr);
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/f"), dir.file("notafolder")), Status::errFSNotAFolder);
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/missing"), dir.file("dst")), Status::fnfErr);
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/f"), dir.file("nowhere")), Status::fnfErr);
+}
+
+TEST_F(CopyFidelity, DuplicateActionsDecideAboutAnExistingObject)
+{
+    writeFile(dir.file("src/f"), "new");
+    writeFile(dir.file("dst/f"), "old");
+    CopyOptions none;
+    none.duplicateAction = kDupNone;
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/f"), dir.file("dst"), none), Status::dupFNErr);
+    EXPECT_EQ(readFile(dir.file("dst/f")), QByteArray("old"));
+    CopyOptions first;
+    first.duplicateAction = kDupDeleteFirst;
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/f"), dir.file("dst"), first), Status::noErr);
+    EXPECT_EQ(readFile(dir.file("dst/f")), QByteArray("new"));
+    EXPECT_EQ(entries(dir.file("dst")), QStringList{"f"});
+}
+
+TEST_F(CopyFidelity, MaximumLevelsLimitsTheDepthCopied)
+{
+    const QString top = dir.file("src/Deep");
+    ASSERT_TRUE(QDir().mkpath(top + "/one/two"));
+    writeFile(top + "/one/two/f", "x");
+    writeFile(top + "/top.txt", "x");
+    CopyOptions options;
+    options.maxLevels = 1;
+    ASSERT_EQ(copier.FSCopyObject(top, dir.file("dst"), options), Status::noErr);
+    EXPECT_EQ(entries(dir.file("dst/Deep")), (QStringList{"one", "top.txt"}));
+    EXPECT_EQ(entries(dir.file("dst/Deep/one")), QStringList{});
+}

@@ -1,0 +1,234 @@
+// A copy that fails at any point leaves the destination as it was: the old
+// object byte for byte and no temporary object.
+#include "FsTestSupport.h"
+
+#include "fs/FSCopyObject.h"
+#include "fs/LPUtilities.h"
+#include "platform/Xattr.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+
+using namespace qm;
+using namespace qmtest;
+
+namespace {
+
+class CopySafety : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(dir.file("src")));
+        ASSERT_TRUE(QDir().mkpath(dir.file("dst")));
+    }
+
+    // An old file and an old folder, as a run would find them on side B.
+    void makeOldObjects(const QString &folder)
+    {
+        writeFile(folder + "/Doc.txt", oldData);
+        setAttr(folder + "/Doc.txt", "user.old", "attr");
+        QDir().mkpath(folder + "/Album/sub");
+        writeFile(folder + "/Album/sub/photo.jpg", oldData);
+    }
+
+    void expectOldObjectsIntact(const QString &folder)
+    {
+        EXPECT_EQ(entries(folder), (QStringList{"Album", "Doc.txt"}));
+        EXPECT_EQ(readFile(folder + "/Doc.txt"), oldData);
+        EXPECT_EQ(getAttr(folder + "/Doc.txt", "user.old"), QByteArray("attr"));
+        EXPECT_EQ(readFile(folder + "/Album/sub/photo.jpg"), oldData);
+        EXPECT_EQ(entries(folder + "/Album"), QStringList{"sub"});
+    }
+
+    void makeNewObjects(qsizetype size)
+    {
+        writeFile(dir.file("src/Doc.txt"), pattern(size, 7));
+        QDir().mkpath(dir.file("src/Album/sub"));
+        writeFile(dir.file("src/Album/sub/photo.jpg"), pattern(size, 8));
+        writeFile(dir.file("src/Album/more.jpg"), pattern(size, 9));
+    }
+
+    TempFolder dir;
+    ObjectCopier copier;
+    const QByteArray oldData = pattern(5000, 42);
+};
+
+// Fails the nth call of one operation with the given errno.
+CopyFaultHook failNth(const char *op, int nth, int err)
+{
+    auto count = std::make_shared<int>(0);
+    return [=](const char *what, const QByteArray &) {
+        return (std::strcmp(what, op) == 0 && ++*count == nth) ? err : 0;
+    };
+}
+
+} // namespace
+
+TEST_F(CopySafety, ReadErrorHalfWayLeavesTheOldFileAndFolder)
+{
+    makeOldObjects(dir.file("dst"));
+    makeNewObjects(3 * 1024 * 1024);
+    CopyOptions options;
+    options.faultHook = failNth("read", 2, EIO);
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst"), options), Status::ioErr);
+    options.faultHook = failNth("read", 5, EIO); // inside the second file of the folder
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Album"), dir.file("dst"), options), Status::ioErr);
+    expectOldObjectsIntact(dir.file("dst"));
+}
+
+TEST_F(CopySafety, FailedPlacingLeavesTheOldObject)
+{
+    makeOldObjects(dir.file("dst"));
+    makeNewObjects(100);
+    CopyOptions options;
+    options.faultHook = failNth("rename", 1, EIO);
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst"), options), Status::ioErr);
+    options.faultHook = failNth("rename", 1, EIO);
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Album"), dir.file("dst"), options), Status::ioErr);
+    expectOldObjectsIntact(dir.file("dst"));
+}
+
+TEST_F(CopySafety, DiskFullLeavesTheOldObjectsAndNoTemporary)
+{
+    if (!canMountTmpfs())
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    TmpfsMount small(dir.file("small"), "1m");
+    if (!small.isMounted())
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    makeOldObjects(small.path());
+    makeNewObjects(1200 * 1024); // larger than the whole volume
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Album"), small.path()), Status::dskFulErr);
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), small.path()), Status::dskFulErr);
+    expectOldObjectsIntact(small.path());
+    // And the space it took is free again: a copy that fits still works.
+    writeFile(dir.file("src/small.txt"), "fits");
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/small.txt"), small.path()), Status::noErr);
+}
+
+TEST_F(CopySafety, AttributeTheDestinationRefusesIsAnErrorNotALoss)
+{
+    if (!canMountTmpfs())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    // A tmpfs source holds a resource fork larger than an ext4 inode takes.
+    TmpfsMount big(dir.file("bigattr"), "8m");
+    if (!big.isMounted())
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    writeFile(big.path() + "/Doc.txt", "new data");
+    if (!setAttr(big.path() + "/Doc.txt", xattr::kResourceFork, pattern(20000, 1)))
+        GTEST_SKIP() << "this tmpfs takes no user attributes";
+    QDir().mkpath(big.path() + "/Album/sub");
+    writeFile(big.path() + "/Album/sub/photo.jpg", "new");
+    setAttr(big.path() + "/Album/sub/photo.jpg", "user.big", pattern(20000, 2));
+    makeOldObjects(dir.file("dst"));
+    writeFile(dir.file("probe"), "p");
+    const bool refused = !setAttr(dir.file("probe"), "user.big", pattern(20000, 3));
+    QFile::remove(dir.file("probe"));
+    if (!refused)
+        GTEST_SKIP() << "the disk here takes 20 KB attributes";
+    const OSStatus a = copier.FSCopyObject(big.path() + "/Doc.txt", dir.file("dst"));
+    const OSStatus b = copier.FSCopyObject(big.path() + "/Album", dir.file("dst"));
+    EXPECT_NE(a, Status::noErr);
+    EXPECT_NE(b, Status::noErr);
+    EXPECT_EQ(a, Status::dskFulErr) << "ext4 refuses an oversized attribute with ENOSPC";
+    expectOldObjectsIntact(dir.file("dst"));
+}
+
+TEST_F(CopySafety, SourceChangingSizeDuringTheCopyIsASizeMismatch)
+{
+    makeOldObjects(dir.file("dst"));
+    writeFile(dir.file("src/Doc.txt"), pattern(3 * 1024 * 1024, 1));
+    CopyOptions options;
+    const QString src = dir.file("src/Doc.txt");
+    // The source grows while the copy runs, as when an application saves.
+    options.faultHook = [src](const char *op, const QByteArray &) {
+        if (std::strcmp(op, "read") == 0) {
+            QFile f(src);
+            if (f.open(QIODevice::Append))
+                f.write("more");
+        }
+        return 0;
+    };
+    EXPECT_EQ(copier.FSCopyObject(src, dir.file("dst"), options), Status::kSizeMismatchErr);
+    expectOldObjectsIntact(dir.file("dst"));
+}
+
+TEST_F(CopySafety, VanishedSourceCreatesNothing)
+{
+    makeOldObjects(dir.file("dst"));
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst")), Status::fnfErr);
+    expectOldObjectsIntact(dir.file("dst"));
+}
+
+TEST_F(CopySafety, FilterThatStopsRemovesWhatWasMade)
+{
+    makeOldObjects(dir.file("dst"));
+    makeNewObjects(10);
+    CopyOptions options;
+    int calls = 0;
+    options.filter = [&](const QString &, const CatalogInfo &, int) { return ++calls == 3; };
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Album"), dir.file("dst"), options), Status::userCanceledErr);
+    expectOldObjectsIntact(dir.file("dst"));
+}
+
+TEST_F(CopySafety, LockedOldObjectIsReplacedWhole)
+{
+    if (!canSetImmutable(dir.path()))
+        GTEST_SKIP() << "the immutable flag cannot be set here";
+    makeOldObjects(dir.file("dst"));
+    makeNewObjects(10);
+    lock(dir.file("dst/Doc.txt"), true);
+    lock(dir.file("dst/Album/sub/photo.jpg"), true);
+    lock(dir.file("dst/Album"), true);
+    ASSERT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst")), Status::noErr);
+    ASSERT_EQ(copier.FSCopyObject(dir.file("src/Album"), dir.file("dst")), Status::noErr);
+    EXPECT_EQ(readFile(dir.file("dst/Doc.txt")), pattern(10, 7));
+    EXPECT_EQ(readFile(dir.file("dst/Album/more.jpg")), pattern(10, 9));
+    EXPECT_EQ(entries(dir.file("dst")), (QStringList{"Album", "Doc.txt"}));
+}
+
+TEST_F(CopySafety, AllTemporaryNamesTakenLeavesTheOldObjectAlone)
+{
+    makeOldObjects(dir.file("dst"));
+    makeNewObjects(10);
+    for (int n = 1; n <= 9; ++n)
+        writeFile(dir.file("dst/QMTempFile " + QString::number(n)), "t");
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst")), Status::dupFNErr);
+    EXPECT_EQ(readFile(dir.file("dst/Doc.txt")), oldData);
+    EXPECT_EQ(entries(dir.file("dst")).size(), 11);
+}
+
+TEST(DeleteObjects, LockedFilesAndFoldersAreDeleted)
+{
+    TempFolder dir;
+    if (!canSetImmutable(dir.path()))
+        GTEST_SKIP() << "the immutable flag cannot be set here";
+    const QString top = dir.file("Gone");
+    ASSERT_TRUE(QDir().mkpath(top + "/sub/deeper"));
+    writeFile(top + "/sub/deeper/f", "x");
+    writeFile(top + "/g", "x");
+    ASSERT_EQ(::symlink("/etc/passwd", enc(top + "/link").constData()), 0);
+    ASSERT_EQ(::chmod(enc(top + "/sub").constData(), 0500), 0);
+    lock(top + "/sub/deeper/f", true);
+    lock(top + "/sub/deeper", true);
+    lock(top + "/g", true);
+    lock(top, true);
+    EXPECT_EQ(FSDeleteObjects(top), Status::noErr);
+    EXPECT_FALSE(QFileInfo::exists(top));
+    EXPECT_TRUE(QFileInfo::exists("/etc/passwd"));
+    EXPECT_EQ(FSDeleteObjects(top), Status::fnfErr);
+}
+
+TEST(BufferSize, SpeedGradeRuleAndLinuxDefault)
+{
+    EXPECT_EQ(BufferSizeForSpeedGrade(0), 262144u);
+    EXPECT_EQ(BufferSizeForSpeedGrade(5), 262144u);
+    EXPECT_EQ(BufferSizeForSpeedGrade(-4096), 1024u);
+    EXPECT_EQ(BufferSizeForSpeedGrade(-4 * 1024 * 1024 - 100), 1024u * 1024u);
+    EXPECT_EQ(BufferSizeForSpeedGrade(-100LL * 1024 * 1024), 2097152u);
+    EXPECT_EQ(BufferSizeForVol("/"), 262144u);
+}
