@@ -1,0 +1,369 @@
+// Mailing the log: the decisions before anything is sent, a real SMTP
+// listener on 127.0.0.1, and a sendmail stand-in that records its input.
+#include "report/Mail.h"
+#include "report/MailAddress.h"
+#include "report/MailMessage.h"
+#include "report/RunLog.h"
+
+#include "report/QStringPrinter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSslSocket>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using namespace qm;
+
+namespace {
+
+const QString kLog = QStringLiteral("• Task: executed by the timer list\r\r"
+                                    "√ Can't copy the file \"/home/ada/été.txt\"\r"
+                                    ".hidden starts with a dot\r"
+                                    ".\r"
+                                    "\tindented line with a trailing blank \r")
+    + QString(1200, u'x') + u'\r';
+
+QVariantMap mailPrefs(const QString &to = QStringLiteral("ada@example.org"))
+{
+    return {{"prefSendEmail", 1LL}, {"prefSendEmailWhen", 1LL}, {"prefSendEmailAddress", to}};
+}
+
+QString python()
+{
+    for (const char *name : {"/usr/bin/python3", "python3"}) {
+        const QString p = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!p.isEmpty())
+            return p;
+        if (QFile::exists(QString::fromLatin1(name)))
+            return QString::fromLatin1(name);
+    }
+    return QString();
+}
+
+// The listener script, run for the life of the object.
+class Listener {
+public:
+    explicit Listener(const QStringList &extra = {})
+    {
+        const QString py = python();
+        if (py.isEmpty())
+            return;
+        m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_proc.start(py, QStringList{QStringLiteral(QM_SOURCE_DIR "/tests/report/smtp_listener.py"),
+                                     "--port-file", m_dir.filePath("port"), "--out", m_dir.path()}
+                             + extra);
+        QElapsedTimer t;
+        t.start();
+        while (!QFile::exists(m_dir.filePath("port")) && t.elapsed() < 10000
+               && m_proc.state() != QProcess::NotRunning)
+            QThread::msleep(20);
+        QFile f(m_dir.filePath("port"));
+        if (f.open(QIODevice::ReadOnly))
+            m_port = f.readAll().toInt();
+    }
+    ~Listener()
+    {
+        m_proc.kill();
+        m_proc.waitForFinished(5000);
+    }
+    int port() const { return m_port; }
+    QStringList received() const { return QDir(m_dir.path()).entryList({"msg-*.json"}, QDir::Files, QDir::Name); }
+    QJsonObject message(int n) const
+    {
+        QFile f(m_dir.filePath(QStringLiteral("msg-%1.json").arg(n)));
+        f.open(QIODevice::ReadOnly);
+        return QJsonDocument::fromJson(f.readAll()).object();
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_proc;
+    int m_port = 0;
+};
+
+#define REQUIRE_LISTENER(l)                                                              \
+    if ((l).port() == 0)                                                                 \
+    GTEST_SKIP() << "python3 is needed for the SMTP listener"
+
+MailSettings smtpTo(int port, SmtpSecurity security = SmtpSecurity::None)
+{
+    MailSettings s;
+    s.transport = MailTransport::Smtp;
+    s.smtp.host = QStringLiteral("127.0.0.1");
+    s.smtp.port = port;
+    s.smtp.security = security;
+    s.smtp.timeoutMs = 10000;
+    s.from = QStringLiteral("quillmere@host.example");
+    return s;
+}
+
+// A sendmail stand-in that keeps its arguments and its input, then exits
+// with the given status.
+struct FakeSendmail {
+    QTemporaryDir dir;
+    QString program;
+    explicit FakeSendmail(int exitCode = 0)
+    {
+        program = dir.filePath("sendmail");
+        QFile f(program);
+        f.open(QIODevice::WriteOnly);
+        f.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1/args'\ncat > '%1/input'\n"
+                               "echo 'no route' >&2\nexit %2\n")
+                    .arg(dir.path())
+                    .arg(exitCode)
+                    .toUtf8());
+        f.close();
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    bool ran() const { return QFile::exists(dir.filePath("input")); }
+    QByteArray file(const char *name) const
+    {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    MailSettings settings() const
+    {
+        MailSettings s;
+        s.sendmailPath = program;
+        return s;
+    }
+};
+
+QByteArray decodeQuotedPrintable(const QByteArray &in)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in.at(i) != '=') {
+            out += in.at(i);
+        } else if (in.mid(i + 1, 1) == "\n") {
+            ++i; // soft line break
+        } else {
+            out += char(in.mid(i + 1, 2).toInt(nullptr, 16));
+            i += 2;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(MailAddress, CheckMadeWhenThePreferencesAreApplied)
+{
+    EXPECT_TRUE(isAcceptableMailAddress("a@b.c"));
+    EXPECT_TRUE(isAcceptableMailAddress("ada.lovelace@example.org"));
+    for (const char *bad : {"a@bc", ".a@b.c", "@ab.c", "a@b.c.", "ab.c@", "ab@.cd", "abcd.ef", "abcd@ef",
+                            "YOUR.NAME@YOUR-MAIL.EXAMPLE", "ada@Brantwick.Example", "ada@b.c\r\nBcc: x@y.z"})
+        EXPECT_FALSE(isAcceptableMailAddress(QString::fromLatin1(bad))) << bad;
+    EXPECT_FALSE(isAcceptableMailAddress(QLatin1String(kPlaceholderMailAddress)));
+}
+
+TEST(Mail, NothingIsTriedWhenNotAskedOrTheAddressIsUnusable)
+{
+    FakeSendmail sendmail;
+    QVariantMap prefs = mailPrefs();
+    prefs["prefSendEmail"] = 0LL;
+    EXPECT_EQ(SendEmailTo(prefs, sendmail.settings(), 5, kLog).status, MailStatus::NotNeeded);
+    prefs = mailPrefs();
+    prefs["prefSendEmailWhen"] = 2LL; // only on errors, and there were none
+    EXPECT_EQ(SendEmailTo(prefs, sendmail.settings(), 0, kLog).status, MailStatus::NotNeeded);
+    EXPECT_TRUE(SendEmailTo(prefs, sendmail.settings(), 0, kLog).ok());
+    EXPECT_FALSE(sendmail.ran());
+
+    for (const QString &to : {QString(), QStringLiteral("support@BRANTWICK.example"),
+                              QStringLiteral("ada@example.org\r\nBcc: all@example.org"),
+                              QStringLiteral("ada@example.org\nSubject: hi")}) {
+        const MailResult r = SendEmailTo(mailPrefs(to), sendmail.settings(), 1, kLog);
+        EXPECT_EQ(r.status, MailStatus::BadAddress) << to.toStdString();
+        EXPECT_FALSE(r.ok());
+        EXPECT_EQ(r.errorText, QStringLiteral("Can't send email."));
+    }
+    EXPECT_FALSE(sendmail.ran());
+    EXPECT_EQ(mailFailureReportLine(), QStringLiteral("\r• Can't send email."));
+}
+
+TEST(Mail, SendmailGetsOneMimeMessageOnItsInputWithTheRecipientInTheHeader)
+{
+    FakeSendmail sendmail;
+    const MailResult r = SendEmailTo(mailPrefs(), sendmail.settings(), 0, kLog);
+    ASSERT_EQ(r.status, MailStatus::Sent) << r.detail.toStdString();
+    EXPECT_EQ(sendmail.file("args"), QByteArray("-t\n-oi\n"));
+    const QByteArray input = sendmail.file("input");
+    const qsizetype split = input.indexOf("\n\n");
+    ASSERT_GT(split, 0);
+    const QList<QByteArray> headers = input.left(split).split('\n');
+    EXPECT_TRUE(headers.contains("To: ada@example.org"));
+    EXPECT_TRUE(headers.contains("Subject: Quillmere Log Message: OK"));
+    EXPECT_TRUE(headers.contains("MIME-Version: 1.0"));
+    EXPECT_TRUE(headers.contains("Content-Type: text/plain; charset=UTF-8"));
+    EXPECT_TRUE(headers.contains("Content-Transfer-Encoding: quoted-printable"));
+    EXPECT_FALSE(input.contains('\r'));
+    for (const QByteArray &line : input.split('\n'))
+        EXPECT_LE(line.size(), 76);
+    EXPECT_EQ(QString::fromUtf8(decodeQuotedPrintable(input.mid(split + 2))), logWithNewlines(kLog));
+}
+
+TEST(Mail, SendmailThatFailsOrIsMissingIsAFailureNeverASend)
+{
+    FakeSendmail refusing(75);
+    MailResult r = SendEmailTo(mailPrefs(), refusing.settings(), 3, kLog);
+    EXPECT_EQ(r.status, MailStatus::Failed);
+    EXPECT_TRUE(r.detail.contains("75")) << r.detail.toStdString();
+    EXPECT_TRUE(refusing.file("input").contains("Subject: Quillmere Log Message: Error"));
+
+    MailSettings missing;
+    missing.sendmailPath = refusing.dir.filePath("no-such-sendmail");
+    r = SendEmailTo(mailPrefs(), missing, 3, kLog);
+    EXPECT_EQ(r.status, MailStatus::Failed);
+    EXPECT_EQ(r.errorText, QStringLiteral("Can't send email."));
+}
+
+TEST(Mail, SmtpDeliversTheLogWithLoginToARealListener)
+{
+    Listener server({"--auth", "ada:s3cret word"});
+    REQUIRE_LISTENER(server);
+    MailSettings s = smtpTo(server.port());
+    s.smtp.user = QStringLiteral("ada");
+    s.smtp.password = QStringLiteral("s3cret word");
+    const MailResult r = SendEmailTo(mailPrefs(), s, 3, kLog);
+    ASSERT_EQ(r.status, MailStatus::Sent) << r.detail.toStdString();
+    ASSERT_EQ(server.received().size(), 1);
+    const QJsonObject m = server.message(1);
+    EXPECT_EQ(m["mail_from"].toString(), QStringLiteral("<quillmere@host.example>"));
+    EXPECT_EQ(m["rcpt_to"].toArray().first().toString(), QStringLiteral("<ada@example.org>"));
+    EXPECT_EQ(m["user"].toString(), QStringLiteral("ada"));
+    const QJsonObject h = m["headers"].toObject();
+    EXPECT_EQ(h["To"].toString(), QStringLiteral("ada@example.org"));
+    EXPECT_EQ(h["Subject"].toString(), QStringLiteral("Quillmere Log Message: Error"));
+    EXPECT_EQ(h["From"].toString(), QStringLiteral("quillmere@host.example"));
+    EXPECT_TRUE(h.contains("Date"));
+    EXPECT_TRUE(h.contains("Message-ID"));
+    EXPECT_EQ(m["content_type"].toString(), QStringLiteral("text/plain"));
+    EXPECT_EQ(m["charset"].toString(), QStringLiteral("utf-8"));
+    EXPECT_LE(m["longest_line"].toInt(), 78);
+    // Lines starting with "." and a line holding only "." survive the transfer.
+    EXPECT_EQ(m["body"].toString(), logWithNewlines(kLog));
+}
+
+TEST(Mail, SmtpLoginMethodAndWrongPassword)
+{
+    Listener server({"--auth", "ada:pw", "--auth-methods", "LOGIN"});
+    REQUIRE_LISTENER(server);
+    MailSettings s = smtpTo(server.port());
+    s.smtp.user = QStringLiteral("ada");
+    s.smtp.password = QStringLiteral("pw");
+    EXPECT_EQ(SendEmailTo(mailPrefs(), s, 0, kLog).status, MailStatus::Sent);
+    s.smtp.password = QStringLiteral("wrong");
+    const MailResult r = SendEmailTo(mailPrefs(), s, 0, kLog);
+    EXPECT_EQ(r.status, MailStatus::Failed);
+    EXPECT_TRUE(r.detail.contains("535")) << r.detail.toStdString();
+    EXPECT_EQ(server.received().size(), 1);
+}
+
+TEST(Mail, SmtpServerThatRefusesIsReportedAsAFailure)
+{
+    for (const char *step : {"mail", "rcpt", "data", "end"}) {
+        Listener server({"--refuse", step});
+        REQUIRE_LISTENER(server);
+        const MailResult r = SendEmailTo(mailPrefs(), smtpTo(server.port()), 1, kLog);
+        EXPECT_EQ(r.status, MailStatus::Failed) << step;
+        EXPECT_EQ(r.errorText, QStringLiteral("Can't send email."));
+        EXPECT_TRUE(r.detail.contains("55")) << step << ": " << r.detail.toStdString();
+        EXPECT_TRUE(server.received().isEmpty());
+    }
+}
+
+TEST(Mail, SmtpWithNobodyListeningOrNoHostFails)
+{
+    QTcpServer probe; // take a free port, then give it back so nothing listens there
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const int port = probe.serverPort();
+    probe.close();
+    EXPECT_EQ(SendEmailTo(mailPrefs(), smtpTo(port), 1, kLog).status, MailStatus::Failed);
+    MailSettings noHost = smtpTo(port);
+    noHost.smtp.host.clear();
+    EXPECT_EQ(SendEmailTo(mailPrefs(), noHost, 1, kLog).status, MailStatus::Failed);
+}
+
+TEST(Mail, StartTlsIsRequiredWhenAskedAndThenUsed)
+{
+    Listener plain;
+    REQUIRE_LISTENER(plain);
+    MailResult r = SendEmailTo(mailPrefs(), smtpTo(plain.port(), SmtpSecurity::StartTls), 1, kLog);
+    EXPECT_EQ(r.status, MailStatus::Failed);
+    EXPECT_TRUE(r.detail.contains("STARTTLS")) << r.detail.toStdString();
+    EXPECT_TRUE(plain.received().isEmpty());
+
+    const QString openssl = QStandardPaths::findExecutable("openssl");
+    if (openssl.isEmpty() || !QSslSocket::supportsSsl())
+        GTEST_SKIP() << "openssl and Qt's TLS support are needed for the STARTTLS case";
+    QTemporaryDir dir;
+    const QString cert = dir.filePath("cert.pem"), key = dir.filePath("key.pem");
+    QProcess gen;
+    gen.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
+                        "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert});
+    ASSERT_TRUE(gen.waitForFinished(60000));
+    ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
+
+    Listener secure({"--cert", cert, "--key", key, "--auth", "ada:pw"});
+    REQUIRE_LISTENER(secure);
+    MailSettings s = smtpTo(secure.port(), SmtpSecurity::StartTls);
+    s.smtp.user = QStringLiteral("ada");
+    s.smtp.password = QStringLiteral("pw");
+    // An unknown certificate is refused...
+    EXPECT_EQ(SendEmailTo(mailPrefs(), s, 1, kLog).status, MailStatus::Failed);
+    // ...one that is trusted is used.
+    s.smtp.extraCaCertificates = QSslCertificate::fromPath(cert);
+    r = SendEmailTo(mailPrefs(), s, 1, kLog);
+    ASSERT_EQ(r.status, MailStatus::Sent) << r.detail.toStdString();
+    ASSERT_EQ(secure.received().size(), 1);
+    EXPECT_TRUE(secure.message(1)["tls"].toBool());
+    EXPECT_EQ(secure.message(1)["body"].toString(), logWithNewlines(kLog));
+}
+
+TEST(MailMessage, NonAsciiSubjectIsEncodedAndDecodesBack)
+{
+    MailMessage m;
+    m.to = QStringLiteral("ada@example.org");
+    m.subject = QStringLiteral("Journal de Quillmere : réussi ✓ ") + QString(40, u'é');
+    m.body = QStringLiteral("x\r");
+    const QByteArray mime = m.toMime("\n");
+    const qsizetype start = mime.indexOf("Subject: ");
+    const qsizetype end = mime.indexOf("\nDate: ");
+    ASSERT_GE(start, 0);
+    QString decoded;
+    for (QByteArray word : mime.mid(start + 9, end - start - 9).split('\n')) {
+        word = word.trimmed();
+        ASSERT_TRUE(word.startsWith("=?UTF-8?B?") && word.endsWith("?=")) << word.toStdString();
+        ASSERT_LE(word.size(), 75);
+        decoded += QString::fromUtf8(QByteArray::fromBase64(word.mid(10, word.size() - 12)));
+    }
+    EXPECT_EQ(decoded, m.subject);
+}
+
+TEST(MailSettings, TransportComesFromThePreferencesWithDefaults)
+{
+    MailSettings s = MailSettings::fromPreferences({});
+    EXPECT_EQ(s.transport, MailTransport::Sendmail);
+    EXPECT_EQ(s.sendmailPath, QStringLiteral("/usr/sbin/sendmail"));
+    EXPECT_EQ(s.smtp.port, 587);
+    EXPECT_EQ(s.smtp.security, SmtpSecurity::StartTls);
+    s = MailSettings::fromPreferences({{"prefSendEmailTransport", 2LL}, {"prefSmtpHost", "mail.example.org"},
+                                       {"prefSmtpPort", 465LL}, {"prefSmtpSecurity", 2LL},
+                                       {"prefSmtpUser", "ada@example.org"}, {"prefSendmailPath", ""}});
+    EXPECT_EQ(s.transport, MailTransport::Smtp);
+    EXPECT_EQ(s.smtp.host, QStringLiteral("mail.example.org"));
+    EXPECT_EQ(s.smtp.port, 465);
+    EXPECT_EQ(s.smtp.security, SmtpSecurity::Tls);
+    EXPECT_EQ(s.from, QStringLiteral("ada@example.org")); // the login names the sender
+    EXPECT_EQ(s.sendmailPath, QStringLiteral("/usr/sbin/sendmail"));
+}
