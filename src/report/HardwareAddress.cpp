@@ -1,7 +1,10 @@
 #include "report/HardwareAddress.h"
 
+#include <QFileInfo>
 #include <QNetworkInterface>
 #include <QStringList>
+
+#include <tuple>
 
 namespace qm {
 
@@ -20,20 +23,31 @@ QString formatHardwareAddress(const QString &address)
     return bytes.join(u'.');
 }
 
+const NetworkInterfaceFacts *primaryInterface(const QList<NetworkInterfaceFacts> &all)
+{
+    const NetworkInterfaceFacts *best = nullptr;
+    auto rank = [](const NetworkInterfaceFacts &f) { return std::tuple(!f.physical, !f.up); };
+    for (const NetworkInterfaceFacts &f : all) {
+        if (f.loopback || f.hardwareAddress.isEmpty())
+            continue;
+        if (!best || rank(f) < rank(*best) || (rank(f) == rank(*best) && f.name < best->name))
+            best = &f;
+    }
+    return best;
+}
+
 QString primaryHardwareAddress()
 {
-    // Interfaces come in index order, which is the order the kernel made
-    // them in; the first real one is the machine's primary interface.
-    const auto all = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &ni : all) {
-        if (ni.flags().testFlag(QNetworkInterface::IsLoopBack)
-            || ni.type() == QNetworkInterface::Loopback || ni.type() == QNetworkInterface::Virtual)
-            continue;
-        if (ni.hardwareAddress().isEmpty())
-            continue;
-        return formatHardwareAddress(ni.hardwareAddress());
+    QList<NetworkInterfaceFacts> facts;
+    for (const QNetworkInterface &ni : QNetworkInterface::allInterfaces()) {
+        const auto flags = ni.flags();
+        facts.append({ni.name(), ni.hardwareAddress(),
+                      flags.testFlag(QNetworkInterface::IsLoopBack) || ni.type() == QNetworkInterface::Loopback,
+                      QFileInfo::exists(QStringLiteral("/sys/class/net/%1/device").arg(ni.name())),
+                      flags.testFlag(QNetworkInterface::IsUp) && flags.testFlag(QNetworkInterface::IsRunning)});
     }
-    return QString();
+    const NetworkInterfaceFacts *primary = primaryInterface(facts);
+    return primary ? formatHardwareAddress(primary->hardwareAddress) : QString();
 }
 
 } // namespace qm

@@ -1,5 +1,6 @@
 #pragma once
 // The hardware address printed in the log header.
+#include <QList>
 #include <QString>
 
 namespace qm {
@@ -9,8 +10,21 @@ namespace qm {
 // without an address does.
 QString formatHardwareAddress(const QString &address);
 
-// The address of the first interface that is not the loopback and has a
-// hardware address, formatted as above; empty when there is none.
+struct NetworkInterfaceFacts {
+    QString name;
+    QString hardwareAddress;
+    bool loopback = false;
+    bool physical = false; // backed by a device, not made by software
+    bool up = false;
+};
+
+// The primary interface among these: not the loopback, with an address;
+// a physical one before a software one, one that is up before one that is
+// down, then the first by name. Null when there is none.
+const NetworkInterfaceFacts *primaryInterface(const QList<NetworkInterfaceFacts> &all);
+
+// The primary interface's address of this machine, formatted as above;
+// empty when there is none.
 QString primaryHardwareAddress();
 
 } // namespace qm

@@ -482,6 +482,17 @@ TEST(HardwareAddress, SixBytesInUpperCaseHexSeparatedByDots)
     EXPECT_EQ(formatHardwareAddress("00:1a:2b:3c:4d:5e"), QStringLiteral("00.1A.2B.3C.4D.5E"));
     EXPECT_EQ(formatHardwareAddress(""), QStringLiteral("00.00.00.00.00.00"));
     EXPECT_EQ(formatHardwareAddress("01:02:03:04:05:06:07:08"), QStringLiteral("00.00.00.00.00.00"));
+    const QList<NetworkInterfaceFacts> all = {
+        {"lo", "00:00:00:00:00:00", true, false, true},
+        {"ifb0", "42:70:79:6c:c8:c2", false, false, true},
+        {"eth0", "02:fc:00:00:00:01", false, false, true},
+        {"wlan0", "", false, true, true},
+        {"usb0", "aa:bb:cc:dd:ee:ff", false, true, false},
+    };
+    EXPECT_EQ(primaryInterface(all), &all[4]); // the only physical one with an address, though down
+    const QList<NetworkInterfaceFacts> virtualOnly(all.begin(), all.begin() + 4);
+    EXPECT_EQ(primaryInterface(virtualOnly), &virtualOnly[2]); // first by name
+    EXPECT_EQ(primaryInterface({all[0], all[3]}), nullptr);
     const QString mine = primaryHardwareAddress();
     if (!mine.isEmpty()) {
         EXPECT_EQ(mine.size(), 17);
