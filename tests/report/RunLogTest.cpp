@@ -98,6 +98,33 @@ QString noCopies(bool sideB)
     return QString::fromLatin1(kNoCopies).arg(sideB ? QStringLiteral("0 ") : QStringLiteral("0"));
 }
 
+// The preferences block for basePreferences(), with the parts that differ.
+QString expectedPreferences(const char *onError, const char *log, const char *root, const char *delta)
+{
+    return QStringLiteral("\r• Preferences: \r\t• General: \r\t\tSync And Quit: No\r\t\tAsk for confirmation: Yes\r"
+                          "\t\tPreview: No\r\t\tBeep when done: No\r\t\tShut down when done: No\r\t\tOn error: ")
+        + QString::fromUtf8(onError) + QStringLiteral("\r\t• Log: \r") + QString::fromUtf8(log)
+        + QStringLiteral("\t• Copy Mode: \r\t\tRun as root: ") + root
+        + QStringLiteral("\r\t\tModification date tolerance (seconds): ") + delta + QStringLiteral("\r\r");
+}
+
+// Settings and conflict sections of sessionRecord(), exact flag and rules
+// as given.
+QString expectedSettings(const char *task, const char *exact)
+{
+    return QStringLiteral("\r• Settings: \r\tTask: ") + task + QStringLiteral("\r\t") + exact
+        + QStringLiteral("\r\tInvisible items: Yes\r\tLocked items: Yes\r\tResolve aliases: No\r"
+                         "\tResolve symbolic links: No\r\tSkip empty folders: No\r\tNew items only: No\r");
+}
+
+const QString kDefaultConflicts = QStringLiteral(
+    "\r• Conflict: \r"
+    "\tBackup 1: Replace changed destination files - Ask: No\r"
+    "\tBackup 2: Keep newer destination files - Ask: No\r"
+    "\tExact Backup: Delete changed destination-only files - Ask: No\r"
+    "\tSync: Copy the most recent of files changed on both sides - Ask: No\r"
+    "\tExact Sync: Delete changed files deleted on the other side - Ask: No");
+
 } // namespace
 
 TEST(RunLog, BackupByTimerWithDetailedLogTimersListsAndScripts)
@@ -165,25 +192,15 @@ TEST(RunLog, BackupByTimerWithDetailedLogTimersListsAndScripts)
                          "• Timing: \r"
                          "\tStart at: Saturday, March 07, 2026 - 14:05:09\r"
                          "\tEnd at:  Sunday, March 08, 2026 - 16:08:13\r"
-                         "\tElapsed Time: 26:3:4\r"
-                         "\r• Preferences: \r"
-                         "\t• General: \r"
-                         "\t\tSync And Quit: No\r"
-                         "\t\tAsk for confirmation: Yes\r"
-                         "\t\tPreview: No\r"
-                         "\t\tBeep when done: No\r"
-                         "\t\tShut down when done: No\r"
-                         "\t\tOn error: Ask whether to continue\r"
-                         "\t• Log: \r"
-                         "\t\tSave log file: Yes (only on errors)\r"
-                         "\t\tLog file format: Rich text (RTF)\r"
-                         "\t\tLog kind: Detailed\r"
-                         "\t\tLog folder: /home/ada/Logs\r"
-                         "\t\tSend email: No\r"
-                         "\t\tEmail address: your.name@your-mail.example\r"
-                         "\t• Copy Mode: \r"
-                         "\t\tRun as root: No\r"
-                         "\t\tModification date tolerance (seconds): No\r\r")
+                         "\tElapsed Time: 26:3:4\r")
+        + expectedPreferences("Ask whether to continue",
+                              "\t\tSave log file: Yes (only on errors)\r"
+                              "\t\tLog file format: Rich text (RTF)\r"
+                              "\t\tLog kind: Detailed\r"
+                              "\t\tLog folder: /home/ada/Logs\r"
+                              "\t\tSend email: No\r"
+                              "\t\tEmail address: your.name@your-mail.example\r",
+                              "No", "No")
         + rep("|", 140) + QStringLiteral("\r• Session: \"Nightly Backup\" - Errors: 0\r") + rep("|", 140)
         + QStringLiteral("\r• Timers: \r"
                          "\t2:\tStart at:\t\t07 Mar 2026, 02:30\r"
@@ -205,23 +222,10 @@ TEST(RunLog, BackupByTimerWithDetailedLogTimersListsAndScripts)
                          "\t1: FN contains \"tmp\"\r"
                          "\r• Exclude: \r"
                          "\t1: /home/ada/Documents/cache\r"
-                         "\t2: /home/ada/Documents/old\r"
-                         "\r• Settings: \r"
-                         "\tTask: Backup\r"
-                         "\tExact Backup: Yes\r"
-                         "\tInvisible items: Yes\r"
-                         "\tLocked items: Yes\r"
-                         "\tResolve aliases: No\r"
-                         "\tResolve symbolic links: No\r"
-                         "\tSkip empty folders: No\r"
-                         "\tNew items only: No\r"
-                         "\r• Conflict: \r"
-                         "\tBackup 1: Replace changed destination files - Ask: No\r"
-                         "\tBackup 2: Keep newer destination files - Ask: Yes\r"
-                         "\tExact Backup: Delete changed destination-only files - Ask: No\r"
-                         "\tSync: Copy the most recent of files changed on both sides - Ask: No\r"
-                         "\tExact Sync: Delete changed files deleted on the other side - Ask: No"
-                         "\r\r• AppleScript: "
+                         "\t2: /home/ada/Documents/old\r")
+        + expectedSettings("Backup", "Exact Backup: Yes")
+        + QString(kDefaultConflicts).replace("Keep newer destination files - Ask: No", "Keep newer destination files - Ask: Yes")
+        + QStringLiteral("\r\r• AppleScript: "
                          "\r\tBefore Session: ")
         + QString(64, u'x') + QStringLiteral("..."
                                              "\r\tAfter Session:    echo first line..."
@@ -301,42 +305,20 @@ TEST(RunLog, StoppedSynchronizationWithErrorsOnlyLog)
                          "• Timing: \r"
                          "\tStart at: Monday, December 07, 2026 - 01:02:03\r"
                          "\tEnd at:  Monday, December 07, 2026 - 01:02:10\r"
-                         "\tElapsed Time: 0:0:7\r"
-                         "\r• Preferences: \r"
-                         "\t• General: \r"
-                         "\t\tSync And Quit: No\r"
-                         "\t\tAsk for confirmation: Yes\r"
-                         "\t\tPreview: No\r"
-                         "\t\tBeep when done: No\r"
-                         "\t\tShut down when done: No\r"
-                         "\t\tOn error: Stop without an alert\r"
-                         "\t• Log: \r"
-                         "\t\tSave log file: No\r"
-                         "\t\tLog file format: Plain text\r"
-                         "\t\tLog kind: Errors only\r"
-                         "\t\tLog folder: /home/ada/Logs\r"
-                         "\t\tSend email: Yes (always)\r"
-                         "\t\tEmail address: ada@example.org\r"
-                         "\t• Copy Mode: \r"
-                         "\t\tRun as root: Yes\r"
-                         "\t\tModification date tolerance (seconds): 10\r\r")
+                         "\tElapsed Time: 0:0:7\r")
+        + expectedPreferences("Stop without an alert",
+                              "\t\tSave log file: No\r"
+                              "\t\tLog file format: Plain text\r"
+                              "\t\tLog kind: Errors only\r"
+                              "\t\tLog folder: /home/ada/Logs\r"
+                              "\t\tSend email: Yes (always)\r"
+                              "\t\tEmail address: ada@example.org\r",
+                              "Yes", "10")
         + rep("|", 140) + QStringLiteral("\r• Session: \"Laptop\" - Errors: 2\r") + rep("|", 140)
-        + QStringLiteral("\r• Settings: \r"
-                         "\tTask: Synchronization\r"
-                         "\tExact Sync: No\r"
-                         "\tInvisible items: Yes\r"
-                         "\tLocked items: Yes\r"
-                         "\tResolve aliases: No\r"
-                         "\tResolve symbolic links: No\r"
-                         "\tSkip empty folders: No\r"
-                         "\tNew items only: No\r"
-                         "\r• Conflict: \r"
-                         "\tBackup 1: Replace changed destination files - Ask: No\r"
-                         "\tBackup 2: Keep newer destination files - Ask: No\r"
-                         "\tExact Backup: Delete changed destination-only files - Ask: No\r"
-                         "\tSync: Leave files changed on both sides - Ask: Yes\r"
-                         "\tExact Sync: Delete changed files deleted on the other side - Ask: No"
-                         "\r\r• AppleScript: "
+        + expectedSettings("Synchronization", "Exact Sync: No")
+        + QString(kDefaultConflicts).replace("Sync: Copy the most recent of files changed on both sides - Ask: No",
+                                             "Sync: Leave files changed on both sides - Ask: Yes")
+        + QStringLiteral("\r\r• AppleScript: "
                          "\r\r")
         + rep("…", 35) + QStringLiteral("\r• Task 1 of 1 (Session: \"Laptop\") - Errors: 2\r") + rep("…", 35)
         + QStringLiteral("\r1st File: \"") + sourceFile + QStringLiteral("\"\r2nd Folder: \"") + missingDest
@@ -389,23 +371,6 @@ TEST(RunLog, AllSessionsRunWithMultipleListAndSummaryLog)
     run.sessions = {empty, multi};
 
     const QString log = MakeLog(run, fixedStyle());
-    const QString sessionSettingsAndConflicts = QStringLiteral(
-        "\r• Settings: \r"
-        "\tTask: %1\r"
-        "\t%2: No\r"
-        "\tInvisible items: Yes\r"
-        "\tLocked items: Yes\r"
-        "\tResolve aliases: No\r"
-        "\tResolve symbolic links: No\r"
-        "\tSkip empty folders: No\r"
-        "\tNew items only: No\r"
-        "\r• Conflict: \r"
-        "\tBackup 1: Replace changed destination files - Ask: No\r"
-        "\tBackup 2: Keep newer destination files - Ask: No\r"
-        "\tExact Backup: Delete changed destination-only files - Ask: No\r"
-        "\tSync: Copy the most recent of files changed on both sides - Ask: No\r"
-        "\tExact Sync: Delete changed files deleted on the other side - Ask: No"
-        "\r\r");
     auto taskHead = [](int n, int errors) {
         return rep("…", 35) + QStringLiteral("\r• Task %1 of 2 (Session: \"Projects\") - Errors: %2\r").arg(n).arg(errors)
             + rep("…", 35) + "\r";
@@ -420,27 +385,17 @@ TEST(RunLog, AllSessionsRunWithMultipleListAndSummaryLog)
                          "\tElapsed Time: 0:0:1\r"
                          "\r• Sessions: (2)\r"
                          "\t1: Photos - Errors: 0\r"
-                         "\t2: Projects - Errors: 3\r"
-                         "\r• Preferences: \r"
-                         "\t• General: \r"
-                         "\t\tSync And Quit: No\r"
-                         "\t\tAsk for confirmation: Yes\r"
-                         "\t\tPreview: No\r"
-                         "\t\tBeep when done: No\r"
-                         "\t\tShut down when done: No\r"
-                         "\t\tOn error: Ask whether to continue\r"
-                         "\t• Log: \r"
-                         "\t\tSave log file: Yes (only on errors)\r"
-                         "\t\tLog file format: Rich text (RTF)\r"
-                         "\t\tLog kind: Summary only\r"
-                         "\t\tLog folder: /home/ada/Logs\r"
-                         "\t\tSend email: No\r"
-                         "\t\tEmail address: your.name@your-mail.example\r"
-                         "\t• Copy Mode: \r"
-                         "\t\tRun as root: No\r"
-                         "\t\tModification date tolerance (seconds): No\r\r")
+                         "\t2: Projects - Errors: 3\r")
+        + expectedPreferences("Ask whether to continue",
+                              "\t\tSave log file: Yes (only on errors)\r"
+                              "\t\tLog file format: Rich text (RTF)\r"
+                              "\t\tLog kind: Summary only\r"
+                              "\t\tLog folder: /home/ada/Logs\r"
+                              "\t\tSend email: No\r"
+                              "\t\tEmail address: your.name@your-mail.example\r",
+                              "No", "No")
         + rep("|", 140) + QStringLiteral("\r• Session: \"Photos\" - Errors: 0\r") + rep("|", 140)
-        + sessionSettingsAndConflicts.arg("Backup", "Exact Backup")
+        + expectedSettings("Backup", "Exact Backup: No") + kDefaultConflicts + "\r\r"
         + rep("|", 140) + QStringLiteral("\r• Session: \"Projects\" - Errors: 3\r") + rep("|", 140)
         + QStringLiteral("\r• Multiple List: \r"
                          "\t1: Errors: 1\r"
@@ -451,7 +406,7 @@ TEST(RunLog, AllSessionsRunWithMultipleListAndSummaryLog)
                          "\t1st File: /srv/c.pkg\r"
                          "\t2nd Folder: /srv/d"
                          "\r")
-        + sessionSettingsAndConflicts.arg("Synchronization", "Exact Sync")
+        + expectedSettings("Synchronization", "Exact Sync: No") + kDefaultConflicts + "\r\r"
         + taskHead(1, 1) + QStringLiteral("1st Folder: \"/srv/a\"\r2nd Folder: \"/srv/b\"\r\r")
         + sideSummary("1st Folder", "/srv/a", noCopies(false)) + sideSummary("2nd Folder", "/srv/b", noCopies(true))
         + taskHead(2, 2) + QStringLiteral("1st File: \"/srv/c.pkg\"\r2nd Folder: \"/srv/d\"\r\r")

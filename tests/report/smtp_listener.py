@@ -1,65 +1,13 @@
 #!/usr/bin/env python3
-"""A small SMTP server for the mail tests, on 127.0.0.1 only.
-
-It writes the port it listens on to --port-file, serves connections one at a
-time until it is killed, and records every accepted message as JSON in --out
-(envelope, whether TLS was on, who logged in, the parsed headers and the
-decoded body). --refuse makes it answer one step with an error instead.
-"""
-import argparse
-import base64
-import email
-import email.policy
-import json
-import os
-import socket
-import ssl
-
-
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--port-file", required=True)
-    ap.add_argument("--out", required=True)
-    ap.add_argument("--refuse", choices=["none", "mail", "rcpt", "data", "end"], default="none")
-    ap.add_argument("--auth", help="user:password that must log in")
-    ap.add_argument("--auth-methods", default="PLAIN LOGIN")
-    ap.add_argument("--cert")
-    ap.add_argument("--key")
-    args = ap.parse_args()
-
-    tls = None
-    if args.cert:
-        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        tls.load_cert_chain(args.cert, args.key)
-
-    srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    srv.bind(("127.0.0.1", 0))
-    srv.listen(5)
-    tmp = args.port_file + ".tmp"
-    with open(tmp, "w") as f:
-        f.write(str(srv.getsockname()[1]))
-    os.rename(tmp, args.port_file)
-
-    count = 0
-    while True:
-        conn, _ = srv.accept()
-        conn.settimeout(20)
-        try:
-            count = serve(conn, args, tls, count)
-        except (OSError, ssl.SSLError, ValueError):
-            pass
-        finally:
-            try:
-                conn.close()
-            except OSError:
-                pass
+# SMTP server for the mail tests, on 127.0.0.1 only. Writes its port to
+# --port-file, serves one connection at a time until killed, and records each
+# accepted message as JSON in --out. --refuse answers one step with an error.
+import argparse, base64, email, email.policy, json, os, socket, ssl
 
 
 class Conn:
     def __init__(self, sock):
-        self.sock = sock
-        self.buf = b""
+        self.sock, self.buf = sock, b""
 
     def line(self):
         while b"\r\n" not in self.buf:
@@ -74,54 +22,48 @@ class Conn:
         self.sock.sendall((text + "\r\n").encode())
 
 
-def serve(sock, args, tls, count):
-    c = Conn(sock)
+def login(c, args, cmd):
+    parts = cmd.split(" ")
+    if parts[1].upper() == "PLAIN":
+        raw = base64.b64decode(parts[2]).split(b"\0")
+        return raw[1].decode() + ":" + raw[2].decode()
+    c.send("334 VXNlcm5hbWU6")
+    user = base64.b64decode(c.line()).decode()
+    c.send("334 UGFzc3dvcmQ6")
+    return user + ":" + base64.b64decode(c.line()).decode()
+
+
+def serve(c, args, tls, count):
     c.send("220 localhost test SMTP")
-    state = {"from": None, "rcpt": [], "user": None, "tls": False}
+    st = {"from": None, "rcpt": [], "user": None, "tls": False}
     while True:
         cmd = c.line()
         verb = cmd.split(" ", 1)[0].upper()
         if verb == "EHLO":
             ext = ["250-localhost"]
-            if tls and not state["tls"]:
+            if tls and not st["tls"]:
                 ext.append("250-STARTTLS")
             if args.auth:
                 ext.append("250-AUTH " + args.auth_methods)
-            ext.append("250 8BITMIME")
-            c.send("\r\n".join(ext))
-        elif verb == "STARTTLS" and tls and not state["tls"]:
+            c.send("\r\n".join(ext + ["250 8BITMIME"]))
+        elif verb == "STARTTLS" and tls and not st["tls"]:
             c.send("220 go ahead")
-            c.sock = tls.wrap_socket(c.sock, server_side=True)
-            c.buf = b""
-            state["tls"] = True
+            c.sock, c.buf, st["tls"] = tls.wrap_socket(c.sock, server_side=True), b"", True
         elif verb == "AUTH" and args.auth:
-            parts = cmd.split(" ")
-            if parts[1].upper() == "PLAIN":
-                raw = base64.b64decode(parts[2]).split(b"\0")
-                given = raw[1].decode() + ":" + raw[2].decode()
-            else:
-                c.send("334 VXNlcm5hbWU6")
-                user = base64.b64decode(c.line()).decode()
-                c.send("334 UGFzc3dvcmQ6")
-                given = user + ":" + base64.b64decode(c.line()).decode()
-            if given == args.auth:
-                state["user"] = given.split(":")[0]
-                c.send("235 ok")
-            else:
-                c.send("535 bad credentials")
+            given = login(c, args, cmd)
+            ok = given == args.auth
+            st["user"] = given.split(":")[0] if ok else None
+            c.send("235 ok" if ok else "535 bad credentials")
         elif verb == "MAIL":
-            if args.auth and not state["user"]:
-                c.send("530 authentication required")
-            elif args.refuse == "mail":
-                c.send("550 sender refused")
-            else:
-                state["from"] = cmd.split(":", 1)[1].strip()
-                c.send("250 ok")
+            refused = "530 authentication required" if args.auth and not st["user"] else \
+                "550 sender refused" if args.refuse == "mail" else None
+            st["from"] = None if refused else cmd.split(":", 1)[1].strip()
+            c.send(refused or "250 ok")
         elif verb == "RCPT":
             if args.refuse == "rcpt":
                 c.send("550 no such user here")
             else:
-                state["rcpt"].append(cmd.split(":", 1)[1].strip())
+                st["rcpt"].append(cmd.split(":", 1)[1].strip())
                 c.send("250 ok")
         elif verb == "DATA":
             if args.refuse == "data":
@@ -129,44 +71,64 @@ def serve(sock, args, tls, count):
                 continue
             c.send("354 end with .")
             lines = []
-            while True:
-                line = c.line()
-                if line == ".":
-                    break
+            while (line := c.line()) != ".":
                 lines.append(line[1:] if line.startswith(".") else line)
             if args.refuse == "end":
                 c.send("554 message refused")
                 continue
-            data = "\r\n".join(lines) + "\r\n"
             count += 1
-            record(args.out, count, state, data)
+            record(args.out, count, st, "\r\n".join(lines) + "\r\n")
             c.send("250 queued")
         elif verb == "QUIT":
             c.send("221 bye")
             return count
-        elif verb in ("RSET", "NOOP"):
-            c.send("250 ok")
         else:
             c.send("502 unknown command")
 
 
-def record(out, count, state, data):
+def record(out, count, st, data):
     msg = email.message_from_string(data, policy=email.policy.default)
-    rec = {
-        "mail_from": state["from"],
-        "rcpt_to": state["rcpt"],
-        "user": state["user"],
-        "tls": state["tls"],
-        "headers": {k: str(v) for k, v in msg.items()},
-        "content_type": msg.get_content_type(),
-        "charset": msg.get_content_charset(),
-        "body": msg.get_content().replace("\r\n", "\n"),
-        "longest_line": max(len(l) for l in data.split("\r\n")),
-    }
-    tmp = os.path.join(out, "msg-%d.json.tmp" % count)
-    with open(tmp, "w", encoding="utf-8") as f:
+    rec = {"mail_from": st["from"], "rcpt_to": st["rcpt"], "user": st["user"], "tls": st["tls"],
+           "headers": {k: str(v) for k, v in msg.items()}, "content_type": msg.get_content_type(),
+           "charset": msg.get_content_charset(), "body": msg.get_content().replace("\r\n", "\n"),
+           "longest_line": max(len(l) for l in data.split("\r\n"))}
+    path = os.path.join(out, "msg-%d.json" % count)
+    with open(path + ".tmp", "w", encoding="utf-8") as f:
         json.dump(rec, f)
-    os.rename(tmp, os.path.join(out, "msg-%d.json" % count))
+    os.rename(path + ".tmp", path)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--port-file", required=True)
+    ap.add_argument("--out", required=True)
+    ap.add_argument("--refuse", choices=["none", "mail", "rcpt", "data", "end"], default="none")
+    ap.add_argument("--auth", help="user:password that must log in")
+    ap.add_argument("--auth-methods", default="PLAIN LOGIN")
+    ap.add_argument("--cert")
+    ap.add_argument("--key")
+    args = ap.parse_args()
+    tls = None
+    if args.cert:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(args.cert, args.key)
+    srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    srv.bind(("127.0.0.1", 0))
+    srv.listen(5)
+    with open(args.port_file + ".tmp", "w") as f:
+        f.write(str(srv.getsockname()[1]))
+    os.rename(args.port_file + ".tmp", args.port_file)
+    count = 0
+    while True:
+        conn, _ = srv.accept()
+        conn.settimeout(20)
+        c = Conn(conn)
+        try:
+            count = serve(c, args, tls, count)
+        except (OSError, ssl.SSLError, ValueError):
+            pass
+        finally:
+            c.sock.close()
 
 
 if __name__ == "__main__":
