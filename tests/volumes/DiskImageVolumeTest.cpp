@@ -1,0 +1,260 @@
+// A real ext4 disk image on a loop device: described as a volume, unmounted
+// and mounted again from its row, alone and as a session's volume list.
+#include "volumes/AutoMountList.h"
+#include "volumes/BlockDevices.h"
+#include "volumes/MountTable.h"
+#include "volumes/ToolRunner.h"
+#include "volumes/VolumeUtilities.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace qm;
+
+namespace {
+
+bool tool(const QString &program, const QStringList &args)
+{
+    return ToolRunner::run(program, args).succeeded();
+}
+
+// An image file with an ext4 file system, attached and mounted in a
+// temporary folder; everything is undone at the end, whatever the test did.
+class DiskImageVolume : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "attaching and mounting a disk image needs root";
+        if (ToolRunner::find(QStringLiteral("mkfs.ext4")).isEmpty()
+            || ToolRunner::find(QStringLiteral("losetup")).isEmpty())
+            GTEST_SKIP() << "mkfs.ext4 or losetup is missing";
+        ASSERT_TRUE(m_dir.isValid());
+        m_image = m_dir.filePath(QStringLiteral("volume.img"));
+        m_mountPoint = m_dir.filePath(QStringLiteral("Backup Disk"));
+        ASSERT_TRUE(QDir().mkpath(m_mountPoint));
+        QFile image(m_image);
+        ASSERT_TRUE(image.open(QIODevice::WriteOnly) && image.resize(8 * 1024 * 1024));
+        image.close();
+        ASSERT_TRUE(tool(QStringLiteral("mkfs.ext4"),
+                         {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-L"),
+                          QStringLiteral("QMTEST"), m_image}));
+        const ToolResult attached = ToolRunner::run(QStringLiteral("losetup"),
+                                                    {QStringLiteral("--find"),
+                                                     QStringLiteral("--show"), m_image});
+        if (!attached.succeeded())
+            GTEST_SKIP() << "no loop device: " << attached.message().toStdString();
+        const QString device = QString::fromUtf8(attached.standardOutput).trimmed();
+        if (!tool(QStringLiteral("mount"), {device, m_mountPoint})) {
+            tool(QStringLiteral("losetup"), {QStringLiteral("-d"), device});
+            GTEST_SKIP() << "the image cannot be mounted here";
+        }
+        QFile marker(m_mountPoint + QStringLiteral("/marker.txt"));
+        ASSERT_TRUE(marker.open(QIODevice::WriteOnly) && marker.write("kept") == 4);
+    }
+
+    void TearDown() override
+    {
+        while (MountTable::read().isMountPoint(m_mountPoint))
+            if (!tool(QStringLiteral("umount"), {m_mountPoint}))
+                break;
+        if (!m_image.isEmpty())
+            for (const QString &device : BlockDevices::loopDevicesFor(m_image))
+                tool(QStringLiteral("losetup"), {QStringLiteral("-d"), device});
+    }
+
+    bool mounted() const { return MountTable::read().isMountPoint(m_mountPoint); }
+    QString markerText() const
+    {
+        QFile f(m_mountPoint + QStringLiteral("/marker.txt"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    QVariantMap sessionWith(const VolumeDescriptor &row) const
+    {
+        QVariantList rows = AutoMountList::defaultRows();
+        rows[0] = row.toRecord();
+        QVariantMap session;
+        session.insert(QStringLiteral("autoMountVolumeOn"), 1);
+        session.insert(QStringLiteral("autoMountVolumeArray"), rows);
+        return session;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_image;
+    QString m_mountPoint;
+    VolumeUtilities m_volumes;
+};
+
+} // namespace
+
+TEST_F(DiskImageVolume, IsDescribedAsADiskImageWithItsAlias)
+{
+    const std::optional<VolumeDescriptor> d =
+        m_volumes.GetVolumeMountInfoDictionary(m_mountPoint + QStringLiteral("/marker.txt"));
+    ASSERT_TRUE(d.has_value());
+    EXPECT_EQ(d->volumeType, VolumeType::DiskImage);
+    EXPECT_EQ(d->mountPoint, m_mountPoint);
+    EXPECT_EQ(d->unmountVolume, 1);
+    EXPECT_EQ(d->onOff, 1);
+    EXPECT_TRUE(d->hasAliasData);
+    EXPECT_FALSE(d->aliasData.isEmpty());
+    EXPECT_FALSE(d->hasDiskID);
+    EXPECT_EQ(d->scheme, QStringLiteral("file"));
+    EXPECT_FALSE(d->user.isEmpty());
+    EXPECT_TRUE(d->isUsable());
+    EXPECT_TRUE(VolumeUtilities::IsDiskImageVolume(m_mountPoint));
+    EXPECT_TRUE(VolumeUtilities::IsVolumeAlreadyMounted(*d));
+    EXPECT_TRUE(VolumeUtilities::CanVolumeManageOwnership(m_mountPoint));
+    EXPECT_FALSE(VolumeUtilities::IsRemoteVolume(m_mountPoint));
+    EXPECT_EQ(VolumeUtilities::GetVolumeMountPoint(m_mountPoint + QStringLiteral("/marker.txt")),
+              m_mountPoint);
+}
+
+TEST_F(DiskImageVolume, UnmountsAndMountsAgainFromItsRow)
+{
+    const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
+    const VolumeDescriptor stored = VolumeDescriptor::fromRecord(row.toRecord());
+
+    const UnmountOutcome off = m_volumes.UnmountVolume(stored);
+    EXPECT_TRUE(off.done) << off.message.toStdString();
+    EXPECT_FALSE(mounted());
+    EXPECT_TRUE(BlockDevices::loopDevicesFor(m_image).isEmpty()) << "ejecting detaches the image";
+    EXPECT_FALSE(VolumeUtilities::IsVolumeAlreadyMounted(stored));
+
+    AutoMountList list(m_volumes);
+    const std::optional<TryOutcome> on = list.TryOneMount(stored.toRecord(), stored.user, {});
+    ASSERT_TRUE(on.has_value());
+    EXPECT_EQ(on->status, 0) << on->message.toStdString();
+    EXPECT_TRUE(on->message.isEmpty());
+    EXPECT_TRUE(mounted());
+    EXPECT_EQ(markerText(), QStringLiteral("kept"));
+
+    // Mounting what is mounted neither attaches the image again nor fails.
+    const MountOutcome again = m_volumes.MountVolumeFromAliasData(stored.aliasData, m_mountPoint);
+    EXPECT_EQ(again.status, Status::afpAlreadyMounted);
+    EXPECT_EQ(BlockDevices::loopDevicesFor(m_image).size(), 1);
+
+    const std::optional<TryOutcome> unmount = list.TryOneUnmount(stored.toRecord(), stored.user);
+    ASSERT_TRUE(unmount.has_value());
+    EXPECT_TRUE(unmount->message.isEmpty()) << unmount->message.toStdString();
+    EXPECT_FALSE(mounted());
+    const std::optional<TryOutcome> twice = list.TryOneUnmount(stored.toRecord(), stored.user);
+    ASSERT_TRUE(twice.has_value());
+    EXPECT_EQ(twice->message,
+              QStringLiteral("The volume %1 is already unmounted.").arg(stored.address()));
+}
+
+TEST_F(DiskImageVolume, AnImageAttachedButNotMountedIsNotAttachedTwice)
+{
+    const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
+    ASSERT_TRUE(tool(QStringLiteral("umount"), {m_mountPoint})); // the loop device stays
+    ASSERT_EQ(BlockDevices::loopDevicesFor(m_image).size(), 1);
+    const MountOutcome o = m_volumes.MountVolumeFromAliasData(row.aliasData, m_mountPoint);
+    EXPECT_EQ(o.status, 0) << o.message.toStdString();
+    EXPECT_EQ(BlockDevices::loopDevicesFor(m_image).size(), 1);
+    EXPECT_TRUE(mounted());
+}
+
+TEST_F(DiskImageVolume, AnotherFileInPlaceOfTheImageIsNotMounted)
+{
+    const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
+    ASSERT_TRUE(m_volumes.UnmountVolume(row).done);
+    // Same path, same file system, different file: the alias no longer holds.
+    ASSERT_TRUE(QFile::rename(m_image, m_image + QStringLiteral(".old")));
+    ASSERT_TRUE(QFile::copy(m_image + QStringLiteral(".old"), m_image));
+    AutoMountList list(m_volumes);
+    const std::optional<TryOutcome> o = list.TryOneMount(row.toRecord(), row.user, {});
+    ASSERT_TRUE(o.has_value());
+    EXPECT_EQ(o->status, 1) << "a failed alias mount";
+    EXPECT_TRUE(o->message.startsWith(
+        QStringLiteral("Can't mount the volume. Not enough information to ping the host.\r")));
+    EXPECT_TRUE(o->message.contains(m_image));
+    EXPECT_FALSE(mounted());
+}
+
+TEST_F(DiskImageVolume, SessionMountsItsListBeforeAndUnmountsAfter)
+{
+    const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
+    ASSERT_TRUE(m_volumes.UnmountVolume(row).done);
+    const QVariantMap session = sessionWith(row);
+    AutoMountList list(m_volumes);
+    QStringList comments;
+    SessionRunHooks hooks {[] { return true; }, [&](const QString &c) { comments << c; }};
+
+    const SessionVolumesReport mount = list.MountAllVolumesForSession(session, hooks);
+    EXPECT_EQ(mount.errorCount, 0) << mount.errorText.toStdString();
+    EXPECT_TRUE(mount.errorText.isEmpty());
+    EXPECT_TRUE(mounted());
+    EXPECT_EQ(mount.detailedLogLines,
+              QStringList {QStringLiteral("Mounted the volume\r\"") + row.address() + u'"'});
+    EXPECT_EQ(comments, (QStringList {QStringLiteral("Mounting Volumes…"),
+                                      QStringLiteral("Scanning Folders…")}));
+    // The folder on it is there for the scan, with what was written before.
+    EXPECT_EQ(markerText(), QStringLiteral("kept"));
+
+    const SessionVolumesReport unmount = list.UnmountAllVolumesForSession(session, hooks);
+    EXPECT_EQ(unmount.errorCount, 0) << unmount.errorText.toStdString();
+    EXPECT_FALSE(mounted());
+    EXPECT_EQ(unmount.detailedLogLines,
+              QStringList {QStringLiteral("Unmounted the volume\r\"") + row.address() + u'"'});
+}
+
+TEST_F(DiskImageVolume, SessionMountFailureIsCountedAndNamesTheMountPoint)
+{
+    VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
+    ASSERT_TRUE(m_volumes.UnmountVolume(row).done);
+    ASSERT_TRUE(QFile::remove(m_image));
+    const QVariantMap session = sessionWith(row);
+    AutoMountList list(m_volumes);
+    const SessionVolumesReport r = list.MountAllVolumesForSession(session, {});
+    EXPECT_EQ(r.errorCount, 1);
+    EXPECT_TRUE(r.errorText.startsWith(QStringLiteral("Can't mount the volumes:\r\"")
+                                       + row.address() + u'"'))
+        << r.errorText.toStdString();
+    EXPECT_EQ(r.errorLogLine, QStringLiteral("√ ") + r.errorText + u'\r');
+    EXPECT_EQ(r.cannotMountPoints, QStringList {m_mountPoint});
+    EXPECT_TRUE(AutoMountList::IsOnUmountedVolume(r.cannotMountPoints, m_mountPoint + "/a/b"));
+    EXPECT_TRUE(r.detailedLogLines.isEmpty());
+}
+
+TEST_F(DiskImageVolume, AStoppedRunMountsNothing)
+{
+    const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
+    ASSERT_TRUE(m_volumes.UnmountVolume(row).done);
+    AutoMountList list(m_volumes);
+    QStringList comments;
+    SessionRunHooks stopped {[] { return false; }, [&](const QString &c) { comments << c; }};
+    const SessionVolumesReport r = list.MountAllVolumesForSession(sessionWith(row), stopped);
+    EXPECT_EQ(r.errorCount, 0);
+    EXPECT_FALSE(mounted());
+    EXPECT_EQ(comments, QStringList {QStringLiteral("Mounting Volumes…")})
+        << "no \"Scanning Folders…\" once the run is stopped";
+}
+
+TEST_F(DiskImageVolume, PickingAFolderOnItAddsTheVolumeOnce)
+{
+    QVariantMap session;
+    QVariantList rows = AutoMountList::defaultRows();
+    VolumeDescriptor other;
+    other.volumeType = VolumeType::Remote;
+    other.scheme = QStringLiteral("smb");
+    other.user = QStringLiteral("u");
+    other.host = QStringLiteral("h");
+    rows[0] = other.toRecord();
+    session.insert(QStringLiteral("autoMountVolumeArray"), rows);
+    AutoMountList list(m_volumes);
+    EXPECT_TRUE(list.AddToAutoMountVolumeArray(&session, m_mountPoint));
+    const QVariantList after = session.value(QStringLiteral("autoMountVolumeArray")).toList();
+    ASSERT_EQ(after.size(), AutoMountList::kRowCount);
+    EXPECT_EQ(after[0], other.toRecord());
+    EXPECT_EQ(after[1].toMap().value(QStringLiteral("volumeType")).toInt(), 3);
+    EXPECT_FALSE(list.AddToAutoMountVolumeArray(&session, m_mountPoint + "/marker.txt"))
+        << "the same volume is listed once";
+    EXPECT_FALSE(list.AddToAutoMountVolumeArray(&session, QStringLiteral("/")))
+        << "the start-up volume is never described";
+    EXPECT_FALSE(list.AddToAutoMountVolumeArray(&session, m_dir.filePath("missing")));
+}
