@@ -20,7 +20,9 @@ bool isLogFileName(const QString &name);
 QByteArray rtfDocument(const QString &log);
 
 // Atomic writes of the log; false when the text or path is empty or the
-// write fails. Plain text is UTF-8, line ends unchanged.
+// write fails. Plain text is UTF-8, line ends unchanged: it is the 8-bit
+// encoding Linux tools read by default, it holds "•", "…" and "√", and unlike
+// the single-byte code pages it also holds every file name a log may quote.
 bool SaveLogToRTFFile(const QString &log, const QString &path);
 bool SaveLogToTextFile(const QString &log, const QString &path);
 
