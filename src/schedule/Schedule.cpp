@@ -17,6 +17,7 @@ void Schedule::rebuild(const QVariantList &sessions, int sessionIndex, int days,
     }
     m_lastBuild = now;
     QList<ScheduleEntry> added = buildScheduleEntries(sessions, sessionIndex, days, now);
+    dropKeptExecutions(added);
     if (!added.isEmpty()) {
         // One entry carries the mark; a kept entry cannot be the next one.
         for (ScheduleEntry &entry : m_entries)
@@ -24,6 +25,20 @@ void Schedule::rebuild(const QVariantList &sessions, int sessionIndex, int days,
         added.first().nextExe = true;
     }
     m_entries.append(added);
+}
+
+void Schedule::dropKeptExecutions(QList<ScheduleEntry> &added) const
+{
+    // A rebuild in the minute of an execution that has started or finished
+    // builds that execution again; it would then be due at once and run a
+    // second time. Each kept entry cancels one new twin.
+    for (const ScheduleEntry &kept : m_entries) {
+        const auto twin = std::find_if(added.begin(), added.end(), [&](const ScheduleEntry &entry) {
+            return entry.session == kept.session && entry.startDate == kept.startDate;
+        });
+        if (twin != added.end())
+            added.erase(twin);
+    }
 }
 
 void Schedule::clear()

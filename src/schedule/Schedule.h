@@ -43,6 +43,8 @@ public:
     bool removeDone(const QList<int> &rows);
 
 private:
+    void dropKeptExecutions(QList<ScheduleEntry> &added) const;
+
     QList<ScheduleEntry> m_entries;
     QDateTime m_lastBuild;
 };

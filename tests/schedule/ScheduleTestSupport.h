@@ -3,39 +3,83 @@
 #include "schedule/ScheduleEntry.h"
 #include "schedule/TimerRow.h"
 
-#include <QByteArray>
 #include <QDateTime>
-#include <QList>
+#include <QStringList>
 #include <QVariantList>
-#include <QVariantMap>
+#include <ctime>
+#include <ostream>
+
+// Readable texts in test failures.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace qmtest {
 
 // Sets TZ for the life of the object and puts the old value back.
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const char *zone);
-    ~ScopedTimeZone();
-    ScopedTimeZone(const ScopedTimeZone &) = delete;
-    ScopedTimeZone &operator=(const ScopedTimeZone &) = delete;
+    explicit ScopedTimeZone(const char *zone) : m_had(qEnvironmentVariableIsSet("TZ")), m_saved(qgetenv("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ScopedTimeZone()
+    {
+        m_had ? qputenv("TZ", m_saved) : qunsetenv("TZ");
+        tzset();
+    }
 
 private:
-    bool m_hadValue;
+    bool m_had;
     QByteArray m_saved;
 };
 
-QDateTime at(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+inline QDateTime at(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
+}
 
-qm::TimerRow oneShot(const QDateTime &start);
-qm::TimerRow repeating(const QDateTime &start, const qm::TimerStep &step);
-qm::TimerStep hours(int n);
-qm::TimerStep days(int n);
-qm::TimerStep months(int n);
+inline qm::TimerStep step(int years, int months, int days, int hours, int minutes)
+{
+    return qm::TimerStep{years, months, days, hours, minutes};
+}
 
-QVariantMap session(const QString &name, const QList<qm::TimerRow> &rows, bool timerOn = true);
+inline qm::TimerRow oneShot(const QDateTime &start)
+{
+    qm::TimerRow row;
+    row.valid = true;
+    row.start = row.end = start;
+    return row;
+}
+
+inline qm::TimerRow repeating(const QDateTime &start, const qm::TimerStep &each)
+{
+    qm::TimerRow row = oneShot(start);
+    row.intervalOn = true;
+    row.step = each;
+    return row;
+}
+
+// A session record as stored: 32 timer rows, the unused ones at their defaults.
+inline QVariantMap session(const QString &name, const QList<qm::TimerRow> &rows, bool timerOn = true)
+{
+    QVariantList records;
+    for (const qm::TimerRow &row : rows)
+        records.append(row.toRecord());
+    while (records.size() < 32)
+        records.append(qm::TimerRow::defaultRecord(qm::TimerRow::defaultStart()));
+    return {{"sessionName", name}, {"timerOn", qlonglong(timerOn)}, {"timerArray", records}};
+}
 
 // "yyyy-MM-dd HH:mm" of each entry, in schedule order.
-QStringList dates(const QList<qm::ScheduleEntry> &entries);
-QStringList dates(const QList<QDateTime> &dates);
+inline QStringList dates(const QList<qm::ScheduleEntry> &entries)
+{
+    QStringList texts;
+    for (const qm::ScheduleEntry &entry : entries)
+        texts.append(entry.startDate.toLocalTime().toString("yyyy-MM-dd HH:mm"));
+    return texts;
+}
 
 } // namespace qmtest
