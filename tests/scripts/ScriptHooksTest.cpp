@@ -1,0 +1,271 @@
+// Session scripts with the real /bin/sh: the syntax check, running with the
+// session's context, failures, time-outs, and the user the script runs as.
+#include "scripts/ScriptHooks.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <pwd.h>
+#include <unistd.h>
+
+using namespace qm;
+
+namespace {
+
+QVariantMap sessionWithScripts(int startOn, const QString &start, int endOn, const QString &end)
+{
+    return {{QStringLiteral("sessionName"), QStringLiteral("Photos")},
+            {QStringLiteral("topFolder"), QStringLiteral("/data/photos")},
+            {QStringLiteral("bottomFolder"), QStringLiteral("/backup/photos")},
+            {QStringLiteral("settTask"), 2},
+            {QStringLiteral("asStartOn"), startOn},
+            {QStringLiteral("asStartText"), start},
+            {QStringLiteral("asEndOn"), endOn},
+            {QStringLiteral("asEndText"), end}};
+}
+
+QString readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+ScriptRunOptions asThisProcess(int timeoutSeconds = 30)
+{
+    ScriptRunOptions o;
+    o.timeoutSeconds = timeoutSeconds;
+    o.runAs.reset();
+    return o;
+}
+
+} // namespace
+
+TEST(ShellScriptCompile, GoodTextPassesAndASyntaxErrorNamesItsLine)
+{
+    EXPECT_FALSE(ShellScript::compile(QStringLiteral("echo hello\nexit 0\n")).has_value());
+    EXPECT_FALSE(ShellScript::compile(ShellScript::kNewScriptText).has_value());
+    const auto e = ShellScript::compile(QStringLiteral("echo one\nif true; then\n  echo two\n"));
+    ASSERT_TRUE(e.has_value());
+    EXPECT_TRUE(e->number.has_value());
+    EXPECT_NE(*e->number, 0);
+    EXPECT_TRUE(e->message.contains(QStringLiteral("rror"))) << e->message.toStdString();
+    EXPECT_GE(e->line, 2);
+    // The check executes nothing.
+    QTemporaryDir dir;
+    const QString flag = dir.filePath("ran");
+    EXPECT_FALSE(ShellScript::compile(QStringLiteral("touch '%1'").arg(flag)).has_value());
+    EXPECT_FALSE(QFile::exists(flag));
+}
+
+TEST(ShellScriptCompile, BlankTextAndTheOldPlaceholderCountAsEmpty)
+{
+    EXPECT_TRUE(ShellScript::isEmptyText(QString()));
+    EXPECT_TRUE(ShellScript::isEmptyText(QStringLiteral("  \n\t")));
+    EXPECT_TRUE(ShellScript::isEmptyText(QStringLiteral("-- Write or paste here your AppleScript")));
+    EXPECT_FALSE(ShellScript::isEmptyText(QStringLiteral("# Write or paste here your shell script")));
+}
+
+TEST(ShellScriptRun, ExitStatusAndErrorOutputMakeTheError)
+{
+    EXPECT_FALSE(ShellScript::run(QStringLiteral("true"), asThisProcess()).has_value());
+    const auto e = ShellScript::run(QStringLiteral("echo 'disk not ready' >&2; exit 3"), asThisProcess());
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->number, 3);
+    EXPECT_EQ(e->message, QStringLiteral("disk not ready"));
+    const auto killed = ShellScript::run(QStringLiteral("kill -9 $$"), asThisProcess());
+    ASSERT_TRUE(killed.has_value());
+    EXPECT_FALSE(killed->number.has_value());
+}
+
+TEST(ShellScriptRun, AScriptThatOutlivesItsTimeOutIsStoppedWithWhatItStarted)
+{
+    QTemporaryDir dir;
+    const QString pidFile = dir.filePath("child");
+    QElapsedTimer clock;
+    clock.start();
+    const auto e = ShellScript::run(QStringLiteral("sleep 60 & echo $! > '%1'; wait").arg(pidFile),
+                                    asThisProcess(1));
+    EXPECT_LT(clock.elapsed(), 8000);
+    ASSERT_TRUE(e.has_value());
+    EXPECT_FALSE(e->number.has_value());
+    EXPECT_EQ(e->message, QStringLiteral("The script was stopped after running for 1 seconds."));
+    const pid_t child = pid_t(readAll(pidFile).trimmed().toInt());
+    ASSERT_GT(child, 0);
+    bool gone = false;
+    for (int i = 0; i < 50 && !gone; ++i) {
+        // A killed job whose parent is gone may linger as a zombie for a
+        // moment until the system reaps it; that counts as stopped.
+        const QString stat = readAll(QStringLiteral("/proc/%1/stat").arg(child));
+        gone = ::kill(child, 0) != 0 || stat.section(u')', -1).trimmed().startsWith(u'Z');
+        if (!gone)
+            ::usleep(100000);
+    }
+    EXPECT_TRUE(gone) << "the script's background job survived the time-out";
+}
+
+TEST(ShellScriptRun, ScriptsRunWithTheUsersIdsNotRoot)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "changing ids needs root";
+    const passwd *nobody = ::getpwnam("nobody");
+    if (!nobody)
+        GTEST_SKIP() << "no user \"nobody\" here";
+    QTemporaryDir dir;
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0777);
+    const QString out = dir.filePath("ids");
+    ScriptRunOptions o = asThisProcess();
+    o.runAs = UserIdentity::forUser(nobody->pw_uid);
+    ASSERT_TRUE(o.runAs.has_value());
+    const auto e = ShellScript::run(
+        QStringLiteral("echo \"$(id -u) $(id -g) $(id -G)\" > '%1'; cat /etc/shadow >/dev/null 2>&1 && echo root-read >> '%1'; true").arg(out),
+        o);
+    ASSERT_FALSE(e.has_value()) << e->message.toStdString();
+    const QStringList ids = readAll(out).split(u'\n').first().split(u' ');
+    ASSERT_GE(ids.size(), 3);
+    EXPECT_EQ(ids[0].toUInt(), nobody->pw_uid);
+    EXPECT_EQ(ids[1].toUInt(), nobody->pw_gid);
+    EXPECT_FALSE(ids.mid(2).contains(QStringLiteral("0"))) << "root's groups kept";
+    EXPECT_FALSE(readAll(out).contains(QStringLiteral("root-read")));
+    // A plain root process has no other user to become.
+    EXPECT_EQ(::getuid() == 0 && ::getgid() == ::getegid(), !UserIdentity::realUserIfElevated());
+}
+
+TEST(ScriptContext, TheScriptSeesTheSessionInItsEnvironment)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("env");
+    QVariantMap session = sessionWithScripts(1, QStringLiteral("env > '%1'").arg(out), 1,
+                                             QStringLiteral("env > '%1'").arg(out));
+    session.insert(QStringLiteral("settExact"), 1);
+    ScriptRunOptions options = asThisProcess();
+    options.environment.insert(QStringLiteral("QUILLMERE_ERRORS"), QStringLiteral("stale"));
+    ScriptHooks hooks(options);
+    ASSERT_TRUE(hooks.CompileAppleScripts(0, session, true).isEmpty());
+    ScriptContext context = ScriptContext::fromSession(session, 0, 2);
+
+    ASSERT_FALSE(hooks.ExecuteAppleScript(0, ScriptHooks::kBefore, context).has_value());
+    QString env = readAll(out);
+    for (const char *line : {"QUILLMERE_HOOK=before", "QUILLMERE_SESSION_NAME=Photos",
+                             "QUILLMERE_SOURCE=/data/photos", "QUILLMERE_DESTINATION=/backup/photos",
+                             "QUILLMERE_TASK=backup", "QUILLMERE_EXACT=1", "QUILLMERE_TRIGGER=timer",
+                             "QUILLMERE_PAIR_COUNT=1", "QUILLMERE_SOURCE_1=/data/photos"})
+        EXPECT_TRUE(env.contains(QLatin1String(line) + u'\n')) << line;
+    EXPECT_FALSE(env.contains(QStringLiteral("QUILLMERE_ERRORS"))) << "no error count before the scan";
+
+    context.errorCount = 4;
+    ASSERT_FALSE(hooks.ExecuteAppleScript(0, ScriptHooks::kAfter, context).has_value());
+    env = readAll(out);
+    EXPECT_TRUE(env.contains(QStringLiteral("QUILLMERE_HOOK=after\n")));
+    EXPECT_TRUE(env.contains(QStringLiteral("QUILLMERE_ERRORS=4\n")));
+}
+
+TEST(ScriptContext, FolderPairsAreListedWhenTheListIsOn)
+{
+    QVariantMap session = sessionWithScripts(0, {}, 0, {});
+    session.insert(QStringLiteral("multiOn"), 1);
+    QVariantList pairs;
+    pairs << QVariantMap {{"onOff", 1}, {"source", "/a"}, {"destination", "/b"}}
+          << QVariantMap {{"onOff", 0}, {"source", "/off"}, {"destination", "/off2"}}
+          << QVariantMap {{"onOff", 1}, {"source", "/c"}, {"destination", ""}}
+          << QVariantMap {{"onOff", 1}, {"source", "/d"}, {"destination", "/e"}};
+    session.insert(QStringLiteral("multiArray"), pairs);
+    const QProcessEnvironment env = ScriptContext::fromSession(session, 3, 1)
+                                        .environment(QProcessEnvironment(), ScriptContext::Hook::Before);
+    EXPECT_EQ(env.value("QUILLMERE_PAIR_COUNT"), QStringLiteral("2"));
+    EXPECT_EQ(env.value("QUILLMERE_SOURCE"), QStringLiteral("/a"));
+    EXPECT_EQ(env.value("QUILLMERE_DESTINATION_2"), QStringLiteral("/e"));
+    EXPECT_EQ(env.value("QUILLMERE_SESSION_INDEX"), QStringLiteral("3"));
+    EXPECT_EQ(env.value("QUILLMERE_TRIGGER"), QStringLiteral("button"));
+}
+
+TEST(RunScripts, CompileErrorsAreRunErrorsWithoutTheFinalFullStop)
+{
+    ScriptHooks hooks(asThisProcess());
+    // Enabled start script with empty text, end script fine.
+    QList<ScriptRunError> errors =
+        hooks.CompileAppleScripts(0, sessionWithScripts(1, QString(), 1, QStringLiteral("true")), true);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].text, QStringLiteral("Error compiling the first AppleScript"));
+    EXPECT_EQ(errors[0].logLine, QStringLiteral("√ Error compiling the first AppleScript\r"));
+    ASSERT_EQ(hooks.compiledScripts().size(), 1);
+    EXPECT_FALSE(hooks.compiledScripts()[0].before.has_value());
+    EXPECT_TRUE(hooks.compiledScripts()[0].after.has_value());
+
+    // A syntax error carries the shell's status and words.
+    errors = hooks.GetExecutiveAppleScripts(
+        {sessionWithScripts(0, {}, 1, QStringLiteral("fi")), sessionWithScripts(1, "true", 0, {})},
+        true, 0, true);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].text.startsWith(QStringLiteral("Error compiling the second AppleScript.\rError: ")))
+        << errors[0].text.toStdString();
+    EXPECT_FALSE(errors[0].text.endsWith(u'.'));
+    ASSERT_EQ(hooks.compiledScripts().size(), 1) << "the first session has nothing that compiled";
+    EXPECT_EQ(hooks.compiledScripts()[0].sessionIndex, 1);
+
+    // A stopped run gives up on the session after its first failure.
+    errors = hooks.CompileAppleScripts(0, sessionWithScripts(1, "if", 1, "fi"), false);
+    EXPECT_EQ(errors.size(), 1);
+    // Disabled scripts are not checked at all.
+    EXPECT_TRUE(hooks.CompileAppleScripts(0, sessionWithScripts(0, "if", 0, "fi"), true).isEmpty());
+}
+
+TEST(RunScripts, AFailingScriptIsReportedWithTheSessionsName)
+{
+    ScriptHooks hooks(asThisProcess());
+    const QVariantMap session =
+        sessionWithScripts(1, QStringLiteral("echo 'no volume.' >&2; exit 7"), 0, {});
+    hooks.GetExecutiveAppleScripts({session}, false, 0, true);
+    const auto e = hooks.ExecuteAppleScript(0, ScriptHooks::kBefore,
+                                            ScriptContext::fromSession(session, 0, 1));
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->text, QStringLiteral("Error running the first AppleScript of the session \"Photos\"."
+                                      "\rError: 7.\rno volume"));
+    EXPECT_FALSE(hooks.ExecuteAppleScript(0, ScriptHooks::kAfter,
+                                          ScriptContext::fromSession(session, 0, 1)).has_value())
+        << "no end script: nothing to run";
+    EXPECT_FALSE(hooks.ExecuteAppleScript(5, ScriptHooks::kBefore,
+                                          ScriptContext::fromSession(session, 5, 1)).has_value());
+}
+
+TEST(RunScripts, ATimedOutScriptIsARunError)
+{
+    ScriptHooks hooks(asThisProcess(1));
+    const QVariantMap session = sessionWithScripts(0, {}, 1, QStringLiteral("sleep 30"));
+    hooks.GetExecutiveAppleScripts({session}, false, 0, true);
+    const auto e = hooks.ExecuteAppleScript(0, ScriptHooks::kAfter,
+                                            ScriptContext::fromSession(session, 0, 1));
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->text, QStringLiteral("Error running the second AppleScript of the session \"Photos\"."
+                                      "The script was stopped after running for 1 seconds"));
+}
+
+TEST(ScriptPanel, StoringRefusesAnEnabledScriptThatDoesNotCompile)
+{
+    const QString bad = QStringLiteral("echo ok\nwhile true\necho never\n");
+    ScriptPanelCheck c = ScriptHooks::GetAppleScriptPanes(false, bad, true, bad);
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.which, 2);
+    EXPECT_TRUE(c.message.startsWith(QStringLiteral("Error compiling the second AppleScript.\rError: ")));
+    ASSERT_GE(c.errorStart, 0);
+    EXPECT_EQ(bad.mid(c.errorStart, c.errorLength), QStringLiteral("echo never"))
+        << "an error at the end of the text points at its last line";
+    EXPECT_TRUE(ScriptHooks::GetAppleScriptPanes(false, bad, false, bad).ok)
+        << "disabled scripts are stored whatever they hold";
+    EXPECT_TRUE(ScriptHooks::GetAppleScriptPanes(true, QString(), true, "true").ok);
+}
+
+TEST(ScriptPanel, TryingAScriptGivesTheMessagesOfThePanel)
+{
+    ScriptHooks hooks(asThisProcess());
+    const ScriptContext context;
+    EXPECT_EQ(hooks.AppleScriptTryExecute(1, QString(), context),
+              QStringLiteral("Error compiling the first AppleScript.\rCannot compile an empty AppleScript text code."));
+    EXPECT_TRUE(hooks.AppleScriptTryExecute(2, QStringLiteral("done"), context)
+                    .startsWith(QStringLiteral("Error compiling the second AppleScript.\rError: ")));
+    EXPECT_EQ(hooks.AppleScriptTryExecute(1, QStringLiteral("echo bad >&2; exit 2"), context),
+              QStringLiteral("Error running the first AppleScript.\rError: 2.\rbad"));
+    EXPECT_EQ(hooks.AppleScriptTryExecute(1, QStringLiteral("true"), context), QString());
+}
