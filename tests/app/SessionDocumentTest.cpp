@@ -1,0 +1,695 @@
+#include "app/SessionDocument.h"
+#include "platform/PropertyList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using qm::DocumentReadResult;
+using qm::SessionDocument;
+using Reason = DocumentReadResult::Reason;
+
+namespace {
+
+QVariant I(qlonglong v) { return QVariant(v); }
+
+QVariantMap sessionAt(const QVariantMap &doc, int i)
+{
+    return doc.value("sessionsArray").toList().value(i).toMap();
+}
+
+QVariantList rowsOf(const QVariantMap &session, const char *key)
+{
+    return session.value(key).toList();
+}
+
+QVariantMap withSession(QVariantMap doc, int i, const QVariantMap &session)
+{
+    QVariantList sessions = doc.value("sessionsArray").toList();
+    sessions[i] = session;
+    doc.insert("sessionsArray", sessions);
+    return doc;
+}
+
+QVariantMap setRow(QVariantMap session, const char *key, int i, const QVariantMap &row)
+{
+    QVariantList rows = session.value(key).toList();
+    rows[i] = row;
+    session.insert(key, rows);
+    return session;
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return mode_t(-1);
+    return st.st_mode & 07777;
+}
+
+mode_t systemCreateMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// A document in the form a version before 320 wrote: check-backup-date and
+// override flags, timers of the old meaning, no volume list, no scripts, no
+// filter kind, owner or group fields.
+QByteArray oldDocumentXml(int fileVersion)
+{
+    return QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0">
+<dict>
+  <key>fileVersion</key><integer>%1</integer>
+  <key>sessionIndex</key><integer>0</integer>
+  <key>sessionsArray</key>
+  <array>
+    <dict>
+      <key>sessionName</key><string>Photos</string>
+      <key>topFolder</key><string>/home/u/Photos</string>
+      <key>bottomFolder</key><string>/media/backup/Photos</string>
+      <key>settTask</key><integer>2</integer>
+      <key>settExact</key><integer>1</integer>
+      <key>settCheckBackupDate</key><integer>0</integer>
+      <key>settOverride</key><integer>1</integer>
+      <key>settMoveToTrash</key><integer>1</integer>
+      <key>settCPOn</key><integer>1</integer>
+      <key>conflictSyncRadio</key><integer>3</integer>
+      <key>conflictBackupRadio</key><integer>3</integer>
+      <key>timerOn</key><integer>1</integer>
+      <key>timerArray</key>
+      <array>
+        <dict>
+          <key>valid</key><integer>1</integer>
+          <key>onOff</key><integer>1</integer>
+          <key>start</key><date>2003-05-01T08:00:00Z</date>
+          <key>end</key><date>2003-05-01T08:00:00Z</date>
+        </dict>
+      </array>
+      <key>multiArray</key>
+      <array>
+        <dict><key>onOff</key><integer>5</integer><key>source</key><string>/a</string>
+              <key>destination</key><string>/b</string></dict>
+        <dict><key>onOff</key><integer>1</integer><key>source</key><string>/c</string>
+              <key>destination</key><string>/d</string></dict>
+      </array>
+      <key>filterArray</key>
+      <array>
+        <dict><key>filterNameField</key><string>Images</string>
+              <key>filterKindOn</key><integer>1</integer></dict>
+      </array>
+      <key>excludeArray</key>
+      <array>
+        <dict><key>itemToExclude</key><string>/home/u/Photos/cache</string></dict>
+      </array>
+    </dict>
+  </array>
+</dict>
+</plist>
+)")
+        .arg(fileVersion)
+        .toUtf8();
+}
+
+class DocumentFiles : public ::testing::Test {
+protected:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    }
+    QString writeDocument(const QString &name, const QVariantMap &doc) const
+    {
+        QString error;
+        EXPECT_TRUE(qm::PropertyList::write(path(name), doc, &error)) << error.toStdString();
+        return path(name);
+    }
+    static QByteArray bytesOf(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+    QString templatePath() const { return path(SessionDocument::templateFileName()); }
+
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- new document
+
+TEST(NewDocument, HoldsASyncThenABackupSessionWithFullRowLists)
+{
+    const QVariantMap doc = SessionDocument::NewTemplate();
+    EXPECT_EQ(doc.value("fileVersion").toLongLong(), 354);
+    EXPECT_EQ(doc.value("sessionIndex").toLongLong(), 0);
+    ASSERT_EQ(SessionDocument::sessionCount(doc), 2);
+    EXPECT_EQ(sessionAt(doc, 0).value("sessionName").toString(), "Default Sync Session");
+    EXPECT_EQ(sessionAt(doc, 0).value("settTask").toLongLong(), 1);
+    EXPECT_EQ(sessionAt(doc, 1).value("sessionName").toString(), "Default Backup Session");
+    EXPECT_EQ(sessionAt(doc, 1).value("settTask").toLongLong(), 2);
+
+    for (int i = 0; i < 2; ++i) {
+        const QVariantMap s = sessionAt(doc, i);
+        for (const char *key : {"timerArray", "multiArray", "filterArray", "excludeArray"})
+            EXPECT_EQ(rowsOf(s, key).size(), 32) << key;
+        ASSERT_EQ(rowsOf(s, "autoMountVolumeArray").size(), 64);
+        // A new session's volume rows hold exactly the nine keys; the icon
+        // key belongs to repaired and filled rows only.
+        EXPECT_EQ(rowsOf(s, "autoMountVolumeArray").first().toMap().keys(),
+                  (QStringList{"host", "mountPoint", "onOff", "password", "path", "scheme",
+                               "unmountVolume", "user", "volumeType"}));
+    }
+}
+
+TEST(NewDocument, TimerRowsOfASessionShareTheUnsetDateOf2004)
+{
+    const QDateTime expected(QDate(2004, 1, 1), QTime(0, 0), Qt::LocalTime);
+    for (const QVariant &row : rowsOf(sessionAt(SessionDocument::NewTemplate(), 0), "timerArray")) {
+        EXPECT_EQ(row.toMap().value("start").toDateTime(), expected);
+        EXPECT_EQ(row.toMap().value("end").toDateTime(), expected);
+        EXPECT_EQ(row.toMap().value("valid").toLongLong(), 0);
+    }
+}
+
+TEST(NewDocument, SessionHoldsEveryStoredKeyWithItsDefault)
+{
+    QVariantMap doc = SessionDocument::NewTemplate();
+    SessionDocument::AddSession(1, "Third", &doc);
+    ASSERT_EQ(SessionDocument::sessionCount(doc), 3);
+    const QVariantMap s = sessionAt(doc, 2);
+    QStringList expected{
+        "sessionName", "topFolder", "bottomFolder", "settTask", "settExact",
+        "settInvisibleItems", "settLockedItems", "settResolveAlias", "settResolveSymLink",
+        "settNewItemsOnly", "settSkipEmptyFolders", "settMoveToTrash", "settCPOn",
+        "settCPPopOwner", "settCPPopGroup", "settCPPopOthers", "conflictBackupRadio",
+        "conflictBackupAsk", "conflictBackupRadio2", "conflictBackupAsk2",
+        "conflictExactBackupRadio", "conflictExactBackupAsk", "conflictSyncRadio",
+        "conflictSyncAsk", "conflictExactSyncRadio", "conflictExactSyncAsk", "timerOn",
+        "timerArray", "multiOn", "multiArray", "filterOn", "filterCopySkip", "filterArray",
+        "excludeOn", "excludeArray", "autoMountVolumeOn", "autoMountVolumeArray", "asStartOn",
+        "asStartText", "asEndOn", "asEndText"};
+    expected.sort();
+    EXPECT_EQ(s.keys(), expected);
+    EXPECT_EQ(s.value("sessionName").toString(), "Third");
+    // The defaults that are not zero, where a slip would change behaviour.
+    EXPECT_EQ(s.value("settInvisibleItems").toLongLong(), 1);
+    EXPECT_EQ(s.value("settLockedItems").toLongLong(), 1);
+    EXPECT_EQ(s.value("conflictBackupRadio").toLongLong(), 2);
+    EXPECT_EQ(s.value("conflictBackupRadio2").toLongLong(), 1);
+    EXPECT_EQ(s.value("conflictExactSyncRadio").toLongLong(), 2);
+    EXPECT_EQ(s.value("filterCopySkip").toLongLong(), 2);
+    EXPECT_EQ(s.value("asStartText").toString(), "# Write or paste here your shell script");
+    const QVariantMap filter = rowsOf(s, "filterArray").first().toMap();
+    EXPECT_EQ(filter.size(), 29);
+    EXPECT_EQ(filter.value("filterCreationDateYear").toLongLong(), 2002);
+    EXPECT_EQ(filter.value("filterModificationDateMonth").toLongLong(), 1);
+    EXPECT_EQ(rowsOf(s, "timerArray").first().toMap().size(), 19);
+}
+
+// ------------------------------------------------------------------ round trip
+
+using DocumentRoundTrip = DocumentFiles;
+
+TEST_F(DocumentRoundTrip, EveryKeyOfANewDocumentSurvivesAndTheWrittenFormIsStable)
+{
+    QVariantMap doc = SessionDocument::NewTemplate();
+    const QString file = path("new.qmy");
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, file, templatePath()).ok);
+    const QByteArray first = bytesOf(file);
+
+    const DocumentReadResult read = SessionDocument::ReadFileSession(file);
+    ASSERT_TRUE(read.ok) << read.message.toStdString();
+    EXPECT_EQ(read.doc, doc);
+
+    // The unsaved-changes test compares written forms: reading must not
+    // change a current document at all.
+    QVariantMap again = read.doc;
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&again, file, templatePath()).ok);
+    EXPECT_EQ(bytesOf(file), first);
+}
+
+TEST_F(DocumentRoundTrip, UnknownKeysAreKeptAtEveryLevel)
+{
+    QVariantMap doc = SessionDocument::NewTemplate();
+    doc.insert("laterRootKey", "root");
+    QVariantMap s = sessionAt(doc, 1);
+    s.insert("settLaterFlag", I(7));
+    s = setRow(s, "filterArray", 4, [&] {
+        QVariantMap r = rowsOf(s, "filterArray")[4].toMap();
+        r.insert("filterColour", "red");
+        return r;
+    }());
+    QVariantMap volume = qm::SessionDefaults::repairedVolumeRow();
+    volume.insert("host", "nas.local");
+    volume.insert("diskID", "/dev/sdb1");
+    volume.insert("aliasData", QByteArray("\x00\x01\x02", 3));
+    s = setRow(s, "autoMountVolumeArray", 0, volume);
+    doc = withSession(doc, 1, s);
+
+    const QString file = path("unknown.qmy");
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, file, templatePath()).ok);
+    DocumentReadResult read = SessionDocument::ReadFileSession(file);
+    ASSERT_TRUE(read.ok);
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&read.doc, file, templatePath()).ok);
+    read = SessionDocument::ReadFileSession(file);
+    ASSERT_TRUE(read.ok);
+
+    EXPECT_EQ(read.doc.value("laterRootKey").toString(), "root");
+    const QVariantMap back = sessionAt(read.doc, 1);
+    EXPECT_EQ(back.value("settLaterFlag").toLongLong(), 7);
+    EXPECT_EQ(rowsOf(back, "filterArray")[4].toMap().value("filterColour").toString(), "red");
+    EXPECT_EQ(rowsOf(back, "autoMountVolumeArray")[0].toMap(), volume);
+    EXPECT_EQ(read.doc, doc);
+}
+
+TEST_F(DocumentRoundTrip, WritingStampsTheCurrentVersionOnAnOlderDocument)
+{
+    const QString file = write("old.qmy", oldDocumentXml(330));
+    DocumentReadResult read = SessionDocument::ReadFileSession(file);
+    ASSERT_TRUE(read.ok) << read.message.toStdString();
+    EXPECT_EQ(read.fileVersion, 330);
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&read.doc, file, templatePath()).ok);
+    EXPECT_EQ(read.doc.value("fileVersion").toLongLong(), 354);
+    QVariantMap stored;
+    QString error;
+    ASSERT_TRUE(qm::PropertyList::readDictionary(file, &stored, &error));
+    EXPECT_EQ(stored.value("fileVersion").toLongLong(), 354);
+}
+
+// --------------------------------------------------------------------- upgrades
+
+using DocumentUpgrade = DocumentFiles;
+
+TEST_F(DocumentUpgrade, Before320TimersAreResetAndOldRulesConverted)
+{
+    const QDateTime before = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
+    const DocumentReadResult read =
+        SessionDocument::ReadFileSession(write("319.qmy", oldDocumentXml(319)));
+    const QDateTime after = QDateTime::currentDateTime();
+    ASSERT_TRUE(read.ok) << read.message.toStdString();
+    const QVariantMap s = sessionAt(read.doc, 0);
+
+    EXPECT_EQ(s.value("timerOn").toLongLong(), 0);
+    const QVariantList timers = rowsOf(s, "timerArray");
+    ASSERT_EQ(timers.size(), 32);
+    const QDateTime stamp = timers[0].toMap().value("start").toDateTime();
+    EXPECT_GE(stamp, before);
+    EXPECT_LE(stamp, after);
+    for (const QVariant &t : timers) {
+        EXPECT_EQ(t.toMap().value("valid").toLongLong(), 0);
+        EXPECT_EQ(t.toMap().value("start").toDateTime(), stamp);
+        EXPECT_EQ(t.toMap().value("end").toDateTime(), stamp);
+    }
+
+    // Rows switched on only when they said exactly 1; a missing switch is off.
+    EXPECT_EQ(rowsOf(s, "multiArray")[0].toMap().value("onOff").toLongLong(), 0);
+    EXPECT_EQ(rowsOf(s, "multiArray")[1].toMap().value("onOff").toLongLong(), 1);
+    EXPECT_EQ(rowsOf(s, "filterArray")[0].toMap().value("onOff").toLongLong(), 0);
+    EXPECT_EQ(rowsOf(s, "excludeArray")[0].toMap().value("onOff").toLongLong(), 0);
+    EXPECT_EQ(rowsOf(s, "excludeArray")[0].toMap().value("itemToExclude").toString(),
+              "/home/u/Photos/cache");
+
+    EXPECT_EQ(s.value("conflictBackupRadio").toLongLong(), 2);
+    EXPECT_EQ(s.value("conflictSyncRadio").toLongLong(), 1); // settCheckBackupDate 0
+    EXPECT_FALSE(s.contains("settCheckBackupDate"));
+    EXPECT_EQ(s.value("conflictBackupRadio2").toLongLong(), 2); // settOverride 1
+    EXPECT_FALSE(s.contains("settOverride"));
+    EXPECT_EQ(s.value("settMoveToTrash").toLongLong(), 0);
+    EXPECT_EQ(s.value("settCPOn").toLongLong(), 0);
+    // What the user chose stays.
+    EXPECT_EQ(s.value("settExact").toLongLong(), 1);
+    EXPECT_EQ(s.value("topFolder").toString(), "/home/u/Photos");
+}
+
+TEST_F(DocumentUpgrade, Version320KeepsTimersRulesAndTrashSetting)
+{
+    const DocumentReadResult read =
+        SessionDocument::ReadFileSession(write("320.qmy", oldDocumentXml(320)));
+    ASSERT_TRUE(read.ok);
+    const QVariantMap s = sessionAt(read.doc, 0);
+    EXPECT_EQ(s.value("timerOn").toLongLong(), 1);
+    const QVariantMap timer = rowsOf(s, "timerArray")[0].toMap();
+    EXPECT_EQ(timer.value("valid").toLongLong(), 1);
+    EXPECT_EQ(timer.value("start").toDateTime(),
+              QDateTime(QDate(2003, 5, 1), QTime(8, 0), Qt::UTC));
+    EXPECT_EQ(rowsOf(s, "multiArray")[0].toMap().value("onOff").toLongLong(), 5);
+    EXPECT_EQ(s.value("conflictSyncRadio").toLongLong(), 3);
+    EXPECT_EQ(s.value("settMoveToTrash").toLongLong(), 1);
+    EXPECT_TRUE(s.contains("settCheckBackupDate")); // converted only before 320
+}
+
+TEST(DocumentUpgradeRules, OldFlagsMapToTheirRules)
+{
+    struct Case {
+        const char *key;
+        qlonglong stored;
+        const char *rule;
+        qlonglong expected;
+    };
+    const Case cases[] = {{"settCheckBackupDate", 0, "conflictSyncRadio", 1},
+                          {"settCheckBackupDate", 1, "conflictSyncRadio", 2},
+                          {"settOverride", 1, "conflictBackupRadio2", 2},
+                          {"settOverride", 0, "conflictBackupRadio2", 1}};
+    for (const Case &c : cases) {
+        QVariantMap session = qm::SessionDefaults::session(2, "Old");
+        session.remove("conflictBackupRadio2");
+        session.remove("conflictBackupAsk2");
+        session.insert(c.key, I(c.stored));
+        QVariantMap doc{{"sessionsArray", QVariantList{session}}};
+        ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 300));
+        const QVariantMap s = sessionAt(doc, 0);
+        EXPECT_EQ(s.value(c.rule).toLongLong(), c.expected) << c.key << "=" << c.stored;
+        EXPECT_FALSE(s.contains(c.key)) << c.key;
+        EXPECT_EQ(s.value("conflictBackupAsk2").toLongLong(), 0);
+    }
+
+    // With a second backup rule already present the old flag is not consulted.
+    QVariantMap session = qm::SessionDefaults::session(2, "New");
+    session.insert("settOverride", I(1));
+    QVariantMap doc{{"sessionsArray", QVariantList{session}}};
+    ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 340));
+    EXPECT_EQ(sessionAt(doc, 0).value("conflictBackupRadio2").toLongLong(), 1);
+    EXPECT_TRUE(sessionAt(doc, 0).contains("settOverride"));
+}
+
+TEST(DocumentUpgradeRules, VolumeListWithoutHostOnItsFirstRowIsReplacedWhole)
+{
+    QVariantMap session = qm::SessionDefaults::session(1, "S");
+    session.insert("autoMountVolumeOn", I(1));
+    QVariantMap first = qm::SessionDefaults::volumeRow();
+    first.remove("host");
+    QVariantMap filled = qm::SessionDefaults::volumeRow();
+    filled.insert("host", "server");
+    session = setRow(session, "autoMountVolumeArray", 0, first);
+    session = setRow(session, "autoMountVolumeArray", 1, filled);
+    QVariantMap doc{{"sessionsArray", QVariantList{session}}, {"sessionIndex", I(0)}};
+
+    ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 354));
+    const QVariantMap s = sessionAt(doc, 0);
+    EXPECT_EQ(s.value("autoMountVolumeOn").toLongLong(), 0);
+    const QVariantList rows = rowsOf(s, "autoMountVolumeArray");
+    ASSERT_EQ(rows.size(), 64);
+    for (const QVariant &row : rows)
+        EXPECT_EQ(row.toMap(), qm::SessionDefaults::repairedVolumeRow());
+}
+
+TEST(DocumentUpgradeRules, MissingScriptsAndFilterFieldsAreAdded)
+{
+    QVariantMap session = qm::SessionDefaults::session(1, "S");
+    for (const char *key : {"asStartOn", "asEndOn", "settSkipEmptyFolders"})
+        session.remove(key);
+    session.insert("asStartText", "say hello"); // without its switch: reset as well
+    QVariantMap filter = qm::SessionDefaults::filterRow();
+    filter.insert("filterKindOn", I(1));
+    filter.remove("filterKindPop");
+    filter.remove("filterOwnerOn");
+    filter.insert("filterOwnerField", "alice");
+    filter.insert("filterGroupOn", I(1));
+    filter.insert("filterGroupField", "staff");
+    session = setRow(session, "filterArray", 0, filter);
+    QVariantMap doc{{"sessionsArray", QVariantList{session}}};
+
+    ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 330));
+    const QVariantMap s = sessionAt(doc, 0);
+    EXPECT_EQ(s.value("asStartOn").toLongLong(), 0);
+    EXPECT_EQ(s.value("asStartText").toString(), qm::SessionDefaults::scriptText());
+    EXPECT_EQ(s.value("settSkipEmptyFolders").toLongLong(), 0);
+    const QVariantMap f = rowsOf(s, "filterArray")[0].toMap();
+    EXPECT_EQ(f.value("filterKindOn").toLongLong(), 0); // only a complete pair is kept
+    EXPECT_EQ(f.value("filterKindPop").toLongLong(), 0);
+    EXPECT_EQ(f.value("filterOwnerField").toString(), "");
+    EXPECT_EQ(f.value("filterGroupOn").toLongLong(), 1);
+    EXPECT_EQ(f.value("filterGroupField").toString(), "staff");
+}
+
+// ----------------------------------------------------------------------- repair
+
+TEST(DocumentRepair, RowListsAreBroughtToTheirExactSize)
+{
+    QVariantMap session = qm::SessionDefaults::session(2, "S");
+    QVariantMap named = qm::SessionDefaults::filterRow();
+    named.insert("filterNameField", "keep me");
+    named.insert("filterColour", "blue");
+    session.insert("filterArray", QVariantList{qm::SessionDefaults::filterRow(), named,
+                                               QVariantMap{{"onOff", I(0)}}});
+    session.insert("excludeArray", qm::SessionDefaults::rows(
+                                       QVariantMap{{"onOff", I(1)}, {"itemToExclude", "/x"}}, 40));
+    QVariantMap volume = qm::SessionDefaults::volumeRow();
+    volume.insert("host", "nas");
+    session.insert("autoMountVolumeArray", qm::SessionDefaults::rows(volume, 10));
+    session.insert("timerArray", "not a list");
+    session.remove("multiArray");
+    QVariantList filters = session.value("filterArray").toList();
+    filters[0] = QString("garbage");
+    session.insert("filterArray", filters);
+    QVariantMap doc{{"sessionsArray", QVariantList{session}}};
+
+    ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 354));
+    const QVariantMap s = sessionAt(doc, 0);
+    const QVariantMap emptyFilter = qm::SessionDefaults::filterRow();
+
+    const QVariantList f = rowsOf(s, "filterArray");
+    ASSERT_EQ(f.size(), 32);
+    EXPECT_EQ(f[0].toMap(), emptyFilter); // a row that was not a record
+    EXPECT_EQ(f[1].toMap().value("filterNameField").toString(), "keep me");
+    EXPECT_EQ(f[1].toMap().value("filterColour").toString(), "blue");
+    EXPECT_EQ(f[2].toMap().value("onOff").toLongLong(), 0); // stored value kept
+    EXPECT_EQ(f[2].toMap().size(), emptyFilter.size());     // missing keys filled
+    EXPECT_EQ(f[31].toMap(), emptyFilter);
+
+    EXPECT_EQ(rowsOf(s, "excludeArray").size(), 32);
+    EXPECT_EQ(rowsOf(s, "excludeArray")[31].toMap().value("itemToExclude").toString(), "/x");
+    const QVariantList v = rowsOf(s, "autoMountVolumeArray");
+    ASSERT_EQ(v.size(), 64);
+    EXPECT_EQ(v[9].toMap().value("host").toString(), "nas");
+    EXPECT_EQ(v[10].toMap(), qm::SessionDefaults::volumeRow());
+    EXPECT_EQ(rowsOf(s, "timerArray").size(), 32);
+    EXPECT_EQ(rowsOf(s, "multiArray"),
+              qm::SessionDefaults::rows(qm::SessionDefaults::folderPairRow(), 32));
+}
+
+TEST(DocumentRepair, MissingSessionKeysTakeDefaultsButNameAndTaskAreNotInvented)
+{
+    QVariantMap doc{{"sessionsArray", QVariantList{QVariantMap{{"topFolder", "/src"}}}}};
+    ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 354));
+    const QVariantMap s = sessionAt(doc, 0);
+    EXPECT_EQ(s.value("topFolder").toString(), "/src");
+    EXPECT_EQ(s.value("settInvisibleItems").toLongLong(), 1);
+    EXPECT_EQ(s.value("conflictSyncRadio").toLongLong(), 2);
+    EXPECT_EQ(rowsOf(s, "autoMountVolumeArray").size(), 64);
+    EXPECT_FALSE(s.contains("sessionName"));
+    EXPECT_FALSE(s.contains("settTask"));
+}
+
+TEST(DocumentRepair, SessionIndexMustNameASessionOrAllSessions)
+{
+    const QVariantMap session = qm::SessionDefaults::session(1, "S");
+    const QVariantList two{session, session};
+    // With two sessions: 0 and 1 are sessions, 3 is "All Sessions".
+    const std::pair<QVariant, qlonglong> cases[] = {
+        {I(1), 1}, {I(3), 3}, {I(2), 0}, {I(-1), 0}, {QVariant(), 0}, {QVariant("1"), 0}};
+    for (const auto &[stored, expected] : cases) {
+        QVariantMap doc{{"sessionsArray", two}};
+        if (stored.isValid())
+            doc.insert("sessionIndex", stored);
+        ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 354));
+        EXPECT_EQ(doc.value("sessionIndex").toLongLong(), expected) << stored.toString().toStdString();
+    }
+}
+
+// --------------------------------------------------------------------- refusals
+
+using DocumentRefusal = DocumentFiles;
+
+TEST_F(DocumentRefusal, NewerVersionIsRefusedWithTheHigherVersionText)
+{
+    QVariantMap doc = SessionDocument::NewTemplate();
+    doc.insert("fileVersion", I(355));
+    const QString file = writeDocument("newer.qmy", doc);
+    const QByteArray before = bytesOf(file);
+
+    const DocumentReadResult read = SessionDocument::ReadFileSession(file, templatePath());
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(read.reason, Reason::NewerVersion);
+    EXPECT_TRUE(read.showAlert);
+    EXPECT_EQ(read.fileVersion, 355);
+    EXPECT_EQ(read.message.toStdString(),
+              ("Can't open the file\r\"" + file + "\"\rbecause it has been created by a higher version.")
+                  .toStdString());
+    EXPECT_TRUE(read.doc.isEmpty());
+    EXPECT_EQ(bytesOf(file), before);
+
+    // The template document is never the subject of that alert.
+    const QString tmpl = writeDocument(SessionDocument::templateFileName(), doc);
+    const DocumentReadResult quiet = SessionDocument::ReadFileSession(tmpl, tmpl);
+    EXPECT_EQ(quiet.reason, Reason::NewerVersion);
+    EXPECT_FALSE(quiet.showAlert);
+}
+
+TEST_F(DocumentRefusal, DamagedAndForeignFilesAreRefusedQuietlyAndLeftAlone)
+{
+    QByteArray current = qm::PropertyList::serialize(SessionDocument::NewTemplate());
+    const auto without = [](QVariantMap m, const char *key) {
+        m.remove(key);
+        return qm::PropertyList::serialize(m);
+    };
+    const auto with = [](QVariantMap m, const char *key, const QVariant &v) {
+        m.insert(key, v);
+        return qm::PropertyList::serialize(m);
+    };
+    const QVariantMap doc = SessionDocument::NewTemplate();
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        Reason reason;
+    } cases[] = {
+        {"truncated", current.left(current.size() / 2), Reason::Damaged},
+        {"not-xml", QByteArray("fileVersion = 354\n"), Reason::Damaged},
+        {"array-root", qm::PropertyList::serialize(QVariantList{doc}), Reason::NotADocument},
+        {"no-version", without(doc, "fileVersion"), Reason::NotADocument},
+        {"text-version", with(doc, "fileVersion", "354"), Reason::NotADocument},
+        {"no-sessions", without(doc, "sessionsArray"), Reason::NoSessions},
+        {"empty-sessions", with(doc, "sessionsArray", QVariantList()), Reason::NoSessions},
+        {"text-session", with(doc, "sessionsArray", QVariantList{"x"}), Reason::NotADocument},
+        {"sessions-dict", with(doc, "sessionsArray", QVariantMap()), Reason::NotADocument},
+    };
+    for (const auto &c : cases) {
+        const QString file = write(c.name, c.bytes);
+        const DocumentReadResult read = SessionDocument::ReadFileSession(file, templatePath());
+        EXPECT_FALSE(read.ok) << c.name;
+        EXPECT_EQ(read.reason, c.reason) << c.name;
+        EXPECT_FALSE(read.showAlert) << c.name;
+        EXPECT_TRUE(read.message.startsWith("Can't open the file\r\"" + file + "\"\r")) << c.name;
+        EXPECT_EQ(bytesOf(file), c.bytes) << c.name;
+    }
+
+    const DocumentReadResult damaged = SessionDocument::ReadFileSession(path("truncated"));
+    EXPECT_FALSE(damaged.detail.isEmpty()); // the parser says where
+
+    EXPECT_EQ(SessionDocument::ReadFileSession(path("absent.qmy")).reason, Reason::NotFound);
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.qmy"));
+    EXPECT_EQ(SessionDocument::ReadFileSession(path("folder.qmy")).reason, Reason::IsFolder);
+}
+
+// -------------------------------------------------------------------- template
+
+using TemplateDocument = DocumentFiles;
+
+TEST_F(TemplateDocument, MissingDamagedOrNewerTemplateGivesANewDocument)
+{
+    const QString file = templatePath();
+    DocumentReadResult why;
+    EXPECT_EQ(SessionDocument::readTemplate(file, &why), SessionDocument::NewTemplate());
+    EXPECT_EQ(why.reason, Reason::NotFound);
+
+    write(SessionDocument::templateFileName(), "<plist><dict><key>fileVersion</key>");
+    EXPECT_EQ(SessionDocument::readTemplate(file, &why), SessionDocument::NewTemplate());
+    EXPECT_EQ(why.reason, Reason::Damaged);
+
+    QVariantMap newer = SessionDocument::NewTemplate();
+    newer.insert("fileVersion", I(400));
+    SessionDocument::AddSession(1, "From the future", &newer);
+    writeDocument(SessionDocument::templateFileName(), newer);
+    EXPECT_EQ(SessionDocument::readTemplate(file, &why), SessionDocument::NewTemplate());
+    EXPECT_EQ(why.reason, Reason::NewerVersion);
+    EXPECT_FALSE(why.showAlert);
+}
+
+TEST_F(TemplateDocument, ReadableTemplateIsTheStateOfTheLastQuit)
+{
+    QVariantMap last = SessionDocument::NewTemplate();
+    SessionDocument::AddSession(2, "Evening", &last);
+    last.insert("sessionIndex", I(2));
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&last, templatePath(), templatePath()).ok);
+
+    DocumentReadResult why;
+    const QVariantMap doc = SessionDocument::readTemplate(templatePath(), &why);
+    EXPECT_EQ(why.reason, Reason::None);
+    EXPECT_EQ(doc, last);
+}
+
+// ---------------------------------------------------------------------- writing
+
+using DocumentWrite = DocumentFiles;
+
+namespace {
+
+QVariantMap documentWithPassword(const QByteArray &password)
+{
+    QVariantMap doc = SessionDocument::NewTemplate();
+    QVariantMap row = qm::SessionDefaults::volumeRow();
+    row.insert("host", "nas.local");
+    row.insert("password", password);
+    return withSession(doc, 1, setRow(sessionAt(doc, 1), "autoMountVolumeArray", 5, row));
+}
+
+} // namespace
+
+TEST_F(DocumentWrite, PasswordsRestrictTheFileToItsOwnerExceptForTheTemplate)
+{
+    QVariantMap doc = documentWithPassword("secret");
+    const QString file = write("shared.qmy", "old content");
+    ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                                | QFile::ReadOther | QFile::WriteOther));
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, file, templatePath()).ok);
+    EXPECT_EQ(modeOf(file) & 0777, mode_t(0700));
+    ASSERT_TRUE(SessionDocument::ReadFileSession(file).ok);
+
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, templatePath(), templatePath()).ok);
+    EXPECT_EQ(modeOf(templatePath()), systemCreateMode());
+
+    QVariantMap plain = SessionDocument::NewTemplate();
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&plain, path("plain.qmy"), templatePath()).ok);
+    EXPECT_EQ(modeOf(path("plain.qmy")), systemCreateMode());
+}
+
+TEST_F(DocumentWrite, APasswordThatDecodesToNothingIsNoPassword)
+{
+    QVariantMap doc = documentWithPassword("xy");
+    const auto decodeShortAsNone = [](const QByteArray &data) {
+        return data.size() <= 2 ? QString() : QString::fromUtf8(data);
+    };
+    const QString file = path("short.qmy");
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, file, templatePath(), decodeShortAsNone).ok);
+    EXPECT_EQ(modeOf(file), systemCreateMode());
+}
+
+TEST_F(DocumentWrite, AFailedWriteSaysSoAndLeavesNoFile)
+{
+    QVariantMap doc = SessionDocument::NewTemplate();
+    const QString file = path("missing-folder/doc.qmy");
+    const qm::DocumentWriteResult r = SessionDocument::WriteFileSession(&doc, file, templatePath());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.reason, qm::DocumentWriteResult::Reason::WriteFailed);
+    EXPECT_EQ(r.message, "Can't write the file \"" + file + "\" to the disk.");
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{}); // no temporary left behind
+}
+
+TEST(VolumePasswords, FindingAndRemovingPasswordsInEverySession)
+{
+    QVariantMap doc = documentWithPassword("secret");
+    QVariantMap first = sessionAt(doc, 0);
+    QVariantMap row = qm::SessionDefaults::volumeRow();
+    row.insert("password", QByteArray("other"));
+    doc = withSession(doc, 0, setRow(first, "autoMountVolumeArray", 63, row));
+    const QVariantMap original = doc;
+
+    EXPECT_TRUE(SessionDocument::VolumeListContainsPassword(&doc, false));
+    EXPECT_EQ(doc, original); // asking changes nothing
+    EXPECT_TRUE(SessionDocument::VolumeListContainsPassword(&doc, true));
+    EXPECT_FALSE(SessionDocument::VolumeListContainsPassword(&doc, false));
+    EXPECT_FALSE(SessionDocument::VolumeListContainsPassword(&doc, true));
+    EXPECT_EQ(rowsOf(sessionAt(doc, 1), "autoMountVolumeArray")[5].toMap().value("host").toString(),
+              "nas.local");
+}
