@@ -8,6 +8,7 @@
 // detailed-log line, every failure one run error.
 #include "engine/CopyItem.h"
 #include "engine/RunContext.h"
+#include "fs/FSCopyObject.h"
 #include <QSet>
 #include <QString>
 #include <vector>
@@ -38,13 +39,53 @@ public:
     bool CheckFreeSpaceFor(const QString &item, const QString &target, QString *errStr,
                            quint64 *sourceSize);
 
+    // Copies one file, package or link into the target's folder under its
+    // own name; `errStr` receives the extra error text on failure.
+    bool CopySingleFile(const QString &item, QString &target, QString *errStr);
+    bool CopyAttributes(const QString &from, const QString &to);
+    bool CopyAttributesItem(const QString &from, const QString &to);
+    bool CopyAttributesPackage(const QString &from, const QString &to);
+
     // Paths deleted or trashed during this run.
     bool wasDeleted(const QString &path) const { return m_itemsDeleted.contains(path); }
 
+    // Tests: make the copier fail chosen reads, writes or renames.
+    void setCopyFaultHook(CopyFaultHook hook) { m_faultHook = std::move(hook); }
+
 private:
+    struct Operation;
+    struct FolderDates {
+        ItemInfo source;
+        ItemInfo dest;
+    };
+    struct Words {
+        QString createdFolder, trashedFolder, deletedFolder, copiedFile, to, replacedFile,
+            withTheMostRecentFile, deletedFile, trashedFile;
+    };
+
     RunContext &m_ctx;
+    ObjectCopier m_copier;
+    CopyFaultHook m_faultHook;
+    Words m_words;
     QSet<QString> m_itemsDeleted;
     QString m_trashLog; // lines of items inside a folder being trashed
+
+    static int findTask(const std::vector<CopyItem> &plan, int sessionIndex, int taskIndex);
+    bool copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *allSucceeded);
+    bool removeFolderWithContent(CopyItem &item, bool deleteParent, bool *allSucceeded);
+    void finishFolder(const CopyItem &item, const FolderDates &dates);
+    void restoreModDate(const QString &path, const ItemInfo &before);
+    bool createFolder(Operation &op);
+    bool removeFolder(Operation &op);
+    bool removeFile(Operation &op);
+    bool removeItem(const Operation &op, bool isFolder);
+    bool copyOrReplaceFile(Operation &op);
+    bool replaceFile(Operation &op, const ItemInfo &targetInfo);
+    bool copyNewFile(Operation &op);
+    bool copyWithRoom(const Operation &op, QString *extra);
+    void countVisibility(const Operation &op);
+    void reportError(const QString &text);
+    void logLine(const QString &line);
 };
 
 } // namespace qm

@@ -15,9 +15,20 @@ namespace qm {
 
 // A failure during a run, reported the standard way.
 struct RunError {
+    RunError() = default;
+    RunError(const QString &errorText) : text(errorText) {}
+    static RunError uncounted(const QString &errorText)
+    {
+        RunError e(errorText);
+        e.counted = false;
+        return e;
+    }
+
     QString text;
     // Title of the error dialog; empty = the usual "Warning:".
     QString title;
+    // Advice added to the text in the dialog only (not in the log).
+    QString dialogSuffix;
     // Whether the task's error count grows (the missing-folders report of
     // the scanner is the one that does not count).
     bool counted = true;

@@ -10,6 +10,7 @@
 #include "engine/CopyItem.h"
 #include "engine/RunContext.h"
 #include <QString>
+#include <optional>
 
 namespace qm {
 
@@ -39,8 +40,6 @@ public:
     bool ScanSingleFolder(CopyItem &item);
 
 private:
-    struct Side;
-    struct Pair;
     class Level;
     friend class Level;
 
@@ -48,6 +47,9 @@ private:
     std::optional<qint64> m_mainSourceBackup;
     std::optional<qint64> m_mainDestBackup;
     bool m_compareAtIndex = false;
+
+    // Reports a refusal of CheckPrivileges (1 = privileges, other = locked).
+    void reportPrivilegeError(int answer, const QString &errString);
 };
 
 } // namespace qm

@@ -1,0 +1,644 @@
+#include "engine/Executor.h"
+#include "engine/ScanListing.h"
+#include "fs/LPUtilities.h"
+#include "platform/Messages.h"
+
+#include <QFile>
+#include <cerrno>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace qm {
+
+namespace {
+
+QString parentOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString quoted(const QString &path)
+{
+    return QStringLiteral(" \"") + path + QLatin1Char('"');
+}
+
+QString errorTail(const QString &text)
+{
+    return QLatin1Char('\r') + GLS("Error:") + QLatin1Char(' ') + text;
+}
+
+// What the file manager calls deletable: the parent folder lets us remove
+// entries (root passes, as the kernel lets it).
+bool isDeletable(const QString &path)
+{
+    return ::access(QFile::encodeName(parentOf(path)).constData(), W_OK | X_OK) == 0;
+}
+
+QString copyStatusMessage(OSStatus status)
+{
+    switch (status) {
+    case Status::afpAccessDenied: return GLS("Insufficient access privileges for operation");
+    case Status::fBsyErr: return GLS("The file is busy");
+    case Status::bdNamErr: return GLS("Bad item name");
+    case Status::kSizeMismatchErr:
+        return GLS("At the end of the copy the destination file has a different size");
+    default: return GLS("CopyFile error");
+    }
+}
+
+enum class Kind { Missing, Folder, Package, SymLink, File };
+
+Kind kindOf(const ItemInfo &info, const QString &path)
+{
+    switch (info.kind) {
+    case ItemKind::Missing: return Kind::Missing;
+    case ItemKind::SymLink: return Kind::SymLink;
+    case ItemKind::Folder: return isFilePackageAtPath(path) ? Kind::Package : Kind::Folder;
+    default: return Kind::File;
+    }
+}
+
+ItemInfo readInfo(const QString &path)
+{
+    ItemInfo info;
+    if (ReadCatalogInfo(path, &info) != Status::noErr)
+        info.kind = ItemKind::Missing;
+    return info;
+}
+
+} // namespace
+
+// One item's operation: the chosen item and target, their kinds, and the
+// helpers that perform it. Built by CopySource for each call.
+struct Executor::Operation {
+    QString item;   // the existing object copied or removed
+    QString target; // the path receiving the copy
+    int mode = 0;
+    bool deleteParent = false;
+    ItemInfo itemInfo;
+    Kind kind = Kind::Missing;
+    Side changed = Side::B; // the side whose counters move
+};
+
+Executor::Executor(RunContext &context) : m_ctx(context)
+{
+    m_words.createdFolder = GLS("Created folder");
+    m_words.trashedFolder = GLS("Trashed folder");
+    m_words.deletedFolder = GLS("Deleted folder");
+    m_words.copiedFile = GLS("Copied file");
+    m_words.to = GLS("to:");
+    m_words.replacedFile = GLS("Replaced file:");
+    m_words.withTheMostRecentFile = GLS("with the most recent file:");
+    m_words.deletedFile = GLS("Deleted file");
+    m_words.trashedFile = GLS("Trashed file");
+    m_copier.SetBackupDate(UTCDateTime::fromDateTime(context.runStart()));
+}
+
+bool Executor::MainCopy(const std::vector<SessionTasks> &sessions, std::vector<CopyItem> &plan)
+{
+    for (int sp = 0; sp < int(sessions.size()); ++sp) {
+        const SessionTasks &session = sessions[size_t(sp)];
+        m_ctx.beforeCopySession(session.sessionIndex);
+        for (int tp = 0; tp < int(session.taskIndices.size()); ++tp) {
+            m_ctx.beforeCopyTask();
+            int planIndex = -1;
+            if (m_ctx.isCopying()) {
+                planIndex = findTask(plan, session.sessionIndex, session.taskIndices[size_t(tp)]);
+                if (planIndex >= 0) {
+                    CopyItem &root = plan[size_t(planIndex)];
+                    m_ctx.showTask(root);
+                    CopyItems(root.subItems, false);
+                }
+            }
+            m_ctx.afterCopyTask(sp, tp, planIndex);
+        }
+        m_ctx.afterCopySession(session.sessionIndex);
+    }
+    return true;
+}
+
+int Executor::findTask(const std::vector<CopyItem> &plan, int sessionIndex, int taskIndex)
+{
+    for (size_t i = 0; i < plan.size(); ++i) {
+        if (plan[i].sessionIndex == sessionIndex && plan[i].taskIndex == taskIndex)
+            return int(i);
+    }
+    return -1;
+}
+
+bool Executor::CopyItems(std::vector<CopyItem> &items, bool deleteParent)
+{
+    bool allSucceeded = true;
+    return copyItems(items, deleteParent, &allSucceeded);
+}
+
+bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *allSucceeded)
+{
+    const SessionSettings &set = m_ctx.settings();
+    bool result = true;
+    for (CopyItem &item : items) {
+        if (!m_ctx.isCopying())
+            break;
+        const int mode = item.copyMode;
+        if (mode < 0) {
+            const bool visit = item.hasSubItems
+                               && (mode == -CopyMode::RemoveA || mode == -CopyMode::RemoveB
+                                   || ((mode == -CopyMode::CopyAToB || mode == -CopyMode::CopyBToA)
+                                       && set.isSyncOn && set.isExactOn));
+            if (visit) {
+                std::vector<CopyItem> content = item.subItems;
+                result = copyItems(content, false, allSucceeded);
+            }
+            continue;
+        }
+        FolderDates dates;
+        if (item.hasSubItems)
+            dates = {readInfo(item.source), readInfo(item.dest)};
+
+        if (mode >= CopyMode::CopyAToB && mode <= CopyMode::RemoveB) {
+            m_ctx.itemStarted();
+            if (CopyMode::isRemoval(mode) && item.hasSubItems) {
+                result = removeFolderWithContent(item, deleteParent, allSucceeded);
+                if (!result && set.isMoveToTrash && deleteParent)
+                    return false;
+                continue;
+            }
+            result = CopySource(item.source, item.dest, mode, deleteParent);
+            if (!result) {
+                *allSucceeded = false;
+                if (set.isMoveToTrash && deleteParent)
+                    return false;
+                continue;
+            }
+            m_ctx.noteItemDone();
+        }
+        if (item.hasSubItems) {
+            std::vector<CopyItem> content = item.subItems;
+            result = copyItems(content, false, allSucceeded);
+            finishFolder(item, dates);
+        }
+    }
+    return result;
+}
+
+// A folder to remove: its content item by item, then the folder itself. A
+// folder being moved to the trash goes in one move after its content was
+// walked without touching it.
+bool Executor::removeFolderWithContent(CopyItem &item, bool deleteParent, bool *allSucceeded)
+{
+    const SessionSettings &set = m_ctx.settings();
+    const bool trashTop = set.isMoveToTrash && !deleteParent;
+    std::vector<CopyItem> content = item.subItems;
+    bool contentOk = true;
+    bool result = copyItems(content, true, &contentOk);
+    // Deleting for good takes the folder only when all its content went, so
+    // that nothing refused (a locked file) goes with it.
+    if (result && !set.isMoveToTrash && !contentOk)
+        result = false;
+    if (result)
+        result = CopySource(item.source, item.dest, item.copyMode, deleteParent);
+    if (result)
+        m_ctx.noteItemDone();
+    else
+        *allSucceeded = false;
+    if (trashTop) {
+        RunCounters &c = m_ctx.counters();
+        if (result) {
+            c.a.filesDeleted += c.a.filesTrashed;
+            c.b.filesDeleted += c.b.filesTrashed;
+            c.a.foldersDeleted += c.a.foldersTrashed;
+            c.b.foldersDeleted += c.b.foldersTrashed;
+            if (!m_trashLog.isEmpty())
+                m_ctx.appendDetailedLog(m_trashLog);
+        } else {
+            const QString path = item.copyMode == CopyMode::RemoveA ? item.source : item.dest;
+            reportError(GLS("Can't trash the folder (and its content)") + quoted(path));
+        }
+        c.a.filesTrashed = c.b.filesTrashed = c.a.foldersTrashed = c.b.foldersTrashed = 0;
+        m_trashLog.clear();
+    }
+    return result;
+}
+
+// After a folder's content: the winning side's folder gets back the date it
+// had before its content changed, and the other side receives its attributes.
+void Executor::finishFolder(const CopyItem &item, const FolderDates &dates)
+{
+    int direction = item.copyMode;
+    if (direction == CopyMode::Folder) {
+        if (!dates.source.exists() || !dates.dest.exists())
+            return;
+        const timespec &s = dates.source.contentModDate;
+        const timespec &d = dates.dest.contentModDate;
+        const bool sourceEarlier = s.tv_sec < d.tv_sec || (s.tv_sec == d.tv_sec && s.tv_nsec < d.tv_nsec);
+        direction = (m_ctx.settings().isSyncOn && sourceEarlier) ? CopyMode::CopyBToA
+                                                                 : CopyMode::CopyAToB;
+    }
+    if (direction == CopyMode::CopyAToB) {
+        restoreModDate(item.source, dates.source);
+        CopyAttributes(item.source, item.dest);
+    } else if (direction == CopyMode::CopyBToA) {
+        restoreModDate(item.dest, dates.dest);
+        CopyAttributes(item.dest, item.source);
+    }
+}
+
+void Executor::restoreModDate(const QString &path, const ItemInfo &before)
+{
+    if (before.exists())
+        WriteCatalogInfo(path, before, kCatContentModDate);
+}
+
+bool Executor::CopySource(const QString &a, const QString &b, int copyMode, bool deleteParent)
+{
+    Operation op;
+    op.mode = copyMode;
+    op.deleteParent = deleteParent;
+    const bool fromB = copyMode == CopyMode::CopyBToA || copyMode == CopyMode::ReplaceA
+                       || copyMode == CopyMode::RemoveB || copyMode == CopyMode::Folder;
+    op.item = fromB ? b : a;
+    op.target = fromB ? a : b;
+    op.changed = (copyMode == CopyMode::CopyAToB || copyMode == CopyMode::ReplaceB
+                  || copyMode == CopyMode::RemoveB)
+                     ? Side::B
+                     : Side::A;
+    op.itemInfo = readInfo(op.item);
+    op.kind = kindOf(op.itemInfo, op.item);
+
+    const bool copies = copyMode >= CopyMode::CopyAToB && copyMode <= CopyMode::ReplaceA;
+    if (op.kind == Kind::Missing && copies) {
+        if (m_itemsDeleted.contains(op.item))
+            return true;
+        return reportError(GLS("Can't find the source item") + quoted(op.item)), false;
+    }
+    if (op.kind == Kind::Folder && (copyMode == CopyMode::ReplaceB || copyMode == CopyMode::ReplaceA))
+        return false;
+    m_ctx.publishOperation(copyMode, op.item, op.target);
+
+    if (op.kind == Kind::Folder) {
+        if (copies)
+            return createFolder(op);
+        if (CopyMode::isRemoval(copyMode))
+            return removeFolder(op);
+        return true;
+    }
+    if (copies)
+        return copyOrReplaceFile(op);
+    if (CopyMode::isRemoval(copyMode))
+        return removeFile(op);
+    return true;
+}
+
+bool Executor::createFolder(Operation &op)
+{
+    if (readInfo(op.target).exists())
+        return false; // already there: its planned content is skipped too
+    const QString parent = parentOf(op.target);
+    if (!readInfo(parent).isFolder()) {
+        if (m_itemsDeleted.contains(parent))
+            return true;
+        reportError(GLS("Can't find the parent destination folder.") + QLatin1Char(' ')
+                    + GLS("Can't create the folder") + QStringLiteral(":\r\"") + op.target
+                    + QLatin1Char('"'));
+        return false;
+    }
+    // Writable while it is filled; its own attributes follow its content.
+    if (::mkdir(QFile::encodeName(op.target).constData(), 0777) != 0) {
+        reportError(GLS("Can't create the folder") + quoted(op.target));
+        return false;
+    }
+    ChangeFileAttributes(op.target, AttributeChange{0777, -1, -1, -1});
+    ++m_ctx.counters().side(op.changed).foldersCreated;
+    logLine(m_words.createdFolder + quoted(op.target));
+    return true;
+}
+
+bool Executor::removeFolder(Operation &op)
+{
+    const SessionSettings &set = m_ctx.settings();
+    bool refused = false;
+    if (!isDeletable(op.item)) {
+        RunError error(GLS("Can't delete the folder") + QStringLiteral("\r\"") + op.item
+                       + QStringLiteral("\". ") + GLS("Insufficient privileges"));
+        error.title = GLS("Insufficient Privileges") + QLatin1Char(':');
+        m_ctx.reportRunError(error);
+        refused = true;
+    }
+    static const LPUtilities fs;
+    if (!refused && set.isUnlockOn && !fs.UnlockItem(op.item)) {
+        reportError(GLS("Can't delete the locked folder") + QStringLiteral("\r\"") + op.item
+                    + QLatin1Char('"'));
+        refused = true;
+    }
+    if (!refused && removeItem(op, true)) {
+        const bool trash = set.isMoveToTrash;
+        const QString line = (trash ? m_words.trashedFolder : m_words.deletedFolder) + quoted(op.item);
+        SideCounters &c = m_ctx.counters().side(op.changed);
+        if (trash) {
+            ++c.foldersTrashed;
+            if (set.makeDetailedLog)
+                m_trashLog += line + QLatin1Char('\r');
+        } else {
+            ++c.foldersDeleted;
+            logLine(line);
+        }
+        m_itemsDeleted.insert(op.item);
+        return true;
+    }
+    reportError(GLS(set.isMoveToTrash ? "Can't trash the folder" : "Can't delete the folder")
+                + quoted(op.item));
+    return false;
+}
+
+// Removes the item by the session's setting: for good, to the trash, or not
+// at all when it goes to the trash with the folder that holds it.
+bool Executor::removeItem(const Operation &op, bool isFolder)
+{
+    const SessionSettings &set = m_ctx.settings();
+    if (set.isMoveToTrash)
+        return op.deleteParent ? true : QFile::moveToTrash(op.item);
+    const QByteArray native = QFile::encodeName(op.item);
+    if (isFolder) // its content went item by item: only an empty folder goes
+        return ::rmdir(native.constData()) == 0;
+    if (op.kind == Kind::Package)
+        return FSDeleteObjects(op.item) == Status::noErr;
+    return ::unlink(native.constData()) == 0;
+}
+
+bool Executor::removeFile(Operation &op)
+{
+    const SessionSettings &set = m_ctx.settings();
+    SideCounters &c = m_ctx.counters().side(op.changed);
+    if (op.kind == Kind::Missing) {
+        ++c.filesDeleted;
+        logLine(m_words.deletedFile + quoted(op.item));
+        return true;
+    }
+    QString extra;
+    bool ok = true;
+    if (!isDeletable(op.item)) {
+        extra = errorTail(GLS("Insufficient privileges"));
+        ok = false;
+    }
+    static const LPUtilities fs;
+    if (ok && op.itemInfo.locked) {
+        if (!set.isUnlockOn) {
+            extra += errorTail(QStringLiteral("The file is locked"));
+            ok = false;
+        } else if (!fs.UnlockItem(op.item)) {
+            extra += errorTail(QStringLiteral("Can't unlock the file"));
+            ok = false;
+        }
+    }
+    if (ok && removeItem(op, false)) {
+        const QString line =
+            (set.isMoveToTrash ? m_words.trashedFile : m_words.deletedFile) + quoted(op.item);
+        if (set.isMoveToTrash && op.deleteParent) {
+            ++c.filesTrashed;
+            if (set.makeDetailedLog)
+                m_trashLog += line + QLatin1Char('\r');
+        } else {
+            ++c.filesDeleted;
+            logLine(line);
+        }
+        m_itemsDeleted.insert(op.item);
+        return true;
+    }
+    reportError(GLS(set.isMoveToTrash ? "Can't trash the file" : "Can't delete the file")
+                + quoted(op.item) + extra);
+    return false;
+}
+
+bool Executor::copyOrReplaceFile(Operation &op)
+{
+    const QString parent = parentOf(op.target);
+    if (!readInfo(parent).isFolder()) {
+        if (m_itemsDeleted.contains(parent))
+            return true;
+        reportError(GLS("Can't find the parent destination folder.") + QLatin1Char(' ')
+                    + GLS("Can't copy the file") + QStringLiteral(":\r\"") + op.item
+                    + QStringLiteral("\" ") + m_words.to + QStringLiteral("\r\"") + op.target
+                    + QLatin1Char('"'));
+        return false;
+    }
+    const ItemInfo targetInfo = readInfo(op.target);
+    return targetInfo.exists() ? replaceFile(op, targetInfo) : copyNewFile(op);
+}
+
+bool Executor::copyWithRoom(const Operation &op, QString *extra)
+{
+    quint64 size = 0;
+    if (!CheckFreeSpaceFor(op.item, op.target, extra, &size))
+        return false;
+    QString target = op.target;
+    if (!CopySingleFile(op.item, target, extra))
+        return false;
+    static const LPUtilities fs;
+    fs.SetBackupDateDitto(op.item, m_copier.backupDate());
+    return true;
+}
+
+bool Executor::replaceFile(Operation &op, const ItemInfo &targetInfo)
+{
+    const SessionSettings &set = m_ctx.settings();
+    const bool wasLocked = targetInfo.locked;
+    bool unlocked = false;
+    QString extra;
+    bool ok = true;
+    if (!isDeletable(op.target)) {
+        extra = errorTail(GLS("Can't delete the destination file.") + QLatin1Char(' ')
+                          + GLS("Insufficient privileges"));
+        ok = false;
+    } else if (wasLocked) {
+        if (!set.isUnlockOn) {
+            // The copier would take the lock off to replace; the lock is the
+            // user's word that this file stays.
+            extra = errorTail(QStringLiteral("The file is locked"));
+            ok = false;
+        } else {
+            ChangeFileAttributes(op.target, AttributeChange{-1, 0, -1, -1});
+            unlocked = !readInfo(op.target).locked;
+            if (!unlocked) {
+                extra = errorTail(GLS("Can't unlock the destination file.") + QLatin1Char(' ')
+                                  + GLS("Insufficient privileges"));
+                ok = false;
+            }
+        }
+    }
+    if (ok)
+        ok = copyWithRoom(op, &extra);
+    if (!ok) {
+        const char *what = op.kind == Kind::SymLink  ? "Can't replace the Sym Link"
+                           : op.kind == Kind::Package ? "Can't replace the file package"
+                                                      : "Can't replace the file";
+        reportError(GLS(what) + QStringLiteral(":\r\"") + op.target + QStringLiteral("\" ")
+                    + GLS("with the most recent:") + QStringLiteral("\r\"") + op.item
+                    + QLatin1Char('"') + extra);
+        if (unlocked)
+            ChangeFileAttributes(op.target, AttributeChange{-1, 1, -1, -1});
+        return false;
+    }
+    SideCounters &c = m_ctx.counters().side(op.changed);
+    ++c.filesReplaced;
+    countVisibility(op);
+    logLine(m_words.replacedFile + QStringLiteral(" \"") + op.target + QStringLiteral("\"\r")
+            + m_words.withTheMostRecentFile + quoted(op.item));
+    return true;
+}
+
+bool Executor::copyNewFile(Operation &op)
+{
+    QString extra;
+    if (!copyWithRoom(op, &extra)) {
+        // The copier builds under a temporary name and removes it on failure,
+        // so whatever is at the target now is not ours: it is left alone.
+        const char *what = (op.kind == Kind::Package) ? "Can't copy the file package"
+                           : op.kind == Kind::SymLink ? "Can't copy the Sym Link"
+                                                      : "Can't copy the file";
+        reportError(GLS(what) + QStringLiteral("\r\"") + op.item + QStringLiteral("\" ")
+                    + m_words.to + QStringLiteral("\r\"") + op.target + QLatin1Char('"') + extra);
+        return false;
+    }
+    ++m_ctx.counters().side(op.changed).filesCopied;
+    countVisibility(op);
+    logLine(m_words.copiedFile + quoted(op.item) + QLatin1Char(' ') + m_words.to
+            + QStringLiteral("\r\"") + op.target + QLatin1Char('"'));
+    return true;
+}
+
+void Executor::countVisibility(const Operation &op)
+{
+    static const LPUtilities fs;
+    SideCounters &c = m_ctx.counters().side(op.changed);
+    ++(fs.IsInvisible(op.item, true) ? c.itemInvisible : c.itemVisible);
+}
+
+bool Executor::CopySingleFile(const QString &item, QString &target, QString *errStr)
+{
+    if (!readInfo(item).exists()) {
+        *errStr = errorTail(GLS("Cannot find the source file"));
+        return false;
+    }
+    const QString folder = parentOf(target);
+    if (!readInfo(folder).isFolder()) {
+        *errStr = errorTail(GLS("Cannot find the destination folder"));
+        return false;
+    }
+    CopyOptions options;
+    options.duplicateAction = kDupReplace;
+    options.faultHook = m_faultHook;
+    QString newPath;
+    const OSStatus status = m_copier.FSCopyObject(item, folder, options, &newPath);
+    if (status == Status::noErr) {
+        if (!newPath.isEmpty())
+            target = newPath;
+        return true;
+    }
+    *errStr = QLatin1Char('\r') + GLS("Error:") + QStringLiteral(" (") + QString::number(status)
+              + QStringLiteral(") ") + copyStatusMessage(status);
+    return false;
+}
+
+bool Executor::CheckFreeSpaceFor(const QString &item, const QString &target, QString *errStr,
+                                 quint64 *sourceSize)
+{
+    struct statvfs vfs;
+    if (::statvfs(QFile::encodeName(parentOf(target)).constData(), &vfs) != 0)
+        return true; // no free size known: the copier's own failure will tell
+    const quint64 free = quint64(vfs.f_bavail) * quint64(vfs.f_frsize);
+    static const LPUtilities fs;
+    const quint64 size = fs.ItemSize(item);
+    *sourceSize = size;
+    if (free > size)
+        return true;
+    *errStr = QLatin1Char('\r') + GLS("Error:") + QLatin1Char('\r')
+              + QStringLiteral("Not enough space on the destination disk.") + QLatin1Char('\r')
+              + GLS("Free Memory:") + QStringLiteral("        ") + QString::number(free)
+              + QLatin1Char(' ') + GLS("bytes") + QStringLiteral(".\r") + GLS("Memory Required:")
+              + QLatin1Char(' ') + QString::number(size) + QLatin1Char(' ') + GLS("bytes");
+    return false;
+}
+
+bool Executor::CopyAttributes(const QString &from, const QString &to)
+{
+    const ItemInfo info = readInfo(from);
+    if (info.isFolder() && isFilePackageAtPath(from))
+        return CopyAttributesPackage(from, to);
+    return CopyAttributesItem(from, to);
+}
+
+bool Executor::CopyAttributesItem(const QString &from, const QString &to)
+{
+    const ItemInfo fromInfo = readInfo(from);
+    if (!fromInfo.exists()) {
+        m_ctx.diagnostic(QStringLiteral("CopyAttributesItem - Can't find the source item: ") + from);
+        return false;
+    }
+    const ItemInfo toInfo = readInfo(to);
+    if (!toInfo.exists()) {
+        m_ctx.diagnostic(QStringLiteral("CopyAttributesItem - Can't find the destination item: ") + to);
+        return false;
+    }
+    const SessionSettings &set = m_ctx.settings();
+    if (!set.euidRoot)
+        ChangeFileAttributes(to, AttributeChange{0777, -1, -1, -1});
+    SetCatInfoSettings cat;
+    cat.startSyncDate = m_copier.backupDate();
+    cat.changePermissions = set.changePermissions;
+    cat.cpOwner = set.cpOwner;
+    cat.cpGroup = set.cpGroup;
+    cat.cpOthers = set.cpOthers;
+    if (!SetCatInfo(from, to, cat)) {
+        m_ctx.diagnostic((set.euidRoot ? QStringLiteral("Root SetCatInfo NO: ")
+                                       : QStringLiteral("Simple User SetCatInfo NO: "))
+                         + to);
+        return false;
+    }
+    if (set.euidRoot && !set.changePermissions
+        && readInfo(to).permissions() != fromInfo.permissions()) {
+        m_ctx.diagnostic(QStringLiteral("Root NSFilePosixPermissions NO: ") + to);
+        return false;
+    }
+    if (fromInfo.locked)
+        ChangeFileAttributes(to, AttributeChange{-1, 1, -1, -1});
+    return true;
+}
+
+bool Executor::CopyAttributesPackage(const QString &from, const QString &to)
+{
+    QStringList names;
+    {
+        QString unreadable;
+        std::vector<ScanPairNames> pairs;
+        pairFolderNames(from, QString(), false, &pairs, &unreadable);
+        for (const ScanPairNames &p : pairs)
+            names.append(p.nameA);
+    }
+    for (const QString &name : names) {
+        const QString f = from + QLatin1Char('/') + name;
+        const QString t = to + QLatin1Char('/') + name;
+        const ItemInfo fi = readInfo(f);
+        const ItemInfo ti = readInfo(t);
+        if (!fi.exists() || !ti.exists() || fi.isSymLink())
+            continue;
+        const bool ok = (fi.isFolder() && ti.isFolder()) ? CopyAttributesPackage(f, t)
+                                                         : CopyAttributesItem(f, t);
+        if (!ok)
+            return false;
+    }
+    return CopyAttributesItem(from, to);
+}
+
+void Executor::reportError(const QString &text)
+{
+    m_ctx.reportRunError(text);
+}
+
+void Executor::logLine(const QString &line)
+{
+    m_ctx.logSuccess(line);
+}
+
+} // namespace qm

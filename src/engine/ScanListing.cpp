@@ -1,0 +1,103 @@
+#include "engine/ScanListing.h"
+
+#include <QFile>
+#include <algorithm>
+#include <dirent.h>
+
+namespace qm {
+
+namespace {
+
+struct Name {
+    QString key; // case-folded
+    QString name;
+    bool sideB = false;
+};
+
+bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return false;
+    while (const dirent *e = ::readdir(dir)) {
+        const char *n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        Name entry;
+        entry.name = QFile::decodeName(n);
+        entry.key = entry.name.toCaseFolded();
+        entry.sideB = sideB;
+        out->push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    return true;
+}
+
+void pairGroup(std::vector<Name>::const_iterator begin, std::vector<Name>::const_iterator end,
+               bool withBOnly, std::vector<ScanPairNames> *pairs)
+{
+    const auto countB = std::count_if(begin, end, [](const Name &n) { return n.sideB; });
+    const auto countA = (end - begin) - countB;
+    auto emit = [&](const Name *a, const Name *b) {
+        if (!a && !withBOnly)
+            return;
+        ScanPairNames p;
+        p.nameA = a ? a->name : b->name;
+        p.nameB = b ? b->name : a->name;
+        p.inA = a != nullptr;
+        p.inB = b != nullptr;
+        pairs->push_back(std::move(p));
+    };
+    if (countA <= 1 && countB <= 1) {
+        const Name *a = nullptr, *b = nullptr;
+        for (auto it = begin; it != end; ++it)
+            (it->sideB ? b : a) = &*it;
+        emit(a, b);
+        return;
+    }
+    // Sorted by exact name, side A first: equal exact names are neighbours.
+    for (auto it = begin; it != end;) {
+        const Name *a = nullptr, *b = nullptr;
+        auto next = it;
+        while (next != end && next->name == it->name) {
+            (next->sideB ? b : a) = &*next;
+            ++next;
+        }
+        emit(a, b);
+        it = next;
+    }
+}
+
+} // namespace
+
+bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBOnly,
+                     std::vector<ScanPairNames> *pairs, QString *unreadable)
+{
+    std::vector<Name> names;
+    if (!folderA.isEmpty() && !listFolder(folderA, false, &names)) {
+        *unreadable = folderA;
+        return false;
+    }
+    if (!folderB.isEmpty() && !listFolder(folderB, true, &names)) {
+        *unreadable = folderB;
+        return false;
+    }
+    std::sort(names.begin(), names.end(), [](const Name &x, const Name &y) {
+        if (const int c = x.key.compare(y.key))
+            return c < 0;
+        if (const int c = x.name.compare(y.name))
+            return c < 0;
+        return !x.sideB && y.sideB;
+    });
+    pairs->reserve(names.size());
+    for (auto it = names.cbegin(); it != names.cend();) {
+        auto end = it + 1;
+        while (end != names.cend() && end->key == it->key)
+            ++end;
+        pairGroup(it, end, withBOnly, pairs);
+        it = end;
+    }
+    return true;
+}
+
+} // namespace qm

@@ -1,0 +1,26 @@
+#pragma once
+// One folder level of the scan: the names of both sides, read once each and
+// paired by name ignoring case.
+#include <QString>
+#include <vector>
+
+namespace qm {
+
+struct ScanPairNames {
+    QString nameA; // the name on side A (the side B name when absent there)
+    QString nameB; // the name on side B (the side A name when absent there)
+    bool inA = false; // listed on side A (false: known to be absent)
+    bool inB = false;
+};
+
+// Lists `folderA` and `folderB` (an empty path is a side without a folder)
+// and pairs their names in case-insensitive order. A name differing only in
+// case on the two sides is one pair; when one side holds several names that
+// differ only in case (possible here, unlike on a case-insensitive volume),
+// each exact name is its own pair, so none of them is lost. Names found only
+// on side B are left out unless `withBOnly`. A folder that exists but cannot
+// be listed answers false with its path in `unreadable`.
+bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBOnly,
+                     std::vector<ScanPairNames> *pairs, QString *unreadable);
+
+} // namespace qm

@@ -1,0 +1,454 @@
+#include "engine/Scanner.h"
+#include "engine/ScanDecision.h"
+#include "engine/ScanListing.h"
+#include "fs/LPUtilities.h"
+#include "platform/Messages.h"
+
+#include <QFile>
+#include <sys/stat.h>
+
+namespace qm {
+
+namespace {
+
+const QString kDsStore = QStringLiteral(".DS_Store");
+
+QString lastComponent(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString parentOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString joinPath(const QString &folder, const QString &name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// Follows links: the scan's "exists, and is it a directory" test.
+struct Presence {
+    bool exists = false;
+    bool isDir = false;
+};
+
+Presence presenceOf(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {true, S_ISDIR(st.st_mode)};
+}
+
+std::optional<qint64> backupSeconds(const UTCDateTime &d)
+{
+    if (d.wholeSeconds() == 0)
+        return std::nullopt;
+    return qint64(d.wholeSeconds()) - UTCDateTime::kUnixEpochOffset;
+}
+
+std::optional<qint64> backupDateOf(const QString &path)
+{
+    ItemInfo info;
+    if (ReadCatalogInfo(path, &info) != Status::noErr)
+        return std::nullopt;
+    return backupSeconds(info.backupDate);
+}
+
+bool isDsStoreItem(const CopyItem &item)
+{
+    return lastComponent(item.source) == kDsStore;
+}
+
+} // namespace
+
+// One folder level: lists both sides, pairs the names and plans each pair.
+class Scanner::Level {
+public:
+    Level(Scanner &scanner, CopyItem &parent)
+        : m_s(scanner), m_ctx(scanner.m_ctx), m_set(scanner.m_ctx.settings()), m_p(parent)
+    {
+    }
+
+    bool run();
+
+private:
+    Scanner &m_s;
+    RunContext &m_ctx;
+    const SessionSettings &m_set;
+    CopyItem &m_p;
+    bool m_keepFolder = false;
+    bool m_answer = true;
+
+    bool parentRemoves() const { return m_p.copyMode > CopyMode::ReplaceA; }
+    void skip()
+    {
+        if (parentRemoves())
+            m_keepFolder = true;
+    }
+    bool classify(ScanSide &side, bool listed);
+    bool resolveAlias(ScanSide &side);
+    bool resolveSymLink(ScanSide &side);
+    bool takeTarget(ScanSide &side, const QString &target);
+    void processPair(const ScanPairNames &names, bool atRoot);
+    bool commit(ScanSide &a, ScanSide &b, int mode, int sideMarker, bool atRoot);
+    void repair(Presence s, Presence d);
+};
+
+bool Scanner::Level::run()
+{
+    const Presence s = presenceOf(m_p.source);
+    const Presence d = presenceOf(m_p.dest);
+    if (!s.exists && !d.exists) {
+        m_ctx.reportRunError(RunError::uncounted(GLS("Can't find the folders") + QStringLiteral(" \"") + m_p.source
+                                  + QStringLiteral("\" ") + GLS("and") + QStringLiteral(" \r\"")
+                                  + m_p.dest + QLatin1Char('"')));
+        if (m_p.copyMode > CopyMode::ReplaceA)
+            m_p.copyMode = CopyMode::Folder;
+        return false;
+    }
+
+    std::vector<ScanPairNames> pairs;
+    if (!m_p.subItems.empty()) {
+        // A task made of two files: only that name is compared.
+        pairs.push_back({m_p.subItems.front().source, m_p.subItems.front().dest, true, true});
+        m_p.subItems.clear();
+    } else {
+        const bool withDest = d.isDir && (m_set.isSyncOn || m_set.isExactOn);
+        QString unreadable;
+        if (!pairFolderNames(s.isDir ? m_p.source : QString(), d.isDir ? m_p.dest : QString(),
+                             withDest, &pairs, &unreadable)) {
+            // An unreadable folder must not look empty: that would plan the
+            // removal of everything on the other side.
+            m_ctx.reportRunError(GLS("Can't scan the folder") + QStringLiteral(" \"") + unreadable
+                                 + QLatin1Char('"'));
+            skip();
+            pairs.clear();
+        }
+    }
+
+    const bool atRoot = m_p.isTheRootOfTheTree;
+    for (const ScanPairNames &names : pairs) {
+        if (!m_ctx.isCopying() || !m_answer)
+            break;
+        processPair(names, atRoot);
+    }
+    if (m_keepFolder)
+        repair(s, d);
+    return m_answer;
+}
+
+bool Scanner::Level::takeTarget(ScanSide &side, const QString &target)
+{
+    if (m_ctx.itemPolicy().isBootItemNotToCopy(target))
+        return false;
+    ItemInfo info;
+    ReadCatalogInfo(target, &info);
+    side.path = target;
+    side.info = info;
+    side.isLink = info.isSymLink();
+    return true;
+}
+
+bool Scanner::Level::resolveAlias(ScanSide &side)
+{
+    if (!side.info.isAliasFile())
+        return true;
+    static const LPUtilities fs;
+    QString target = side.path;
+    QString error;
+    if (!fs.ResolveTheAlias(target)) {
+        error = GLS("Can't resolve the alias") + QStringLiteral(" \"") + side.path + QLatin1Char('"');
+    } else if (lastComponent(target) != lastComponent(side.path)) {
+        error = GLS("Cannot resolve the Alias\r") + side.path
+                + GLS("\rbecause it points to a Target file\r") + target
+                + GLS("\rwhich has a different file name. This could cause conflicts when "
+                      "resolving the Alias and copying the Target file.\r")
+                + GLS("Please use alias and target files with equal names");
+    }
+    if (!error.isEmpty()) {
+        m_ctx.reportRunError(error);
+        return false;
+    }
+    return takeTarget(side, target);
+}
+
+bool Scanner::Level::resolveSymLink(ScanSide &side)
+{
+    char buffer[PATH_MAX];
+    const char *resolved = ::realpath(QFile::encodeName(side.path).constData(), buffer);
+    const QString target = resolved ? QFile::decodeName(resolved) : side.path;
+    QString error;
+    if (target == side.path) {
+        error = GLS("Can't resolve the SYM link") + QStringLiteral(" \"") + side.path
+                + QLatin1Char('"');
+    } else if (lastComponent(target) != lastComponent(side.path)) {
+        error = QStringLiteral("Cannot resolve the SymLink\r") + side.path
+                + QStringLiteral("\rbecause it points to a Target file\r") + target
+                + QStringLiteral("\rwhich has a different file name. This could cause conflicts "
+                                 "when resolving the SymLink and copying the Target file.\r")
+                + QStringLiteral("Please use SymLinks and Target files with the equal names");
+    }
+    if (!error.isEmpty()) {
+        m_ctx.reportRunError(error);
+        return false;
+    }
+    return takeTarget(side, target);
+}
+
+// Reads one side of a pair. False means the whole pair is passed over.
+bool Scanner::Level::classify(ScanSide &side, bool listed)
+{
+    // A name the listing did not show is absent without asking again.
+    if (!listed || ReadCatalogInfo(side.path, &side.info) != Status::noErr)
+        side.info.kind = ItemKind::Missing;
+    if (!side.info.exists())
+        return true;
+    side.isLink = side.info.isSymLink();
+    if (m_set.isResolveAliasOn && !side.isLink && !resolveAlias(side))
+        return false;
+    if (m_set.isResolveSymLinkOn && side.isLink && !resolveSymLink(side))
+        return false;
+    if (!side.info.exists())
+        return true;
+    switch (side.info.kind) {
+    case ItemKind::Folder:
+        side.isFolder = !isFilePackageAtPath(side.path);
+        break;
+    case ItemKind::File:
+    case ItemKind::SymLink:
+        break;
+    default:
+        return false; // devices, sockets, pipes
+    }
+    ItemPolicy &policy = m_ctx.itemPolicy();
+    if (m_set.isExcludeOn && policy.isToBeExcluded(side.path))
+        return false;
+    if (m_set.isFilterOn && policy.isToBeFiltered(side.path, side.info))
+        return false;
+    if (!m_set.isInvisibleOn && !lastComponent(side.path).startsWith(QLatin1Char('.'))
+        && (side.info.finderInfo.flags() & FinderInfo::kIsInvisible))
+        return false;
+    return true;
+}
+
+void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
+{
+    ScanSide a, b;
+    a.path = joinPath(m_p.source, names.nameA);
+    b.path = joinPath(m_p.dest, names.nameB);
+
+    ItemPolicy &policy = m_ctx.itemPolicy();
+    if (atRoot && (policy.isBootItemNotToCopy(a.path) || policy.isBootItemNotToCopy(b.path)))
+        return skip();
+    if (!classify(a, names.inA) || !classify(b, names.inB))
+        return skip();
+
+    const bool dsStore = lastComponent(a.path) == kDsStore || lastComponent(b.path) == kDsStore;
+    ScanDecision decision(m_ctx, {m_s.m_mainSourceBackup, m_s.m_mainDestBackup,
+                                  m_s.m_compareAtIndex});
+    const ScanDecision::Result r = decision.decide(a, b, dsStore, m_p.copyMode);
+    if (r.skipPair)
+        return skip();
+    const int mode = r.mode;
+    if (m_p.copyMode == CopyMode::RemoveA && mode != CopyMode::RemoveA
+        && lastComponent(a.path) != kDsStore)
+        m_keepFolder = true;
+    if (m_p.copyMode == CopyMode::RemoveB && mode != CopyMode::RemoveB
+        && lastComponent(b.path) != kDsStore)
+        m_keepFolder = true;
+    if (mode == CopyMode::Nothing)
+        return;
+    commit(a, b, mode, r.sideMarker, atRoot);
+}
+
+bool Scanner::Level::commit(ScanSide &a, ScanSide &b, int mode, int sideMarker, bool atRoot)
+{
+    ItemPolicy &policy = m_ctx.itemPolicy();
+    const bool anyFolder = a.isFolder || b.isFolder;
+    const bool copyEmpty = atRoot && anyFolder
+                           && (policy.isBootFolderToCopyEmpty(a.path)
+                               || policy.isBootFolderToCopyEmpty(b.path));
+    if (!(copyEmpty && m_set.euidRoot)) {
+        QString errString;
+        const int refusal = policy.checkPrivileges(a.path, b.path, mode, &errString);
+        if (refusal != 0) {
+            m_s.reportPrivilegeError(refusal, errString);
+            if ((m_p.copyMode == CopyMode::RemoveA && mode == CopyMode::RemoveA)
+                || (m_p.copyMode == CopyMode::RemoveB && mode == CopyMode::RemoveB))
+                m_keepFolder = true;
+            return false;
+        }
+    }
+
+    CopyItem child;
+    child.source = a.path;
+    child.dest = b.path;
+    child.copyMode = mode;
+    if (sideMarker >= 0)
+        child.ifSkipAddToExactIndex = sideMarker;
+    if (anyFolder) {
+        child.hasSubItems = true;
+        if (!copyEmpty) {
+            const bool answer = m_s.ScanSingleFolder(child);
+            const bool createsFolder = mode == CopyMode::CopyAToB || mode == CopyMode::CopyBToA;
+            if (m_set.isSkipEmptyFolders && createsFolder
+                && (child.subItems.empty()
+                    || (child.subItems.size() == 1
+                        && (lastComponent(child.subItems.front().source) == kDsStore
+                            || lastComponent(child.subItems.front().dest) == kDsStore))))
+                return m_answer = answer;
+            const int cm = child.copyMode;
+            if ((m_p.copyMode == CopyMode::RemoveA && cm != CopyMode::RemoveA)
+                || (m_p.copyMode == CopyMode::RemoveB && cm != CopyMode::RemoveB))
+                m_keepFolder = true;
+            if (!answer) {
+                m_answer = false;
+                return false;
+            }
+        }
+        if (child.subItems.empty() && child.copyMode == CopyMode::Folder)
+            return true;
+    }
+    if (child.copyMode != CopyMode::Folder)
+        ++m_ctx.counters().itemsToDo;
+    m_ctx.planCounters().add(child.copyMode);
+    m_p.subItems.push_back(std::move(child));
+    return true;
+}
+
+// P was planned for removal but something in it stays: keep the folder, and
+// recreate it on the side that lost it when it must receive a copy.
+void Scanner::Level::repair(Presence s, Presence d)
+{
+    m_p.copyMode = CopyMode::Folder;
+    auto firstCopy = [this](int m1, int m2) {
+        for (const CopyItem &sub : m_p.subItems) {
+            if (!isDsStoreItem(sub) && (sub.copyMode == m1 || sub.copyMode == m2))
+                return true;
+        }
+        return false;
+    };
+    if (s.exists && !d.exists) {
+        if (firstCopy(CopyMode::CopyAToB, CopyMode::ReplaceB))
+            m_p.copyMode = CopyMode::CopyAToB;
+    } else if (d.exists && !s.exists && m_set.isSyncOn) {
+        if (firstCopy(CopyMode::CopyBToA, CopyMode::ReplaceA))
+            m_p.copyMode = CopyMode::CopyBToA;
+    }
+    if (!m_p.subItems.empty() && isDsStoreItem(m_p.subItems.front())) {
+        CopyItem &first = m_p.subItems.front();
+        m_ctx.planCounters().add(first.copyMode, -1);
+        if (m_p.copyMode == CopyMode::Folder) {
+            m_p.subItems.erase(m_p.subItems.begin());
+            --m_ctx.counters().itemsToDo;
+        } else {
+            first.copyMode = m_p.copyMode;
+            m_ctx.planCounters().add(first.copyMode);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+Scanner::Scanner(RunContext &context) : m_ctx(context) {}
+
+void Scanner::reportPrivilegeError(int answer, const QString &errString)
+{
+    RunError error(errString);
+    if (answer == 1) {
+        error.dialogSuffix = QLatin1Char(' ') + GLS("Try to log in as root or mark the check-box")
+                             + QStringLiteral(" \"") + GLS("Run as root")
+                             + QStringLiteral("\" ") + GLS("in the QM Preferences panel");
+        error.title = GLS("Insufficient Privileges") + QLatin1Char(':');
+    } else {
+        error.dialogSuffix =
+            QLatin1Char(' ')
+            + GLS("Try to unmark the check-box \"Locked\" in the Finder \"Get Info\" panel or "
+                  "to mark the check-box")
+            + QStringLiteral(" \"") + GLS("Unlock locked items") + QStringLiteral("\" ")
+            + GLS("in the QM Settings panel");
+        error.title = GLS("Item Locked") + QLatin1Char(':');
+    }
+    m_ctx.reportRunError(error);
+}
+
+bool Scanner::ScanSingleFolder(CopyItem &item)
+{
+    if (!m_ctx.isCopying())
+        return true;
+    Level level(*this, item);
+    return level.run();
+}
+
+TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &sourceFolder,
+                              const QString &destFolder)
+{
+    TaskScan scan;
+    const SessionSettings &set = m_ctx.settings();
+    ItemPolicy &policy = m_ctx.itemPolicy();
+    QString source = sourceFolder;
+    QString dest = destFolder;
+
+    const int valid = policy.foldersAreValid(source, dest);
+    if (valid != 1) {
+        scan.verdict = quint8(valid);
+        return scan;
+    }
+    const char *start = set.isSyncOn ? (set.isExactOn ? "Start Exact Synchronization between:\rSource: "
+                                                      : "Start Synchronization between:\rSource: ")
+                                     : (set.isExactOn ? "Start Exact Backup between:\rSource: "
+                                                      : "Start Backup between:\rSource: ");
+    m_ctx.diagnostic(GLS(start) + source + QLatin1Char('\r') + GLS("Destination")
+                     + QStringLiteral(": ") + dest);
+
+    CopyItem &root = scan.root;
+    root.sessionIndex = sessionIndex;
+    root.taskIndex = taskIndex;
+    auto isRealFolder = [](const QString &p) {
+        const Presence pr = presenceOf(p);
+        return pr.exists && pr.isDir && !isFilePackageAtPath(p);
+    };
+    if (!isRealFolder(source) && !isRealFolder(dest)) {
+        CopyItem pair;
+        pair.source = lastComponent(source);
+        pair.dest = lastComponent(dest);
+        pair.copyMode = CopyMode::Folder;
+        root.subItems.push_back(pair);
+        source = parentOf(source);
+        dest = parentOf(dest);
+    }
+
+    QString errString;
+    const int refusal = policy.checkPrivileges(source, dest, CopyMode::Folder, &errString);
+    if (refusal != 0) {
+        reportPrivilegeError(refusal, errString);
+        scan.verdict = 1;
+        return scan;
+    }
+
+    root.source = source;
+    root.dest = dest;
+    root.copyMode = CopyMode::Folder;
+    root.hasSubItems = true;
+    root.isTheRootOfTheTree = true;
+    root.isSyncOn = set.isSyncOn;
+
+    m_mainSourceBackup = backupDateOf(source);
+    m_mainDestBackup = backupDateOf(dest);
+    m_compareAtIndex = policy.loadExactSyncIndex(source, dest);
+    policy.makeItemsToDontCopyList(source, dest);
+
+    const bool ok = ScanSingleFolder(root);
+    if (ok && !root.subItems.empty()) {
+        scan.planned = true;
+        m_ctx.planCounters().add(CopyMode::Folder);
+    }
+    scan.verdict = ok ? 1 : 0;
+    return scan;
+}
+
+} // namespace qm

@@ -1,0 +1,142 @@
+#pragma once
+// A run around the scanner and executor for tests: a fake RunContext that
+// records errors, log lines and questions, and helpers that build trees on
+// real temporary folders.
+#include "engine/Executor.h"
+#include "engine/RunContext.h"
+#include "engine/Scanner.h"
+#include "fs/LPUtilities.h"
+#include "support/TempHome.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace qmtest {
+
+class FakeRunContext : public qm::RunContext {
+public:
+    qm::SessionSettings set;
+    qm::RunCounters taskCounters;
+    qm::PlanCounters plan;
+    QStringList restoreDates;
+    qm::PermissiveItemPolicy permissive;
+    qm::ItemPolicy *policy = &permissive;
+    bool copying = true;
+    bool userStopped = false;
+    bool unattended = false;
+    bool stopOnError = false; // the error policy "stop"
+    QStringList errors;
+    QStringList errorTitles;
+    QString detailedLog;
+    QList<qm::ConflictQuestion> questions;
+    std::function<int(const qm::ConflictQuestion &)> answer = [](const qm::ConflictQuestion &) {
+        return int(qm::ConflictAnswer::Skip);
+    };
+    std::function<void()> onItemStarted;
+    int itemsStarted = 0;
+    int tasksAfterCopy = 0;
+    QDateTime start = QDateTime::currentDateTimeUtc();
+
+    bool isCopying() const override { return copying; }
+    void requestUserStop() override
+    {
+        copying = false;
+        userStopped = true;
+    }
+    bool reportRunError(const qm::RunError &error) override
+    {
+        if (set.makeDetailedLog || set.makeErrorsLog)
+            detailedLog += QStringLiteral("√ ") + error.text + QLatin1Char('\r');
+        errors.append(error.text);
+        errorTitles.append(error.title);
+        if (error.counted)
+            ++taskCounters.totError;
+        if (stopOnError)
+            copying = false;
+        return !stopOnError;
+    }
+    void logSuccess(const QString &line) override
+    {
+        if (set.makeDetailedLog)
+            detailedLog += line + QLatin1Char('\r');
+    }
+    void appendDetailedLog(const QString &text) override { detailedLog += text; }
+    void diagnostic(const QString &) override {}
+    bool isUnattended() const override { return unattended; }
+    int askConflict(const qm::ConflictQuestion &q) override
+    {
+        questions.append(q);
+        return answer(q);
+    }
+    void setStatusText(const QString &) override {}
+    void itemStarted() override
+    {
+        ++itemsStarted;
+        if (onItemStarted)
+            onItemStarted();
+    }
+    void noteItemDone() override {}
+    void publishOperation(int, const QString &, const QString &) override {}
+    void showTask(const qm::CopyItem &) override {}
+    QDateTime runStart() const override { return start; }
+    const qm::SessionSettings &settings() const override { return set; }
+    qm::RunCounters &counters() override { return taskCounters; }
+    qm::PlanCounters &planCounters() override { return plan; }
+    QStringList &restoreBackupDates() override { return restoreDates; }
+    qm::ItemPolicy &itemPolicy() override { return *policy; }
+    void beforeCopySession(int) override {}
+    void beforeCopyTask() override {}
+    void afterCopyTask(int, int, int) override { ++tasksAfterCopy; }
+    void afterCopySession(int) override {}
+};
+
+// Two folders A (source) and B (destination) in a private home, and a run.
+class EngineTest : public ::testing::Test {
+protected:
+    TempHome home;
+    QTemporaryDir dir;
+    QString a, b;
+    FakeRunContext ctx;
+    // A fixed "now" well after every date the trees use.
+    qint64 now = QDateTime::currentSecsSinceEpoch() - 1000;
+
+    void SetUp() override
+    {
+        a = dir.path() + "/A";
+        b = dir.path() + "/B";
+        QDir().mkpath(a);
+        QDir().mkpath(b);
+        ctx.set.makeDetailedLog = true;
+    }
+    void TearDown() override { qm::UnlockWholeItem(dir.path()); }
+
+    // A file with the given content and modification time (seconds).
+    static void writeFile(const QString &path, const QByteArray &content, qint64 mtime,
+                          long nsec = 0);
+    static QByteArray readFile(const QString &path);
+    static qint64 mtimeOf(const QString &path);
+    static void setMtime(const QString &path, qint64 mtime, long nsec = 0);
+    static void setBackupDate(const QString &path, qint64 seconds);
+    static std::optional<qint64> backupDateOf(const QString &path);
+    static bool lock(const QString &path); // false: the file system refuses
+    static bool isLocked(const QString &path);
+    static bool exists(const QString &path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); }
+    // Every path under root, relative, sorted; folders end with "/".
+    static QStringList tree(const QString &root);
+
+    qm::TaskScan scan(const QString &source, const QString &dest);
+    qm::TaskScan scan() { return scan(a, b); }
+    // Scans and carries out the plan, as one task of one session.
+    qm::TaskScan run(const QString &source, const QString &dest, qm::Executor *executor = nullptr);
+    qm::TaskScan run() { return run(a, b); }
+
+    // The planned item whose source or dest ends with `suffix` (depth first).
+    static const qm::CopyItem *find(const qm::CopyItem &root, const QString &suffix);
+    // The mode planned for `suffix`, 0 when it is not in the plan.
+    static int modeOf(const qm::TaskScan &scan, const QString &suffix);
+};
+
+} // namespace qmtest

@@ -1,0 +1,357 @@
+#include "engine/EngineFixture.h"
+
+#include <QFile>
+#include <QProcess>
+#include <cerrno>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+using namespace qm;
+
+namespace qmtest {
+namespace {
+
+class ExecutorTest : public EngineTest {
+protected:
+    void makeTree(const QString &root)
+    {
+        writeFile(root + "/top.txt", "top", now - 300);
+        writeFile(root + "/docs/a.txt", "alpha", now - 200);
+        writeFile(root + "/docs/deep/b.txt", QByteArray(70000, 'b'), now - 100);
+        QDir().mkpath(root + "/emptyDir");
+        setMtime(root + "/docs/deep", now - 50);
+        setMtime(root + "/docs", now - 40);
+    }
+};
+
+// --- Backups and synchronizations --------------------------------------------
+
+TEST_F(ExecutorTest, FirstBackupCopiesTheWholeTreeWithDatesAndStampsBackupDates)
+{
+    makeTree(a);
+    const TaskScan t = run();
+    ASSERT_TRUE(t.planned);
+    EXPECT_EQ(tree(b), tree(a));
+    EXPECT_EQ(readFile(b + "/docs/deep/b.txt"), QByteArray(70000, 'b'));
+    EXPECT_EQ(mtimeOf(b + "/docs/a.txt"), now - 200);
+    // A folder gets the date its source had before its content was walked.
+    EXPECT_EQ(mtimeOf(b + "/docs"), now - 40);
+    EXPECT_EQ(mtimeOf(b + "/docs/deep"), now - 50);
+    EXPECT_EQ(ctx.taskCounters.b.filesCopied, 3);
+    EXPECT_EQ(ctx.taskCounters.b.foldersCreated, 3);
+    EXPECT_EQ(ctx.taskCounters.b.itemVisible, 3);
+    EXPECT_TRUE(ctx.errors.isEmpty()) << ctx.errors.join("|").toStdString();
+    EXPECT_TRUE(ctx.detailedLog.contains("Copied file \"" + a + "/top.txt\" to:\r\"" + b + "/top.txt\"\r"));
+    EXPECT_TRUE(ctx.detailedLog.contains("Created folder \"" + b + "/docs\"\r"));
+    EXPECT_EQ(backupDateOf(a + "/top.txt"), ctx.start.toSecsSinceEpoch());
+    EXPECT_EQ(backupDateOf(b + "/top.txt"), ctx.start.toSecsSinceEpoch());
+}
+
+TEST_F(ExecutorTest, ASecondBackupOfAnUnchangedTreePlansNothing)
+{
+    makeTree(a);
+    run();
+    ctx.taskCounters = {};
+    const TaskScan again = scan();
+    EXPECT_FALSE(again.planned);
+    EXPECT_EQ(ctx.taskCounters.itemsToDo, 0);
+    EXPECT_EQ(ctx.taskCounters.a.filesScanned, 3);
+    EXPECT_EQ(ctx.taskCounters.b.filesScanned, 3);
+}
+
+TEST_F(ExecutorTest, AChangedFileReplacesTheOlderOne)
+{
+    makeTree(a);
+    run();
+    writeFile(a + "/docs/a.txt", "alpha, revised", now - 10);
+    ctx.taskCounters = {};
+    ctx.detailedLog.clear();
+    run();
+    EXPECT_EQ(readFile(b + "/docs/a.txt"), "alpha, revised");
+    EXPECT_EQ(ctx.taskCounters.b.filesReplaced, 1);
+    EXPECT_EQ(ctx.taskCounters.b.filesCopied, 0);
+    EXPECT_TRUE(ctx.detailedLog.contains("Replaced file: \"" + b + "/docs/a.txt\"\rwith the most recent file: \""
+                                         + a + "/docs/a.txt\""));
+    EXPECT_EQ(tree(b), tree(a)) << "no temporary object is left behind";
+}
+
+TEST_F(ExecutorTest, SynchronizationCarriesNewAndNewerFilesBothWays)
+{
+    ctx.set.isSyncOn = true;
+    writeFile(a + "/fromA", "A", now);
+    writeFile(b + "/sub/fromB", "B", now);
+    writeFile(a + "/shared", "old", now - 100);
+    writeFile(b + "/shared", "newer on B", now);
+    run();
+    EXPECT_EQ(readFile(b + "/fromA"), "A");
+    EXPECT_EQ(readFile(a + "/sub/fromB"), "B");
+    EXPECT_EQ(readFile(a + "/shared"), "newer on B");
+    EXPECT_EQ(readFile(b + "/shared"), "newer on B");
+    EXPECT_EQ(ctx.taskCounters.b.filesCopied, 1);
+    EXPECT_EQ(ctx.taskCounters.a.filesCopied, 1);
+    EXPECT_EQ(ctx.taskCounters.a.filesReplaced, 1);
+    EXPECT_EQ(ctx.taskCounters.a.foldersCreated, 1);
+}
+
+// --- Removal: delete and trash ---------------------------------------------------
+
+TEST_F(ExecutorTest, ExactBackupDeletesContentBeforeContainerOneLineEach)
+{
+    ctx.set.isExactOn = true;
+    writeFile(a + "/keep", "k", now);
+    writeFile(b + "/keep", "k", now);
+    writeFile(b + "/old/x.txt", "x", now);
+    writeFile(b + "/old/inner/y.txt", "y", now);
+    run();
+    EXPECT_EQ(tree(b), QStringList{"keep"});
+    const QString log = ctx.detailedLog;
+    const qsizetype file = log.indexOf("Deleted file \"" + b + "/old/inner/y.txt\"");
+    const qsizetype inner = log.indexOf("Deleted folder \"" + b + "/old/inner\"");
+    const qsizetype outer = log.indexOf("Deleted folder \"" + b + "/old\"");
+    EXPECT_TRUE(file >= 0 && inner > file && outer > inner) << log.toStdString();
+    EXPECT_EQ(ctx.taskCounters.b.filesDeleted, 2);
+    EXPECT_EQ(ctx.taskCounters.b.foldersDeleted, 2);
+}
+
+TEST_F(ExecutorTest, TrashMovesAFolderInOneMoveAndCountsItsContentAsDeleted)
+{
+    ctx.set.isExactOn = true;
+    ctx.set.isMoveToTrash = true;
+    QDir().mkpath(home.dataDir());
+    writeFile(b + "/old/x.txt", "x", now);
+    writeFile(b + "/loose.txt", "l", now);
+    run();
+    EXPECT_TRUE(tree(b).isEmpty()) << tree(b).join(",").toStdString();
+    const QString trash = home.dataDir() + "/Trash/files";
+    EXPECT_EQ(readFile(trash + "/old/x.txt"), "x");
+    EXPECT_EQ(readFile(trash + "/loose.txt"), "l");
+    EXPECT_TRUE(ctx.detailedLog.contains("Trashed file \"" + b + "/old/x.txt\""));
+    EXPECT_TRUE(ctx.detailedLog.contains("Trashed folder \"" + b + "/old\""));
+    EXPECT_TRUE(ctx.detailedLog.contains("Trashed file \"" + b + "/loose.txt\""));
+    EXPECT_EQ(ctx.taskCounters.b.filesDeleted, 2);
+    EXPECT_EQ(ctx.taskCounters.b.foldersDeleted, 1);
+    EXPECT_EQ(ctx.taskCounters.b.filesTrashed, 0);
+}
+
+// --- Locked items -----------------------------------------------------------------
+
+class LockedTest : public ExecutorTest {
+protected:
+    void SetUp() override
+    {
+        ExecutorTest::SetUp();
+        writeFile(dir.path() + "/probe", "p", now);
+        if (!lock(dir.path() + "/probe"))
+            GTEST_SKIP() << "this file system or process cannot set the immutable flag";
+        qm::UnlockWholeItem(dir.path() + "/probe");
+    }
+};
+
+TEST_F(LockedTest, ALockedFileIsNeitherDeletedNorReplacedWithoutTheUnlockOption)
+{
+    ctx.set.isExactOn = true;
+    writeFile(a + "/doc", "new", now);
+    writeFile(b + "/doc", "old", now - 100);
+    writeFile(b + "/gone", "g", now);
+    writeFile(b + "/dir/lockedInside", "li", now);
+    writeFile(b + "/dir/plain", "p", now);
+    ASSERT_TRUE(lock(b + "/doc") && lock(b + "/gone") && lock(b + "/dir/lockedInside"));
+    run();
+    EXPECT_EQ(readFile(b + "/doc"), "old");
+    EXPECT_TRUE(isLocked(b + "/doc"));
+    EXPECT_EQ(readFile(b + "/gone"), "g");
+    // The folder stays for the file that could not go.
+    EXPECT_EQ(readFile(b + "/dir/lockedInside"), "li");
+    EXPECT_FALSE(exists(b + "/dir/plain"));
+    EXPECT_TRUE(ctx.errors.contains("Can't delete the file \"" + b + "/gone\"\rError: The file is locked"))
+        << ctx.errors.join("|").toStdString();
+    EXPECT_TRUE(ctx.errors.filter("Can't replace the file:\r\"" + b + "/doc\"").size() == 1);
+    EXPECT_EQ(ctx.taskCounters.totError, 3);
+    EXPECT_EQ(tree(b).filter("QMTemp").size(), 0);
+}
+
+TEST_F(LockedTest, TheUnlockOptionLetsLockedFilesBeReplacedAndDeleted)
+{
+    ctx.set.isExactOn = true;
+    ctx.set.isUnlockOn = true;
+    writeFile(a + "/doc", "new", now);
+    writeFile(b + "/doc", "old", now - 100);
+    writeFile(b + "/gone", "g", now);
+    ASSERT_TRUE(lock(b + "/doc") && lock(b + "/gone"));
+    run();
+    EXPECT_TRUE(ctx.errors.isEmpty()) << ctx.errors.join("|").toStdString();
+    EXPECT_EQ(readFile(b + "/doc"), "new");
+    EXPECT_FALSE(isLocked(b + "/doc")) << "the copy takes the lock state of the winning file";
+    EXPECT_FALSE(exists(b + "/gone"));
+}
+
+// --- Stops and failures -------------------------------------------------------------
+
+TEST_F(ExecutorTest, AStopRequestEndsTheCopyAtTheNextItemAndStillConcludesTheTask)
+{
+    for (int i = 0; i < 6; ++i)
+        writeFile(a + QStringLiteral("/f%1").arg(i), "x", now);
+    ctx.onItemStarted = [this] {
+        if (ctx.itemsStarted == 2)
+            ctx.copying = false;
+    };
+    run();
+    EXPECT_EQ(tree(b), (QStringList{"f0", "f1"}));
+    EXPECT_EQ(ctx.tasksAfterCopy, 1);
+}
+
+TEST_F(ExecutorTest, AStoppedRunCopiesNoFurtherTasksButConcludesEachOne)
+{
+    writeFile(a + "/f", "x", now);
+    TaskScan t = scan();
+    std::vector<CopyItem> plan{t.root};
+    ctx.copying = false;
+    Executor e(ctx);
+    e.MainCopy({SessionTasks{0, {0}}, SessionTasks{1, {0, 1}}}, plan);
+    EXPECT_FALSE(exists(b + "/f"));
+    EXPECT_EQ(ctx.tasksAfterCopy, 3);
+}
+
+TEST_F(ExecutorTest, AnErrorPolicyOfStopEndsTheRunAfterTheFirstFailure)
+{
+    ctx.stopOnError = true;
+    writeFile(a + "/a1", "x", now);
+    writeFile(a + "/a2", "x", now);
+    writeFile(a + "/a3", "x", now);
+    Executor e(ctx);
+    e.setCopyFaultHook([](const char *op, const QByteArray &path) {
+        return (qstrcmp(op, "write") == 0 && path.endsWith("/a2")) ? EIO : 0;
+    });
+    run(a, b, &e);
+    EXPECT_EQ(tree(b), QStringList{"a1"});
+    EXPECT_EQ(ctx.errors.size(), 1);
+}
+
+TEST_F(ExecutorTest, AFailedReplacementLeavesTheOldFileWholeAndNamesTheStatus)
+{
+    writeFile(a + "/big", QByteArray(300000, 'n'), now);
+    writeFile(b + "/big", QByteArray(200000, 'o'), now - 100);
+    Executor e(ctx);
+    e.setCopyFaultHook([](const char *op, const QByteArray &) {
+        return qstrcmp(op, "write") == 0 ? EBUSY : 0;
+    });
+    run(a, b, &e);
+    EXPECT_EQ(readFile(b + "/big"), QByteArray(200000, 'o'));
+    EXPECT_EQ(tree(b), QStringList{"big"});
+    ASSERT_EQ(ctx.errors.size(), 1);
+    EXPECT_TRUE(ctx.errors[0].endsWith("\rError: (-47) The file is busy")) << ctx.errors[0].toStdString();
+    EXPECT_EQ(ctx.taskCounters.b.filesReplaced, 0);
+}
+
+TEST_F(ExecutorTest, ADiskFillingUpDuringTheCopyLeavesNoPartFileAndTheSourceUntouched)
+{
+    writeFile(a + "/new", QByteArray(500000, 'n'), now);
+    writeFile(a + "/over", QByteArray(500000, 'v'), now);
+    writeFile(b + "/over", "old", now - 100);
+    Executor e(ctx);
+    e.setCopyFaultHook([](const char *op, const QByteArray &) {
+        return qstrcmp(op, "write") == 0 ? ENOSPC : 0;
+    });
+    run(a, b, &e);
+    EXPECT_EQ(tree(b), QStringList{"over"});
+    EXPECT_EQ(readFile(b + "/over"), "old");
+    EXPECT_EQ(readFile(a + "/new"), QByteArray(500000, 'n'));
+    ASSERT_EQ(ctx.errors.size(), 2);
+    for (const QString &e : ctx.errors)
+        EXPECT_TRUE(e.endsWith("\rError: (-34) CopyFile error")) << e.toStdString();
+}
+
+TEST_F(ExecutorTest, AFolderThatAppearedBeforeTheCopyIsLeftWithItsPlannedContent)
+{
+    writeFile(a + "/dir/x", "x", now);
+    TaskScan t = scan();
+    QDir().mkpath(b + "/dir");
+    std::vector<CopyItem> plan{t.root};
+    Executor e(ctx);
+    e.MainCopy({SessionTasks{0, {0}}}, plan);
+    EXPECT_TRUE(ctx.errors.isEmpty());
+    EXPECT_FALSE(exists(b + "/dir/x"));
+}
+
+TEST_F(ExecutorTest, AMissingSourceIsAnErrorUnlessTheRunRemovedItsFolder)
+{
+    writeFile(a + "/f", "x", now);
+    TaskScan t = scan();
+    QFile::remove(a + "/f");
+    std::vector<CopyItem> plan{t.root};
+    Executor e(ctx);
+    e.MainCopy({SessionTasks{0, {0}}}, plan);
+    ASSERT_EQ(ctx.errors.size(), 1);
+    EXPECT_EQ(ctx.errors[0], "Can't find the source item \"" + a + "/f\"");
+}
+
+// --- A full disk ------------------------------------------------------------------------
+
+class DiskFullTest : public ExecutorTest {
+protected:
+    QString mnt;
+    bool mounted = false;
+    void SetUp() override
+    {
+        ExecutorTest::SetUp();
+        mnt = dir.path() + "/small";
+        QDir().mkpath(mnt);
+        if (::mount("tmpfs", QFile::encodeName(mnt).constData(), "tmpfs", 0, "size=512k") != 0)
+            GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+        mounted = true;
+        b = mnt;
+    }
+    void TearDown() override
+    {
+        if (mounted)
+            ::umount2(QFile::encodeName(mnt).constData(), MNT_DETACH);
+        ExecutorTest::TearDown();
+    }
+};
+
+TEST_F(DiskFullTest, AFileThatDoesNotFitIsRefusedAndNothingIsLeftOnTheDestination)
+{
+    writeFile(a + "/small", "s", now);
+    writeFile(a + "/huge", QByteArray(2 * 1024 * 1024, 'h'), now);
+    run();
+    EXPECT_EQ(readFile(a + "/huge"), QByteArray(2 * 1024 * 1024, 'h'));
+    EXPECT_EQ(tree(b), QStringList{"small"});
+    ASSERT_EQ(ctx.errors.size(), 1);
+    EXPECT_TRUE(ctx.errors[0].contains("\rError:\rNot enough space on the destination disk.\rFree Memory:        "));
+    EXPECT_TRUE(ctx.errors[0].endsWith("Memory Required: 2097152 bytes")) << ctx.errors[0].toStdString();
+}
+
+TEST_F(DiskFullTest, AReplacementThatDoesNotFitBesideTheOldFileKeepsTheOldFile)
+{
+    // The new copy is complete before the old file goes, so both must fit.
+    writeFile(a + "/f", QByteArray(300 * 1024, 'n'), now);
+    writeFile(b + "/f", QByteArray(300 * 1024, 'o'), now - 100);
+    run();
+    EXPECT_EQ(readFile(b + "/f"), QByteArray(300 * 1024, 'o'));
+    EXPECT_EQ(tree(b), QStringList{"f"});
+    ASSERT_EQ(ctx.errors.size(), 1);
+    EXPECT_TRUE(ctx.errors[0].startsWith("Can't replace the file:\r\"" + b + "/f\""));
+}
+
+TEST_F(DiskFullTest, FreeSpaceEqualToTheSizeIsNotEnough)
+{
+    Executor e(ctx);
+    QString err;
+    quint64 size = 0;
+    writeFile(a + "/probe", "x", now);
+    ASSERT_TRUE(e.CheckFreeSpaceFor(a + "/probe", b + "/probe", &err, &size));
+    EXPECT_EQ(size, 1u);
+    // Fill the volume to the last block, then ask for exactly what is left.
+    QFile filler(b + "/filler");
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+    }
+    filler.close();
+    const QString exact = a + "/exact";
+    writeFile(exact, QByteArray(), now);
+    ASSERT_FALSE(e.CheckFreeSpaceFor(exact, b + "/exact", &err, &size));
+    EXPECT_EQ(size, 0u);
+}
+
+} // namespace
+} // namespace qmtest

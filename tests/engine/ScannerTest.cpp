@@ -1,0 +1,382 @@
+#include "engine/EngineFixture.h"
+
+#include "platform/Xattr.h"
+
+#include <QFile>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace qm;
+
+namespace qmtest {
+namespace {
+
+class ScannerTest : public EngineTest {};
+
+// --- Dates and tolerance -----------------------------------------------------
+
+TEST_F(ScannerTest, TwoSecondToleranceLeavesZeroOneTwoAloneAndThreeWinsInBothTaskKinds)
+{
+    ctx.set.modificationDelta = 2;
+    for (int d = 0; d <= 3; ++d) {
+        writeFile(a + QStringLiteral("/f%1").arg(d), "new", now + d, 500000000);
+        writeFile(b + QStringLiteral("/f%1").arg(d), "old", now, 0);
+        writeFile(a + QStringLiteral("/g%1").arg(d), "old", now, 0);
+        writeFile(b + QStringLiteral("/g%1").arg(d), "new", now + d, 500000000);
+    }
+    for (bool sync : {false, true}) {
+        ctx.set.isSyncOn = sync;
+        const TaskScan t = scan();
+        for (int d = 0; d <= 2; ++d) {
+            EXPECT_EQ(modeOf(t, QStringLiteral("/f%1").arg(d)), 0) << "sync " << sync << " d " << d;
+            EXPECT_EQ(modeOf(t, QStringLiteral("/g%1").arg(d)), 0) << "sync " << sync << " d " << d;
+        }
+        EXPECT_EQ(modeOf(t, "/f3"), CopyMode::ReplaceB);
+        // A newer destination: synchronization brings it back; a backup
+        // without rules leaves it (a conflict of kind 12, skipped).
+        EXPECT_EQ(modeOf(t, "/g3"), sync ? int(CopyMode::ReplaceA) : 0);
+    }
+}
+
+TEST_F(ScannerTest, WithoutToleranceAnyWholeSecondCountsAndFractionsDoNot)
+{
+    writeFile(a + "/half", "x", now, 900000000);
+    writeFile(b + "/half", "x", now, 100000000);
+    writeFile(a + "/one", "x", now + 1, 0);
+    writeFile(b + "/one", "x", now, 0);
+    const TaskScan t = scan();
+    EXPECT_EQ(modeOf(t, "/half"), 0);
+    EXPECT_EQ(modeOf(t, "/one"), CopyMode::ReplaceB);
+}
+
+// --- Pairing --------------------------------------------------------------
+
+TEST_F(ScannerTest, NamesDifferingOnlyInCaseAreOnePairPlannedOnce)
+{
+    writeFile(a + "/Report", "new", now + 10);
+    writeFile(b + "/report", "old", now);
+    const TaskScan t = scan();
+    ASSERT_EQ(t.root.subItems.size(), 1u);
+    const CopyItem &item = t.root.subItems.front();
+    EXPECT_EQ(item.source, a + "/Report");
+    EXPECT_EQ(item.dest, b + "/report");
+    EXPECT_EQ(item.copyMode, CopyMode::ReplaceB);
+}
+
+TEST_F(ScannerTest, TwoNamesDifferingInCaseOnOneSideAreBothKept)
+{
+    writeFile(a + "/Notes", "1", now);
+    writeFile(a + "/notes", "2", now);
+    const TaskScan t = scan();
+    ASSERT_EQ(t.root.subItems.size(), 2u);
+    QStringList dests{t.root.subItems[0].dest, t.root.subItems[1].dest};
+    dests.sort();
+    EXPECT_EQ(dests, (QStringList{b + "/Notes", b + "/notes"}));
+}
+
+TEST_F(ScannerTest, PlainBackupIgnoresDestinationOnlyItemsAndExactBackupRemovesThem)
+{
+    writeFile(b + "/extra", "x", now);
+    QDir().mkpath(b + "/extraFolder");
+    EXPECT_FALSE(scan().planned);
+
+    ctx.set.isExactOn = true;
+    const TaskScan t = scan();
+    EXPECT_EQ(modeOf(t, "/extra"), CopyMode::RemoveB);
+    EXPECT_EQ(modeOf(t, "/extraFolder"), CopyMode::RemoveB);
+    EXPECT_EQ(ctx.taskCounters.b.filesScanned, 1);
+    EXPECT_EQ(ctx.taskCounters.b.foldersScanned, 1);
+}
+
+TEST_F(ScannerTest, ATaskOfTwoFilesComparesOnlyThatName)
+{
+    writeFile(a + "/one.txt", "new", now + 10);
+    writeFile(a + "/other.txt", "x", now);
+    writeFile(b + "/one.txt", "old", now);
+    const TaskScan t = scan(a + "/one.txt", b + "/one.txt");
+    ASSERT_TRUE(t.planned);
+    EXPECT_EQ(t.root.source, a);
+    ASSERT_EQ(t.root.subItems.size(), 1u);
+    EXPECT_EQ(t.root.subItems[0].source, a + "/one.txt");
+    EXPECT_EQ(t.root.subItems[0].copyMode, CopyMode::ReplaceB);
+}
+
+// --- What is left out --------------------------------------------------------
+
+TEST_F(ScannerTest, InvisibleItemsAreLeftOutUnlessAskedAndDotNamesStayIn)
+{
+    writeFile(a + "/.profile", "x", now);
+    writeFile(a + "/hidden", "x", now);
+    FinderInfo fi;
+    fi.setFlags(FinderInfo::kIsInvisible);
+    if (xattr::set(QFile::encodeName(a + "/hidden"), xattr::kFinderInfo, fi.encode()) != Status::noErr)
+        GTEST_SKIP() << "extended attributes are not supported here";
+    TaskScan t = scan();
+    EXPECT_EQ(modeOf(t, "/.profile"), CopyMode::CopyAToB);
+    EXPECT_EQ(modeOf(t, "/hidden"), 0);
+
+    ctx.set.isInvisibleOn = true;
+    t = scan();
+    EXPECT_EQ(modeOf(t, "/hidden"), CopyMode::CopyAToB);
+}
+
+TEST_F(ScannerTest, SocketsAreIgnoredAndPackagesCountAsFiles)
+{
+    const QString sock = a + "/sock";
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    qstrncpy(addr.sun_path, QFile::encodeName(sock).constData(), sizeof addr.sun_path);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    writeFile(a + "/Tool.app/Contents/x", "x", now);
+    const TaskScan t = scan();
+    ::close(fd);
+    EXPECT_EQ(modeOf(t, "/sock"), 0);
+    const CopyItem *app = find(t.root, "/Tool.app");
+    ASSERT_NE(app, nullptr);
+    EXPECT_FALSE(app->hasSubItems);
+    EXPECT_EQ(app->copyMode, CopyMode::CopyAToB);
+}
+
+TEST_F(ScannerTest, SkipEmptyFoldersDropsEmptyAndDesktopMetadataOnlyFolders)
+{
+    QDir().mkpath(a + "/empty");
+    writeFile(a + "/meta/.DS_Store", "x", now);
+    writeFile(a + "/full/file", "x", now);
+    TaskScan t = scan();
+    EXPECT_EQ(modeOf(t, "/empty"), CopyMode::CopyAToB);
+    EXPECT_EQ(modeOf(t, "/meta"), CopyMode::CopyAToB);
+
+    ctx.set.isSkipEmptyFolders = true;
+    t = scan();
+    EXPECT_EQ(find(t.root, "/empty"), nullptr);
+    EXPECT_EQ(find(t.root, "/meta"), nullptr);
+    EXPECT_EQ(modeOf(t, "/full"), CopyMode::CopyAToB);
+    EXPECT_EQ(modeOf(t, "/full/file"), CopyMode::CopyAToB);
+}
+
+TEST_F(ScannerTest, NewItemsOnlyNeverReplacesButStillCopiesAndRemoves)
+{
+    ctx.set.isNewItemsOnly = true;
+    ctx.set.isExactOn = true;
+    writeFile(a + "/both", "new", now + 100);
+    writeFile(b + "/both", "old", now);
+    writeFile(a + "/new", "x", now);
+    writeFile(b + "/gone", "x", now);
+    const TaskScan t = scan();
+    EXPECT_EQ(modeOf(t, "/both"), 0);
+    EXPECT_EQ(modeOf(t, "/new"), CopyMode::CopyAToB);
+    EXPECT_EQ(modeOf(t, "/gone"), CopyMode::RemoveB);
+}
+
+// --- Errors -------------------------------------------------------------------
+
+TEST_F(ScannerTest, AFolderPairGoneFromBothSidesFailsTheWalkWithoutCountingAnError)
+{
+    CopyItem gone;
+    gone.source = a + "/vanished";
+    gone.dest = b + "/vanished";
+    gone.copyMode = CopyMode::RemoveB;
+    gone.hasSubItems = true;
+    Scanner scanner(ctx);
+    EXPECT_FALSE(scanner.ScanSingleFolder(gone));
+    EXPECT_EQ(gone.copyMode, CopyMode::Folder);
+    ASSERT_EQ(ctx.errors.size(), 1);
+    EXPECT_EQ(ctx.errors[0], "Can't find the folders \"" + a + "/vanished\" and \r\"" + b + "/vanished\"");
+    EXPECT_EQ(ctx.taskCounters.totError, 0);
+}
+
+TEST_F(ScannerTest, AFolderFacingAFileIsAnErrorAndLeftOut)
+{
+    QDir().mkpath(a + "/thing");
+    writeFile(b + "/thing", "x", now);
+    writeFile(a + "/ok", "x", now);
+    const TaskScan t = scan();
+    EXPECT_EQ(modeOf(t, "/thing"), 0);
+    EXPECT_EQ(modeOf(t, "/ok"), CopyMode::CopyAToB);
+    ASSERT_EQ(ctx.errors.size(), 1);
+    EXPECT_TRUE(ctx.errors[0].startsWith(
+        "The source item is a Folder and the destination item is a File with the same name.\r\""));
+    EXPECT_EQ(ctx.taskCounters.totError, 1);
+    EXPECT_TRUE(ctx.detailedLog.startsWith(QStringLiteral("√ The source item")));
+}
+
+TEST_F(ScannerTest, AStopDuringTheScanEndsItKeepingWhatWasPlanned)
+{
+    for (int i = 0; i < 5; ++i)
+        writeFile(a + QStringLiteral("/f%1").arg(i), "x", now);
+    ctx.set.conflictBackup2.ask = true;
+    writeFile(a + "/f2", "old", now);
+    writeFile(b + "/f2", "newer", now + 50);
+    ctx.answer = [](const ConflictQuestion &) { return int(ConflictAnswer::Stop); };
+    const TaskScan t = scan();
+    EXPECT_TRUE(ctx.userStopped);
+    EXPECT_FALSE(ctx.copying);
+    EXPECT_EQ(modeOf(t, "/f0"), CopyMode::CopyAToB);
+    EXPECT_EQ(modeOf(t, "/f1"), CopyMode::CopyAToB);
+    EXPECT_EQ(find(t.root, "/f3"), nullptr);
+}
+
+// --- Conflicts --------------------------------------------------------------
+
+class ConflictTest : public ScannerTest {
+protected:
+    qint64 lastRun = 0;
+    void SetUp() override
+    {
+        ScannerTest::SetUp();
+        lastRun = now - 100;
+    }
+    // A file on both sides, both with the last run's backup date.
+    void pair(const QString &name, qint64 aTime, qint64 bTime)
+    {
+        writeFile(a + "/" + name, "a", aTime);
+        writeFile(b + "/" + name, "b", bTime);
+        setBackupDate(a + "/" + name, lastRun);
+        setBackupDate(b + "/" + name, lastRun);
+    }
+};
+
+TEST_F(ConflictTest, BackupOverAChangedDestinationIsKind11SkippedByDefault)
+{
+    pair("f", now, now - 50); // both changed since the last run, source newer
+    pair("plain", now, lastRun - 10); // destination untouched since
+    TaskScan t = scan();
+    EXPECT_EQ(modeOf(t, "/f"), 0);
+    EXPECT_EQ(modeOf(t, "/plain"), CopyMode::ReplaceB);
+    EXPECT_EQ(ctx.taskCounters.conflictsSkipped, 1);
+    EXPECT_TRUE(ctx.questions.isEmpty());
+
+    ctx.taskCounters = {};
+    ctx.set.conflictBackup.ask = true;
+    ctx.answer = [](const ConflictQuestion &) { return int(ConflictAnswer::Carry); };
+    t = scan();
+    ASSERT_EQ(ctx.questions.size(), 1);
+    EXPECT_EQ(ctx.questions[0].kind, 11);
+    EXPECT_EQ(ctx.questions[0].copyMode, CopyMode::ReplaceB);
+    ASSERT_TRUE(ctx.questions[0].referenceDate.has_value());
+    EXPECT_EQ(ctx.questions[0].referenceDate->toSecsSinceEpoch(), lastRun);
+    EXPECT_EQ(modeOf(t, "/f"), CopyMode::ReplaceB);
+
+    ctx.questions.clear();
+    ctx.set.conflictBackup = {true, false}; // rule on, ask off: no conflict looked for
+    t = scan();
+    EXPECT_TRUE(ctx.questions.isEmpty());
+    EXPECT_EQ(modeOf(t, "/f"), CopyMode::ReplaceB);
+}
+
+TEST_F(ConflictTest, ANewerDestinationIsKind12AndTheRuleLetsTheSourceWin)
+{
+    pair("f", now - 50, now);
+    ctx.set.conflictBackup2.ask = true;
+    ctx.answer = [](const ConflictQuestion &) { return int(ConflictAnswer::Skip); };
+    TaskScan t = scan();
+    ASSERT_EQ(ctx.questions.size(), 1);
+    EXPECT_EQ(ctx.questions[0].kind, 12);
+    EXPECT_EQ(ctx.questions[0].referenceDate->toSecsSinceEpoch(), now);
+    EXPECT_EQ(modeOf(t, "/f"), 0);
+    EXPECT_EQ(ctx.taskCounters.conflictsSkipped, 1);
+
+    ctx.set.conflictBackup2 = {true, false};
+    t = scan();
+    EXPECT_EQ(modeOf(t, "/f"), CopyMode::ReplaceB);
+}
+
+TEST_F(ConflictTest, ExactBackupAsksKind21ForAChangedAndKind22ForAnUnstampedFile)
+{
+    ctx.set.isExactOn = true;
+    setBackupDate(b, lastRun);
+    writeFile(b + "/changed", "x", now);
+    setBackupDate(b + "/changed", lastRun);
+    writeFile(b + "/untouched", "x", lastRun - 10);
+    setBackupDate(b + "/untouched", lastRun);
+    writeFile(b + "/unstamped", "x", now);
+    ctx.set.conflictExactBackup.ask = true;
+    const TaskScan t = scan();
+    EXPECT_EQ(modeOf(t, "/untouched"), CopyMode::RemoveB);
+    EXPECT_EQ(modeOf(t, "/changed"), 0);
+    EXPECT_EQ(modeOf(t, "/unstamped"), 0);
+    ASSERT_EQ(ctx.questions.size(), 2);
+    EXPECT_EQ(ctx.questions[0].kind, 21);
+    EXPECT_EQ(ctx.questions[1].kind, 22);
+    EXPECT_EQ(ctx.taskCounters.conflictsSkipped, 2);
+}
+
+TEST_F(ConflictTest, SyncConflictIsKind31AndAReversedAnswerSwapsTheDirection)
+{
+    ctx.set.isSyncOn = true;
+    ctx.set.isExactOn = true;
+    ctx.set.conflictSync.ask = true;
+    pair("f", now, now - 50);
+    ctx.answer = [](const ConflictQuestion &) { return -int(ConflictAnswer::Carry); };
+    const TaskScan t = scan();
+    ASSERT_EQ(ctx.questions.size(), 1);
+    EXPECT_EQ(ctx.questions[0].kind, 31);
+    EXPECT_TRUE(ctx.questions[0].canChangeDirection);
+    EXPECT_EQ(modeOf(t, "/f"), CopyMode::ReplaceA);
+    EXPECT_EQ(ctx.restoreDates, (QStringList{a + "/f", b + "/f"}));
+}
+
+TEST_F(ConflictTest, AnUnattendedRunNeverAsksAndCountsEveryConflict)
+{
+    ctx.unattended = true;
+    ctx.set.isSyncOn = true;
+    ctx.set.conflictSync.ask = true;
+    pair("f", now, now - 50);
+    pair("g", now - 50, now);
+    const TaskScan t = scan();
+    EXPECT_TRUE(ctx.questions.isEmpty());
+    EXPECT_EQ(ctx.taskCounters.conflictsSkipped, 2);
+    EXPECT_FALSE(t.planned);
+}
+
+// An Exact Sync index that remembers chosen paths.
+class RememberingPolicy : public PermissiveItemPolicy {
+public:
+    QStringList existed;
+    bool loadExactSyncIndex(const QString &, const QString &) override { return true; }
+    bool itWasExisting(const QString &path, int) override { return existed.contains(path); }
+};
+
+TEST_F(ConflictTest, ExactSyncRemovesWhatTheOtherSideDeletedUnlessItChangedKind41)
+{
+    RememberingPolicy index;
+    ctx.policy = &index;
+    ctx.set.isSyncOn = true;
+    ctx.set.isExactOn = true;
+    writeFile(a + "/deletedOnB", "x", lastRun - 10);
+    setBackupDate(a + "/deletedOnB", lastRun);
+    writeFile(a + "/changedSince", "x", now);
+    setBackupDate(a + "/changedSince", lastRun);
+    writeFile(a + "/brandNew", "x", now);
+    index.existed = {b + "/deletedOnB", b + "/changedSince"};
+    const TaskScan t = scan();
+    EXPECT_EQ(modeOf(t, "/deletedOnB"), CopyMode::RemoveA);
+    EXPECT_EQ(find(t.root, "/deletedOnB")->ifSkipAddToExactIndex, 0);
+    EXPECT_EQ(modeOf(t, "/changedSince"), CopyMode::CopyAToB); // skipped: goes back to B
+    EXPECT_EQ(modeOf(t, "/brandNew"), CopyMode::CopyAToB);
+    EXPECT_EQ(ctx.taskCounters.conflictsSkipped, 1);
+}
+
+TEST_F(ConflictTest, AFileAddedInAFolderTheOtherSideDeletedRecreatesTheFolderKind42)
+{
+    RememberingPolicy index;
+    ctx.policy = &index;
+    ctx.set.isSyncOn = true;
+    ctx.set.isExactOn = true;
+    writeFile(a + "/dir/old", "x", lastRun - 10);
+    setBackupDate(a + "/dir/old", lastRun);
+    writeFile(a + "/dir/added", "x", now);
+    index.existed = {b + "/dir", b + "/dir/old"};
+    ctx.set.conflictExactSync.ask = true;
+    const TaskScan t = scan();
+    ASSERT_EQ(ctx.questions.size(), 1);
+    EXPECT_EQ(ctx.questions[0].kind, 42);
+    EXPECT_EQ(modeOf(t, "/dir/added"), CopyMode::CopyAToB);
+    EXPECT_EQ(modeOf(t, "/dir/old"), CopyMode::RemoveA);
+    EXPECT_EQ(modeOf(t, "/dir"), CopyMode::CopyAToB); // repaired: recreated on B
+}
+
+} // namespace
+} // namespace qmtest
