@@ -27,7 +27,7 @@ public:
 
 class MonitorModelTest : public ::testing::Test {
 protected:
-    ScopedTimeZone zone{"Europe/Berlin"};
+    ScopedTimeZone zone{kBerlin};
     TestClock clock{at(2026, 12, 7, 7, 0)};
     OneSessionHost host;
     ScheduleMonitor monitor{clock, host};

@@ -14,7 +14,7 @@ const TimerStep kHourly = step(0, 0, 0, 1, 0);
 
 class ScheduleBuilder : public ::testing::Test {
 protected:
-    ScopedTimeZone zone{"Europe/Berlin"};
+    ScopedTimeZone zone{kBerlin};
 
     static QStringList build(const QList<TimerRow> &rows, const QDateTime &now, int days = 1)
     {
@@ -165,7 +165,7 @@ TEST_F(ScheduleBuilder, OldMinuteTimerIsBuiltQuickly)
 
 TEST(ScheduleSessions, AllSessionsCoversEverySessionInDateOrder)
 {
-    ScopedTimeZone zone("Europe/Berlin");
+    ScopedTimeZone zone(kBerlin);
     const QVariantList sessions = {
         session("First", {oneShot(at(2026, 12, 7, 15, 0)), oneShot(at(2026, 12, 7, 9, 0))}),
         session("Off", {oneShot(at(2026, 12, 7, 10, 0))}, false),

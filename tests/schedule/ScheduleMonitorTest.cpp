@@ -33,7 +33,7 @@ public:
 
 class ScheduleMonitorTest : public ::testing::Test {
 protected:
-    ScopedTimeZone zone{"Europe/Berlin"};
+    ScopedTimeZone zone{kBerlin};
     TestClock clock{at(2026, 12, 7, 7, 0)};
     FakeHost host;
     ScheduleMonitor monitor{clock, host};
@@ -245,7 +245,7 @@ TEST_F(ScheduleMonitorTest, CheckFiresInsideANestedEventLoop)
 
 TEST(ScheduleEntries, RecordRoundTripAndRemovalRules)
 {
-    ScopedTimeZone zone("Europe/Berlin");
+    ScopedTimeZone zone(kBerlin);
     ScheduleEntry entry{at(2026, 12, 7, 8, 0), 2, "Photos", EntryState::Done, false, 4, "/tmp/QMLog_1.txt"};
     EXPECT_EQ(entry.toRecord().value("state").toLongLong(), 1);
     EXPECT_EQ(ScheduleEntry::fromRecord(entry.toRecord()), entry);

@@ -17,6 +17,11 @@ inline void PrintTo(const QString &text, std::ostream *out)
 
 namespace qmtest {
 
+// Central European time as a POSIX rule (the Berlin zone from 2002 on:
+// summer time from the last Sunday of March 02:00 to the last Sunday of
+// October 03:00), so the tests need no time-zone database.
+inline constexpr const char *kBerlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+
 // Sets TZ for the life of the object and puts the old value back.
 class ScopedTimeZone {
 public:

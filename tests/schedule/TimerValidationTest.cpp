@@ -124,7 +124,7 @@ TEST(TimerValidation, RefusedFieldsAreResetAndSteppersCorrectTheDay)
 
 TEST(TimerValidation, StoringWritesEveryFieldAsShownAndReopensTheSame)
 {
-    ScopedTimeZone zone("Europe/Berlin");
+    ScopedTimeZone zone(kBerlin);
     TimerForm form = acceptedForm();
     form.intervalOn = false; // the interval is stored anyway
     form.step.days = 2;
