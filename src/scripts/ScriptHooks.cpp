@@ -85,7 +85,7 @@ QList<ScriptRunError> ScriptHooks::CompileAppleScripts(int sessionIndex, const Q
             errors.append(ManageAppleScriptError(GLS(slot.message),
                                                  failure ? &*failure : nullptr));
             if (!isCopying)
-                break; // the run was stopped: leave this session's other script
+                return errors; // the run was stopped: this session gets no scripts
             continue;
         }
         *slot.target = text;

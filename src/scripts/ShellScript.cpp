@@ -36,6 +36,11 @@ int syntaxErrorLine(const QString &message)
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
+bool runAsOtherUser(const std::optional<UserIdentity> &runAs)
+{
+    return runAs && runAs->uid != ::getuid();
+}
+
 void stopGroup(QProcess &process)
 {
     const pid_t pid = pid_t(process.processId());
@@ -74,7 +79,16 @@ std::optional<UserIdentity> UserIdentity::forUser(uid_t uid)
 
 std::optional<UserIdentity> UserIdentity::realUserIfElevated()
 {
-    if (::geteuid() != 0 || (::getuid() == 0 && ::getgid() == ::getegid()))
+    if (::geteuid() != 0)
+        return std::nullopt;
+    // Started through the privilege-escalation service, every id is root's
+    // and only the service's note tells whose program this is. Trusting the
+    // note can only take rights away, never give them.
+    bool ok = false;
+    const uint escalatedFor = qEnvironmentVariable("PKEXEC_UID").toUInt(&ok);
+    if (::getuid() == 0 && ok && escalatedFor != 0)
+        return forUser(uid_t(escalatedFor));
+    if (::getuid() == 0 && ::getgid() == ::getegid())
         return std::nullopt;
     std::optional<UserIdentity> id = forUser(::getuid());
     if (!id) {
@@ -120,7 +134,16 @@ std::optional<ScriptError> ShellScript::run(const QString &text, const ScriptRun
     QProcess process;
     process.setProgram(kShell);
     process.setArguments({QStringLiteral("-c"), text});
-    process.setProcessEnvironment(options.environment);
+    QProcessEnvironment environment = options.environment;
+    if (runAsOtherUser(options.runAs)) {
+        // The user's own home and name, not root's.
+        if (const passwd *pw = ::getpwuid(options.runAs->uid)) {
+            environment.insert(QStringLiteral("HOME"), QString::fromLocal8Bit(pw->pw_dir));
+            environment.insert(QStringLiteral("USER"), QString::fromLocal8Bit(pw->pw_name));
+            environment.insert(QStringLiteral("LOGNAME"), QString::fromLocal8Bit(pw->pw_name));
+        }
+    }
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(QStringLiteral("/"));
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());

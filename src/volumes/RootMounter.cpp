@@ -27,7 +27,9 @@ MountOutcome prepareMountPoint(const QString &mountPoint)
     if (mountPoint.isEmpty() || !mountPoint.startsWith(u'/') || mountPoint == QLatin1String("/"))
         return MountOutcome::failure(Status::paramErr, GLS("The volume has no mount point."));
     if (MountTable::read().isMountPoint(mountPoint))
-        return MountOutcome::failure(Status::afpAlreadyMounted, {});
+        return MountOutcome::failure(Status::fBsyErr, GLS("Another volume is mounted at")
+                                                          + QStringLiteral(" \"") + mountPoint
+                                                          + u'"');
     if (!QDir().mkpath(mountPoint))
         return MountOutcome::failure(Status::afpAccessDenied,
                                      GLS("Cannot create the folder") + QStringLiteral(" \"")

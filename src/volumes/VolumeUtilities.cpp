@@ -279,6 +279,20 @@ MountOutcome VolumeUtilities::MountTheRemoteVolumeWithDict(const VolumeDescripto
     const std::optional<QUrl> url = mountUrl(volume, volume.user, password);
     if (!url)
         return MountOutcome::failure(7, {});
+    if (isMountedAt(MountTable::read(), volume.mountPoint)) {
+        // Something is mounted there; only this very share counts as mounted.
+        const MountTable table = MountTable::read();
+        MountEntry e = table.entryAt(volume.mountPoint);
+        if (!e.isValid())
+            e = table.entryForPath(volume.mountPoint);
+        const RemoteShare share = RemoteShares::shareOf(e, volume.mountPoint);
+        if (share.scheme == volume.scheme
+            && share.host.compare(volume.host, Qt::CaseInsensitive) == 0)
+            return MountOutcome::failure(Status::afpAlreadyMounted, {});
+        return MountOutcome::failure(Status::fBsyErr, GLS("Another volume is mounted at")
+                                                          + QStringLiteral(" \"")
+                                                          + volume.mountPoint + u'"');
+    }
     RemoteMountRequest request;
     request.scheme = volume.scheme;
     request.user = volume.user;
@@ -288,16 +302,6 @@ MountOutcome VolumeUtilities::MountTheRemoteVolumeWithDict(const VolumeDescripto
     request.mountPoint = volume.mountPoint;
     request.url = url->adjusted(QUrl::RemovePassword);
     const MountOutcome outcome = m_mounter->mountRemote(request);
-    if (outcome.status == Status::afpAlreadyMounted) {
-        // Something is mounted there; only this very share counts as mounted.
-        const MountEntry e = MountTable::read().entryAt(volume.mountPoint);
-        const RemoteShare share = RemoteShares::shareOf(e, volume.mountPoint);
-        if (share.host.compare(volume.host, Qt::CaseInsensitive) != 0)
-            return MountOutcome::failure(Status::fBsyErr,
-                                         GLS("Another volume is mounted at") + QStringLiteral(" \"")
-                                             + volume.mountPoint + u'"');
-        return outcome;
-    }
     if (!outcome.ok())
         qWarning("Mounting %s failed with the status %d", qPrintable(volume.address()),
                  int(outcome.status));

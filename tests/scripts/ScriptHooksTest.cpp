@@ -120,7 +120,8 @@ TEST(ShellScriptRun, ScriptsRunWithTheUsersIdsNotRoot)
     o.runAs = UserIdentity::forUser(nobody->pw_uid);
     ASSERT_TRUE(o.runAs.has_value());
     const auto e = ShellScript::run(
-        QStringLiteral("echo \"$(id -u) $(id -g) $(id -G)\" > '%1'; cat /etc/shadow >/dev/null 2>&1 && echo root-read >> '%1'; true").arg(out),
+        QStringLiteral("echo \"$(id -u) $(id -g) $(id -G)\" > '%1'; echo \"$HOME\" >> '%1';"
+                       "cat /etc/shadow >/dev/null 2>&1 && echo root-read >> '%1'; true").arg(out),
         o);
     ASSERT_FALSE(e.has_value()) << e->message.toStdString();
     const QStringList ids = readAll(out).split(u'\n').first().split(u' ');
@@ -129,8 +130,15 @@ TEST(ShellScriptRun, ScriptsRunWithTheUsersIdsNotRoot)
     EXPECT_EQ(ids[1].toUInt(), nobody->pw_gid);
     EXPECT_FALSE(ids.mid(2).contains(QStringLiteral("0"))) << "root's groups kept";
     EXPECT_FALSE(readAll(out).contains(QStringLiteral("root-read")));
-    // A plain root process has no other user to become.
+    EXPECT_EQ(readAll(out).split(u'\n').value(1), QString::fromLocal8Bit(nobody->pw_dir));
+    // A plain root process has no other user to become; one started through
+    // the escalation service runs scripts as the user it was started for.
     EXPECT_EQ(::getuid() == 0 && ::getgid() == ::getegid(), !UserIdentity::realUserIfElevated());
+    qputenv("PKEXEC_UID", QByteArray::number(nobody->pw_uid));
+    const std::optional<UserIdentity> escalated = UserIdentity::realUserIfElevated();
+    qunsetenv("PKEXEC_UID");
+    ASSERT_TRUE(escalated.has_value());
+    EXPECT_EQ(escalated->uid, nobody->pw_uid);
 }
 
 TEST(ScriptContext, TheScriptSeesTheSessionInItsEnvironment)
@@ -205,9 +213,14 @@ TEST(RunScripts, CompileErrorsAreRunErrorsWithoutTheFinalFullStop)
     ASSERT_EQ(hooks.compiledScripts().size(), 1) << "the first session has nothing that compiled";
     EXPECT_EQ(hooks.compiledScripts()[0].sessionIndex, 1);
 
-    // A stopped run gives up on the session after its first failure.
+    // A stopped run gives up on the session after its first failure, and
+    // the session keeps none of its scripts.
     errors = hooks.CompileAppleScripts(0, sessionWithScripts(1, "if", 1, "fi"), false);
     EXPECT_EQ(errors.size(), 1);
+    errors = hooks.CompileAppleScripts(7, sessionWithScripts(1, "true", 1, "fi"), false);
+    EXPECT_EQ(errors.size(), 1);
+    for (const CompiledScripts &record : hooks.compiledScripts())
+        EXPECT_NE(record.sessionIndex, 7);
     // Disabled scripts are not checked at all.
     EXPECT_TRUE(hooks.CompileAppleScripts(0, sessionWithScripts(0, "if", 0, "fi"), true).isEmpty());
 }

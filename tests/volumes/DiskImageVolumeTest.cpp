@@ -258,3 +258,36 @@ TEST_F(DiskImageVolume, PickingAFolderOnItAddsTheVolumeOnce)
         << "the start-up volume is never described";
     EXPECT_FALSE(list.AddToAutoMountVolumeArray(&session, m_dir.filePath("missing")));
 }
+
+TEST_F(DiskImageVolume, ALocalDiskIsFoundAgainByItsFileSystemUuid)
+{
+    // The loop device stands in for a second disk: a type-2 row names the
+    // device and the UUID of its file system.
+    const MountEntry entry = MountTable::read().entryAt(m_mountPoint);
+    VolumeDescriptor disk = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
+    disk.volumeType = VolumeType::LocalDisk;
+    disk.hasAliasData = false;
+    disk.hasDiskID = true;
+    disk.diskID = QStringLiteral("/dev/sdz9"); // its name changed since
+    disk.diskUUID = BlockDevices::identify(entry.source).uuid;
+    ASSERT_FALSE(disk.diskUUID.isEmpty());
+
+    EXPECT_EQ(m_volumes.MountTheLocalVolume(disk).status, Status::afpAlreadyMounted);
+    UnmountOutcome off = m_volumes.UnmountVolume(disk);
+    ASSERT_TRUE(off.done) << off.message.toStdString();
+    EXPECT_FALSE(mounted());
+    EXPECT_EQ(BlockDevices::loopDevicesFor(m_image).size(), 1) << "a disk is unmounted, not ejected";
+
+    VolumeDescriptor wrong = disk;
+    wrong.diskUUID = QStringLiteral("00000000-1111-2222-3333-444444444444");
+    const MountOutcome missing = m_volumes.MountTheLocalVolume(wrong);
+    EXPECT_EQ(missing.status, Status::nsvErr);
+    EXPECT_TRUE(missing.message.contains(wrong.diskUUID));
+    EXPECT_FALSE(mounted());
+
+    const MountOutcome on = m_volumes.MountTheLocalVolume(disk);
+    EXPECT_EQ(on.status, 0) << on.message.toStdString();
+    EXPECT_TRUE(mounted());
+    EXPECT_EQ(on.mountPoint, m_mountPoint);
+    EXPECT_EQ(markerText(), QStringLiteral("kept"));
+}
