@@ -299,8 +299,15 @@ bool Scanner::Level::commit(ScanSide &a, ScanSide &b, int mode, int sideMarker, 
                 && (child.subItems.empty()
                     || (child.subItems.size() == 1
                         && (lastComponent(child.subItems.front().source) == kDsStore
-                            || lastComponent(child.subItems.front().dest) == kDsStore))))
+                            || lastComponent(child.subItems.front().dest) == kDsStore)))) {
+                // The dropped folder's desktop-metadata file leaves the counts.
+                for (const CopyItem &sub : child.subItems) {
+                    m_ctx.planCounters().add(sub.copyMode, -1);
+                    if (sub.copyMode != CopyMode::Folder)
+                        --m_ctx.counters().itemsToDo;
+                }
                 return m_answer = answer;
+            }
             const int cm = child.copyMode;
             if ((m_p.copyMode == CopyMode::RemoveA && cm != CopyMode::RemoveA)
                 || (m_p.copyMode == CopyMode::RemoveB && cm != CopyMode::RemoveB))

@@ -12,7 +12,17 @@ using namespace qm;
 namespace qmtest {
 namespace {
 
-class ScannerTest : public EngineTest {};
+class ScannerTest : public EngineTest {
+protected:
+    // Planned items other than mode 1: what the counters must agree with.
+    static int countToDo(const CopyItem &item)
+    {
+        int n = 0;
+        for (const CopyItem &sub : item.subItems)
+            n += (sub.copyMode != CopyMode::Folder) + countToDo(sub);
+        return n;
+    }
+};
 
 // --- Dates and tolerance -----------------------------------------------------
 
@@ -149,7 +159,11 @@ TEST_F(ScannerTest, SkipEmptyFoldersDropsEmptyAndDesktopMetadataOnlyFolders)
     EXPECT_EQ(modeOf(t, "/meta"), CopyMode::CopyAToB);
 
     ctx.set.isSkipEmptyFolders = true;
+    ctx.taskCounters = {};
+    ctx.plan = {};
     t = scan();
+    EXPECT_EQ(ctx.taskCounters.itemsToDo, countToDo(t.root));
+    EXPECT_EQ(ctx.plan.itemsToDoAtoB, 2);
     EXPECT_EQ(find(t.root, "/empty"), nullptr);
     EXPECT_EQ(find(t.root, "/meta"), nullptr);
     EXPECT_EQ(modeOf(t, "/full"), CopyMode::CopyAToB);
@@ -376,6 +390,27 @@ TEST_F(ConflictTest, AFileAddedInAFolderTheOtherSideDeletedRecreatesTheFolderKin
     EXPECT_EQ(modeOf(t, "/dir/added"), CopyMode::CopyAToB);
     EXPECT_EQ(modeOf(t, "/dir/old"), CopyMode::RemoveA);
     EXPECT_EQ(modeOf(t, "/dir"), CopyMode::CopyAToB); // repaired: recreated on B
+    EXPECT_EQ(ctx.taskCounters.itemsToDo, countToDo(t.root));
+}
+
+TEST_F(ConflictTest, ADesktopMetadataFileFollowsTheFolderItsSiblingKeeps)
+{
+    RememberingPolicy index;
+    ctx.policy = &index;
+    ctx.set.isSyncOn = true;
+    ctx.set.isExactOn = true;
+    writeFile(a + "/dir/.DS_Store", "x", lastRun - 10);
+    writeFile(a + "/dir/added", "x", now);
+    index.existed = {b + "/dir", b + "/dir/.DS_Store"};
+    const TaskScan t = scan();
+    const CopyItem *folder = find(t.root, "/dir");
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(folder->copyMode, CopyMode::CopyAToB);
+    ASSERT_EQ(folder->subItems.size(), 2u);
+    EXPECT_EQ(folder->subItems[0].copyMode, CopyMode::CopyAToB) << "not deleted from A";
+    EXPECT_EQ(ctx.plan.itemsToDoDelete, 0);
+    EXPECT_EQ(ctx.plan.itemsToDoAtoB, 3);
+    EXPECT_EQ(ctx.taskCounters.itemsToDo, countToDo(t.root));
 }
 
 } // namespace
