@@ -97,6 +97,10 @@ MountOutcome AutoMountList::mountRow(const VolumeDescriptor &row, const QString 
         return m_volumes.MountTheRemoteVolumeWithDict(request, password);
     }
     case VolumeType::LocalDisk:
+        // A volume with no disk behind it (a RAM disk, say) cannot be
+        // mounted again, but while it is there it is no failure.
+        if (row.hasDiskID && row.diskID.isEmpty() && VolumeUtilities::IsVolumeAlreadyMounted(row))
+            return MountOutcome::failure(Status::afpAlreadyMounted, {});
         if (!row.hasDiskID || row.diskID.isEmpty())
             return MountOutcome::failure(-1, {});
         return m_volumes.MountTheLocalVolume(row);

@@ -291,3 +291,33 @@ TEST_F(DiskImageVolume, ALocalDiskIsFoundAgainByItsFileSystemUuid)
     EXPECT_EQ(on.mountPoint, m_mountPoint);
     EXPECT_EQ(markerText(), QStringLiteral("kept"));
 }
+
+TEST(MemoryVolume, AVolumeWithoutADiskIsALocalDiskThatIsNoFailureWhileMounted)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting needs root";
+    QTemporaryDir dir;
+    const QString mountPoint = dir.filePath("ram");
+    QDir().mkpath(mountPoint);
+    if (!tool(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=1m", "tmpfs", mountPoint}))
+        GTEST_SKIP() << "no memory file system can be mounted here";
+    VolumeUtilities volumes;
+    const std::optional<VolumeDescriptor> d = volumes.GetVolumeMountInfoDictionary(mountPoint);
+    ASSERT_TRUE(d.has_value());
+    EXPECT_EQ(d->volumeType, VolumeType::LocalDisk);
+    EXPECT_TRUE(d->hasDiskID);
+    EXPECT_EQ(d->diskID, QString());
+    EXPECT_EQ(d->unmountVolume, 0) << "local disks stay mounted after a session";
+    QVariantList rows = AutoMountList::defaultRows();
+    rows[0] = d->toRecord();
+    const QVariantMap session = {{QStringLiteral("autoMountVolumeOn"), 1},
+                                 {QStringLiteral("autoMountVolumeArray"), rows}};
+    AutoMountList list(volumes);
+    const SessionVolumesReport r = list.MountAllVolumesForSession(session, {});
+    EXPECT_EQ(r.errorCount, 0) << r.errorText.toStdString();
+    list.UnmountAllVolumesForSession(session, {});
+    EXPECT_TRUE(MountTable::read().isMountPoint(mountPoint));
+    tool(QStringLiteral("umount"), {mountPoint});
+    const SessionVolumesReport gone = list.MountAllVolumesForSession(session, {});
+    EXPECT_EQ(gone.errorCount, 1) << "once it is gone it cannot be mounted again";
+}
