@@ -1,0 +1,550 @@
+#include "engine/ExactSyncIndex.h"
+#include "fs/CatalogInfo.h"
+#include "fs/LPUtilities.h"
+#include "platform/Messages.h"
+#include "platform/PropertyList.h"
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <dirent.h>
+
+namespace qm {
+
+namespace {
+
+const char *const kVersionKey = "fileVersion";
+const char *const kListKey = "indexFilesList";
+const char *const kSourceKey = "absolutePathSource";
+const char *const kDestKey = "absolutePathDest";
+const char *const kFileNameKey = "indexFileName";
+const char *const kTreeSourceKey = "treeSource";
+const char *const kTreeDestKey = "treeDest";
+const char *const kDateKey = "lastExactSyncDate";
+
+// Deeper than any real tree; a stored one beyond it is damaged.
+constexpr int kMaxDepth = 4096;
+
+QString lastComponent(const QString &path)
+{
+    const QStringList c = exactSyncPathComponents(path);
+    return c.isEmpty() ? QString() : c.last();
+}
+
+QString parentOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+std::optional<qlonglong> version(const QVariantMap &dict)
+{
+    const QVariant v = dict.value(kVersionKey);
+    if (v.typeId() != QMetaType::LongLong && v.typeId() != QMetaType::Int)
+        return std::nullopt;
+    return v.toLongLong();
+}
+
+bool isString(const QVariant &v) { return v.typeId() == QMetaType::QString; }
+
+// A file name that stays inside the index folder.
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains('/') && name != "." && name != ".." &&
+           !name.contains(QChar(0));
+}
+
+enum class Match { None, Straight, Crossed };
+
+Match matchOf(const QVariantMap &dict, const QString &source, const QString &dest)
+{
+    if (!isString(dict.value(kSourceKey)) || !isString(dict.value(kDestKey)))
+        return Match::None;
+    const QString s = dict.value(kSourceKey).toString();
+    const QString d = dict.value(kDestKey).toString();
+    if (s == source && d == dest)
+        return Match::Straight;
+    if (s == dest && d == source)
+        return Match::Crossed;
+    return Match::None;
+}
+
+bool isExistingFile(const QString &path)
+{
+    CatalogInfo info;
+    return ReadCatalogInfo(path, &info) == Status::noErr && info.exists() && !info.isFolder();
+}
+
+QStringList listFolder(const QString &path)
+{
+    QStringList names;
+    DIR *dir = ::opendir(QFile::encodeName(path).constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *n = entry->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        names.append(QFile::decodeName(n));
+    }
+    ::closedir(dir);
+    return names;
+}
+
+QString indexError(const char *text, const QString &path)
+{
+    return GLS(text) + " \"" + path + "\"";
+}
+
+QString nextRunSentence()
+{
+    return ".\r" + GLS("The next Exact Sync on these two folders will not run as") + " \"" +
+           GLS("Exact Sync") + "\"";
+}
+
+void fail(ExactSyncWriteResult *result, const QString &text, const QString &extra = QString())
+{
+    result->written = false;
+    result->logLine = "√ " + text + "\r";
+    result->errorMessage = text + extra + nextRunSentence();
+}
+
+// Lists one side of the pair into its tree (MakeExactSyncIndex).
+class TreeBuilder {
+public:
+    TreeBuilder(ExactSyncWriteRequest &request, bool sourceSide)
+        : m_request(request),
+          m_ownFolder(sourceSide ? request.source : request.dest),
+          m_otherFolder(sourceSide ? request.dest : request.source),
+          m_shift(int(exactSyncPathComponents(m_ownFolder).size())),
+          m_stamp(UTCDateTime::fromDateTime(request.runStart))
+    {
+    }
+
+    ExactSyncTree build()
+    {
+        ExactSyncTree tree;
+        addContent(tree, ExactSyncTree::kRoot, m_ownFolder);
+        return tree;
+    }
+
+private:
+    void addContent(ExactSyncTree &tree, int node, const QString &folder)
+    {
+        QStringList names = listFolder(folder);
+        takeRecordedAnyway(folder, &names);
+        const QString prefix = folder == QLatin1String("/") ? QString() : folder;
+        for (const QString &name : std::as_const(names)) {
+            const QString path = prefix + '/' + name;
+            bool isFolder = false;
+            if (!entryExists(path, &isFolder))
+                continue;
+            if (isFolder) {
+                addContent(tree, tree.addFolder(node, name), path);
+                continue;
+            }
+            tree.addFile(node, name);
+            if (!m_keepBackupDate.contains(path))
+                LPUtilities().SetBackupDateDitto(path, m_stamp);
+        }
+    }
+
+    // Entries of addToExactIndex that belong in this folder (AddToExactIndex).
+    void takeRecordedAnyway(const QString &folder, QStringList *names)
+    {
+        QStringList &pending = m_request.addToExactIndex;
+        for (qsizetype i = pending.size() - 1; i >= 0; --i) {
+            if (parentOf(pending[i]) != folder)
+                continue;
+            names->append(pending[i].mid(pending[i].lastIndexOf('/') + 1));
+            m_request.restoreBackupDates.append(pending[i]);
+            m_keepBackupDate.insert(pending[i]);
+            pending.removeAt(i);
+        }
+    }
+
+    // ItExistsInSourceOrDest: the entry itself, or failing that its
+    // counterpart on the other side (whose backup date is then kept).
+    bool entryExists(const QString &path, bool *isFolder)
+    {
+        CatalogInfo info;
+        if (ReadCatalogInfo(path, &info) == Status::noErr && info.exists()) {
+            *isFolder = info.isFolder() && !isFilePackageAtPath(path);
+            return true;
+        }
+        const QStringList components = exactSyncPathComponents(path);
+        if (components.size() <= m_shift)
+            return false;
+        const QString counterpart =
+            (m_otherFolder == QLatin1String("/") ? QString() : m_otherFolder) + '/' +
+            components.mid(m_shift).join('/');
+        if (ReadCatalogInfo(counterpart, &info) != Status::noErr || !info.exists())
+            return false;
+        m_request.restoreBackupDates.append(counterpart);
+        m_keepBackupDate.insert(counterpart);
+        *isFolder = info.isFolder() && !isFilePackageAtPath(counterpart);
+        return true;
+    }
+
+public:
+    void keepBackupDates(const QStringList &paths)
+    {
+        for (const QString &p : paths)
+            m_keepBackupDate.insert(p);
+    }
+
+private:
+    ExactSyncWriteRequest &m_request;
+    QString m_ownFolder;
+    QString m_otherFolder;
+    int m_shift;
+    UTCDateTime m_stamp;
+    QSet<QString> m_keepBackupDate;
+};
+
+} // namespace
+
+// --- Paths and trees ----------------------------------------------------------------
+
+QStringList exactSyncPathComponents(const QString &path)
+{
+    QStringList components = path.split('/', Qt::SkipEmptyParts);
+    if (path.startsWith('/'))
+        components.prepend(QStringLiteral("/"));
+    return components;
+}
+
+ExactSyncTree::ExactSyncTree() : m_nodes(1) {}
+
+int ExactSyncTree::addFolder(int parent, const QString &name)
+{
+    const int node = int(m_nodes.size());
+    m_nodes.emplace_back();
+    m_nodes[size_t(parent)].insert(name, node);
+    return node;
+}
+
+void ExactSyncTree::addFile(int parent, const QString &name)
+{
+    m_nodes[size_t(parent)].insert(name, kFileMark);
+}
+
+bool ExactSyncTree::contains(const QStringList &components) const
+{
+    int node = kRoot;
+    for (qsizetype i = 0; i < components.size(); ++i) {
+        const auto &children = m_nodes[size_t(node)];
+        const auto it = children.constFind(components[i]);
+        if (it == children.constEnd())
+            return false;
+        if (*it == kFileMark)
+            return i == components.size() - 1;
+        node = *it;
+    }
+    return true;
+}
+
+QVariantMap ExactSyncTree::writeNode(int node) const
+{
+    QVariantMap out;
+    const auto &children = m_nodes[size_t(node)];
+    for (auto it = children.constBegin(); it != children.constEnd(); ++it)
+        out.insert(it.key(), *it == kFileMark ? QVariant(QString("")) : QVariant(writeNode(*it)));
+    return out;
+}
+
+QVariantMap ExactSyncTree::toNode() const { return writeNode(kRoot); }
+
+bool ExactSyncTree::readNode(int into, const QVariantMap &node, int depth)
+{
+    if (depth > kMaxDepth)
+        return false;
+    for (auto it = node.constBegin(); it != node.constEnd(); ++it) {
+        const QVariant &v = it.value();
+        if (v.typeId() == QMetaType::QVariantMap) {
+            if (!readNode(addFolder(into, it.key()), v.toMap(), depth + 1))
+                return false;
+        } else if (isString(v) && v.toString().isEmpty()) {
+            addFile(into, it.key());
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<ExactSyncTree> ExactSyncTree::fromNode(const QVariant &node)
+{
+    if (node.typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    ExactSyncTree tree;
+    if (!tree.readNode(kRoot, node.toMap(), 0))
+        return std::nullopt;
+    return tree;
+}
+
+bool LoadedExactSyncIndex::ItWasExixting(const QString &path, int where) const
+{
+    const bool sourceSide = where == 1;
+    const int shift = sourceSide ? shiftSource : shiftDest;
+    const QStringList components = exactSyncPathComponents(path);
+    return (sourceSide ? source : dest).contains(components.mid(shift));
+}
+
+// --- Reading ------------------------------------------------------------------------
+
+ExactSyncIndexStore::ExactSyncIndexStore(QString indexFolder) : m_folder(std::move(indexFolder))
+{
+    while (m_folder.size() > 1 && m_folder.endsWith('/'))
+        m_folder.chop(1);
+}
+
+std::optional<QVariantMap> ExactSyncIndexStore::readMainIndex() const
+{
+    if (!isExistingFile(mainIndexPath()))
+        return std::nullopt;
+    QVariantMap main;
+    QString error;
+    if (!PropertyList::readDictionary(mainIndexPath(), &main, &error))
+        return std::nullopt;
+    return main;
+}
+
+int ExactSyncIndexStore::findRow(const QVariantList &rows, const QString &source,
+                                 const QString &dest) const
+{
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (rows[i].typeId() != QMetaType::QVariantMap)
+            continue;
+        const QVariantMap row = rows[i].toMap();
+        if (matchOf(row, source, dest) != Match::None && isString(row.value(kFileNameKey)) &&
+            isPlainName(row.value(kFileNameKey).toString()))
+            return int(i);
+    }
+    return -1;
+}
+
+std::optional<ExactSyncIndexStore::PairFile>
+ExactSyncIndexStore::findPairFile(const QVariantMap &main, const QString &source,
+                                  const QString &dest) const
+{
+    const std::optional<qlonglong> v = version(main);
+    if (!v || *v > kFileVersion)
+        return std::nullopt;
+    const QVariantList rows = main.value(kListKey).toList();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (rows[i].typeId() != QMetaType::QVariantMap)
+            continue;
+        const QVariantMap row = rows[i].toMap();
+        if (matchOf(row, source, dest) == Match::None || !isString(row.value(kFileNameKey)))
+            continue;
+        const QString name = row.value(kFileNameKey).toString();
+        if (!isPlainName(name))
+            continue;
+        PairFile pair;
+        pair.row = int(i);
+        pair.path = m_folder + '/' + name;
+        QString error;
+        if (!isExistingFile(pair.path) ||
+            !PropertyList::readDictionary(pair.path, &pair.content, &error))
+            continue;
+        const std::optional<qlonglong> pv = version(pair.content);
+        if (!pv || *pv > kFileVersion)
+            continue;
+        const Match m = matchOf(pair.content, source, dest);
+        if (m == Match::None)
+            continue;
+        pair.crossed = m == Match::Crossed;
+        return pair;
+    }
+    return std::nullopt;
+}
+
+std::optional<QDateTime> ExactSyncIndexStore::lastExactSyncDate(const QString &source,
+                                                                const QString &dest) const
+{
+    const std::optional<QVariantMap> main = readMainIndex();
+    if (!main)
+        return std::nullopt;
+    const std::optional<PairFile> pair = findPairFile(*main, source, dest);
+    if (!pair)
+        return std::nullopt;
+    return pair->content.value(kDateKey).toDateTime();
+}
+
+std::optional<LoadedExactSyncIndex> ExactSyncIndexStore::load(const QString &source,
+                                                              const QString &dest,
+                                                              bool taskIsExactSync) const
+{
+    const std::optional<QVariantMap> main = readMainIndex();
+    if (!main)
+        return std::nullopt;
+    const std::optional<PairFile> pair = findPairFile(*main, source, dest);
+    if (!pair)
+        return std::nullopt;
+    if (!taskIsExactSync) {
+        // Another task kind changed the pair: its index no longer applies.
+        discard(source, dest);
+        return std::nullopt;
+    }
+    // Each stored tree describes the folder it was written for; a crossed
+    // pair ran the other way round last time.
+    const char *sourceTree = pair->crossed ? kTreeDestKey : kTreeSourceKey;
+    const char *destTree = pair->crossed ? kTreeSourceKey : kTreeDestKey;
+    const QVariantMap trees[2] = {pair->content.value(sourceTree).toMap(),
+                                  pair->content.value(destTree).toMap()};
+    const QString sourceName = lastComponent(source);
+    const QString destName = lastComponent(dest);
+    if (!trees[0].contains(sourceName) || !trees[1].contains(destName))
+        return std::nullopt;
+    std::optional<ExactSyncTree> a = ExactSyncTree::fromNode(trees[0].value(sourceName));
+    std::optional<ExactSyncTree> b = ExactSyncTree::fromNode(trees[1].value(destName));
+    if (!a || !b)
+        return std::nullopt;
+    LoadedExactSyncIndex loaded;
+    loaded.source = std::move(*a);
+    loaded.dest = std::move(*b);
+    loaded.shiftSource = int(exactSyncPathComponents(source).size());
+    loaded.shiftDest = int(exactSyncPathComponents(dest).size());
+    loaded.lastExactSyncDate = pair->content.value(kDateKey).toDateTime();
+    return loaded;
+}
+
+bool ExactSyncIndexStore::discard(const QString &source, const QString &dest) const
+{
+    std::optional<QVariantMap> main = readMainIndex();
+    if (!main)
+        return true;
+    QVariantList rows = main->value(kListKey).toList();
+    bool ok = true;
+    for (int row = findRow(rows, source, dest); row >= 0; row = findRow(rows, source, dest)) {
+        const QString path = m_folder + '/' + rows[row].toMap().value(kFileNameKey).toString();
+        if (QFileInfo::exists(path) && !QFile::remove(path))
+            ok = false;
+        rows.removeAt(row);
+    }
+    main->insert(kListKey, rows);
+    QString error;
+    return PropertyList::write(mainIndexPath(), *main, &error) && ok;
+}
+
+// --- Writing ------------------------------------------------------------------------
+
+bool ExactSyncIndexStore::prepareFolder(ExactSyncWriteResult *result) const
+{
+    const QFileInfo folder(m_folder);
+    CatalogInfo mainInfo;
+    const bool mainIsFile = ReadCatalogInfo(mainIndexPath(), &mainInfo) == Status::noErr &&
+                            mainInfo.exists() && !mainInfo.isFolder();
+    if (folder.isDir() && mainIsFile)
+        return true;
+    const QString thus = ".\r" + GLS("Thus can't write the ExactSyncIndex file for this synchronization");
+    CatalogInfo info;
+    if (ReadCatalogInfo(m_folder, &info) == Status::noErr && info.exists()) {
+        const bool removed = info.isFolder() ? QDir(m_folder).removeRecursively()
+                                             : QFile::remove(m_folder);
+        if (!removed) {
+            fail(result, indexError("Can't delete the ExactSyncIndex folder", m_folder), thus);
+            return false;
+        }
+    }
+    if (!QDir().mkpath(m_folder)) {
+        fail(result, indexError("Can't create the ExactSync Index Folder", m_folder), thus);
+        return false;
+    }
+    return true;
+}
+
+bool ExactSyncIndexStore::prepareMainIndex(ExactSyncWriteResult *result) const
+{
+    QString error;
+    if (!isExistingFile(mainIndexPath()) &&
+        !PropertyList::write(mainIndexPath(), QVariantMap{{kVersionKey, kFileVersion}}, &error)) {
+        fail(result, indexError("Can't create the ExactSync MainIndex File", mainIndexPath()));
+        return false;
+    }
+    QVariantMap main = readMainIndex().value_or(QVariantMap());
+    bool changed = false;
+    const std::optional<qlonglong> v = version(main);
+    if (!v || *v > kFileVersion) {
+        // Another version's list is not ours to interpret.
+        main.insert(kVersionKey, kFileVersion);
+        main.remove(kListKey);
+        changed = true;
+    }
+    if (main.value(kListKey).typeId() != QMetaType::QVariantList) {
+        main.insert(kListKey, QVariantList());
+        changed = true;
+    }
+    if (changed && !PropertyList::write(mainIndexPath(), main, &error)) {
+        fail(result, indexError("Can't update the ExactSync MainIndex File", mainIndexPath()));
+        return false;
+    }
+    return true;
+}
+
+ExactSyncWriteResult ExactSyncIndexStore::write(ExactSyncWriteRequest request) const
+{
+    ExactSyncWriteResult result;
+    if (!request.runCompleted)
+        return result; // the previous index stays as it was
+    if (!prepareFolder(&result) || !prepareMainIndex(&result))
+        return result;
+
+    QVariantMap main = readMainIndex().value_or(QVariantMap());
+    QVariantList rows = main.value(kListKey).toList();
+    const int row = findRow(rows, request.source, request.dest);
+    QString pairPath;
+    if (row >= 0) {
+        pairPath = m_folder + '/' + rows[row].toMap().value(kFileNameKey).toString();
+    } else {
+        pairPath = m_folder + '/' + pairIndexBaseName();
+        if (!LPUtilities().FindUniqueNameInFolder(pairPath)) {
+            const QString text =
+                indexError("Can't find an unique name for the ExactSync Index File", pairPath);
+            result.errorMessage = text + nextRunSentence() + ".\r" + GLS("Please empty the folder") +
+                                  " \"" + m_folder + "\"";
+            result.logLine = "√ " + result.errorMessage + "\r";
+            return result;
+        }
+        rows.append(QVariantMap{{kSourceKey, request.source},
+                                {kDestKey, request.dest},
+                                {kFileNameKey, QFileInfo(pairPath).fileName()}});
+        main.insert(kListKey, rows);
+        QString error;
+        if (!PropertyList::write(mainIndexPath(), main, &error)) {
+            fail(&result, indexError("Can't update the ExactSync MainIndex File", mainIndexPath()));
+            return result;
+        }
+    }
+
+    if (request.onBuildingTrees)
+        request.onBuildingTrees();
+    QVariantMap pair{{kVersionKey, kFileVersion},
+                     {kSourceKey, request.source},
+                     {kDestKey, request.dest},
+                     {kDateKey, request.runStart}};
+    {
+        TreeBuilder sourceSide(request, true);
+        sourceSide.keepBackupDates(request.restoreBackupDates);
+        const ExactSyncTree a = sourceSide.build();
+        TreeBuilder destSide(request, false);
+        destSide.keepBackupDates(request.restoreBackupDates);
+        const ExactSyncTree b = destSide.build();
+        pair.insert(kTreeSourceKey, QVariantMap{{lastComponent(request.source), a.toNode()}});
+        pair.insert(kTreeDestKey, QVariantMap{{lastComponent(request.dest), b.toNode()}});
+    }
+
+    QString error;
+    if (!PropertyList::write(pairPath, pair, &error)) {
+        // An older file left in place would describe trees this run has
+        // changed, and could make the next run delete an item created since.
+        QFile::remove(pairPath);
+        fail(&result, indexError("Can't update the ExactSync Index File", pairPath));
+        return result;
+    }
+    result.written = true;
+    return result;
+}
+
+} // namespace qm

@@ -1,0 +1,140 @@
+#pragma once
+// The Exact Sync index: for each folder pair synchronized exactly, the names
+// of every folder and file each side held at the end of the last run, so
+// that the next run can tell an item deleted on one side from one added on
+// the other.
+//
+// Files, in the index folder ("ExactSync Indexes" in the support folder):
+// the main index "QM3ExactSyncMainIndex.plist" lists the pairs; each pair
+// has its own "QM3ExactSyncIndex N.plist" with both trees. Reading never
+// fails loudly: a missing, unreadable, foreign or inconsistent file only
+// means that no index is available, and the run then deletes nothing
+// because of the other side.
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace qm {
+
+// The content of one folder as recorded: entry names mapped to a folder's
+// own content or to a file mark (files, packages, links, aliases).
+class ExactSyncTree {
+public:
+    ExactSyncTree();
+
+    static constexpr int kRoot = 0;
+    // Adds a folder entry under the folder `parent`; answers its handle.
+    int addFolder(int parent, const QString &name);
+    void addFile(int parent, const QString &name);
+
+    // Whether the entry named by `components` (below the tree's folder) was
+    // recorded; a file mark never stands for a deeper path.
+    bool contains(const QStringList &components) const;
+
+    // Stored form: the content node (name -> node, or "" for a file).
+    QVariantMap toNode() const;
+    // nullopt when the node is not of this layout.
+    static std::optional<ExactSyncTree> fromNode(const QVariant &node);
+
+private:
+    static constexpr int kFileMark = -1;
+    bool readNode(int into, const QVariantMap &node, int depth);
+    QVariantMap writeNode(int node) const;
+
+    std::vector<QHash<QString, int>> m_nodes; // child name -> node, or kFileMark
+};
+
+// The index of the task being scanned.
+struct LoadedExactSyncIndex {
+    ExactSyncTree source; // the task's source folder, as recorded
+    ExactSyncTree dest;
+    int shiftSource = 0;  // path components of the task's folders ("/" is one)
+    int shiftDest = 0;
+    QDateTime lastExactSyncDate;
+
+    // Did the path exist in that tree at the last run? where 1 = source
+    // (side A) tree, 0 = destination (side B) tree.
+    bool ItWasExixting(const QString &path, int where) const;
+};
+
+// Path components as the index counts them: "/" first for an absolute path.
+QStringList exactSyncPathComponents(const QString &path);
+
+// What the end of the run hands over for one exact-synchronization task.
+struct ExactSyncWriteRequest {
+    QString source; // gSourceFolder of the task
+    QString dest;   // gDestFolder
+    QDateTime runStart;
+    // Paths that no longer exist but stay recorded (deletions the user
+    // switched off in the preview): addToExactIndexArray.
+    QStringList addToExactIndex;
+    // Files whose backup date is left alone (conflicts): restoreBackupDateArray.
+    QStringList restoreBackupDates;
+    // Whether the run ended without the user's Stop. An index is written
+    // only then: a stopped run keeps the previous one.
+    bool runCompleted = false;
+    // Called once before the trees are listed (console display).
+    std::function<void()> onBuildingTrees;
+};
+
+struct ExactSyncWriteResult {
+    bool written = false;
+    // On failure: "√ " + text + "\r" for the detailed log, and the complete
+    // message for the error policy. Both empty when nothing was attempted.
+    QString logLine;
+    QString errorMessage;
+    bool failed() const { return !errorMessage.isEmpty(); }
+};
+
+class ExactSyncIndexStore {
+public:
+    explicit ExactSyncIndexStore(QString indexFolder);
+
+    static QString mainIndexName() { return QStringLiteral("QM3ExactSyncMainIndex.plist"); }
+    static QString pairIndexBaseName() { return QStringLiteral("QM3ExactSyncIndex.plist"); }
+    static constexpr qlonglong kFileVersion = 320;
+
+    QString indexFolder() const { return m_folder; }
+    QString mainIndexPath() const { return m_folder + '/' + mainIndexName(); }
+
+    // ExactSyncFileExists with the load flag off: the date of the pair's
+    // usable index, or nullopt.
+    std::optional<QDateTime> lastExactSyncDate(const QString &source, const QString &dest) const;
+
+    // ExactSyncFileExists with the load flag on. For a task that is not an
+    // exact synchronization, the pair's index is discarded and nothing is
+    // loaded.
+    std::optional<LoadedExactSyncIndex> load(const QString &source, const QString &dest,
+                                             bool taskIsExactSync) const;
+
+    // Forgets the pair's index (its file and its row). True when nothing of
+    // it is left.
+    bool discard(const QString &source, const QString &dest) const;
+
+    // WriteExactSyncIndex: records both trees of the pair from their actual
+    // content and stamps the run's start as backup date on every file.
+    ExactSyncWriteResult write(ExactSyncWriteRequest request) const;
+
+private:
+    struct PairFile {
+        int row = -1;
+        QString path;
+        bool crossed = false;
+        QVariantMap content;
+    };
+    std::optional<QVariantMap> readMainIndex() const;
+    std::optional<PairFile> findPairFile(const QVariantMap &main, const QString &source,
+                                         const QString &dest) const;
+    int findRow(const QVariantList &rows, const QString &source, const QString &dest) const;
+    bool prepareFolder(ExactSyncWriteResult *result) const;
+    bool prepareMainIndex(ExactSyncWriteResult *result) const;
+
+    QString m_folder;
+};
+
+} // namespace qm

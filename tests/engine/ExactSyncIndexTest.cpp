@@ -1,0 +1,375 @@
+#include "engine/ExactSyncIndex.h"
+#include "fs/LPUtilities.h"
+#include "platform/PropertyList.h"
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace qm;
+
+static void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+TEST(ExactSyncTree, RecordsFoldersAndFilesAndSurvivesItsStoredForm)
+{
+    ExactSyncTree tree;
+    const int docs = tree.addFolder(ExactSyncTree::kRoot, "Docs");
+    tree.addFile(docs, "a.txt");
+    tree.addFolder(docs, "Empty");
+    tree.addFile(ExactSyncTree::kRoot, "top");
+
+    const std::optional<ExactSyncTree> back = ExactSyncTree::fromNode(tree.toNode());
+    ASSERT_TRUE(back);
+    for (const ExactSyncTree *t : {static_cast<const ExactSyncTree *>(&tree), &*back}) {
+        EXPECT_TRUE(t->contains({"Docs"}));
+        EXPECT_TRUE(t->contains({"Docs", "a.txt"}));
+        EXPECT_TRUE(t->contains({"Docs", "Empty"}));
+        EXPECT_TRUE(t->contains({"top"}));
+        EXPECT_TRUE(t->contains({})) << "the task folder itself";
+        EXPECT_FALSE(t->contains({"Docs", "b.txt"}));
+        EXPECT_FALSE(t->contains({"docs"})) << "names are exact";
+        EXPECT_FALSE(t->contains({"top", "below"})) << "a file never stands for a deeper path";
+        EXPECT_FALSE(t->contains({"Docs", "a.txt", "x"}));
+    }
+    const QVariantMap stored = tree.toNode();
+    EXPECT_EQ(stored.value("top"), QVariant(QString("")));
+    EXPECT_EQ(stored.value("Docs").toMap().value("Empty"), QVariant(QVariantMap()));
+}
+
+TEST(ExactSyncTree, RefusesNodesOfAnotherLayout)
+{
+    EXPECT_FALSE(ExactSyncTree::fromNode(QVariant(QString(""))));
+    EXPECT_FALSE(ExactSyncTree::fromNode(QVariantMap{{"a", qlonglong(1)}}));
+    EXPECT_FALSE(ExactSyncTree::fromNode(QVariantMap{{"a", "file"}}));
+    EXPECT_FALSE(ExactSyncTree::fromNode(QVariantMap{{"d", QVariantMap{{"x", QVariantList()}}}}));
+    EXPECT_TRUE(ExactSyncTree::fromNode(QVariantMap()));
+}
+
+TEST(LoadedExactSyncIndex, DropsTheTaskFolderComponentsOfEachSide)
+{
+    EXPECT_EQ(exactSyncPathComponents("/"), QStringList{"/"});
+    EXPECT_EQ(exactSyncPathComponents("/a/b/"), (QStringList{"/", "a", "b"}));
+    LoadedExactSyncIndex index;
+    index.source.addFile(ExactSyncTree::kRoot, "onlyA");
+    index.dest.addFile(ExactSyncTree::kRoot, "onlyB");
+    index.shiftSource = 3; // /x/A
+    index.shiftDest = 4;   // /y/z/B
+    EXPECT_TRUE(index.ItWasExixting("/x/A/onlyA", 1));
+    EXPECT_FALSE(index.ItWasExixting("/x/A/onlyB", 1));
+    EXPECT_TRUE(index.ItWasExixting("/y/z/B/onlyB", 0));
+    EXPECT_FALSE(index.ItWasExixting("/y/z/B/onlyA", 0));
+}
+
+namespace {
+
+class IndexStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        root = m_dir.path();
+        indexFolder = root + "/support/ExactSync Indexes";
+        a = root + "/A";
+        b = root + "/B";
+        ASSERT_TRUE(QDir().mkpath(a + "/Docs"));
+        ASSERT_TRUE(QDir().mkpath(b + "/Docs"));
+        file(a + "/Docs/shared.txt");
+        file(b + "/Docs/shared.txt");
+        file(a + "/onlyA.txt");
+        file(b + "/onlyB.txt");
+        start = QDateTime(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC);
+    }
+    static void file(const QString &path, const QByteArray &content = "x")
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    ExactSyncWriteRequest request(const QString &source, const QString &dest) const
+    {
+        ExactSyncWriteRequest r;
+        r.source = source;
+        r.dest = dest;
+        r.runStart = start;
+        r.runCompleted = true;
+        return r;
+    }
+    ExactSyncWriteResult writeIndex(const QString &source, const QString &dest)
+    {
+        return store().write(request(source, dest));
+    }
+    ExactSyncIndexStore store() const { return ExactSyncIndexStore(indexFolder); }
+    QVariantMap readPlist(const QString &path) const
+    {
+        QVariantMap m;
+        QString error;
+        EXPECT_TRUE(PropertyList::readDictionary(path, &m, &error)) << qPrintable(error);
+        return m;
+    }
+    void writePlist(const QString &path, const QVariantMap &m) const
+    {
+        QString error;
+        ASSERT_TRUE(PropertyList::write(path, m, &error)) << qPrintable(error);
+    }
+    QString mainPath() const { return indexFolder + "/QM3ExactSyncMainIndex.plist"; }
+    QString pairPath(int n) const
+    {
+        return indexFolder + "/QM3ExactSyncIndex " + QString::number(n) + ".plist";
+    }
+    QDateTime backupDate(const QString &path) const
+    {
+        return LPUtilities().GetDate(path, kBackupDate);
+    }
+
+    QTemporaryDir m_dir;
+    QString root, indexFolder, a, b;
+    QDateTime start;
+};
+
+} // namespace
+
+TEST_F(IndexStoreTest, AFirstWriteCreatesTheMainIndexAndThePairFile)
+{
+    EXPECT_FALSE(store().load(a, b, true)) << "no index before the first run";
+    const ExactSyncWriteResult result = writeIndex(a, b);
+    ASSERT_TRUE(result.written) << qPrintable(result.errorMessage);
+    EXPECT_FALSE(result.failed());
+
+    const QVariantMap main = readPlist(mainPath());
+    EXPECT_EQ(main.value("fileVersion").toLongLong(), 320);
+    const QVariantList rows = main.value("indexFilesList").toList();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toMap().value("absolutePathSource"), a);
+    EXPECT_EQ(rows[0].toMap().value("absolutePathDest"), b);
+    EXPECT_EQ(rows[0].toMap().value("indexFileName"), "QM3ExactSyncIndex 1.plist");
+
+    const QVariantMap pair = readPlist(pairPath(1));
+    EXPECT_EQ(pair.value("fileVersion").toLongLong(), 320);
+    EXPECT_EQ(pair.value("lastExactSyncDate").toDateTime(), start);
+    EXPECT_TRUE(pair.value("treeSource").toMap().contains("A"));
+    EXPECT_TRUE(pair.value("treeDest").toMap().contains("B"));
+
+    const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->lastExactSyncDate, start);
+    EXPECT_TRUE(index->ItWasExixting(a + "/onlyA.txt", 1));
+    EXPECT_TRUE(index->ItWasExixting(a + "/Docs/shared.txt", 1));
+    EXPECT_FALSE(index->ItWasExixting(a + "/onlyB.txt", 1));
+    EXPECT_TRUE(index->ItWasExixting(b + "/onlyB.txt", 0));
+    EXPECT_FALSE(index->ItWasExixting(b + "/onlyA.txt", 0));
+    EXPECT_EQ(store().lastExactSyncDate(a, b), start);
+
+    // Every file got the run's start as backup date; folders are not stamped.
+    EXPECT_EQ(backupDate(a + "/Docs/shared.txt"), start);
+    EXPECT_EQ(backupDate(b + "/onlyB.txt"), start);
+
+    // A second pair gets the next free name; a rewrite keeps the pair's file.
+    const QString c = root + "/C";
+    ASSERT_TRUE(QDir().mkpath(c));
+    ASSERT_TRUE(writeIndex(a, c).written);
+    ASSERT_TRUE(writeIndex(a, b).written);
+    const QVariantList after = readPlist(mainPath()).value("indexFilesList").toList();
+    ASSERT_EQ(after.size(), 2);
+    EXPECT_EQ(after[1].toMap().value("indexFileName"), "QM3ExactSyncIndex 2.plist");
+    EXPECT_FALSE(QFile::exists(pairPath(3)));
+}
+
+TEST_F(IndexStoreTest, ASwappedPairFindsEachTreeForTheFolderItDescribes)
+{
+    ASSERT_TRUE(writeIndex(a, b).written);
+    const std::optional<LoadedExactSyncIndex> swapped = store().load(b, a, true);
+    ASSERT_TRUE(swapped);
+    EXPECT_TRUE(swapped->ItWasExixting(b + "/onlyB.txt", 1)) << "B is now the source";
+    EXPECT_TRUE(swapped->ItWasExixting(a + "/onlyA.txt", 0));
+    EXPECT_FALSE(swapped->ItWasExixting(b + "/onlyA.txt", 1));
+
+    // Rewritten the other way: the row keeps its orientation, the file
+    // takes this run's.
+    ASSERT_TRUE(writeIndex(b, a).written);
+    const QVariantList rows = readPlist(mainPath()).value("indexFilesList").toList();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toMap().value("absolutePathSource"), a);
+    EXPECT_EQ(readPlist(pairPath(1)).value("absolutePathSource"), b);
+    const std::optional<LoadedExactSyncIndex> straight = store().load(a, b, true);
+    ASSERT_TRUE(straight);
+    EXPECT_TRUE(straight->ItWasExixting(a + "/onlyA.txt", 1));
+    EXPECT_TRUE(straight->ItWasExixting(b + "/onlyB.txt", 0));
+}
+
+TEST_F(IndexStoreTest, AnotherTaskKindDiscardsThePairsIndex)
+{
+    ASSERT_TRUE(writeIndex(a, b).written);
+    const QString c = root + "/C";
+    ASSERT_TRUE(QDir().mkpath(c));
+    ASSERT_TRUE(writeIndex(a, c).written);
+    EXPECT_FALSE(store().load(b, a, false)) << "a backup of the pair uses no index";
+    EXPECT_FALSE(QFile::exists(pairPath(1)));
+    const QVariantList rows = readPlist(mainPath()).value("indexFilesList").toList();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toMap().value("absolutePathDest"), c);
+    EXPECT_FALSE(store().load(a, b, true));
+    EXPECT_TRUE(store().load(a, c, true)) << "other pairs keep theirs";
+}
+
+TEST_F(IndexStoreTest, ADamagedOrForeignIndexIsSimplyUnavailable)
+{
+    ASSERT_TRUE(writeIndex(a, b).written);
+    const QVariantMap goodMain = readPlist(mainPath());
+    const QVariantMap goodPair = readPlist(pairPath(1));
+    auto restore = [&] {
+        writePlist(mainPath(), goodMain);
+        writePlist(pairPath(1), goodPair);
+        ASSERT_TRUE(store().load(a, b, true));
+    };
+    // The console's date asks only for the files, not for their trees.
+    auto expectUnavailable = [&](const char *what, bool filesUsable = false) {
+        EXPECT_FALSE(store().load(a, b, true)) << what;
+        EXPECT_EQ(store().lastExactSyncDate(a, b).has_value(), filesUsable) << what;
+        // Whatever the index says, the pair's folders are left alone.
+        EXPECT_TRUE(QFile::exists(a + "/onlyA.txt")) << what;
+        EXPECT_TRUE(QFile::exists(b + "/onlyB.txt")) << what;
+    };
+
+    file(mainPath(), "<?xml version=\"1.0\"?><plist><dict><key>fileVer");
+    expectUnavailable("a truncated main index");
+    restore();
+    ASSERT_TRUE(QFile::remove(mainPath()));
+    expectUnavailable("no main index");
+    restore();
+    QVariantMap main = goodMain;
+    main["fileVersion"] = qlonglong(321);
+    writePlist(mainPath(), main);
+    expectUnavailable("a main index of a later version");
+    main.remove("fileVersion");
+    writePlist(mainPath(), main);
+    expectUnavailable("a main index without version");
+    restore();
+    file(pairPath(1), "garbage");
+    expectUnavailable("a corrupt pair file");
+    restore();
+    QVariantMap pair = goodPair;
+    pair["fileVersion"] = qlonglong(321);
+    writePlist(pairPath(1), pair);
+    expectUnavailable("a pair file of a later version");
+    pair = goodPair;
+    pair["absolutePathDest"] = root + "/Other";
+    writePlist(pairPath(1), pair);
+    expectUnavailable("a pair file of another pair");
+    pair = goodPair;
+    pair["treeDest"] = QVariantMap{{"NotB", QVariantMap()}};
+    writePlist(pairPath(1), pair);
+    expectUnavailable("a tree stored under another folder name", true);
+    pair = goodPair;
+    pair["treeSource"] = QVariantMap{{"A", QVariantMap{{"onlyA.txt", qlonglong(7)}}}};
+    writePlist(pairPath(1), pair);
+    expectUnavailable("a tree of another layout", true);
+    restore();
+    ASSERT_TRUE(QFile::remove(pairPath(1)));
+    expectUnavailable("a missing pair file");
+}
+
+TEST_F(IndexStoreTest, AMainIndexOfALaterVersionIsResetWhenWritten)
+{
+    ASSERT_TRUE(QDir().mkpath(indexFolder));
+    QVariantMap foreign{{"fileVersion", qlonglong(321)},
+                        {"indexFilesList", QVariantList{QVariantMap{
+                                               {"absolutePathSource", a},
+                                               {"absolutePathDest", b},
+                                               {"indexFileName", "theirs.plist"}}}}};
+    writePlist(mainPath(), foreign);
+    ASSERT_TRUE(writeIndex(a, b).written);
+    const QVariantMap main = readPlist(mainPath());
+    EXPECT_EQ(main.value("fileVersion").toLongLong(), 320);
+    const QVariantList rows = main.value("indexFilesList").toList();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toMap().value("indexFileName"), "QM3ExactSyncIndex 1.plist")
+        << "the other version's row is dropped, not reused";
+}
+
+TEST_F(IndexStoreTest, ARowCannotReachOutsideTheIndexFolder)
+{
+    file(root + "/victim.plist", "keep me");
+    ASSERT_TRUE(QDir().mkpath(indexFolder));
+    writePlist(mainPath(), {{"fileVersion", qlonglong(320)},
+                            {"indexFilesList", QVariantList{QVariantMap{
+                                                   {"absolutePathSource", a},
+                                                   {"absolutePathDest", b},
+                                                   {"indexFileName", "../../victim.plist"}}}}});
+    EXPECT_FALSE(store().load(a, b, false));
+    EXPECT_TRUE(store().discard(a, b));
+    ASSERT_TRUE(writeIndex(a, b).written);
+    QFile victim(root + "/victim.plist");
+    ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+    EXPECT_EQ(victim.readAll(), "keep me");
+    EXPECT_TRUE(QFile::exists(pairPath(1)));
+}
+
+TEST_F(IndexStoreTest, AStoppedRunLeavesThePreviousIndexUntouched)
+{
+    ASSERT_TRUE(writeIndex(a, b).written);
+    QFile before(pairPath(1));
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray bytes = before.readAll();
+    before.close();
+
+    file(a + "/new.txt");
+    ExactSyncWriteRequest stopped = request(a, b);
+    stopped.runStart = start.addDays(1);
+    stopped.runCompleted = false;
+    const ExactSyncWriteResult result = store().write(stopped);
+    EXPECT_FALSE(result.written);
+    EXPECT_FALSE(result.failed());
+    QFile after(pairPath(1));
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), bytes);
+    EXPECT_FALSE(backupDate(a + "/new.txt").isValid()) << "nothing was stamped either";
+    const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
+    ASSERT_TRUE(index);
+    EXPECT_FALSE(index->ItWasExixting(a + "/new.txt", 1));
+}
+
+TEST_F(IndexStoreTest, RefusedDeletionsStayRecordedAndConflictsKeepTheirBackupDates)
+{
+    // onlyB.txt was deleted on A since the last run; the user switched its
+    // planned deletion on B off, so A's tree must still name it.
+    ExactSyncWriteRequest r = request(a, b);
+    r.addToExactIndex = {a + "/onlyB.txt"};
+    r.restoreBackupDates = {a + "/Docs/shared.txt", b + "/Docs/shared.txt"};
+    const UTCDateTime earlier = UTCDateTime::fromDateTime(start.addDays(-10));
+    ASSERT_TRUE(LPUtilities().SetBackupDate(a + "/Docs/shared.txt", earlier));
+    ASSERT_TRUE(LPUtilities().SetBackupDate(b + "/onlyB.txt", earlier));
+    ASSERT_TRUE(store().write(r).written);
+
+    const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
+    ASSERT_TRUE(index);
+    EXPECT_TRUE(index->ItWasExixting(a + "/onlyB.txt", 1));
+    EXPECT_EQ(backupDate(a + "/Docs/shared.txt"), start.addDays(-10)) << "conflict kept";
+    EXPECT_FALSE(backupDate(b + "/Docs/shared.txt").isValid()) << "conflict kept (none before)";
+    EXPECT_EQ(backupDate(b + "/onlyB.txt"), start.addDays(-10))
+        << "the item that still exists keeps its date: it was not synchronized";
+    EXPECT_EQ(backupDate(a + "/onlyA.txt"), start);
+}
+
+TEST_F(IndexStoreTest, WriteFailuresAreReportedAndLeaveNoStaleIndex)
+{
+    file(root + "/plainFile");
+    ExactSyncIndexStore blocked(root + "/plainFile/ExactSync Indexes");
+    ExactSyncWriteResult result = blocked.write(request(a, b));
+    EXPECT_FALSE(result.written);
+    const QString text = "Can't create the ExactSync Index Folder \"" + root +
+                         "/plainFile/ExactSync Indexes\"";
+    EXPECT_EQ(result.logLine, "√ " + text + "\r");
+    EXPECT_EQ(result.errorMessage,
+              text + ".\rThus can't write the ExactSyncIndex file for this synchronization"
+                     ".\rThe next Exact Sync on these two folders will not run as \"Exact Sync\"");
+
+    ASSERT_TRUE(writeIndex(a, b).written);
+    ASSERT_TRUE(QFile::remove(pairPath(1)));
+    ASSERT_TRUE(QDir().mkpath(pairPath(1) + "/in the way"));
+    result = writeIndex(a, b);
+    EXPECT_FALSE(result.written);
+    EXPECT_EQ(result.errorMessage, "Can't update the ExactSync Index File \"" + pairPath(1) +
+                                       "\".\rThe next Exact Sync on these two folders will not "
+                                       "run as \"Exact Sync\"");
+    EXPECT_FALSE(store().load(a, b, true));
+}
