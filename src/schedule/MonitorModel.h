@@ -22,7 +22,6 @@ public:
     enum RowTone { WaitingTone, RunningTone, DoneTone }; // black, red, grey
 
     static constexpr const char *kNextTimerImage = "icnPreviewViolet";
-    static constexpr const char *kLogFileImage = "icnLogFile";
 
     explicit MonitorModel(ScheduleMonitor &monitor, QObject *parent = nullptr);
 

@@ -40,8 +40,6 @@ public:
     ScheduleMonitor(const Clock &clock, const ScheduleHost &host, QObject *parent = nullptr);
 
     void setRunStarter(RunStarter starter) { m_runStarter = std::move(starter); }
-    // 10 seconds unless a test wants it shorter.
-    void setCheckInterval(int milliseconds) { m_timer.setInterval(milliseconds); }
 
     // Builds the schedule: replaces it whole with fullRebuild (after the
     // timer list is applied), otherwise keeps the running and done entries
@@ -64,7 +62,7 @@ public:
     // One check; the timer calls it every 10 seconds.
     void checkIfTimeToSync();
 
-    // The run that the check started has ended with `errors` run errors and
+    // On the main thread: the run that the check started has ended with `errors` run errors and
     // its log saved at `logPath` (empty or missing: no log file). False when
     // no entry was running.
     bool markDone(int errors, const QString &logPath);

@@ -4,11 +4,8 @@
 #include "schedule/ScheduleHost.h"
 #include "schedule/ScheduleMonitor.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace qm;
@@ -217,30 +214,6 @@ TEST_F(ScheduleMonitorTest, PauseStopsTheTimerUntilEveryPauseIsResumed)
     EXPECT_TRUE(monitor.setCheckEnabled(false));
     monitor.resume();
     EXPECT_FALSE(monitor.isCheckRunning());
-}
-
-TEST_F(ScheduleMonitorTest, CheckFiresInsideANestedEventLoop)
-{
-    clock.set(at(2026, 12, 7, 8, 0));
-    monitor.setCheckInterval(20);
-    monitor.setCheckEnabled(true);
-    bool ranInsideDialog = false;
-    // A modal dialog runs its own event loop; the check must still fire.
-    QTimer::singleShot(0, [&] {
-        QEventLoop dialogLoop;
-        QTimer::singleShot(2000, &dialogLoop, &QEventLoop::quit);
-        monitor.setRunStarter([&](int, int, int) {
-            ranInsideDialog = true;
-            dialogLoop.quit();
-            return true;
-        });
-        dialogLoop.exec();
-        QCoreApplication::exit(0);
-    });
-    QObject guard;
-    QTimer::singleShot(5000, &guard, [] { QCoreApplication::exit(1); });
-    EXPECT_EQ(QCoreApplication::exec(), 0);
-    EXPECT_TRUE(ranInsideDialog);
 }
 
 TEST(ScheduleEntries, RecordRoundTripAndRemovalRules)
