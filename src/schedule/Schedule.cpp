@@ -57,14 +57,13 @@ int Schedule::nextIndex() const
 
 int Schedule::dueIndex(const QDateTime &now) const
 {
-    const QDateTime local = toLocalMinute(now);
-    const int nowMinute = minuteOfDay(local);
+    // Compared as instants rather than minutes of the day, so that in the
+    // hour that repeats in autumn the second 2:00 waits for its own hour.
+    const QDate today = now.toLocalTime().date();
     for (int i = 0; i < m_entries.size(); ++i) {
         const ScheduleEntry &entry = m_entries.at(i);
-        if (entry.state == EntryState::Done)
-            continue;
-        const QDateTime date = entry.startDate.toLocalTime();
-        if (date.date() == local.date() && minuteOfDay(date) <= nowMinute)
+        if (entry.state != EntryState::Done && entry.startDate.toLocalTime().date() == today
+            && entry.startDate <= now)
             return i;
     }
     return -1;

@@ -216,6 +216,25 @@ TEST_F(ScheduleMonitorTest, PauseStopsTheTimerUntilEveryPauseIsResumed)
     EXPECT_FALSE(monitor.isCheckRunning());
 }
 
+TEST(ScheduleDue, RepeatedAutumnHourRunsAnHourApart)
+{
+    ScopedTimeZone zone(kBerlin);
+    Schedule schedule;
+    const TimerRow hourly = repeating(at(2026, 10, 1, 0, 0), step(0, 0, 0, 1, 0));
+    schedule.rebuild({session("S", {hourly})}, 0, 1, at(2026, 10, 25, 0, 0), true);
+    const QDateTime firstTwo = schedule.entries().at(2).startDate; // 2:00 summer time
+    ASSERT_EQ(schedule.entries().at(3).startDate, firstTwo.addSecs(3600));
+    for (int i = 0; i < 3; ++i) {
+        schedule.start(i);
+        schedule.finish(i, 0, QString());
+    }
+    EXPECT_EQ(schedule.dueIndex(firstTwo.addSecs(1800)), -1);
+    EXPECT_EQ(schedule.dueIndex(firstTwo.addSecs(3600)), 3);
+    // A missed entry stays due for the rest of its day, and not after.
+    EXPECT_EQ(schedule.dueIndex(at(2026, 10, 25, 23, 59)), 3);
+    EXPECT_EQ(schedule.dueIndex(at(2026, 10, 26, 0, 0)), -1);
+}
+
 TEST(ScheduleEntries, RecordRoundTripAndRemovalRules)
 {
     ScopedTimeZone zone(kBerlin);
