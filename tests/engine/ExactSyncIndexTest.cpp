@@ -1,4 +1,6 @@
+#include "EngineFixture.h"
 #include "engine/ExactSyncIndex.h"
+#include "engine/FilterItemPolicy.h"
 #include "fs/LPUtilities.h"
 #include "platform/PropertyList.h"
 #include <QDir>
@@ -372,4 +374,102 @@ TEST_F(IndexStoreTest, WriteFailuresAreReportedAndLeaveNoStaleIndex)
                                        "\".\rThe next Exact Sync on these two folders will not "
                                        "run as \"Exact Sync\"");
     EXPECT_FALSE(store().load(a, b, true));
+}
+
+// --- Several exact synchronizations of real folders ---------------------------
+
+namespace {
+
+class ExactSyncRunTest : public qmtest::EngineTest {
+protected:
+    FilterItemPolicy policy{FilterItemPolicyWiring{&ctx.set, QString(), {}, {}, {}, {}}};
+    QString indexFolder;
+    qint64 clock = 0;
+
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        indexFolder = dir.path() + "/support/ExactSync Indexes";
+        policy = FilterItemPolicy(FilterItemPolicyWiring{&ctx.set, indexFolder, {}, {}, {}, {}});
+        ctx.policy = &policy;
+        ctx.set.isSyncOn = true;
+        ctx.set.isExactOn = true;
+        clock = now;
+    }
+    // One run of the pair, then the end-of-run index write.
+    qm::TaskScan runOnce()
+    {
+        clock += 100;
+        ctx.start = QDateTime::fromSecsSinceEpoch(clock, Qt::UTC);
+        ctx.restoreDates.clear();
+        const qm::TaskScan t = run();
+        ExactSyncWriteRequest r;
+        r.source = a;
+        r.dest = b;
+        r.runStart = ctx.start;
+        r.restoreBackupDates = ctx.restoreDates;
+        r.runCompleted = ctx.copying;
+        EXPECT_TRUE(ExactSyncIndexStore(indexFolder).write(r).written);
+        return t;
+    }
+};
+
+} // namespace
+
+TEST_F(ExactSyncRunTest, DeletionsAndAdditionsTravelAcrossRuns)
+{
+    writeFile(a + "/kept", "k", now - 500);
+    writeFile(a + "/goesAway", "g", now - 500);
+    writeFile(a + "/dir/inner", "i", now - 500);
+    writeFile(b + "/fromB", "b", now - 500);
+    runOnce(); // first run: everything one-sided is copied, nothing deleted
+    EXPECT_EQ(tree(a), tree(b));
+    EXPECT_TRUE(exists(b + "/goesAway"));
+    EXPECT_TRUE(exists(a + "/fromB"));
+
+    // Deleted on A: removed from B. Added on B: copied to A.
+    ASSERT_TRUE(QFile::remove(a + "/goesAway"));
+    ASSERT_TRUE(QDir(a + "/dir").removeRecursively());
+    writeFile(b + "/addedOnB", "n", clock + 10);
+    const qm::TaskScan second = runOnce();
+    EXPECT_EQ(modeOf(second, "/goesAway"), qm::CopyMode::RemoveB);
+    EXPECT_FALSE(exists(b + "/goesAway"));
+    EXPECT_FALSE(exists(b + "/dir"));
+    EXPECT_TRUE(exists(a + "/addedOnB"));
+    EXPECT_EQ(tree(a), tree(b));
+
+    // Deleted on A and changed on B since: a conflict, put to the user.
+    ctx.set.conflictExactSync.ask = true;
+    ASSERT_TRUE(QFile::remove(a + "/kept"));
+    writeFile(b + "/kept", "changed", clock + 50);
+    const qm::TaskScan third = runOnce();
+    ASSERT_EQ(ctx.questions.size(), 1);
+    EXPECT_EQ(ctx.questions[0].kind, 41);
+    EXPECT_TRUE(exists(b + "/kept")) << "a skipped conflict deletes nothing";
+    EXPECT_EQ(readFile(a + "/kept"), "changed") << "the changed file goes back to A";
+    EXPECT_TRUE(ctx.errors.isEmpty()) << qPrintable(ctx.errors.join('\n'));
+}
+
+TEST_F(ExactSyncRunTest, ALostOrCorruptIndexDeletesNothing)
+{
+    writeFile(a + "/one", "1", now - 500);
+    writeFile(a + "/two", "2", now - 500);
+    runOnce();
+    ASSERT_TRUE(exists(b + "/one"));
+
+    ASSERT_TRUE(QFile::remove(a + "/one"));
+    QFile pair(indexFolder + "/QM3ExactSyncIndex 1.plist");
+    ASSERT_TRUE(pair.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    pair.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>tree");
+    pair.close();
+    const qm::TaskScan t = runOnce();
+    EXPECT_EQ(modeOf(t, "/one"), qm::CopyMode::CopyBToA) << "behaves as a first run";
+    EXPECT_TRUE(exists(a + "/one"));
+    EXPECT_TRUE(exists(b + "/one"));
+
+    ASSERT_TRUE(QFile::remove(a + "/two"));
+    ASSERT_TRUE(QDir(indexFolder).removeRecursively());
+    runOnce();
+    EXPECT_TRUE(exists(a + "/two"));
+    EXPECT_TRUE(exists(b + "/two"));
 }
