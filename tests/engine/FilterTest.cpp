@@ -1,6 +1,7 @@
 #include "engine/ExcludeList.h"
 #include "engine/ExcludeListBootItems.h"
 #include "engine/Filter.h"
+#include "engine/FilterRowRules.h"
 #include "fs/CatalogInfo.h"
 #include <QDir>
 #include <QFile>
@@ -426,4 +427,47 @@ TEST(DiskFilterItemFacts, ReadsKindCodesAndDatesFromTheDisk)
     const FilterList mine = listOf({filterRow({{"filterOwnerOn", 1}, {"filterOwnerPop", 2},
                                                {"filterOwnerField", QString::number(::getuid())}})});
     EXPECT_TRUE(mine.IsToBeFiltered(root + "/doc.txt", lstatOf(root + "/doc.txt")));
+}
+
+// --- Editor rules -------------------------------------------------------------
+
+TEST(FilterRowRules, TheFirstFailingCheckNamesItsField)
+{
+    auto failure = [](const QVariantMap &row) {
+        const FilterRowCheck c = CheckFilterRow(row);
+        return c.ok ? QString("ok") : c.field + ": " + c.message;
+    };
+    EXPECT_EQ(failure(filterRow({})), "filterFileNameOn: Please define a criteria for this filter.");
+    EXPECT_EQ(failure(nameRow(0, "")), "filterFileNameField: Please insert a valid file name.");
+    EXPECT_EQ(failure(nameRow(0, "x")), "ok");
+    EXPECT_EQ(failure(dateRow("Creation", 0, 1903, 1, 1)),
+              "filterCreationDateYear: Please insert a valid Year number.");
+    EXPECT_EQ(failure(dateRow("Modification", 0, 2024, 13, 1)),
+              "filterModificationDateMonth: Please insert a valid Month number.");
+    EXPECT_EQ(failure(dateRow("Creation", 0, 2024, 4, 31)),
+              "filterCreationDateDay: Please insert a valid Day number.");
+    EXPECT_EQ(failure(dateRow("Creation", 0, 2024, 2, 29)), "ok");
+    EXPECT_EQ(failure(dateRow("Creation", 0, 2100, 2, 29)),
+              "filterCreationDateDay: Please insert a valid Day number.");
+    QVariantMap blankYear = dateRow("Creation", 0, 2024, 1, 1);
+    blankYear["filterCreationDateYear"] = "";
+    EXPECT_EQ(failure(blankYear), "filterCreationDateYear: Please insert a valid Year number.");
+    EXPECT_EQ(failure(filterRow({{"filterGroupOn", 1}, {"filterGroupField", ""}})),
+              "filterGroupField: Please insert a valid Group name or ID.");
+    EXPECT_EQ(failure(filterRow({{"filterKindOn", 1}})), "ok");
+}
+
+TEST(FilterRowRules, TheDisplayNameJoinsTheCriteriaThatAreOn)
+{
+    QVariantMap row = nameRow(FilterOp::EndsWith, ".tmp");
+    row.insert(dateRow("Modification", FilterOp::Before, 2024, 3, 9));
+    row.insert("filterKindOn", 1);
+    row.insert("filterKindPop", 1);
+    row.insert("filterOwnerOn", 1);
+    row.insert("filterOwnerPop", 2);
+    row.insert("filterOwnerField", "501");
+    EXPECT_EQ(FilterDisplayName(row),
+              "FN ends with \".tmp\" - MD is before \"3/9/2024\" - Kind folder - Owner ID is \"501\"");
+    EXPECT_EQ(FilterDisplayName(dateRow("Creation", FilterOp::Today, 2024, 3, 9)), "CD is today")
+        << "today and yesterday take no date";
 }
