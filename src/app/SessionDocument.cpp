@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cmath>
+
 namespace qm {
 namespace {
 
@@ -21,8 +23,8 @@ constexpr RowList kAllRowLists[] = {RowList::Timer, RowList::FolderPair, RowList
 bool isList(const QVariant &v) { return v.typeId() == QMetaType::QVariantList; }
 bool isMap(const QVariant &v) { return v.typeId() == QMetaType::QVariantMap; }
 
-// An integer as the reader or the program stores it; anything else is no
-// version or index at all.
+// An integer as the reader or the program stores it (or a whole real);
+// anything else is no version or index at all.
 bool toInteger(const QVariant &v, qlonglong *out)
 {
     switch (v.typeId()) {
@@ -32,6 +34,14 @@ bool toInteger(const QVariant &v, qlonglong *out)
     case QMetaType::ULongLong:
         *out = v.toLongLong();
         return true;
+    case QMetaType::Double: {
+        // Another writer may have stored a whole number as a real.
+        const double d = v.toDouble();
+        if (!std::isfinite(d) || std::fabs(d) > 1e15 || d != std::trunc(d))
+            return false;
+        *out = qlonglong(d);
+        return true;
+    }
     default:
         return false;
     }

@@ -63,54 +63,27 @@ mode_t systemCreateMode()
 QByteArray oldDocumentXml(int fileVersion)
 {
     return QStringLiteral(R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0">
-<dict>
-  <key>fileVersion</key><integer>%1</integer>
-  <key>sessionIndex</key><integer>0</integer>
-  <key>sessionsArray</key>
-  <array>
-    <dict>
-      <key>sessionName</key><string>Photos</string>
-      <key>topFolder</key><string>/home/u/Photos</string>
-      <key>bottomFolder</key><string>/media/backup/Photos</string>
-      <key>settTask</key><integer>2</integer>
-      <key>settExact</key><integer>1</integer>
-      <key>settCheckBackupDate</key><integer>0</integer>
-      <key>settOverride</key><integer>1</integer>
-      <key>settMoveToTrash</key><integer>1</integer>
-      <key>settCPOn</key><integer>1</integer>
-      <key>conflictSyncRadio</key><integer>3</integer>
-      <key>conflictBackupRadio</key><integer>3</integer>
-      <key>timerOn</key><integer>1</integer>
-      <key>timerArray</key>
-      <array>
-        <dict>
-          <key>valid</key><integer>1</integer>
-          <key>onOff</key><integer>1</integer>
-          <key>start</key><date>2003-05-01T08:00:00Z</date>
-          <key>end</key><date>2003-05-01T08:00:00Z</date>
-        </dict>
-      </array>
-      <key>multiArray</key>
-      <array>
-        <dict><key>onOff</key><integer>5</integer><key>source</key><string>/a</string>
-              <key>destination</key><string>/b</string></dict>
-        <dict><key>onOff</key><integer>1</integer><key>source</key><string>/c</string>
-              <key>destination</key><string>/d</string></dict>
-      </array>
-      <key>filterArray</key>
-      <array>
-        <dict><key>filterNameField</key><string>Images</string>
-              <key>filterKindOn</key><integer>1</integer></dict>
-      </array>
-      <key>excludeArray</key>
-      <array>
-        <dict><key>itemToExclude</key><string>/home/u/Photos/cache</string></dict>
-      </array>
-    </dict>
-  </array>
-</dict>
-</plist>
+<plist version="1.0"><dict>
+  <key>fileVersion</key><integer>%1</integer> <key>sessionIndex</key><integer>0</integer>
+  <key>sessionsArray</key><array><dict>
+    <key>sessionName</key><string>Photos</string> <key>settTask</key><integer>2</integer>
+    <key>topFolder</key><string>/home/u/Photos</string> <key>settExact</key><integer>1</integer>
+    <key>settCheckBackupDate</key><integer>0</integer> <key>settOverride</key><integer>1</integer>
+    <key>settMoveToTrash</key><integer>1</integer> <key>settCPOn</key><integer>1</integer>
+    <key>conflictSyncRadio</key><integer>3</integer> <key>conflictBackupRadio</key><integer>3</integer>
+    <key>timerOn</key><integer>1</integer>
+    <key>timerArray</key><array><dict><key>valid</key><integer>1</integer>
+      <key>start</key><date>2003-05-01T08:00:00Z</date><key>end</key><date>2003-05-01T08:00:00Z</date>
+    </dict></array>
+    <key>multiArray</key><array>
+      <dict><key>onOff</key><integer>5</integer><key>source</key><string>/a</string></dict>
+      <dict><key>onOff</key><integer>1</integer><key>source</key><string>/c</string></dict>
+    </array>
+    <key>filterArray</key><array><dict><key>filterNameField</key><string>Images</string>
+      <key>filterKindOn</key><integer>1</integer></dict></array>
+    <key>excludeArray</key><array><dict><key>itemToExclude</key><string>/home/u/Photos/cache</string></dict></array>
+  </dict></array>
+</dict></plist>
 )")
         .arg(fileVersion)
         .toUtf8();
@@ -146,9 +119,9 @@ protected:
 
 // ---------------------------------------------------------------- new document
 
-TEST(NewDocument, HoldsASyncThenABackupSessionWithFullRowLists)
+TEST(NewDocument, HoldsASyncThenABackupSessionWithEveryKeyAndFullRowLists)
 {
-    const QVariantMap doc = SessionDocument::NewTemplate();
+    QVariantMap doc = SessionDocument::NewTemplate();
     EXPECT_EQ(doc.value("fileVersion").toLongLong(), 354);
     EXPECT_EQ(doc.value("sessionIndex").toLongLong(), 0);
     ASSERT_EQ(SessionDocument::sessionCount(doc), 2);
@@ -157,33 +130,7 @@ TEST(NewDocument, HoldsASyncThenABackupSessionWithFullRowLists)
     EXPECT_EQ(sessionAt(doc, 1).value("sessionName").toString(), "Default Backup Session");
     EXPECT_EQ(sessionAt(doc, 1).value("settTask").toLongLong(), 2);
 
-    for (int i = 0; i < 2; ++i) {
-        const QVariantMap s = sessionAt(doc, i);
-        for (const char *key : {"timerArray", "multiArray", "filterArray", "excludeArray"})
-            EXPECT_EQ(rowsOf(s, key).size(), 32) << key;
-        ASSERT_EQ(rowsOf(s, "autoMountVolumeArray").size(), 64);
-        // A new session's volume rows hold exactly the nine keys; the icon
-        // key belongs to repaired and filled rows only.
-        EXPECT_EQ(rowsOf(s, "autoMountVolumeArray").first().toMap().keys(),
-                  (QStringList{"host", "mountPoint", "onOff", "password", "path", "scheme",
-                               "unmountVolume", "user", "volumeType"}));
-    }
-}
-
-TEST(NewDocument, TimerRowsOfASessionShareTheUnsetDateOf2004)
-{
-    const QDateTime expected(QDate(2004, 1, 1), QTime(0, 0), Qt::LocalTime);
-    for (const QVariant &row : rowsOf(sessionAt(SessionDocument::NewTemplate(), 0), "timerArray")) {
-        EXPECT_EQ(row.toMap().value("start").toDateTime(), expected);
-        EXPECT_EQ(row.toMap().value("end").toDateTime(), expected);
-        EXPECT_EQ(row.toMap().value("valid").toLongLong(), 0);
-    }
-}
-
-TEST(NewDocument, SessionHoldsEveryStoredKeyWithItsDefault)
-{
-    QVariantMap doc = SessionDocument::NewTemplate();
-    SessionDocument::AddSession(1, "Third", &doc);
+    SessionDocument::AddSession(2, "Third", &doc);
     ASSERT_EQ(SessionDocument::sessionCount(doc), 3);
     const QVariantMap s = sessionAt(doc, 2);
     QStringList expected{
@@ -200,19 +147,25 @@ TEST(NewDocument, SessionHoldsEveryStoredKeyWithItsDefault)
     expected.sort();
     EXPECT_EQ(s.keys(), expected);
     EXPECT_EQ(s.value("sessionName").toString(), "Third");
-    // The defaults that are not zero, where a slip would change behaviour.
     EXPECT_EQ(s.value("settInvisibleItems").toLongLong(), 1);
-    EXPECT_EQ(s.value("settLockedItems").toLongLong(), 1);
-    EXPECT_EQ(s.value("conflictBackupRadio").toLongLong(), 2);
     EXPECT_EQ(s.value("conflictBackupRadio2").toLongLong(), 1);
-    EXPECT_EQ(s.value("conflictExactSyncRadio").toLongLong(), 2);
-    EXPECT_EQ(s.value("filterCopySkip").toLongLong(), 2);
-    EXPECT_EQ(s.value("asStartText").toString(), "# Write or paste here your shell script");
-    const QVariantMap filter = rowsOf(s, "filterArray").first().toMap();
-    EXPECT_EQ(filter.size(), 29);
-    EXPECT_EQ(filter.value("filterCreationDateYear").toLongLong(), 2002);
-    EXPECT_EQ(filter.value("filterModificationDateMonth").toLongLong(), 1);
-    EXPECT_EQ(rowsOf(s, "timerArray").first().toMap().size(), 19);
+
+    for (const char *key : {"timerArray", "multiArray", "filterArray", "excludeArray"})
+        EXPECT_EQ(rowsOf(s, key).size(), 32) << key;
+    ASSERT_EQ(rowsOf(s, "autoMountVolumeArray").size(), 64);
+    // A new session's volume rows hold the nine keys; the icon belongs to
+    // repaired and filled rows only.
+    EXPECT_EQ(rowsOf(s, "autoMountVolumeArray").first().toMap().keys(),
+              (QStringList{"host", "mountPoint", "onOff", "password", "path", "scheme",
+                           "unmountVolume", "user", "volumeType"}));
+    EXPECT_EQ(rowsOf(s, "filterArray").first().toMap().size(), 29);
+
+    const QDateTime unset(QDate(2004, 1, 1), QTime(0, 0), Qt::LocalTime);
+    for (const QVariant &row : rowsOf(s, "timerArray")) {
+        EXPECT_EQ(row.toMap().size(), 19);
+        EXPECT_EQ(row.toMap().value("start").toDateTime(), unset);
+        EXPECT_EQ(row.toMap().value("end").toDateTime(), unset);
+    }
 }
 
 // ------------------------------------------------------------------ round trip
@@ -243,46 +196,25 @@ TEST_F(DocumentRoundTrip, UnknownKeysAreKeptAtEveryLevel)
     doc.insert("laterRootKey", "root");
     QVariantMap s = sessionAt(doc, 1);
     s.insert("settLaterFlag", I(7));
-    s = setRow(s, "filterArray", 4, [&] {
-        QVariantMap r = rowsOf(s, "filterArray")[4].toMap();
-        r.insert("filterColour", "red");
-        return r;
-    }());
+    QVariantMap filter = qm::SessionDefaults::filterRow();
+    filter.insert("filterColour", "red");
     QVariantMap volume = qm::SessionDefaults::repairedVolumeRow();
     volume.insert("host", "nas.local");
     volume.insert("diskID", "/dev/sdb1");
     volume.insert("aliasData", QByteArray("\x00\x01\x02", 3));
-    s = setRow(s, "autoMountVolumeArray", 0, volume);
+    s = setRow(setRow(s, "filterArray", 4, filter), "autoMountVolumeArray", 0, volume);
     doc = withSession(doc, 1, s);
 
     const QString file = path("unknown.qmy");
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, file, templatePath()).ok);
-    DocumentReadResult read = SessionDocument::ReadFileSession(file);
-    ASSERT_TRUE(read.ok);
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&read.doc, file, templatePath()).ok);
-    read = SessionDocument::ReadFileSession(file);
-    ASSERT_TRUE(read.ok);
-
-    EXPECT_EQ(read.doc.value("laterRootKey").toString(), "root");
-    const QVariantMap back = sessionAt(read.doc, 1);
-    EXPECT_EQ(back.value("settLaterFlag").toLongLong(), 7);
-    EXPECT_EQ(rowsOf(back, "filterArray")[4].toMap().value("filterColour").toString(), "red");
-    EXPECT_EQ(rowsOf(back, "autoMountVolumeArray")[0].toMap(), volume);
-    EXPECT_EQ(read.doc, doc);
-}
-
-TEST_F(DocumentRoundTrip, WritingStampsTheCurrentVersionOnAnOlderDocument)
-{
-    const QString file = write("old.qmy", oldDocumentXml(330));
-    DocumentReadResult read = SessionDocument::ReadFileSession(file);
-    ASSERT_TRUE(read.ok) << read.message.toStdString();
-    EXPECT_EQ(read.fileVersion, 330);
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&read.doc, file, templatePath()).ok);
-    EXPECT_EQ(read.doc.value("fileVersion").toLongLong(), 354);
-    QVariantMap stored;
-    QString error;
-    ASSERT_TRUE(qm::PropertyList::readDictionary(file, &stored, &error));
-    EXPECT_EQ(stored.value("fileVersion").toLongLong(), 354);
+    for (int pass = 0; pass < 2; ++pass) {
+        QVariantMap copy = doc;
+        ASSERT_TRUE(SessionDocument::WriteFileSession(&copy, file, templatePath()).ok);
+        const DocumentReadResult read = SessionDocument::ReadFileSession(file);
+        ASSERT_TRUE(read.ok);
+        EXPECT_EQ(read.doc, doc) << "pass " << pass;
+        doc = read.doc;
+    }
+    EXPECT_EQ(sessionAt(doc, 1).value("settLaterFlag").toLongLong(), 7);
 }
 
 // --------------------------------------------------------------------- upgrades
@@ -330,7 +262,7 @@ TEST_F(DocumentUpgrade, Before320TimersAreResetAndOldRulesConverted)
     EXPECT_EQ(s.value("topFolder").toString(), "/home/u/Photos");
 }
 
-TEST_F(DocumentUpgrade, Version320KeepsTimersRulesAndTrashSetting)
+TEST_F(DocumentUpgrade, Version320KeepsTimersAndRulesAndIsWrittenAs354)
 {
     const DocumentReadResult read =
         SessionDocument::ReadFileSession(write("320.qmy", oldDocumentXml(320)));
@@ -345,6 +277,12 @@ TEST_F(DocumentUpgrade, Version320KeepsTimersRulesAndTrashSetting)
     EXPECT_EQ(s.value("conflictSyncRadio").toLongLong(), 3);
     EXPECT_EQ(s.value("settMoveToTrash").toLongLong(), 1);
     EXPECT_TRUE(s.contains("settCheckBackupDate")); // converted only before 320
+
+    // Every write stamps the current version, also on an older document.
+    QVariantMap doc = read.doc;
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, path("320.qmy"), templatePath()).ok);
+    EXPECT_EQ(doc.value("fileVersion").toLongLong(), 354);
+    EXPECT_EQ(SessionDocument::ReadFileSession(path("320.qmy")).fileVersion, 354);
 }
 
 TEST(DocumentUpgradeRules, OldFlagsMapToTheirRules)
@@ -496,7 +434,8 @@ TEST(DocumentRepair, SessionIndexMustNameASessionOrAllSessions)
     const QVariantList two{session, session};
     // With two sessions: 0 and 1 are sessions, 3 is "All Sessions".
     const std::pair<QVariant, qlonglong> cases[] = {
-        {I(1), 1}, {I(3), 3}, {I(2), 0}, {I(-1), 0}, {QVariant(), 0}, {QVariant("1"), 0}};
+        {I(1), 1}, {I(3), 3},          {I(2), 0},          {I(-1), 0},
+        {QVariant(), 0}, {QVariant("1"), 0}, {QVariant(1.0), 1}, {QVariant(0.5), 0}};
     for (const auto &[stored, expected] : cases) {
         QVariantMap doc{{"sessionsArray", two}};
         if (stored.isValid())
@@ -584,7 +523,7 @@ TEST_F(DocumentRefusal, DamagedAndForeignFilesAreRefusedQuietlyAndLeftAlone)
 
 using TemplateDocument = DocumentFiles;
 
-TEST_F(TemplateDocument, MissingDamagedOrNewerTemplateGivesANewDocument)
+TEST_F(TemplateDocument, MissingDamagedOrNewerTemplateGivesANewDocumentOtherwiseItsContent)
 {
     const QString file = templatePath();
     DocumentReadResult why;
@@ -602,19 +541,14 @@ TEST_F(TemplateDocument, MissingDamagedOrNewerTemplateGivesANewDocument)
     EXPECT_EQ(SessionDocument::readTemplate(file, &why), SessionDocument::NewTemplate());
     EXPECT_EQ(why.reason, Reason::NewerVersion);
     EXPECT_FALSE(why.showAlert);
-}
 
-TEST_F(TemplateDocument, ReadableTemplateIsTheStateOfTheLastQuit)
-{
+    // A readable template is the state left at the last quit.
     QVariantMap last = SessionDocument::NewTemplate();
     SessionDocument::AddSession(2, "Evening", &last);
-    last.insert("sessionIndex", I(2));
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&last, templatePath(), templatePath()).ok);
-
-    DocumentReadResult why;
-    const QVariantMap doc = SessionDocument::readTemplate(templatePath(), &why);
+    last.insert("sessionIndex", I(4)); // "All Sessions" of three
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&last, file, file).ok);
+    EXPECT_EQ(SessionDocument::readTemplate(file, &why), last);
     EXPECT_EQ(why.reason, Reason::None);
-    EXPECT_EQ(doc, last);
 }
 
 // ---------------------------------------------------------------------- writing
