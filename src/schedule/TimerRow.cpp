@@ -102,7 +102,7 @@ QVariantMap TimerRow::defaultRecord(const QDateTime &startAndEnd)
 
 QDateTime TimerRow::defaultStart()
 {
-    return QDateTime(QDate(2004, 1, 1), QTime(0, 0));
+    return localDateTime(QDate(2004, 1, 1), QTime(0, 0));
 }
 
 bool TimerRow::runsOnDayOfWeek(int qtDayOfWeek) const
@@ -110,6 +110,17 @@ bool TimerRow::runsOnDayOfWeek(int qtDayOfWeek) const
     if (qtDayOfWeek < 1 || qtDayOfWeek > 7)
         return false;
     return weekDays[size_t(qtDayOfWeek - 1)];
+}
+
+QDateTime localDateTime(const QDate &date, const QTime &time)
+{
+    const QDateTime direct(date, time);
+    if (direct.isValid() || !date.isValid() || !time.isValid())
+        return direct;
+    // Read the wall-clock time with the offset in force before the jump: in
+    // the lost hour of spring 2:30 becomes 3:30.
+    const int offsetBefore = QDateTime(date.addDays(-1), time).offsetFromUtc();
+    return QDateTime(date, time, Qt::UTC).addSecs(-offsetBefore).toLocalTime();
 }
 
 QDateTime toLocalMinute(const QDateTime &dateTime)

@@ -69,6 +69,9 @@ struct TimerRow {
     bool runsOnDayOfWeek(int qtDayOfWeek) const;
 };
 
+// A local date and time; a time that the clock skips (the hour lost to
+// summer time) becomes the same time after the jump, never an invalid date.
+QDateTime localDateTime(const QDate &date, const QTime &time);
 // Local time with the seconds and milliseconds dropped.
 QDateTime toLocalMinute(const QDateTime &dateTime);
 // Hour x 60 + minute of a local time.

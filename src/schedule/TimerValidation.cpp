@@ -90,7 +90,7 @@ QDateTime localDate(int day, int month, int year, int hour, int minute)
     const int m = std::clamp(month, 1, 12);
     const int d = std::clamp(day, 1, monthLength(m, y));
     const QDate date(y, m, std::min(d, QDate(y, m, 1).daysInMonth()));
-    return QDateTime(date, QTime(std::clamp(hour, 0, 23), std::clamp(minute, 0, 59), 0));
+    return localDateTime(date, QTime(std::clamp(hour, 0, 23), std::clamp(minute, 0, 59), 0));
 }
 
 QString twoDigits(int value)

@@ -154,6 +154,16 @@ TEST(TimerValidation, StoringWritesEveryFieldAsShownAndReopensTheSame)
     form.endHour = 30;
     EXPECT_EQ(form.storeInto({}).value("end").toDateTime(), at(2026, 2, 28, 23, 0));
 
+    // A start in the hour that summer time skips is stored as the time after
+    // the jump, not as an invalid date.
+    form.startMonth = 3;
+    form.startDay = 29;
+    form.startHour = 2;
+    form.startMinute = 30;
+    const QDateTime skipped = form.storeInto({}).value("start").toDateTime();
+    ASSERT_TRUE(skipped.isValid());
+    EXPECT_EQ(skipped.toLocalTime(), at(2026, 3, 29, 3, 30));
+
     // An empty row proposes now and a week later.
     const TimerForm proposed = TimerForm::fromRow(old, at(2026, 12, 7, 9, 41, 12));
     EXPECT_EQ(QList<int>({proposed.startDay, proposed.startHour, proposed.startMinute, proposed.endDay}),
