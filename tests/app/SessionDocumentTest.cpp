@@ -441,7 +441,8 @@ TEST(DocumentRepair, SessionIndexMustNameASessionOrAllSessions)
         if (stored.isValid())
             doc.insert("sessionIndex", stored);
         ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 354));
-        EXPECT_EQ(doc.value("sessionIndex").toLongLong(), expected) << stored.toString().toStdString();
+        EXPECT_EQ(doc.value("sessionIndex").toLongLong(), expected)
+            << stored.toString().toStdString();
     }
 }
 
@@ -462,7 +463,8 @@ TEST_F(DocumentRefusal, NewerVersionIsRefusedWithTheHigherVersionText)
     EXPECT_TRUE(read.showAlert);
     EXPECT_EQ(read.fileVersion, 355);
     EXPECT_EQ(read.message.toStdString(),
-              ("Can't open the file\r\"" + file + "\"\rbecause it has been created by a higher version.")
+              ("Can't open the file\r\"" + file
+               + "\"\rbecause it has been created by a higher version.")
                   .toStdString());
     EXPECT_TRUE(read.doc.isEmpty());
     EXPECT_EQ(bytesOf(file), before);
@@ -593,7 +595,8 @@ TEST_F(DocumentWrite, APasswordThatDecodesToNothingIsNoPassword)
         return data.size() <= 2 ? QString() : QString::fromUtf8(data);
     };
     const QString file = path("short.qmy");
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, file, templatePath(), decodeShortAsNone).ok);
+    ASSERT_TRUE(
+        SessionDocument::WriteFileSession(&doc, file, templatePath(), decodeShortAsNone).ok);
     EXPECT_EQ(modeOf(file), systemCreateMode());
 }
 
