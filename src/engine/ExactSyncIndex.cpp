@@ -1,4 +1,5 @@
 #include "engine/ExactSyncIndex.h"
+#include "engine/CopyItem.h"
 #include "fs/CatalogInfo.h"
 #include "fs/LPUtilities.h"
 #include "platform/Messages.h"
@@ -289,6 +290,19 @@ bool LoadedExactSyncIndex::ItWasExixting(const QString &path, int where) const
     const int shift = sourceSide ? shiftSource : shiftDest;
     const QStringList components = exactSyncPathComponents(path);
     return (sourceSide ? source : dest).contains(components.mid(shift));
+}
+
+void AddOrRemoveItemToExactIndex(QStringList &taskList, const CopyItem &item, int on)
+{
+    if (item.ifSkipAddToExactIndex < 0)
+        return;
+    const QString &path = item.ifSkipAddToExactIndex == 1 ? item.source : item.dest;
+    if (on > 0) {
+        if (!taskList.contains(path))
+            taskList.append(path);
+    } else {
+        taskList.removeAll(path);
+    }
 }
 
 // --- Reading ------------------------------------------------------------------------

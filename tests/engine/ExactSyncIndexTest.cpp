@@ -1,4 +1,5 @@
 #include "EngineFixture.h"
+#include "engine/CopyItem.h"
 #include "engine/ExactSyncIndex.h"
 #include "engine/FilterItemPolicy.h"
 #include "fs/LPUtilities.h"
@@ -47,19 +48,26 @@ TEST(ExactSyncTree, RefusesNodesOfAnotherLayout)
     EXPECT_TRUE(ExactSyncTree::fromNode(QVariantMap()));
 }
 
-TEST(LoadedExactSyncIndex, DropsTheTaskFolderComponentsOfEachSide)
+TEST(LoadedExactSyncIndex, PreviewSwitchesKeepTheVanishedPathOfIndexItemsOnly)
 {
-    EXPECT_EQ(exactSyncPathComponents("/"), QStringList{"/"});
-    EXPECT_EQ(exactSyncPathComponents("/a/b/"), (QStringList{"/", "a", "b"}));
-    LoadedExactSyncIndex index;
-    index.source.addFile(ExactSyncTree::kRoot, "onlyA");
-    index.dest.addFile(ExactSyncTree::kRoot, "onlyB");
-    index.shiftSource = 3; // /x/A
-    index.shiftDest = 4;   // /y/z/B
-    EXPECT_TRUE(index.ItWasExixting("/x/A/onlyA", 1));
-    EXPECT_FALSE(index.ItWasExixting("/x/A/onlyB", 1));
-    EXPECT_TRUE(index.ItWasExixting("/y/z/B/onlyB", 0));
-    EXPECT_FALSE(index.ItWasExixting("/y/z/B/onlyA", 0));
+    CopyItem removeOnA; // B deleted it since the last run: the path that is gone is dest
+    removeOnA.source = "/A/x";
+    removeOnA.dest = "/B/x";
+    removeOnA.copyMode = CopyMode::RemoveA;
+    removeOnA.ifSkipAddToExactIndex = 0;
+    CopyItem plain = removeOnA;
+    plain.ifSkipAddToExactIndex = -1;
+    QStringList list;
+    AddOrRemoveItemToExactIndex(list, plain, 1);
+    EXPECT_TRUE(list.isEmpty()) << "an item the index did not decide is not recorded";
+    AddOrRemoveItemToExactIndex(list, removeOnA, 1);
+    AddOrRemoveItemToExactIndex(list, removeOnA, 1);
+    EXPECT_EQ(list, QStringList{"/B/x"});
+    removeOnA.ifSkipAddToExactIndex = 1;
+    AddOrRemoveItemToExactIndex(list, removeOnA, 1);
+    EXPECT_EQ(list, (QStringList{"/B/x", "/A/x"}));
+    AddOrRemoveItemToExactIndex(list, removeOnA, 0);
+    EXPECT_EQ(list, QStringList{"/B/x"});
 }
 
 namespace {
