@@ -219,7 +219,9 @@ int IcmpProbe::WaitAndPrintICMPs(int socket, int timeoutSeconds, bool oneWait, b
         // time-out; a raw socket also sees our own requests and the host's
         // other ICMP traffic, which must not end the wait early.
         const bool timedOut = got < 0;
-        if ((oneWait && timedOut) || now.tv_sec - start.tv_sec >= timeoutSeconds)
+        const double waitedMs = double(now.tv_sec - start.tv_sec) * 1000.0
+            + double(now.tv_usec - start.tv_usec) / 1000.0;
+        if ((oneWait && (timedOut || waitedMs >= 1000.0)) || now.tv_sec - start.tv_sec >= timeoutSeconds)
             return 0;
     }
 }
