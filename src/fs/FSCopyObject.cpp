@@ -683,6 +683,8 @@ OSStatus FSDeleteObjects(const QString &path)
     const qsizetype slash = p.lastIndexOf('/');
     const QByteArray parent = slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : p.left(slash));
     const QByteArray name = slash < 0 ? p : p.mid(slash + 1);
+    if (name.isEmpty() || name == "." || name == "..")
+        return Status::paramErr; // "/" or a path that does not name one entry
     struct stat st;
     if (::lstat(p.constData(), &st) != 0)
         return errnoStatus();

@@ -221,6 +221,11 @@ TEST(DeleteObjects, LockedFilesAndFoldersAreDeleted)
     EXPECT_FALSE(QFileInfo::exists(top));
     EXPECT_TRUE(QFileInfo::exists("/etc/passwd"));
     EXPECT_EQ(FSDeleteObjects(top), Status::fnfErr);
+    // Paths that name no single entry are refused, never taken as done.
+    EXPECT_EQ(FSDeleteObjects("/"), Status::paramErr);
+    EXPECT_EQ(FSDeleteObjects(dir.path() + "/."), Status::paramErr);
+    EXPECT_EQ(FSDeleteObjects(""), Status::paramErr);
+    EXPECT_TRUE(QFileInfo::exists(dir.path()));
 }
 
 TEST(BufferSize, SpeedGradeRuleAndLinuxDefault)
