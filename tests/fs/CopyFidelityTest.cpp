@@ -306,3 +306,36 @@ TEST_F(CopyFidelity, MaximumLevelsLimitsTheDepthCopied)
     EXPECT_EQ(entries(dir.file("dst/Deep")), (QStringList{"one", "top.txt"}));
     EXPECT_EQ(entries(dir.file("dst/Deep/one")), QStringList{});
 }
+
+// An ordinary user copies other users' files (the copy becomes the user's)
+// and drops files into a folder it may write but not read.
+TEST(CopyAsUser, OrdinaryUserCopiesOthersFilesAndIntoADropBox)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make items of two users";
+    TempFolder dir;
+    ASSERT_TRUE(QDir().mkpath(dir.file("mine")));
+    ASSERT_TRUE(QDir().mkpath(dir.file("dropbox")));
+    ASSERT_EQ(::chown(enc(dir.file("mine")).constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(enc(dir.file("dropbox")).constData(), 0733), 0);
+    writeFile(dir.file("roots.txt"), "root's words");
+    ASSERT_EQ(::chmod(enc(dir.file("roots.txt")).constData(), 0644), 0);
+    ASSERT_TRUE(setAttr(dir.file("roots.txt"), "user.tag", "t"));
+
+    const int result = runAsUser(65534, 65534, [&]() {
+        ObjectCopier copier;
+        if (copier.FSCopyObject(dir.file("roots.txt"), dir.file("mine")) != Status::noErr)
+            return 1;
+        if (copier.FSCopyObject(dir.file("mine/roots.txt"), dir.file("dropbox")) != Status::noErr)
+            return 2;
+        return 0;
+    });
+    ASSERT_EQ(result, 0);
+    CatalogInfo copy;
+    ASSERT_EQ(ReadCatalogInfo(dir.file("mine/roots.txt"), &copy), Status::noErr);
+    EXPECT_EQ(copy.uid, 65534u);
+    EXPECT_EQ(copy.permissions(), 0644u);
+    EXPECT_EQ(getAttr(dir.file("mine/roots.txt"), "user.tag"), QByteArray("t"));
+    EXPECT_EQ(readFile(dir.file("dropbox/roots.txt")), QByteArray("root's words"));
+    EXPECT_EQ(entries(dir.file("dropbox")), QStringList{"roots.txt"});
+}
