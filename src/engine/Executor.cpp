@@ -345,6 +345,7 @@ bool Executor::removeFolder(Operation &op)
             logLine(line);
         }
         m_itemsDeleted.insert(op.item);
+        m_knownFolder.clear();
         return true;
     }
     reportError(GLS(set.isMoveToTrash ? "Can't trash the folder" : "Can't delete the folder")
@@ -414,7 +415,8 @@ bool Executor::removeFile(Operation &op)
 bool Executor::copyOrReplaceFile(Operation &op)
 {
     const QString parent = parentOf(op.target);
-    if (!readInfo(parent).isFolder()) {
+    // Files of one folder come one after another: its test is made once.
+    if (parent != m_knownFolder && !readInfo(parent).isFolder()) {
         if (m_itemsDeleted.contains(parent))
             return true;
         reportError(GLS("Can't find the parent destination folder.") + QLatin1Char(' ')
@@ -423,17 +425,18 @@ bool Executor::copyOrReplaceFile(Operation &op)
                     + QLatin1Char('"'));
         return false;
     }
+    m_knownFolder = parent;
     const ItemInfo targetInfo = readInfo(op.target);
     return targetInfo.exists() ? replaceFile(op, targetInfo) : copyNewFile(op);
 }
 
 bool Executor::copyWithRoom(const Operation &op, QString *extra)
 {
-    quint64 size = 0;
-    if (!CheckFreeSpaceFor(op.item, op.target, extra, &size))
+    const quint64 size = op.kind == Kind::Package ? LPUtilities().ItemSize(op.item)
+                                                  : op.itemInfo.totalLogicalSize();
+    if (!hasRoomFor(size, op.target, extra))
         return false;
-    QString target = op.target;
-    if (!CopySingleFile(op.item, target, extra))
+    if (!copyObject(op.item, op.target, extra))
         return false;
     static const LPUtilities fs;
     fs.SetBackupDateDitto(op.item, m_copier.backupDate());
@@ -510,9 +513,12 @@ bool Executor::copyNewFile(Operation &op)
 
 void Executor::countVisibility(const Operation &op)
 {
-    static const LPUtilities fs;
+    // Dot names count as invisible here, as the shell shows them.
+    const qsizetype slash = op.item.lastIndexOf(QLatin1Char('/'));
+    const bool invisible = op.item.at(slash + 1) == QLatin1Char('.')
+                           || (op.itemInfo.finderInfo.flags() & FinderInfo::kIsInvisible);
     SideCounters &c = m_ctx.counters().side(op.changed);
-    ++(fs.IsInvisible(op.item, true) ? c.itemInvisible : c.itemVisible);
+    ++(invisible ? c.itemInvisible : c.itemVisible);
 }
 
 bool Executor::CopySingleFile(const QString &item, QString &target, QString *errStr)
@@ -521,21 +527,21 @@ bool Executor::CopySingleFile(const QString &item, QString &target, QString *err
         *errStr = errorTail(GLS("Cannot find the source file"));
         return false;
     }
-    const QString folder = parentOf(target);
-    if (!readInfo(folder).isFolder()) {
+    if (!readInfo(parentOf(target)).isFolder()) {
         *errStr = errorTail(GLS("Cannot find the destination folder"));
         return false;
     }
+    return copyObject(item, target, errStr);
+}
+
+bool Executor::copyObject(const QString &item, const QString &target, QString *errStr)
+{
     CopyOptions options;
     options.duplicateAction = kDupReplace;
     options.faultHook = m_faultHook;
-    QString newPath;
-    const OSStatus status = m_copier.FSCopyObject(item, folder, options, &newPath);
-    if (status == Status::noErr) {
-        if (!newPath.isEmpty())
-            target = newPath;
+    const OSStatus status = m_copier.FSCopyObject(item, parentOf(target), options);
+    if (status == Status::noErr)
         return true;
-    }
     *errStr = QLatin1Char('\r') + GLS("Error:") + QStringLiteral(" (") + QString::number(status)
               + QStringLiteral(") ") + copyStatusMessage(status);
     return false;
@@ -544,13 +550,17 @@ bool Executor::CopySingleFile(const QString &item, QString &target, QString *err
 bool Executor::CheckFreeSpaceFor(const QString &item, const QString &target, QString *errStr,
                                  quint64 *sourceSize)
 {
+    const quint64 size = LPUtilities().ItemSize(item);
+    *sourceSize = size;
+    return hasRoomFor(size, target, errStr);
+}
+
+bool Executor::hasRoomFor(quint64 size, const QString &target, QString *errStr)
+{
     struct statvfs vfs;
     if (::statvfs(QFile::encodeName(parentOf(target)).constData(), &vfs) != 0)
         return true; // no free size known: the copier's own failure will tell
     const quint64 free = quint64(vfs.f_bavail) * quint64(vfs.f_frsize);
-    static const LPUtilities fs;
-    const quint64 size = fs.ItemSize(item);
-    *sourceSize = size;
     if (free > size)
         return true;
     *errStr = QLatin1Char('\r') + GLS("Error:") + QLatin1Char('\r')

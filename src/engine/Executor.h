@@ -69,6 +69,7 @@ private:
     Words m_words;
     QSet<QString> m_itemsDeleted;
     QString m_trashLog; // lines of items inside a folder being trashed
+    QString m_knownFolder; // the last target folder found to exist
 
     static int findTask(const std::vector<CopyItem> &plan, int sessionIndex, int taskIndex);
     bool copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *allSucceeded);
@@ -83,6 +84,8 @@ private:
     bool replaceFile(Operation &op, const ItemInfo &targetInfo);
     bool copyNewFile(Operation &op);
     bool copyWithRoom(const Operation &op, QString *extra);
+    bool hasRoomFor(quint64 size, const QString &target, QString *errStr);
+    bool copyObject(const QString &item, const QString &target, QString *errStr);
     void countVisibility(const Operation &op);
     void reportError(const QString &text);
     void logLine(const QString &line);

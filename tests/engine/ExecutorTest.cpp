@@ -133,6 +133,23 @@ TEST_F(ExecutorTest, TrashMovesAFolderInOneMoveAndCountsItsContentAsDeleted)
     EXPECT_EQ(ctx.taskCounters.b.filesTrashed, 0);
 }
 
+TEST_F(ExecutorTest, ARemovalSwitchedOffInThePreviewStillVisitsItsContent)
+{
+    ctx.set.isExactOn = true;
+    writeFile(b + "/old/x", "x", now);
+    writeFile(b + "/old/y", "y", now);
+    TaskScan t = scan();
+    CopyItem *old = &t.root.subItems.at(0);
+    ASSERT_EQ(old->copyMode, CopyMode::RemoveB);
+    old->copyMode = -CopyMode::RemoveB;    // the folder stays...
+    old->subItems.at(1).copyMode = -CopyMode::RemoveB; // ...and so does y
+    std::vector<CopyItem> plan{t.root};
+    Executor e(ctx);
+    e.MainCopy({SessionTasks{0, {0}}}, plan);
+    EXPECT_EQ(tree(b), (QStringList{"old/", "old/y"}));
+    EXPECT_TRUE(ctx.errors.isEmpty());
+}
+
 // --- Locked items -----------------------------------------------------------------
 
 class LockedTest : public ExecutorTest {
