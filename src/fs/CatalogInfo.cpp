@@ -140,9 +140,13 @@ OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info)
 
 namespace {
 
+// A file system without extended attributes cannot keep the creation and
+// backup dates at all; that is a property of the volume, not a failure of
+// this item, so it is not answered as one.
 OSStatus writeDateAttr(const QByteArray &path, const char *name, const UTCDateTime &d)
 {
-    return d.isNull() ? xattr::remove(path, name) : xattr::set(path, name, d.encode());
+    const OSStatus st = d.isNull() ? xattr::remove(path, name) : xattr::set(path, name, d.encode());
+    return st == Status::errFSOperationNotSupported ? Status::noErr : st;
 }
 
 OSStatus writeOwner(const QByteArray &path, const CatalogInfo &info)

@@ -118,7 +118,9 @@ enum CatInfoField : unsigned {
 // change and locked again afterwards unless the lock flag itself is written,
 // which is always done last. Owner and group are changed only where the
 // process may; an unprivileged refusal leaves them as they are. Symbolic
-// links take dates, owner and attributes but no mode or lock. The first
+// links take dates, owner and attributes but no mode or lock. On a file
+// system without extended attributes the creation and backup dates are
+// left out; Finder information that cannot be kept is a failure. The first
 // failure is answered.
 OSStatus WriteCatalogInfo(const QByteArray &path, const CatalogInfo &info, unsigned fields);
 OSStatus WriteCatalogInfo(const QString &path, const CatalogInfo &info, unsigned fields);

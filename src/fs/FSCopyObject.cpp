@@ -101,6 +101,17 @@ OSStatus statSource(const QByteArray &path, Source *out)
     return Status::noErr;
 }
 
+// Marks and dates that this copy adds itself (busy marks, a creation date
+// taken from the birth time, the run's backup date) are not data of the
+// source: a destination file system without extended attributes at all
+// (vfat, some network shares) simply cannot keep them, and refusing every
+// copy there would help nobody. Anything the source itself carries in an
+// attribute still fails the copy when it is refused.
+OSStatus keepable(OSStatus st)
+{
+    return st == Status::errFSOperationNotSupported ? Status::noErr : st;
+}
+
 // Everything one FSCopyObject call needs at every level of the walk.
 class CopyJob {
 public:
@@ -187,8 +198,8 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     if (busy) {
         FinderInfo fi;
         fi.setFileType(kBusyFileType);
-        if ((st = xattr::set(out.fd, xattr::kFinderInfo, fi.encode()))
-            || (st = xattr::set(out.fd, xattr::kCreationDate, m_busyDate.encode())))
+        if ((st = keepable(xattr::set(out.fd, xattr::kFinderInfo, fi.encode())))
+            || (st = keepable(xattr::set(out.fd, xattr::kCreationDate, m_busyDate.encode()))))
             return st;
     }
     if (filterStops(dst, depth))
@@ -356,7 +367,7 @@ OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCr
     OSStatus st = Status::noErr;
     if (!hadCrDate) {
         const UTCDateTime cr = UTCDateTime::fromTimespec(src.btimeOrMtime());
-        if (!cr.isNull() && (st = xattr::set(out, xattr::kCreationDate, cr.encode())))
+        if (!cr.isNull() && (st = keepable(xattr::set(out, xattr::kCreationDate, cr.encode()))))
             return st;
     }
     if (hadFinderInfo || busy) {
@@ -376,7 +387,7 @@ OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCr
     if (top) {
         st = m_backupDate.isNull() ? xattr::remove(out, xattr::kBackupDate)
                                    : xattr::set(out, xattr::kBackupDate, m_backupDate.encode());
-        if (st)
+        if ((st = keepable(st)))
             return st;
     }
     if ((st = copyOwner(out, src))) {

@@ -97,14 +97,15 @@ OSStatus set(int fd, const char *name, const QByteArray &value)
 
 OSStatus remove(const QByteArray &path, const char *name)
 {
-    if (::lremovexattr(path.constData(), name) == 0 || errno == ENODATA)
+    // A file system without attributes has none to remove.
+    if (::lremovexattr(path.constData(), name) == 0 || errno == ENODATA || errno == ENOTSUP)
         return Status::noErr;
     return statusFromErrno(errno);
 }
 
 OSStatus remove(int fd, const char *name)
 {
-    if (::fremovexattr(fd, name) == 0 || errno == ENODATA)
+    if (::fremovexattr(fd, name) == 0 || errno == ENODATA || errno == ENOTSUP)
         return Status::noErr;
     return statusFromErrno(errno);
 }

@@ -28,7 +28,7 @@ OSStatus size(const QByteArray &path, const char *name, uint64_t *bytes);
 OSStatus set(const QByteArray &path, const char *name, const QByteArray &value);
 OSStatus set(int fd, const char *name, const QByteArray &value);
 
-// Removing an absent attribute is success.
+// Removing an absent attribute is success (also where the file system has none).
 OSStatus remove(const QByteArray &path, const char *name);
 OSStatus remove(int fd, const char *name);
 
