@@ -1,7 +1,10 @@
 #include "engine/ScanDecision.h"
 #include "platform/Messages.h"
 
+#include "engine/ScanListing.h"
+
 #include <QDateTime>
+#include <QFile>
 
 namespace qm {
 
@@ -11,10 +14,7 @@ constexpr qint64 kNanos = 1000000000;
 
 BackupSeconds backupOf(const ScanSide &side)
 {
-    const UTCDateTime &d = side.info.backupDate;
-    if (d.wholeSeconds() == 0)
-        return std::nullopt;
-    return qint64(d.wholeSeconds()) - UTCDateTime::kUnixEpochOffset;
+    return side.backupDate();
 }
 
 std::optional<QDateTime> toDateTime(BackupSeconds s)
@@ -25,6 +25,15 @@ std::optional<QDateTime> toDateTime(BackupSeconds s)
 }
 
 } // namespace
+
+std::optional<qint64> ScanSide::backupDate() const
+{
+    if (!m_backupRead) {
+        m_backup = readBackupSeconds(QFile::encodeName(path));
+        m_backupRead = true;
+    }
+    return m_backup;
+}
 
 bool ScanDecision::isNewer(const timespec &x, const timespec &y, int delta)
 {

@@ -16,6 +16,12 @@ struct ScanSide {
     bool isFolder = false; // a real folder (packages count as files)
     bool isLink = false;
     bool present() const { return info.exists(); }
+    // The backup date, read from the item the first time it is needed.
+    std::optional<qint64> backupDate() const;
+
+private:
+    mutable bool m_backupRead = false;
+    mutable std::optional<qint64> m_backup;
 };
 
 // Seconds since 1970 UTC; whole seconds as the catalog keeps them.

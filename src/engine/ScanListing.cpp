@@ -1,8 +1,13 @@
 #include "engine/ScanListing.h"
 
+#include "platform/Xattr.h"
+
 #include <QFile>
 #include <algorithm>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 
 namespace qm {
 
@@ -69,6 +74,69 @@ void pairGroup(std::vector<Name>::const_iterator begin, std::vector<Name>::const
 }
 
 } // namespace
+
+namespace {
+
+timespec fromStatx(const statx_timestamp &t)
+{
+    return {time_t(t.tv_sec), long(t.tv_nsec)};
+}
+
+ItemKind kindOf(unsigned mode)
+{
+    if (S_ISDIR(mode))
+        return ItemKind::Folder;
+    if (S_ISREG(mode))
+        return ItemKind::File;
+    if (S_ISLNK(mode))
+        return ItemKind::SymLink;
+    return ItemKind::Special;
+}
+
+} // namespace
+
+bool readItemForScan(const QByteArray &path, bool withFinderInfo, ItemInfo *info)
+{
+    *info = ItemInfo();
+    struct statx stx;
+    if (::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT,
+                STATX_BASIC_STATS, &stx) != 0)
+        return false;
+    info->kind = kindOf(stx.stx_mode);
+    info->mode = stx.stx_mode;
+    info->uid = stx.stx_uid;
+    info->gid = stx.stx_gid;
+    info->device = (quint64(stx.stx_dev_major) << 32) | stx.stx_dev_minor;
+    info->inode = stx.stx_ino;
+    info->linkCount = stx.stx_nlink;
+    info->contentModDate = fromStatx(stx.stx_mtime);
+    info->attributeModDate = fromStatx(stx.stx_ctime);
+    info->accessDate = fromStatx(stx.stx_atime);
+    info->creationDate = info->contentModDate;
+    info->locked = (stx.stx_attributes_mask & STATX_ATTR_IMMUTABLE)
+                   && (stx.stx_attributes & STATX_ATTR_IMMUTABLE);
+    if (info->kind == ItemKind::File || info->kind == ItemKind::SymLink) {
+        info->dataLogicalSize = stx.stx_size;
+        info->dataPhysicalSize = quint64(stx.stx_blocks) * 512;
+    }
+    if (withFinderInfo && info->kind != ItemKind::SymLink) {
+        char raw[32];
+        const ssize_t n = ::lgetxattr(path.constData(), xattr::kFinderInfo, raw, sizeof raw);
+        if (n > 0)
+            info->finderInfo = FinderInfo::decode(QByteArray(raw, int(n)));
+    }
+    return true;
+}
+
+std::optional<qint64> readBackupSeconds(const QByteArray &path)
+{
+    char raw[8];
+    const ssize_t n = ::lgetxattr(path.constData(), xattr::kBackupDate, raw, sizeof raw);
+    UTCDateTime d;
+    if (n != 8 || !UTCDateTime::decode(QByteArray(raw, 8), &d) || d.wholeSeconds() == 0)
+        return std::nullopt;
+    return qint64(d.wholeSeconds()) - UTCDateTime::kUnixEpochOffset;
+}
 
 bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBOnly,
                      std::vector<ScanPairNames> *pairs, QString *unreadable)

@@ -1,7 +1,9 @@
 #pragma once
 // One folder level of the scan: the names of both sides, read once each and
 // paired by name ignoring case.
+#include "engine/ItemInfo.h"
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace qm {
@@ -22,5 +24,14 @@ struct ScanPairNames {
 // be listed answers false with its path in `unreadable`.
 bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBOnly,
                      std::vector<ScanPairNames> *pairs, QString *unreadable);
+
+// The scan's own read of an item: one statx, plus the Finder information
+// when `withFinderInfo` (invisible and alias flags). Dates other than the
+// content modification date, the resource fork and the backup date are not
+// read (the backup date is read only when a comparison needs it). False for
+// a missing or unreadable item.
+bool readItemForScan(const QByteArray &path, bool withFinderInfo, ItemInfo *info);
+// The item's backup date in seconds since 1970, none when never set.
+std::optional<qint64> readBackupSeconds(const QByteArray &path);
 
 } // namespace qm

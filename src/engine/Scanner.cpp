@@ -146,7 +146,7 @@ bool Scanner::Level::takeTarget(ScanSide &side, const QString &target)
     if (m_ctx.itemPolicy().isBootItemNotToCopy(target))
         return false;
     ItemInfo info;
-    ReadCatalogInfo(target, &info);
+    readItemForScan(QFile::encodeName(target), true, &info);
     side.path = target;
     side.info = info;
     side.isLink = info.isSymLink();
@@ -203,7 +203,8 @@ bool Scanner::Level::resolveSymLink(ScanSide &side)
 bool Scanner::Level::classify(ScanSide &side, bool listed)
 {
     // A name the listing did not show is absent without asking again.
-    if (!listed || ReadCatalogInfo(side.path, &side.info) != Status::noErr)
+    const bool withFinderInfo = !m_set.isInvisibleOn || m_set.isResolveAliasOn;
+    if (!listed || !readItemForScan(QFile::encodeName(side.path), withFinderInfo, &side.info))
         side.info.kind = ItemKind::Missing;
     if (!side.info.exists())
         return true;
