@@ -146,7 +146,10 @@ bool Scanner::Level::takeTarget(ScanSide &side, const QString &target)
     if (m_ctx.itemPolicy().isBootItemNotToCopy(target))
         return false;
     ItemInfo info;
-    readItemForScan(QFile::encodeName(target), true, &info);
+    if (m_set.isFilterOn)
+        ReadCatalogInfo(target, &info);
+    else
+        readItemForScan(QFile::encodeName(target), true, &info);
     side.path = target;
     side.info = info;
     side.isLink = info.isSymLink();
@@ -203,8 +206,14 @@ bool Scanner::Level::resolveSymLink(ScanSide &side)
 bool Scanner::Level::classify(ScanSide &side, bool listed)
 {
     // A name the listing did not show is absent without asking again.
+    // Filters judge creation dates and type codes: they get the full read.
     const bool withFinderInfo = !m_set.isInvisibleOn || m_set.isResolveAliasOn;
-    if (!listed || !readItemForScan(QFile::encodeName(side.path), withFinderInfo, &side.info))
+    const bool read = listed
+                      && (m_set.isFilterOn
+                              ? ReadCatalogInfo(side.path, &side.info) == Status::noErr
+                              : readItemForScan(QFile::encodeName(side.path), withFinderInfo,
+                                                &side.info));
+    if (!read)
         side.info.kind = ItemKind::Missing;
     if (!side.info.exists())
         return true;

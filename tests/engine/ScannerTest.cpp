@@ -3,6 +3,7 @@
 #include "platform/Xattr.h"
 
 #include <QFile>
+#include <QMap>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -147,6 +148,34 @@ TEST_F(ScannerTest, SocketsAreIgnoredAndPackagesCountAsFiles)
     ASSERT_NE(app, nullptr);
     EXPECT_FALSE(app->hasSubItems);
     EXPECT_EQ(app->copyMode, CopyMode::CopyAToB);
+}
+
+// A filter that records what the scan handed it.
+class RecordingFilter : public PermissiveItemPolicy {
+public:
+    QMap<QString, ItemInfo> seen;
+    bool isToBeFiltered(const QString &path, const ItemInfo &info) override
+    {
+        seen.insert(path, info);
+        return path.endsWith("/out");
+    }
+};
+
+TEST_F(ScannerTest, FiltersReceiveTheItemsFullCatalogInformation)
+{
+    writeFile(a + "/kept", "x", now);
+    writeFile(a + "/out", "x", now);
+    const UTCDateTime created = UTCDateTime::fromTimespec({time_t(now - 5000), 0});
+    if (xattr::set(QFile::encodeName(a + "/kept"), xattr::kCreationDate, created.encode()) != Status::noErr)
+        GTEST_SKIP() << "extended attributes are not supported here";
+    RecordingFilter filter;
+    ctx.policy = &filter;
+    ctx.set.isFilterOn = true;
+    const TaskScan t = scan();
+    EXPECT_EQ(modeOf(t, "/kept"), CopyMode::CopyAToB);
+    EXPECT_EQ(find(t.root, "/out"), nullptr);
+    ASSERT_TRUE(filter.seen.contains(a + "/kept"));
+    EXPECT_EQ(filter.seen[a + "/kept"].creationDate.tv_sec, now - 5000);
 }
 
 TEST_F(ScannerTest, SkipEmptyFoldersDropsEmptyAndDesktopMetadataOnlyFolders)
