@@ -1,39 +1,60 @@
 // Entry point: with command-line options the program runs without a display;
 // with none it opens the desktop program.
+#include "cli/BatchOptions.h"
+#include "cli/BatchRunner.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMainWindow>
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
-bool wantsCommandLine(int argc, char **argv)
+QStringList argumentsOf(int argc, char **argv)
 {
+    QStringList args;
     for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], "--", 2) == 0)
-            return true;
-    return false;
+        args.append(QString::fromLocal8Bit(argv[i]));
+    return args;
+}
+
+int runDesktop(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Quillmere"));
+    window.show();
+    return app.exec();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (wantsCommandLine(argc, argv)) {
-        QCoreApplication app(argc, argv);
-        const QStringList args = app.arguments();
-        if (args.contains(QStringLiteral("--version"))) {
-            std::printf("Quillmere %s\n", QM_VERSION);
-            return 0;
-        }
-        std::printf("usage: quillmere [--batch DOCUMENT [--session N | --all]] [--help] [--version]\n");
-        return args.contains(QStringLiteral("--help")) ? 0 : 2;
+    using qm::BatchOptions;
+    const BatchOptions options = BatchOptions::parse(argumentsOf(argc, argv));
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "quillmere: %s\n%s", options.error.toLocal8Bit().constData(),
+                     BatchOptions::usage().toLocal8Bit().constData());
+        return qm::BatchRunner::CannotStart;
     }
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quillmere"));
-    window.show();
-    return app.exec();
+    switch (options.mode) {
+    case BatchOptions::Mode::Help:
+        std::fputs(BatchOptions::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    case BatchOptions::Mode::Version:
+        std::printf("Quillmere %s\n", QM_VERSION);
+        return 0;
+    case BatchOptions::Mode::Batch: {
+        QCoreApplication app(argc, argv);
+        return qm::BatchRunner::run(options);
+    }
+    case BatchOptions::Mode::Timers:
+        std::fputs("quillmere: --timers is not available yet\n", stderr);
+        return qm::BatchRunner::CannotStart;
+    case BatchOptions::Mode::Desktop:
+        break;
+    }
+    return runDesktop(argc, argv);
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 QM_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QM_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev
              libgtest-dev libgmock-dev libbenchmark-dev attr acl e2fsprogs
-             util-linux procps)
+             util-linux procps unrtf python3 openssl)
 
 qm_install() {
   local missing=()
@@ -20,6 +20,20 @@ qm_install() {
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+# Only some tests need these; a machine without them skips those tests.
+QM_OPTIONAL_PACKAGES=(sshfs openssh-server)
+
+qm_install_optional() {
+  local missing=()
+  for p in "${QM_OPTIONAL_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})) && [[ $(id -u) -eq 0 ]]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+      >/dev/null 2>&1 || echo "Optional test packages not installed: ${missing[*]}" >&2
   fi
 }
 

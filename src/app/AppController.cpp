@@ -1,0 +1,123 @@
+#include "app/AppController.h"
+
+#include "app/EngineStages.h"
+#include "app/Preferences.h"
+#include "app/SessionDocument.h"
+#include "report/LogFiles.h"
+#include "report/Mail.h"
+
+#include <syslog.h>
+
+namespace qm {
+
+AppController::AppController(StartedApp app, UserQuestions &questions,
+                             std::unique_ptr<RunStages> stages, QObject *parent)
+    : QObject(parent),
+      m_app(std::move(app)),
+      m_questions(questions),
+      m_stages(std::move(stages)),
+      m_document(m_app.templateDocument)
+{
+    if (!m_stages) {
+        const AppPaths &p = m_app.paths;
+        const QString logFolder = m_app.prefs.value("prefPathLogFolder").toString();
+        QStringList own{p.supportFolder, p.exactSyncIndexFolder, p.prefFolder};
+        if (!logFolder.isEmpty())
+            own << logFolder;
+        m_stages = makeEngineStages(EngineConfig{p.exactSyncIndexFolder, own});
+    }
+    m_run = std::make_unique<RunDriver>(*this, *m_stages);
+}
+
+AppController::~AppController()
+{
+    // The worker uses the stages: it must end before they go.
+    m_run.reset();
+}
+
+bool AppController::openDocument(const QString &path, QString *message)
+{
+    const DocumentReadResult r = SessionDocument::ReadFileSession(path, m_app.paths.templateFile);
+    if (!r.ok) {
+        if (message)
+            *message = r.detail.isEmpty() ? r.message : r.message + QStringLiteral(" (") + r.detail + u')';
+        return false;
+    }
+    m_document = r.doc;
+    m_documentPath = path;
+    return true;
+}
+
+bool AppController::setSessionIndex(int index)
+{
+    const int n = SessionDocument::sessionCount(m_document);
+    if (m_run->isRunning() || !((index >= 0 && index < n) || index == n + 1))
+        return false;
+    m_document.insert("sessionIndex", qlonglong(index));
+    return true;
+}
+
+void AppController::applicationWillTerminate(bool schedulingWindowVisible, bool infoDrawerOpen)
+{
+    SessionDocument::WriteFileSession(&m_document, m_app.paths.templateFile, m_app.paths.templateFile);
+    m_app.prefs.insert("fileVersion", qlonglong(Preferences::kFileVersion));
+    m_app.prefs.insert("prefSchedulingWindowIsOpen", schedulingWindowVisible);
+    m_app.prefs.insert("consInfoDrawerIsOpen", infoDrawerOpen);
+    Preferences::write(m_app.paths, m_app.prefs);
+}
+
+QVariantList AppController::sessionsArray() const
+{
+    return m_document.value("sessionsArray").toList();
+}
+
+int AppController::documentSessionIndex() const
+{
+    return m_document.value("sessionIndex").toInt();
+}
+
+void AppController::SaveLogFileToDisk(RunDriver &run)
+{
+    const RunRecords &r = run.records();
+    const LogSaveResult saved = qm::SaveLogFileToDisk(
+        m_app.prefs, LogSaveRequest{r.log, r.logFileName, r.globalError, m_app.paths.supportFolder});
+    if (!saved.newLogFolder.isEmpty())
+        m_app.prefs.insert("prefPathLogFolder", saved.newLogFolder);
+    // A log that cannot be saved is reported, but the run is not failed by it.
+    if (!saved.errorText.isEmpty())
+        run.errors().ManageTheError(saved.errorText, PolicyUseInForce);
+}
+
+void AppController::runConcluded(RunDriver &run)
+{
+    RunRecords &r = run.records();
+    if (!r.abandonedInPreview) {
+        const MailResult mail = SendEmailTo(m_app.prefs, r.globalError, r.log);
+        if (!mail.ok()) {
+            syslog(LOG_WARNING, "%s", mail.detail.toLocal8Bit().constData());
+            r.mailFailure = mailFailureReportLine();
+        }
+    }
+    if (m_display)
+        m_display->concluded(run);
+}
+
+void AppController::showStatus(const QString &text)
+{
+    if (m_display)
+        m_display->status(text);
+}
+
+void AppController::showProgress(int done, int total)
+{
+    if (m_display)
+        m_display->progress(done, total);
+}
+
+void AppController::terminateApplication()
+{
+    if (m_display)
+        m_display->quitRequested();
+}
+
+} // namespace qm

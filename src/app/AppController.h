@@ -1,0 +1,75 @@
+#pragma once
+// The program's controller: it owns the preferences, the open document and
+// the run, and answers the run's questions on the main thread. What is shown
+// is left to a display (the desktop windows or the command-line runner).
+#include "app/Startup.h"
+#include "engine/RunDriver.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace qm {
+
+// Where the controller shows a run's progress and outcome.
+class RunDisplay {
+public:
+    virtual ~RunDisplay() = default;
+    virtual void status(const QString &text) { (void)text; }
+    virtual void progress(int done, int total) { (void)done; (void)total; }
+    virtual void concluded(RunDriver &run) { (void)run; }
+    virtual void quitRequested() {}
+};
+
+class AppController : public QObject, public RunHost {
+    Q_OBJECT
+public:
+    // Without stages of its own the controller runs the real engine.
+    AppController(StartedApp app, UserQuestions &questions,
+                  std::unique_ptr<RunStages> stages = nullptr, QObject *parent = nullptr);
+    ~AppController() override;
+
+    void setDisplay(RunDisplay *display) { m_display = display; }
+
+    const AppPaths &paths() const { return m_app.paths; }
+    QVariantMap &prefs() { return m_app.prefs; }
+    const ProcessIdentity &identity() const { return m_app.identity; }
+
+    // The open document: the template at start, until a file is opened.
+    const QVariantMap &document() const { return m_document; }
+    const QString &documentPath() const { return m_documentPath; }
+    bool documentIsTemplate() const { return m_documentPath.isEmpty(); }
+    // Opens the file; on refusal the open document stays as it was and
+    // `message` tells why.
+    bool openDocument(const QString &path, QString *message);
+    // Selects the session shown: 0 .. n-1, or n + 1 for All Sessions.
+    bool setSessionIndex(int index);
+
+    RunDriver &run() { return *m_run; }
+
+    // At quit: the open document goes to the template path and the
+    // preferences to their file.
+    void applicationWillTerminate(bool schedulingWindowVisible, bool infoDrawerOpen);
+
+    // RunHost
+    QVariantList sessionsArray() const override;
+    int documentSessionIndex() const override;
+    QVariantMap preferences() const override { return m_app.prefs; }
+    UserQuestions &questions() override { return m_questions; }
+    void SaveLogFileToDisk(RunDriver &run) override;
+    void runConcluded(RunDriver &run) override;
+    void showStatus(const QString &text) override;
+    void showProgress(int done, int total) override;
+    void terminateApplication() override;
+
+private:
+    StartedApp m_app;
+    UserQuestions &m_questions;
+    std::unique_ptr<RunStages> m_stages;
+    std::unique_ptr<RunDriver> m_run;
+    RunDisplay *m_display = nullptr;
+    QVariantMap m_document;
+    QString m_documentPath;
+};
+
+} // namespace qm

@@ -1,0 +1,348 @@
+#include "app/EngineStages.h"
+
+#include "engine/ExactSyncIndex.h"
+#include "engine/Executor.h"
+#include "engine/FilterItemPolicy.h"
+#include "engine/RunDriver.h"
+#include "engine/Scanner.h"
+#include "fs/LPUtilities.h"
+#include "platform/CatalogDate.h"
+#include "report/RunLog.h"
+#include "scripts/ScriptHooks.h"
+#include "volumes/AutoMountList.h"
+#include "volumes/VolumeUtilities.h"
+
+#include <QSet>
+
+#include <syslog.h>
+#include <unistd.h>
+
+namespace qm {
+namespace {
+
+LogSideCounters toLog(const SideCounters &c)
+{
+    LogSideCounters l;
+    l.foldersScanned = c.foldersScanned;
+    l.filesScanned = c.filesScanned;
+    l.foldersCreated = c.foldersCreated;
+    l.filesReplaced = c.filesReplaced;
+    l.filesCopied = c.filesCopied;
+    l.filesRenamed = c.filesRenamed;
+    l.foldersDeleted = c.foldersDeleted;
+    l.filesDeleted = c.filesDeleted;
+    l.itemVisible = c.itemVisible;
+    l.itemInvisible = c.itemInvisible;
+    return l;
+}
+
+LogRun toLogRun(RunDriver &run)
+{
+    const RunRecords &r = run.records();
+    const QVariantList sessions = run.proxy().call([&run] { return run.host().sessionsArray(); });
+    LogRun log;
+    log.executedBy = int(run.executedBy());
+    log.globalError = r.globalError;
+    log.userPressedStop = run.flags().userPressedStop;
+    log.terminateAfterSync = run.flags().terminateAfterSync;
+    log.start = r.start.toLocalTime();
+    log.end = r.end.toLocalTime();
+    log.allSessions = RunDriver::isAllSessions(run.sessionIndex(), int(sessions.size()));
+    log.preferences = run.proxy().call([&run] { return run.host().preferences(); });
+    log.euidRoot = run.settings().euidRoot;
+    log.modificationDelta = run.settings().modificationDelta;
+    log.logFolder = log.preferences.value("prefPathLogFolder").toString();
+    for (const SessionRunRecord &s : r.logSessionArray) {
+        LogSession ls;
+        ls.sessionIndex = s.sessionIndex;
+        ls.session = s.sessionIndex < sessions.size() ? sessions.at(s.sessionIndex).toMap() : QVariantMap();
+        if (ls.session.value("multiOn").toInt() == 1)
+            ls.executiveMultiArray = s.executiveMultiArray;
+        if (ls.session.value("filterOn").toInt() == 1)
+            ls.executiveFilterArray = s.executiveFilterArray;
+        if (ls.session.value("excludeOn").toInt() == 1)
+            ls.executiveExcludeArray = s.executiveExcludeArray;
+        for (const TaskRunRecord &t : s.tasks) {
+            LogTask lt;
+            lt.taskIndex = t.taskIndex;
+            lt.sourceFolder = t.sourceFolder;
+            lt.destFolder = t.destFolder;
+            lt.a = toLog(t.counters.a);
+            lt.b = toLog(t.counters.b);
+            lt.totError = t.counters.totError;
+            lt.detailedLogText = t.detailedLogText;
+            ls.tasks.append(lt);
+        }
+        log.sessions.append(ls);
+    }
+    return log;
+}
+
+class EngineStages : public RunStages, public RunContext {
+public:
+    explicit EngineStages(EngineConfig config) : m_config(std::move(config)), m_mounts(m_volumes) {}
+
+    // RunStages
+    void resetPlan(RunDriver &run) override
+    {
+        m_run = &run;
+        m_plan.clear();
+        m_planCounters = PlanCounters{};
+        m_itemsStarted = 0;
+        m_mounted.clear();
+        m_cannotMount.clear();
+        m_policy = std::make_unique<FilterItemPolicy>(policyWiring());
+        const QVariantList sessions = run.host().sessionsArray();
+        const int current = run.sessionIndex();
+        for (const ScriptRunError &e :
+             m_scripts.GetExecutiveAppleScripts(sessions, RunDriver::isAllSessions(current, int(sessions.size())),
+                                                current, run.isCopying()))
+            sessionServiceError(e.text);
+    }
+
+    void beforeSessionScan(RunDriver &run, int session) override
+    {
+        m_run = &run;
+        const QVariantMap s = run.sessionDict();
+        const SessionVolumesReport mounted = m_mounts.MountAllVolumesForSession(s, hooks());
+        m_mounted.insert(session);
+        m_cannotMount += mounted.cannotMountPoints;
+        volumeErrors(mounted);
+        if (const auto e = m_scripts.ExecuteAppleScript(session, 1, ScriptContext::fromSession(s, session, int(run.executedBy()))))
+            sessionServiceError(e->text);
+        m_policy->loadSession(s);
+        run.executiveFilterArray() = m_policy->filters().records();
+        run.executiveExcludeArray() = QVariantList(m_policy->excludes().paths().cbegin(), m_policy->excludes().paths().cend());
+    }
+
+    quint8 ScanOneTask(RunDriver &run, int session, int task) override
+    {
+        m_run = &run;
+        Scanner scanner(*this);
+        TaskScan scan = scanner.ScanOneTask(session, task, run.sourceFolder(), run.destFolder());
+        if (scan.planned)
+            m_plan.push_back(std::move(scan.root));
+        return scan.verdict;
+    }
+
+    int plannedItems() const override { return int(m_plan.size()); }
+
+    void MainCopy(RunDriver &run) override
+    {
+        m_run = &run;
+        std::vector<SessionTasks> sessions;
+        for (const SessionRunRecord &s : run.records().logSessionArray) {
+            SessionTasks st;
+            st.sessionIndex = s.sessionIndex;
+            for (const TaskRunRecord &t : s.tasks)
+                st.taskIndices.push_back(t.taskIndex);
+            sessions.push_back(std::move(st));
+        }
+        Executor executor(*this);
+        executor.MainCopy(sessions, m_plan);
+    }
+
+    void concludeTask(RunDriver &run, const TaskRunRecord &task, bool userStopped) override
+    {
+        const SessionSettings &set = run.settings();
+        if (set.isSyncOn && set.isExactOn)
+            writeIndex(run, task, userStopped);
+        if (userStopped)
+            return;
+        const UTCDateTime start = UTCDateTime::fromDateTime(run.records().start);
+        m_fs.SetBackupDateDitto(task.sourceFolder, start);
+        m_fs.SetBackupDateDitto(task.destFolder, start);
+    }
+
+    void endRun(RunDriver &run) override
+    {
+        // Sessions whose copy never came (a stop, a refused pair) still have
+        // their volumes given back.
+        const QVariantList sessions = run.host().sessionsArray();
+        for (int s : std::as_const(m_mounted))
+            if (s < sessions.size())
+                volumeErrors(m_mounts.UnmountAllVolumesForSession(sessions.at(s).toMap(), SessionRunHooks{}));
+        m_mounted.clear();
+    }
+
+    QString MakeLog(RunDriver &run) override
+    {
+        LogStyle style;
+        style.host = LogHost::current();
+        return qm::MakeLog(toLogRun(run), style, &run.records().logFileName);
+    }
+
+    // RunContext
+    bool isCopying() const override { return m_run->isCopying(); }
+    void requestUserStop() override { m_run->requestStop(); }
+    bool reportRunError(const RunError &error) override { return m_run->errors().reportRunError(error); }
+    void logSuccess(const QString &line) override
+    {
+        m_run->errors().setErrString(line);
+        if (settings().makeDetailedLog)
+            m_run->detailedLogText() += line + u'\r';
+    }
+    void appendDetailedLog(const QString &text) override { m_run->detailedLogText() += text; }
+    void diagnostic(const QString &text) override
+    {
+        syslog(LOG_DEBUG, "%s", text.toLocal8Bit().constData());
+    }
+    bool isUnattended() const override { return m_run->unattended(); }
+    int askConflict(const ConflictQuestion &q) override
+    {
+        RunDriver *run = m_run;
+        return run->proxy().call([run, &q] { return run->host().askConflict(q); });
+    }
+    void setStatusText(const QString &text) override { m_run->reportStatus(text); }
+    void itemStarted() override
+    {
+        RunRecords &r = m_run->records();
+        --r.globalItemsToDo;
+        ++m_itemsStarted;
+        m_run->reportProgress(m_itemsStarted, m_itemsStarted + qMax(0, r.globalItemsToDo));
+    }
+    void noteItemDone() override { m_run->records().atLeastOneItemDone = true; }
+    void publishOperation(int, const QString &, const QString &) override {}
+    void showTask(const CopyItem &root) override
+    {
+        RunDriver *run = m_run;
+        run->proxy().call([run, &root] { run->host().showTask(root); });
+    }
+    QDateTime runStart() const override { return m_run->records().start; }
+    const SessionSettings &settings() const override { return m_run->settings(); }
+    RunCounters &counters() override { return m_run->counters(); }
+    PlanCounters &planCounters() override { return m_planCounters; }
+    QStringList &restoreBackupDates() override { return m_run->restoreBackupDateArray(); }
+    ItemPolicy &itemPolicy() override { return *m_policy; }
+    void beforeCopySession(int sessionIndex) override
+    {
+        m_run->PurgeBeforeScanAndCopyOneSession(sessionIndex);
+    }
+    void beforeCopyTask() override { m_run->PurgeBeforeCopyOneTask(); }
+    void afterCopyTask(int sessionPosition, int taskPosition, int) override
+    {
+        if (m_run->isCopying())
+            m_run->countTaskDone();
+        m_run->PurgeAfterCopyOneTask(sessionPosition, taskPosition);
+    }
+    void afterCopySession(int sessionIndex) override
+    {
+        afterSessionServices(sessionIndex);
+        m_run->PurgeAfterCopyOneSession(sessionIndex);
+    }
+
+private:
+    EngineConfig m_config;
+    RunDriver *m_run = nullptr;
+    std::vector<CopyItem> m_plan;
+    PlanCounters m_planCounters;
+    std::unique_ptr<FilterItemPolicy> m_policy;
+    LPUtilities m_fs;
+    VolumeUtilities m_volumes;
+    AutoMountList m_mounts;
+    ScriptHooks m_scripts;
+    QSet<int> m_mounted;
+    QStringList m_cannotMount;
+    int m_itemsStarted = 0;
+
+    FilterItemPolicyWiring policyWiring()
+    {
+        FilterItemPolicyWiring w;
+        w.settings = &m_run->settings();
+        w.indexFolder = m_config.indexFolder;
+        w.ownFolders = m_config.ownFolders;
+        w.reportError = [this](const QString &message) {
+            m_run->errors().setErrString(message);
+            return m_run->errors().AddErrQuickly(PolicyUseInForce);
+        };
+        w.isOnUnmountedVolume = [this](const QString &path) {
+            return AutoMountList::IsOnUmountedVolume(m_cannotMount, path);
+        };
+        w.canVolumeManageOwnership = [](const QString &path) {
+            return VolumeUtilities::CanVolumeManageOwnership(path);
+        };
+        return w;
+    }
+
+    SessionRunHooks hooks()
+    {
+        RunDriver *run = m_run;
+        return SessionRunHooks{[run] { return run->isCopying(); },
+                               [run](const QString &text) { run->reportStatus(text); }};
+    }
+
+    // An error of a session service belongs to no task: counted for the run.
+    void sessionServiceError(const QString &text)
+    {
+        ++m_run->records().errorsOutsideTasks;
+        RunDriver *run = m_run;
+        run->proxy().call([run, &text] { return run->errors().ManageTheError(text, PolicyUseInForce); });
+    }
+
+    void volumeErrors(const SessionVolumesReport &report)
+    {
+        if (report.errorCount <= 0)
+            return;
+        m_run->records().errorsOutsideTasks += report.errorCount - 1;
+        sessionServiceError(report.errorText);
+    }
+
+    void afterSessionServices(int session)
+    {
+        const QVariantMap s = m_run->host().sessionsArray().value(session).toMap();
+        ScriptContext ctx = ScriptContext::fromSession(s, session, int(m_run->executedBy()));
+        ctx.errorCount = sessionErrors(session);
+        if (const auto e = m_scripts.ExecuteAppleScript(session, 2, ctx))
+            sessionServiceError(e->text);
+        if (m_mounted.remove(session))
+            volumeErrors(m_mounts.UnmountAllVolumesForSession(s, hooks()));
+    }
+
+    int sessionErrors(int session) const
+    {
+        int n = 0;
+        for (const SessionRunRecord &s : m_run->records().logSessionArray)
+            if (s.sessionIndex == session)
+                for (const TaskRunRecord &t : s.tasks)
+                    n += t.counters.totError;
+        return n;
+    }
+
+    void writeIndex(RunDriver &run, const TaskRunRecord &task, bool userStopped)
+    {
+        const ExactSyncIndexStore store(m_config.indexFolder);
+        if (userStopped) {
+            // The old index no longer tells what the folders held if the
+            // stopped copy changed anything: without it the next run copies
+            // both ways instead of taking a new item for a deleted one.
+            const SideCounters &a = task.counters.a, &b = task.counters.b;
+            const int changes = a.foldersCreated + a.filesCopied + a.filesReplaced + a.foldersDeleted
+                                + a.filesDeleted + a.foldersTrashed + a.filesTrashed + b.foldersCreated
+                                + b.filesCopied + b.filesReplaced + b.foldersDeleted + b.filesDeleted
+                                + b.foldersTrashed + b.filesTrashed;
+            if (changes > 0)
+                store.discard(task.sourceFolder, task.destFolder);
+            return;
+        }
+        ExactSyncWriteRequest request;
+        request.source = task.sourceFolder;
+        request.dest = task.destFolder;
+        request.runStart = run.records().start;
+        for (const QVariant &v : task.addToExactIndexArray)
+            request.addToExactIndex << v.toString();
+        request.restoreBackupDates = task.restoreBackupDateArray;
+        request.runCompleted = true;
+        const ExactSyncWriteResult written = store.write(request);
+        if (written.failed())
+            sessionServiceError(written.errorMessage);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<RunStages> makeEngineStages(const EngineConfig &config)
+{
+    return std::make_unique<EngineStages>(config);
+}
+
+} // namespace qm

@@ -1,0 +1,24 @@
+#pragma once
+// The command line of the program without a display.
+#include <QString>
+#include <QStringList>
+
+namespace qm {
+
+struct BatchOptions {
+    enum class Mode { Desktop, Help, Version, Batch, Timers };
+    enum class Sessions { Current, One, All };
+
+    Mode mode = Mode::Desktop;
+    QString document;
+    Sessions sessions = Sessions::Current;
+    int sessionNumber = 0; // counted from 1
+    bool ask = false;      // conflicts asked on the terminal
+    QString error;         // set when the command line is not valid
+
+    // `args` without the program name.
+    static BatchOptions parse(const QStringList &args);
+    static QString usage();
+};
+
+} // namespace qm

@@ -1,0 +1,99 @@
+#include "engine/RunErrors.h"
+
+#include "engine/MainThreadProxy.h"
+#include "platform/Messages.h"
+
+namespace qm {
+
+RunErrors::RunErrors(Wiring wiring) : m_w(std::move(wiring)), m_errorTitle(GLS("Warning:")) {}
+
+int RunErrors::policyInForce(RunTrigger trigger, int prefOnError)
+{
+    return trigger == RunTrigger::Button ? prefOnError : PolicyContinue;
+}
+
+bool RunErrors::ManageTheError(const QString &text, int forceToCase)
+{
+    const int pref = m_w.prefOnError ? m_w.prefOnError() : PolicyAsk;
+    const RunTrigger trigger = m_w.executedBy ? *m_w.executedBy : RunTrigger::Button;
+    const int policy = forceToCase != PolicyUseInForce ? forceToCase : policyInForce(trigger, pref);
+    UserQuestions *q = m_w.questions;
+    if (q)
+        q->setProgressAnimation(false);
+    bool goOn = false;
+    switch (policy) {
+    case PolicyContinue:
+        goOn = true;
+        break;
+    case PolicyAsk: {
+        const int answer = q ? q->alert(AlertStyle::Critical, m_errorTitle,
+                                        text + QStringLiteral(".\r") + GLS("Would you skip and continue?"),
+                                        {GLS("Continue"), GLS("Stop")})
+                             : 1;
+        goOn = answer == 0;
+        if (!goOn && m_w.flags)
+            m_w.flags->userPressedStop = true;
+        break;
+    }
+    case PolicyStop:
+        if (q)
+            q->alert(AlertStyle::Warning, m_errorTitle,
+                     text + QStringLiteral(".\r") + GLS("The process stopped."), {GLS("OK")});
+        break;
+    default:
+        break;
+    }
+    if (q)
+        q->setProgressAnimation(true);
+    if (!goOn && m_w.flags)
+        m_w.flags->isCopying = false;
+    return goOn;
+}
+
+void RunErrors::appendToLog(const QString &text)
+{
+    if (m_w.detailedLogText && m_w.settings
+        && (m_w.settings->makeDetailedLog || m_w.settings->makeErrorsLog))
+        *m_w.detailedLogText += QStringLiteral("\u221A ") + text + u'\r';
+}
+
+bool RunErrors::decide(const QString &text, int forceToCase)
+{
+    if (m_w.proxy)
+        return m_w.proxy->call([&] { return ManageTheError(text, forceToCase); });
+    return ManageTheError(text, forceToCase);
+}
+
+bool RunErrors::AddErrQuickly(int forceToCase)
+{
+    appendToLog(m_errString);
+    if (m_w.counters)
+        ++m_w.counters->totError;
+    const RunTrigger trigger = m_w.executedBy ? *m_w.executedBy : RunTrigger::Button;
+    if (trigger != RunTrigger::Button)
+        return true;
+    if (m_w.questions)
+        m_w.questions->beep();
+    return decide(m_errString, forceToCase);
+}
+
+bool RunErrors::reportRunError(const QString &text)
+{
+    return reportRunError(RunError(text));
+}
+
+bool RunErrors::reportRunError(const RunError &error)
+{
+    m_errString = error.text;
+    appendToLog(error.text);
+    const QString usualTitle = m_errorTitle;
+    if (!error.title.isEmpty())
+        m_errorTitle = error.title;
+    const bool goOn = decide(error.text + error.dialogSuffix, PolicyUseInForce);
+    m_errorTitle = usualTitle;
+    if (error.counted && m_w.counters)
+        ++m_w.counters->totError;
+    return goOn;
+}
+
+} // namespace qm

@@ -1,0 +1,160 @@
+#include "app/SessionDocument.h"
+#include "cli/BatchOptions.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace qm;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    QString out, err;
+};
+
+Result runProgram(const QStringList &args, int timeoutMs = 60000)
+{
+    QProcess p;
+    p.start(QStringLiteral(QM_EXECUTABLE), args);
+    p.waitForFinished(timeoutMs);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+QByteArray contentOf(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// A document whose first session backs `source` up into `dest`.
+QString writeDocument(const QString &path, const QString &source, const QString &dest, int task = 2)
+{
+    QVariantMap doc = SessionDocument::NewTemplate();
+    QVariantList sessions = doc.value("sessionsArray").toList();
+    QVariantMap s = sessions[0].toMap();
+    s["topFolder"] = source;
+    s["bottomFolder"] = dest;
+    s["settTask"] = task;
+    sessions[0] = s;
+    doc["sessionsArray"] = sessions;
+    doc["sessionIndex"] = 0;
+    SessionDocument::WriteFileSession(&doc, path, QString());
+    return path;
+}
+
+} // namespace
+
+TEST(BatchOptions, ParsesAndRefuses)
+{
+    BatchOptions o = BatchOptions::parse({"--batch", "d.qmy", "--session", "2"});
+    EXPECT_TRUE(o.error.isEmpty());
+    EXPECT_EQ(o.mode, BatchOptions::Mode::Batch);
+    EXPECT_EQ(o.sessions, BatchOptions::Sessions::One);
+    EXPECT_EQ(o.sessionNumber, 2);
+    EXPECT_EQ(BatchOptions::parse({"--batch", "d", "--all"}).sessions, BatchOptions::Sessions::All);
+    for (const QStringList &bad : {QStringList{"--batch"}, QStringList{"--batch", "d", "--session", "0"},
+                                   QStringList{"--batch", "d", "--session", "x"},
+                                   QStringList{"--batch", "d", "--all", "--session", "1"},
+                                   QStringList{"--frobnicate"}, QStringList{"--all"}})
+        EXPECT_FALSE(BatchOptions::parse(bad).error.isEmpty()) << bad.join(' ').toStdString();
+}
+
+TEST(BatchRunner, ExitStatusesOfThingsThatCannotStart)
+{
+    qmtest::TempHome home;
+    EXPECT_EQ(runProgram({"--help"}).status, 0);
+    const Result version = runProgram({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith("Quillmere "));
+    EXPECT_EQ(runProgram({"--bogus"}).status, 2);
+
+    const Result missing = runProgram({"--batch", home.path() + "/none.qmy"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_FALSE(missing.err.trimmed().isEmpty());
+
+    const QString damaged = home.writeFile("damaged.qmy", "<plist><dict><key>sessionsArray</key>");
+    EXPECT_EQ(runProgram({"--batch", damaged}).status, 2);
+    EXPECT_EQ(contentOf(damaged), QByteArray("<plist><dict><key>sessionsArray</key>"));
+
+    QTemporaryDir a, b;
+    const QString doc = writeDocument(home.path() + "/doc.qmy", a.path(), b.path());
+    EXPECT_EQ(runProgram({"--batch", doc, "--session", "3"}).status, 2);
+
+    // A newer document is refused, said so, and left as it was.
+    QString text = QString::fromUtf8(contentOf(doc));
+    text.replace("<integer>354</integer>", "<integer>999</integer>");
+    QFile f(doc);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text.toUtf8());
+    f.close();
+    const QByteArray before = contentOf(doc);
+    const Result newer = runProgram({"--batch", doc});
+    EXPECT_EQ(newer.status, 2);
+    EXPECT_TRUE(newer.err.contains("higher version")) << newer.err.toStdString();
+    EXPECT_EQ(contentOf(doc), before);
+
+    // A start-up check that fails.
+    qputenv("HOME", QByteArray("/nonexistent/home"));
+    const Result noHome = runProgram({"--batch", doc});
+    EXPECT_EQ(noHome.status, 2);
+    EXPECT_TRUE(noHome.err.contains("Cannot run."));
+}
+
+TEST(BatchRunner, TerminateSignalStopsTheRunWithStatusOne)
+{
+    qmtest::TempHome home;
+    QTemporaryDir a, b;
+    // Enough items that the scan is still going when the signal arrives.
+    for (int d = 0; d < 60; ++d) {
+        QDir().mkpath(a.filePath(QString::number(d)));
+        for (int i = 0; i < 100; ++i) {
+            QFile f(a.filePath(QStringLiteral("%1/%2").arg(d).arg(i)));
+            f.open(QIODevice::WriteOnly);
+            f.write(QByteArray(1024, 'x'));
+        }
+    }
+    const QString doc = writeDocument(home.path() + "/doc.qmy", a.path(), b.path());
+    QProcess p;
+    p.start(QStringLiteral(QM_EXECUTABLE), {"--batch", doc});
+    p.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(p.waitForStarted());
+    // Wait for the run to be under way (its first status line), then stop it.
+    ASSERT_TRUE(p.waitForReadyRead(20000));
+    ::kill(pid_t(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+}
+
+TEST(BatchRunner, BackupRunsAndPrintsItsLog)
+{
+    qmtest::TempHome home;
+    QTemporaryDir a, b;
+    QDir().mkpath(a.filePath("sub"));
+    QFile f(a.filePath("sub/file.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("content");
+    f.close();
+    const QString doc = writeDocument(home.path() + "/doc.qmy", a.path(), b.path());
+    const Result r = runProgram({"--batch", doc, "--session", "1"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(contentOf(b.filePath("sub/file.txt")), QByteArray("content"));
+    EXPECT_FALSE(r.out.contains(u'\r'));
+    EXPECT_TRUE(r.out.contains(a.path())) << r.out.toStdString();
+
+    // A source that does not exist is a run error: status 1, nothing copied.
+    const QString bad = writeDocument(home.path() + "/bad.qmy", a.path() + "/missing", b.path() + "/x");
+    const Result failed = runProgram({"--batch", bad});
+    EXPECT_EQ(failed.status, 1) << failed.out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(b.path() + "/x"));
+}
