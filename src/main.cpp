@@ -2,6 +2,7 @@
 // with none it opens the desktop program.
 #include "cli/BatchOptions.h"
 #include "cli/BatchRunner.h"
+#include "cli/TimersRunner.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -50,9 +51,10 @@ int main(int argc, char **argv)
         QCoreApplication app(argc, argv);
         return qm::BatchRunner::run(options);
     }
-    case BatchOptions::Mode::Timers:
-        std::fputs("quillmere: --timers is not available yet\n", stderr);
-        return qm::BatchRunner::CannotStart;
+    case BatchOptions::Mode::Timers: {
+        QCoreApplication app(argc, argv);
+        return qm::TimersRunner::run(options);
+    }
     case BatchOptions::Mode::Desktop:
         break;
     }

@@ -81,6 +81,8 @@ void AppController::SaveLogFileToDisk(RunDriver &run)
     const RunRecords &r = run.records();
     const LogSaveResult saved = qm::SaveLogFileToDisk(
         m_app.prefs, LogSaveRequest{r.log, r.logFileName, r.globalError, m_app.paths.supportFolder});
+    if (saved.saved())
+        run.records().logPath = saved.path;
     if (!saved.newLogFolder.isEmpty())
         m_app.prefs.insert("prefPathLogFolder", saved.newLogFolder);
     // A log that cannot be saved is reported, but the run is not failed by it.

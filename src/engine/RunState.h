@@ -66,6 +66,7 @@ struct RunRecords {
     bool abandonedInPreview = false;
     QString log; // the composed log, "\r" line ends
     QString logFileName;
+    QString logPath;     // the saved log file, empty when none was saved
     QString mailFailure; // the report line when mailing the log failed
 };
 

@@ -1,0 +1,30 @@
+#pragma once
+// A run's progress on standard error: one rewritten line on a terminal,
+// plain lines otherwise (a log file should not fill with carriage returns).
+#include "app/AppController.h"
+
+#include <cstdio>
+
+namespace qm {
+
+class ConsoleDisplay : public RunDisplay {
+public:
+    explicit ConsoleDisplay(FILE *err);
+    ~ConsoleDisplay() override;
+    void status(const QString &text) override;
+    void progress(int done, int total) override;
+
+private:
+    FILE *m_err;
+    bool m_tty;
+    bool m_open = false;
+    int m_lastPrinted = -1;
+    QString m_status;
+
+    void endLine();
+};
+
+// The one-line reason on standard error; answers the "could not start" status.
+int reportCannotStart(FILE *err, const QString &why);
+
+} // namespace qm
