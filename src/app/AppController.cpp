@@ -10,14 +10,37 @@
 
 namespace qm {
 
+namespace {
+
+// Nobody to ask: every question is answered the way that changes nothing.
+class NoDocumentQuestions : public DocumentQuestions {
+public:
+    void warn(AlertKind, const QString &) override {}
+    bool confirm(const QString &) override { return false; }
+    SaveAnswer askSaveChanges(const QString &, const QString &) override { return SaveAnswer::Cancel; }
+    QString chooseDocumentToOpen(const QString &) override { return QString(); }
+    QString chooseSavePath(const QString &, const QString &) override { return QString(); }
+    bool askSessionName(QString *, const std::function<NameCheck(const QString &)> &) override { return false; }
+};
+
+} // namespace
+
 AppController::AppController(StartedApp app, UserQuestions &questions,
-                             std::unique_ptr<RunStages> stages, QObject *parent)
+                             std::unique_ptr<RunStages> stages,
+                             DocumentQuestions *documentQuestions, QObject *parent)
     : QObject(parent),
       m_app(std::move(app)),
       m_questions(questions),
-      m_stages(std::move(stages)),
-      m_document(m_app.templateDocument)
+      m_stages(std::move(stages))
 {
+    if (!documentQuestions) {
+        m_ownQuestions = std::make_unique<NoDocumentQuestions>();
+        documentQuestions = m_ownQuestions.get();
+    }
+    auto busy = [this] { return m_run && m_run->isRunning(); };
+    m_life = std::make_unique<DocumentLifecycle>(m_app.paths, m_app.templateDocument, *documentQuestions,
+                                                 nullptr, busy);
+    m_sessions = std::make_unique<SessionCommands>(m_life->document(), *documentQuestions, nullptr, busy);
     if (!m_stages) {
         const AppPaths &p = m_app.paths;
         const QString logFolder = m_app.prefs.value("prefPathLogFolder").toString();
@@ -37,29 +60,34 @@ AppController::~AppController()
 
 bool AppController::openDocument(const QString &path, QString *message)
 {
+    // The command-line runner opens its document right away; the desktop
+    // program only after its launch has ended.
+    m_life->finishLaunching();
+    // The reading's own detail (file and line) helps where no alert is shown.
     const DocumentReadResult r = SessionDocument::ReadFileSession(path, m_app.paths.templateFile);
     if (!r.ok) {
         if (message)
             *message = r.detail.isEmpty() ? r.message : r.message + QStringLiteral(" (") + r.detail + u')';
         return false;
     }
-    m_document = r.doc;
-    m_documentPath = path;
-    return true;
+    const DocumentLifecycle::OpenResult opened = m_life->openFile(path);
+    if (!opened.ok && message)
+        *message = opened.message;
+    return opened.ok;
 }
 
 bool AppController::setSessionIndex(int index)
 {
-    const int n = SessionDocument::sessionCount(m_document);
+    const int n = m_sessions->sessionCount();
     if (m_run->isRunning() || !((index >= 0 && index < n) || index == n + 1))
         return false;
-    m_document.insert("sessionIndex", qlonglong(index));
-    return true;
+    const SessionCommandResult r = index == n + 1 ? m_sessions->selectAllSessions() : m_sessions->selectSession(index);
+    return r.outcome == SessionCommandResult::Outcome::Done || r.outcome == SessionCommandResult::Outcome::Unchanged;
 }
 
 void AppController::applicationWillTerminate(bool schedulingWindowVisible, bool infoDrawerOpen)
 {
-    SessionDocument::WriteFileSession(&m_document, m_app.paths.templateFile, m_app.paths.templateFile);
+    m_life->writeTemplate();
     m_app.prefs.insert("fileVersion", qlonglong(Preferences::kFileVersion));
     m_app.prefs.insert("prefSchedulingWindowIsOpen", schedulingWindowVisible);
     m_app.prefs.insert("consInfoDrawerIsOpen", infoDrawerOpen);
@@ -68,12 +96,12 @@ void AppController::applicationWillTerminate(bool schedulingWindowVisible, bool 
 
 QVariantList AppController::sessionsArray() const
 {
-    return m_document.value("sessionsArray").toList();
+    return document().value("sessionsArray").toList();
 }
 
 int AppController::documentSessionIndex() const
 {
-    return m_document.value("sessionIndex").toInt();
+    return document().value("sessionIndex").toInt();
 }
 
 void AppController::SaveLogFileToDisk(RunDriver &run)

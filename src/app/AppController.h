@@ -2,6 +2,8 @@
 // The program's controller: it owns the preferences, the open document and
 // the run, and answers the run's questions on the main thread. What is shown
 // is left to a display (the desktop windows or the command-line runner).
+#include "app/DocumentLifecycle.h"
+#include "app/SessionCommands.h"
 #include "app/Startup.h"
 #include "engine/RunDriver.h"
 
@@ -24,9 +26,11 @@ public:
 class AppController : public QObject, public RunHost {
     Q_OBJECT
 public:
-    // Without stages of its own the controller runs the real engine.
+    // Without stages of its own the controller runs the real engine; without
+    // document questions every document question is answered "cancel".
     AppController(StartedApp app, UserQuestions &questions,
-                  std::unique_ptr<RunStages> stages = nullptr, QObject *parent = nullptr);
+                  std::unique_ptr<RunStages> stages = nullptr,
+                  DocumentQuestions *documentQuestions = nullptr, QObject *parent = nullptr);
     ~AppController() override;
 
     void setDisplay(RunDisplay *display) { m_display = display; }
@@ -36,9 +40,13 @@ public:
     const ProcessIdentity &identity() const { return m_app.identity; }
 
     // The open document: the template at start, until a file is opened.
-    const QVariantMap &document() const { return m_document; }
-    const QString &documentPath() const { return m_documentPath; }
-    bool documentIsTemplate() const { return m_documentPath.isEmpty(); }
+    const QVariantMap &document() const { return m_life->document(); }
+    const QString &documentPath() const { return m_life->pathDocumentFile(); }
+    bool documentIsTemplate() const { return m_life->isDocumentTemplate(); }
+    // The document commands (new, open, save, close...) and the session
+    // commands (add, duplicate, rename, remove, move, select).
+    DocumentLifecycle &documents() { return *m_life; }
+    SessionCommands &sessions() { return *m_sessions; }
     // Opens the file; on refusal the open document stays as it was and
     // `message` tells why.
     bool openDocument(const QString &path, QString *message);
@@ -68,8 +76,9 @@ private:
     std::unique_ptr<RunStages> m_stages;
     std::unique_ptr<RunDriver> m_run;
     RunDisplay *m_display = nullptr;
-    QVariantMap m_document;
-    QString m_documentPath;
+    std::unique_ptr<DocumentQuestions> m_ownQuestions;
+    std::unique_ptr<DocumentLifecycle> m_life;
+    std::unique_ptr<SessionCommands> m_sessions;
 };
 
 } // namespace qm
