@@ -132,6 +132,11 @@ void AppController::runConcluded(RunDriver &run)
         m_display->concluded(run);
 }
 
+int AppController::askConflict(const ConflictQuestion &question)
+{
+    return m_conflictAsker ? m_conflictAsker(question) : ConflictAnswer::Skip;
+}
+
 void AppController::showStatus(const QString &text)
 {
     if (m_display)

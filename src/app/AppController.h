@@ -34,6 +34,13 @@ public:
     ~AppController() override;
 
     void setDisplay(RunDisplay *display) { m_display = display; }
+    // Who answers conflict questions in runs nobody watches (the terminal of
+    // the command-line runner); answers as the conflict dialog does.
+    void setConflictAsker(std::function<int(const ConflictQuestion &)> asker)
+    {
+        m_conflictAsker = std::move(asker);
+        m_run->setConflictsAnswered(bool(m_conflictAsker));
+    }
 
     const AppPaths &paths() const { return m_app.paths; }
     QVariantMap &prefs() { return m_app.prefs; }
@@ -66,6 +73,7 @@ public:
     UserQuestions &questions() override { return m_questions; }
     void SaveLogFileToDisk(RunDriver &run) override;
     void runConcluded(RunDriver &run) override;
+    int askConflict(const ConflictQuestion &question) override;
     void showStatus(const QString &text) override;
     void showProgress(int done, int total) override;
     void terminateApplication() override;
@@ -76,6 +84,7 @@ private:
     std::unique_ptr<RunStages> m_stages;
     std::unique_ptr<RunDriver> m_run;
     RunDisplay *m_display = nullptr;
+    std::function<int(const ConflictQuestion &)> m_conflictAsker;
     std::unique_ptr<DocumentQuestions> m_ownQuestions;
     std::unique_ptr<DocumentLifecycle> m_life;
     std::unique_ptr<SessionCommands> m_sessions;

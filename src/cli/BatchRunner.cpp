@@ -4,6 +4,9 @@
 #include "app/SessionDocument.h"
 #include "cli/ConsoleDisplay.h"
 #include "cli/StopSignals.h"
+#include "cli/TerminalConflicts.h"
+
+#include <unistd.h>
 
 #include <QCoreApplication>
 
@@ -51,6 +54,9 @@ int BatchRunner::run(const BatchOptions &options, FILE *out, FILE *err)
     if (index < 0 || !controller.setSessionIndex(index))
         return reportCannotStart(err, why);
 
+    // Questions need someone at a terminal on both ends.
+    if (options.ask && isatty(fileno(stdin)) && isatty(fileno(err)))
+        controller.setConflictAsker([err](const ConflictQuestion &q) { return askConflictOnTerminal(q, stdin, err); });
     ConsoleDisplay display(err);
     controller.setDisplay(&display);
     RunDriver &run = controller.run();

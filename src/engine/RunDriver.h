@@ -54,7 +54,10 @@ public:
     const RunFlags &flags() const { return m_flags; }
     bool isCopying() const { return m_flags.isCopying; }
     RunTrigger executedBy() const { return m_executedBy; }
-    bool unattended() const { return m_executedBy != RunTrigger::Button; }
+    // Nobody answers conflict questions (a timer or Sync And Quit run),
+    // unless someone was named to answer them.
+    bool unattended() const { return m_executedBy != RunTrigger::Button && !m_conflictsAnswered; }
+    void setConflictsAnswered(bool answered) { m_conflictsAnswered = answered; }
     SessionSettings &settings() { return m_settings; }
     bool isMultiOn() const { return m_multiOn; }
     const QVariantMap &sessionDict() const { return m_sessionDict; }
@@ -106,6 +109,7 @@ private:
     RunTrigger m_executedBy = RunTrigger::None;
     SessionSettings m_settings;
     bool m_multiOn = false;
+    bool m_conflictsAnswered = false;
     QVariantMap m_sessionDict;
     QVariantList m_sessions; // snapshot taken at the run's start
     int m_sessionIndex = 0;
