@@ -40,16 +40,12 @@ int chooseSessionIndex(const BatchOptions &o, const QVariantMap &doc, QString *w
 
 int BatchRunner::run(const BatchOptions &options, FILE *out, FILE *err)
 {
-    StartedApp app;
-    const StartupResult started = Startup::run(StartupOptions{}, &app);
-    if (!started.ok)
-        return reportCannotStart(err, started.message);
-
     UnattendedQuestions questions;
-    AppController controller(std::move(app), questions);
+    const std::unique_ptr<AppController> started = startWithDocument(options.document, questions, err);
+    if (!started)
+        return CannotStart;
+    AppController &controller = *started;
     QString why;
-    if (!controller.openDocument(options.document, &why))
-        return reportCannotStart(err, why);
     const int index = chooseSessionIndex(options, controller.document(), &why);
     if (index < 0 || !controller.setSessionIndex(index))
         return reportCannotStart(err, why);

@@ -42,6 +42,24 @@ void ConsoleDisplay::endLine()
     m_open = false;
 }
 
+std::unique_ptr<AppController> startWithDocument(const QString &document, UserQuestions &questions,
+                                                 FILE *err)
+{
+    StartedApp app;
+    const StartupResult started = Startup::run(StartupOptions{}, &app);
+    if (!started.ok) {
+        reportCannotStart(err, started.message);
+        return nullptr;
+    }
+    auto controller = std::make_unique<AppController>(std::move(app), questions);
+    QString why;
+    if (!controller->openDocument(document, &why)) {
+        reportCannotStart(err, why);
+        return nullptr;
+    }
+    return controller;
+}
+
 int reportCannotStart(FILE *err, const QString &why)
 {
     QString line = why;

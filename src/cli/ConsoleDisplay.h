@@ -27,4 +27,9 @@ private:
 // The one-line reason on standard error; answers the "could not start" status.
 int reportCannotStart(FILE *err, const QString &why);
 
+// The start-up checks, then a controller with `document` open; null after
+// the reason was told on `err`.
+std::unique_ptr<AppController> startWithDocument(const QString &document, UserQuestions &questions,
+                                                 FILE *err);
+
 } // namespace qm

@@ -31,15 +31,11 @@ private:
 
 int TimersRunner::run(const BatchOptions &options, FILE *out, FILE *err)
 {
-    StartedApp app;
-    const StartupResult started = Startup::run(StartupOptions{}, &app);
-    if (!started.ok)
-        return reportCannotStart(err, started.message);
     UnattendedQuestions questions;
-    AppController controller(std::move(app), questions);
-    QString why;
-    if (!controller.openDocument(options.document, &why))
-        return reportCannotStart(err, why);
+    const std::unique_ptr<AppController> started = startWithDocument(options.document, questions, err);
+    if (!started)
+        return 2;
+    AppController &controller = *started;
     if (controller.preferences().value("prefSyncAndQuit").toInt() != 0)
         return reportCannotStart(err, QStringLiteral("timers are off while Sync And Quit is on"));
 
