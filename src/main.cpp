@@ -4,7 +4,10 @@
 #include "cli/BatchRunner.h"
 #include "cli/TimersRunner.h"
 
+#include "app/AppController.h"
+
 #include <QApplication>
+#include <QMessageBox>
 #include <QCoreApplication>
 #include <QMainWindow>
 
@@ -23,9 +26,21 @@ QStringList argumentsOf(int argc, char **argv)
 int runDesktop(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    qm::StartedApp started;
+    const qm::StartupResult checked = qm::Startup::run(qm::StartupOptions{}, &started);
+    if (!checked.ok) {
+        QMessageBox::warning(nullptr, checked.title, QString(checked.message).replace(u'\r', u'\n'));
+        return 2;
+    }
+    qm::UnattendedQuestions questions;
+    qm::AppController controller(std::move(started), questions);
     QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quillmere"));
+    window.setWindowTitle(QStringLiteral("Quillmere %1").arg(QStringLiteral(QM_VERSION)));
     window.show();
+    // At quit the open document becomes the template and the preferences are stored.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&controller] {
+        controller.applicationWillTerminate(false, false);
+    });
     return app.exec();
 }
 

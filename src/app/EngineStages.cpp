@@ -7,11 +7,14 @@
 #include "engine/Scanner.h"
 #include "fs/LPUtilities.h"
 #include "platform/CatalogDate.h"
+#include "platform/Messages.h"
 #include "report/RunLog.h"
 #include "scripts/ScriptHooks.h"
 #include "volumes/AutoMountList.h"
 #include "volumes/VolumeUtilities.h"
 
+#include <QFileInfo>
+#include <QProcess>
 #include <QSet>
 
 #include <syslog.h>
@@ -221,6 +224,9 @@ public:
     void beforeCopyTask() override { m_run->PurgeBeforeCopyOneTask(); }
     void afterCopyTask(int sessionPosition, int taskPosition, int) override
     {
+        // A stopped copy is not a bootable one.
+        if (m_run->isCopying())
+            blessIfStartupDiskCopy(m_run->sourceFolder(), m_run->destFolder());
         if (m_run->isCopying())
             m_run->countTaskDone();
         m_run->PurgeAfterCopyOneTask(sessionPosition, taskPosition);
@@ -269,6 +275,33 @@ private:
         RunDriver *run = m_run;
         return SessionRunHooks{[run] { return run->isCopying(); },
                                [run](const QString &text) { run->reportStatus(text); }};
+    }
+
+    // A copy of the whole start-up disk onto another volume's root is made
+    // bootable only by a command the user named (prefBlessCommand): this
+    // program never touches a boot loader by itself, and never claims a
+    // blessing that did not happen.
+    void blessIfStartupDiskCopy(const QString &source, const QString &dest)
+    {
+        if (source != u"/" || dest.isEmpty() || m_fs.GetVolumePathname(dest) != dest)
+            return;
+        const QString command = m_run->proxy().call(
+            [run = m_run] { return run->host().preferences().value("prefBlessCommand").toString(); });
+        QString line;
+        if (command.isEmpty() || !QFileInfo(command).isExecutable()) {
+            line = GLS("The destination volume was not made bootable: no blessing command is set.");
+        } else {
+            QProcess p;
+            p.start(command, {dest});
+            const bool ran = p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit;
+            if (ran && p.exitCode() == 0)
+                line = GLS("The destination volume was made bootable.");
+            else {
+                diagnostic(QStringLiteral("blessingDestDisk = %1").arg(ran ? p.exitCode() : -1));
+                line = GLS("The destination volume was not made bootable: the blessing command failed.");
+            }
+        }
+        logSuccess(line + QStringLiteral(" \"") + dest + u'"');
     }
 
     // An error of a session service belongs to no task: counted for the run.

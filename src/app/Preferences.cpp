@@ -15,6 +15,7 @@ QVariantMap Preferences::defaults(const AppPaths &paths, bool euidRoot)
     QVariantMap prefs{
         {"fileVersion", qlonglong(kFileVersion)},
         {"prefSyncAndQuit", qlonglong(0)},
+        {"prefBlessCommand", QString()},
         {"prefAskConfirmation", qlonglong(1)},
         {"prefPreview", qlonglong(0)},
         {"prefBeepWhenDone", qlonglong(0)},
@@ -62,6 +63,7 @@ QVariantMap Preferences::read(const AppPaths &paths, bool euidRoot, bool forceDe
     prefs.insert("prefRoot", qlonglong(euidRoot ? 1 : 0));
     const QVariantMap fills{
         {"prefSyncAndQuit", qlonglong(0)},
+        {"prefBlessCommand", QString()},
         {"prefTabViewIdentifier", QStringLiteral("General")},
         {"prefModificationDelta", qlonglong(0)},
         {"prefModificationDeltaField", qlonglong(10)},
