@@ -1,5 +1,11 @@
 #include "fs/Volume.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -60,16 +66,56 @@ bool VolumeInfo::isRemote() const
     return isRemoteFsType(fsType);
 }
 
+namespace {
+
+QByteArray readWhole(int fd)
+{
+    QByteArray all;
+    char buf[16384];
+    ::lseek(fd, 0, SEEK_SET);
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? QByteArray() : all;
+        all.append(buf, n);
+    }
+}
+
+// The mount table, read again only when it changed: the kernel marks an open
+// mountinfo file with a priority event at every mount and unmount, so the
+// copy of a file-by-file run is never stale and is not re-read per item.
+QByteArray mountTable()
+{
+    static std::mutex mutex;
+    static int fd = -1;
+    static QByteArray cached;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (fd < 0) {
+        fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return QByteArray();
+        cached = readWhole(fd);
+        return cached;
+    }
+    pollfd p{fd, POLLPRI, 0};
+    if (cached.isEmpty() || (::poll(&p, 1, 0) > 0 && (p.revents & (POLLERR | POLLPRI))))
+        cached = readWhole(fd);
+    return cached;
+}
+
+} // namespace
+
 VolumeInfo volumeForPath(const QString &path)
 {
     struct stat st;
     QString existing;
     if (!statNearest(path, &st, &existing))
         return {};
-    QFile f(QStringLiteral("/proc/self/mountinfo"));
-    if (!f.open(QIODevice::ReadOnly))
+    const QByteArray all = mountTable();
+    if (all.isEmpty())
         return {};
-    const QByteArray all = f.readAll();
     VolumeInfo best;
     VolumeInfo anyOfDevice;
     for (const QByteArray &line : all.split('\n')) {
