@@ -15,16 +15,6 @@ namespace {
 
 const QString kNoInteraction = QStringLiteral("--no-user-interaction");
 
-MountOutcome fromTool(const ToolResult &r, bool unmounting = false)
-{
-    if (r.succeeded())
-        return {};
-    const QString message = r.message();
-    return MountOutcome::failure(unmounting ? Mounter::unmountFailureStatus(message)
-                                            : Mounter::mountFailureStatus(message),
-                                 message);
-}
-
 } // namespace
 
 MountOutcome DesktopMounter::mountRemote(const RemoteMountRequest &r)
@@ -34,7 +24,7 @@ MountOutcome DesktopMounter::mountRemote(const RemoteMountRequest &r)
     if (!r.password.isEmpty())
         input = r.password.toUtf8() + '\n';
     const QString url = r.url.toString(QUrl::RemovePassword | QUrl::FullyEncoded);
-    MountOutcome o = fromTool(ToolRunner::run(QStringLiteral("gio"), {QStringLiteral("mount"), url},
+    MountOutcome o = Mounter::fromTool(ToolRunner::run(QStringLiteral("gio"), {QStringLiteral("mount"), url},
                                               input));
     if (o.ok())
         o.mountPoint = RemoteShares::findDesktopMount(::getuid(), r.scheme, r.host, r.path);
@@ -46,7 +36,7 @@ MountOutcome DesktopMounter::mountDevice(const QString &device, const QString &)
     const ToolResult r = ToolRunner::run(QStringLiteral("udisksctl"),
                                          {QStringLiteral("mount"), QStringLiteral("-b"), device,
                                           kNoInteraction});
-    MountOutcome o = fromTool(r);
+    MountOutcome o = Mounter::fromTool(r);
     o.device = device;
     // "Mounted /dev/sdb1 at /media/user/LABEL"
     static const QRegularExpression at(QStringLiteral(" at (/.*?)\\.?$"));
@@ -61,7 +51,7 @@ MountOutcome DesktopMounter::attachImage(const QString &imagePath)
     const ToolResult r = ToolRunner::run(QStringLiteral("udisksctl"),
                                          {QStringLiteral("loop-setup"), QStringLiteral("-f"),
                                           imagePath, kNoInteraction});
-    MountOutcome o = fromTool(r);
+    MountOutcome o = Mounter::fromTool(r);
     // "Mapped file IMAGE as /dev/loop0."
     static const QRegularExpression as(QStringLiteral(" as (/dev/\\S+?)\\.?$"));
     const auto m = as.match(QString::fromUtf8(r.standardOutput).trimmed());
@@ -74,7 +64,7 @@ MountOutcome DesktopMounter::attachImage(const QString &imagePath)
 
 MountOutcome DesktopMounter::detachImage(const QString &device)
 {
-    return fromTool(ToolRunner::run(QStringLiteral("udisksctl"),
+    return Mounter::fromTool(ToolRunner::run(QStringLiteral("udisksctl"),
                                     {QStringLiteral("loop-delete"), QStringLiteral("-b"), device,
                                      kNoInteraction}),
                     true);
@@ -83,16 +73,16 @@ MountOutcome DesktopMounter::detachImage(const QString &device)
 MountOutcome DesktopMounter::unmount(const MountEntry &entry, const QString &mountPoint)
 {
     if (RemoteShares::isDesktopMountType(entry.fsType))
-        return fromTool(ToolRunner::run(QStringLiteral("gio"),
+        return Mounter::fromTool(ToolRunner::run(QStringLiteral("gio"),
                                         {QStringLiteral("mount"), QStringLiteral("-u"), mountPoint}),
                         true);
     if (entry.source.startsWith(QLatin1String("/dev/")))
-        return fromTool(ToolRunner::run(QStringLiteral("udisksctl"),
+        return Mounter::fromTool(ToolRunner::run(QStringLiteral("udisksctl"),
                                         {QStringLiteral("unmount"), QStringLiteral("-b"),
                                          entry.source, kNoInteraction}),
                         true);
     // A network mount made by someone else: only its owner's tools undo it.
-    return fromTool(ToolRunner::run(QStringLiteral("umount"), {mountPoint}), true);
+    return Mounter::fromTool(ToolRunner::run(QStringLiteral("umount"), {mountPoint}), true);
 }
 
 } // namespace qm

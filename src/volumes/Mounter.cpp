@@ -11,6 +11,15 @@ std::unique_ptr<Mounter> Mounter::forThisProcess()
     return std::make_unique<DesktopMounter>();
 }
 
+MountOutcome Mounter::fromTool(const ToolResult &r, bool unmounting)
+{
+    if (r.succeeded())
+        return {};
+    const QString message = r.message();
+    return MountOutcome::failure(unmounting ? unmountFailureStatus(message) : mountFailureStatus(message),
+                                 message);
+}
+
 OSStatus Mounter::mountFailureStatus(const QString &message)
 {
     const QString m = message.toLower();

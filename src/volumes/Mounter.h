@@ -6,6 +6,7 @@
 // that a volume is mounted: VolumeUtilities checks the mount table after.
 #include "platform/Status.h"
 #include "volumes/MountTable.h"
+#include "volumes/ToolRunner.h"
 
 #include <QString>
 #include <QUrl>
@@ -55,6 +56,8 @@ public:
     // The status for a failed tool, from its message.
     static OSStatus mountFailureStatus(const QString &message);
     static OSStatus unmountFailureStatus(const QString &message);
+    // A tool's run as an outcome: success, or its status and its own words.
+    static MountOutcome fromTool(const ToolResult &result, bool unmounting = false);
 };
 
 class RootMounter : public Mounter {

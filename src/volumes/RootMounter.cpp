@@ -12,16 +12,6 @@
 namespace qm {
 namespace {
 
-MountOutcome fromTool(const ToolResult &r, bool unmounting = false)
-{
-    if (r.succeeded())
-        return {};
-    const QString message = r.message();
-    return MountOutcome::failure(unmounting ? Mounter::unmountFailureStatus(message)
-                                            : Mounter::mountFailureStatus(message),
-                                 message);
-}
-
 MountOutcome prepareMountPoint(const QString &mountPoint)
 {
     if (mountPoint.isEmpty() || !mountPoint.startsWith(u'/') || mountPoint == QLatin1String("/"))
@@ -66,7 +56,7 @@ MountOutcome mountSmb(const RemoteMountRequest &r)
         return MountOutcome::failure(Status::paramErr,
                                      GLS("Cannot pass the user name and password to the mounter."));
     const QString source = QStringLiteral("//") + r.host + r.path;
-    return fromTool(ToolRunner::run(QStringLiteral("mount"),
+    return Mounter::fromTool(ToolRunner::run(QStringLiteral("mount"),
                                     {QStringLiteral("-t"), QStringLiteral("cifs"), source,
                                      r.mountPoint, QStringLiteral("-o"),
                                      QStringLiteral("credentials=") + credentials.path()}));
@@ -75,7 +65,7 @@ MountOutcome mountSmb(const RemoteMountRequest &r)
 MountOutcome mountNfs(const RemoteMountRequest &r)
 {
     const QString source = r.host + u':' + (r.path.isEmpty() ? QStringLiteral("/") : r.path);
-    return fromTool(ToolRunner::run(QStringLiteral("mount"),
+    return Mounter::fromTool(ToolRunner::run(QStringLiteral("mount"),
                                     {QStringLiteral("-t"), QStringLiteral("nfs"), source,
                                      r.mountPoint}));
 }
@@ -96,7 +86,7 @@ MountOutcome mountSsh(const RemoteMountRequest &r)
     } else {
         args << QStringLiteral("-o") << QStringLiteral("BatchMode=yes");
     }
-    return fromTool(ToolRunner::run(QStringLiteral("sshfs"), args, input));
+    return Mounter::fromTool(ToolRunner::run(QStringLiteral("sshfs"), args, input));
 }
 
 } // namespace
@@ -125,7 +115,7 @@ MountOutcome RootMounter::mountDevice(const QString &device, const QString &moun
     MountOutcome prepared = prepareMountPoint(mountPoint);
     if (!prepared.ok())
         return prepared;
-    MountOutcome o = fromTool(ToolRunner::run(QStringLiteral("mount"), {device, mountPoint}));
+    MountOutcome o = Mounter::fromTool(ToolRunner::run(QStringLiteral("mount"), {device, mountPoint}));
     o.mountPoint = mountPoint;
     o.device = device;
     return o;
@@ -136,7 +126,7 @@ MountOutcome RootMounter::attachImage(const QString &imagePath)
     const ToolResult r = ToolRunner::run(QStringLiteral("losetup"),
                                          {QStringLiteral("--find"), QStringLiteral("--show"),
                                           imagePath});
-    MountOutcome o = fromTool(r);
+    MountOutcome o = Mounter::fromTool(r);
     if (o.ok())
         o.device = QString::fromUtf8(r.standardOutput).trimmed();
     if (o.ok() && !o.device.startsWith(QLatin1String("/dev/")))
@@ -146,13 +136,13 @@ MountOutcome RootMounter::attachImage(const QString &imagePath)
 
 MountOutcome RootMounter::detachImage(const QString &device)
 {
-    return fromTool(ToolRunner::run(QStringLiteral("losetup"), {QStringLiteral("-d"), device}),
+    return Mounter::fromTool(ToolRunner::run(QStringLiteral("losetup"), {QStringLiteral("-d"), device}),
                     true);
 }
 
 MountOutcome RootMounter::unmount(const MountEntry &, const QString &mountPoint)
 {
-    return fromTool(ToolRunner::run(QStringLiteral("umount"), {mountPoint}), true);
+    return Mounter::fromTool(ToolRunner::run(QStringLiteral("umount"), {mountPoint}), true);
 }
 
 } // namespace qm
