@@ -1,9 +1,11 @@
 #include "engine/ExactSyncIndex.h"
 #include "engine/CopyItem.h"
+#include "engine/ScanListing.h"
 #include "fs/CatalogInfo.h"
 #include "fs/LPUtilities.h"
 #include "platform/Messages.h"
 #include "platform/PropertyList.h"
+#include "platform/Xattr.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -118,7 +120,8 @@ public:
           m_ownFolder(sourceSide ? request.source : request.dest),
           m_otherFolder(sourceSide ? request.dest : request.source),
           m_shift(int(exactSyncPathComponents(m_ownFolder).size())),
-          m_stamp(UTCDateTime::fromDateTime(request.runStart))
+          m_stamp(UTCDateTime::fromDateTime(request.runStart)),
+          m_stampBytes(m_stamp.encode())
     {
     }
 
@@ -138,16 +141,32 @@ private:
         for (const QString &name : std::as_const(names)) {
             const QString path = prefix + '/' + name;
             bool isFolder = false;
-            if (!entryExists(path, &isFolder))
+            ItemInfo own;
+            if (!entryExists(path, &isFolder, &own))
                 continue;
             if (isFolder) {
                 addContent(tree, tree.addFolder(node, name), path);
                 continue;
             }
             tree.addFile(node, name);
-            if (!m_keepBackupDate.contains(path))
-                LPUtilities().SetBackupDateDitto(path, m_stamp);
+            if (own.exists() && !m_keepBackupDate.contains(path))
+                stamp(path, own);
         }
+    }
+
+    // A file whose backup date is already later than its last change stays
+    // recognised as unchanged without a new one; an older date only makes
+    // the next run look more closely, never less. Links carry no date.
+    void stamp(const QString &path, const ItemInfo &info)
+    {
+        if (info.kind == ItemKind::SymLink)
+            return;
+        const QByteArray p = QFile::encodeName(path);
+        const std::optional<qint64> backup = readBackupSeconds(p);
+        if (backup && *backup > qint64(info.contentModDate.tv_sec))
+            return;
+        if (xattr::set(p, xattr::kBackupDate, m_stampBytes) != Status::noErr)
+            LPUtilities().SetBackupDateDitto(path, m_stamp);
     }
 
     // Entries of addToExactIndex that belong in this folder (AddToExactIndex).
@@ -166,13 +185,13 @@ private:
 
     // ItExistsInSourceOrDest: the entry itself, or failing that its
     // counterpart on the other side (whose backup date is then kept).
-    bool entryExists(const QString &path, bool *isFolder)
+    bool entryExists(const QString &path, bool *isFolder, ItemInfo *own)
     {
-        CatalogInfo info;
-        if (ReadCatalogInfo(path, &info) == Status::noErr && info.exists()) {
-            *isFolder = info.isFolder() && !isFilePackageAtPath(path);
+        if (readItemForScan(QFile::encodeName(path), false, own)) {
+            *isFolder = own->isFolder() && !isFilePackageAtPath(path);
             return true;
         }
+        CatalogInfo info;
         const QStringList components = exactSyncPathComponents(path);
         if (components.size() <= m_shift)
             return false;
@@ -200,6 +219,7 @@ private:
     QString m_otherFolder;
     int m_shift;
     UTCDateTime m_stamp;
+    QByteArray m_stampBytes;
     QSet<QString> m_keepBackupDate;
 };
 

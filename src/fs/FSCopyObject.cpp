@@ -116,11 +116,18 @@ OSStatus keepable(OSStatus st)
 class CopyJob {
 public:
     CopyJob(const CopyOptions &options, const UTCDateTime &backupDate, uint32_t bufferSize,
-            bool dropBox)
+            bool dropBox, bool tryClone)
         : m_options(options), m_backupDate(backupDate), m_bufferSize(bufferSize),
-          m_dropBox(dropBox), m_root(::geteuid() == 0), m_busyDate(UTCDateTime::magicBusyDate())
+          m_dropBox(dropBox), m_root(::geteuid() == 0), m_busyDate(UTCDateTime::magicBusyDate()),
+          m_tryClone(tryClone)
     {
     }
+
+    // The top object's name was taken by someone else between the choice of
+    // the name and its creation.
+    bool topNameTaken() const { return m_topNameTaken; }
+    // The destination's file system answered that it cannot clone.
+    bool cloneRefused() const { return !m_tryClone; }
 
     // Builds the copy of src at dst (a name that does not exist yet).
     OSStatus copyTop(const Source &src, const QByteArray &dst)
@@ -138,15 +145,16 @@ private:
     OSStatus copyFile(const Source &src, const QByteArray &dst, int depth, bool top);
     OSStatus copyData(int in, int out, const Source &src);
     OSStatus copyDataBuffered(int in, int out, off_t from, off_t to, const Source &src);
-    OSStatus copyXattrs(int in, int out, const Source &src, bool *hadCrDate, bool *hadFinderInfo);
+    OSStatus copyXattrs(int in, int out, const Source &src, bool top, bool *hadCrDate,
+                        bool *hadFinderInfo);
     OSStatus copyFolder(const Source &src, const QByteArray &dst, int depth, bool top);
     OSStatus copyFolderContent(const Source &src, const QByteArray &dst, int depth);
     OSStatus copyLink(const Source &src, const QByteArray &dst, int depth, bool top);
     OSStatus copySpecial(const Source &src, const QByteArray &dst, int depth, bool top);
     OSStatus finishCatalog(int out, const Source &src, bool top, bool hadCrDate, bool hadFinderInfo,
-                           bool busy);
-    OSStatus copyOwner(int out, const Source &src) const;
-    OSStatus sizeCheck(int in, int out, const Source &src) const;
+                           bool busy, const struct stat *outNow = nullptr);
+    OSStatus copyOwner(int out, const Source &src, const struct stat *outNow) const;
+    OSStatus sizeCheck(int in, int out, const Source &src, struct stat *outNow) const;
     bool filterStops(const QByteArray &dst, int depth) const;
 
     const CopyOptions &m_options;
@@ -156,8 +164,9 @@ private:
     bool m_root;
     UTCDateTime m_busyDate;
     std::vector<char> m_buffer;
-    bool m_tryClone = true;
+    bool m_tryClone;
     bool m_tryCopyRange = true;
+    bool m_topNameTaken = false;
 };
 
 bool CopyJob::filterStops(const QByteArray &dst, int depth) const
@@ -188,6 +197,7 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     // file that is not yet what it will be.
     Fd out(::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (out.fd < 0) {
+        m_topNameTaken = top && errno == EEXIST;
         const OSStatus st = errnoStatus();
         qWarning("FSCreateFileUnicode err: %d", int(st));
         return st;
@@ -209,11 +219,12 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
         return st;
     }
     bool hadCrDate = false, hadFinderInfo = false;
-    if ((st = copyXattrs(in.fd, out.fd, src, &hadCrDate, &hadFinderInfo)))
+    if ((st = copyXattrs(in.fd, out.fd, src, top, &hadCrDate, &hadFinderInfo)))
         return st;
-    if ((st = sizeCheck(in.fd, out.fd, src)))
+    struct stat outNow;
+    if ((st = sizeCheck(in.fd, out.fd, src, &outNow)))
         return st;
-    if ((st = finishCatalog(out.fd, src, top, hadCrDate, hadFinderInfo, busy)))
+    if ((st = finishCatalog(out.fd, src, top, hadCrDate, hadFinderInfo, busy, &outNow)))
         return st;
     // Inner files are locked last of all; the top one once it is in place.
     if (!top && src.locked() && (st = fileflags::setImmutable(out.fd, true)))
@@ -239,6 +250,9 @@ OSStatus CopyJob::copyData(int in, int out, const Source &src)
         if (errno != EXDEV)
             m_tryClone = false;
     }
+    // A file with a block for every byte has no holes to keep: one pass.
+    if (uint64_t(src.stx.stx_blocks) * 512 >= uint64_t(size))
+        return copyDataBuffered(in, out, 0, size, src);
     // Walk the data extents so that holes stay holes.
     off_t pos = 0;
     while (pos < size) {
@@ -301,7 +315,8 @@ OSStatus CopyJob::copyDataBuffered(int in, int out, off_t from, off_t to, const 
     return Status::noErr;
 }
 
-OSStatus CopyJob::copyXattrs(int in, int out, const Source &src, bool *hadCrDate, bool *hadFinderInfo)
+OSStatus CopyJob::copyXattrs(int in, int out, const Source &src, bool top, bool *hadCrDate,
+                             bool *hadFinderInfo)
 {
     QList<QByteArray> names;
     OSStatus st = xattr::list(in, &names);
@@ -310,6 +325,9 @@ OSStatus CopyJob::copyXattrs(int in, int out, const Source &src, bool *hadCrDate
     if (st)
         return st;
     for (const QByteArray &name : names) {
+        // The top object's backup date is this run's, written at the end.
+        if (top && name == xattr::kBackupDate)
+            continue;
         QByteArray value;
         if ((st = xattr::get(in, name.constData(), &value))) {
             if (st == Status::errFSAttributeNotFound)
@@ -330,10 +348,12 @@ OSStatus CopyJob::copyXattrs(int in, int out, const Source &src, bool *hadCrDate
     return Status::noErr;
 }
 
-OSStatus CopyJob::copyOwner(int out, const Source &src) const
+OSStatus CopyJob::copyOwner(int out, const Source &src, const struct stat *outNow) const
 {
     struct stat now;
-    if (::fstat(out, &now) != 0)
+    if (outNow)
+        now = *outNow;
+    else if (::fstat(out, &now) != 0)
         return errnoStatus();
     if (now.st_uid == src.stx.stx_uid && now.st_gid == src.stx.stx_gid)
         return Status::noErr;
@@ -345,16 +365,14 @@ OSStatus CopyJob::copyOwner(int out, const Source &src) const
     return errnoStatus();
 }
 
-OSStatus CopyJob::sizeCheck(int in, int out, const Source &src) const
+// The resource fork travels as an attribute whose write either took all of
+// it or failed, so the data forks are what is left to compare.
+OSStatus CopyJob::sizeCheck(int in, int out, const Source &src, struct stat *outNow) const
 {
-    struct stat a, b;
-    if (::fstat(in, &a) != 0 || ::fstat(out, &b) != 0)
+    struct stat a;
+    if (::fstat(in, &a) != 0 || ::fstat(out, outNow) != 0)
         return errnoStatus();
-    const ssize_t ra = ::fgetxattr(in, xattr::kResourceFork, nullptr, 0);
-    const ssize_t rb = ::fgetxattr(out, xattr::kResourceFork, nullptr, 0);
-    const uint64_t sa = uint64_t(a.st_size) + uint64_t(std::max<ssize_t>(ra, 0));
-    const uint64_t sb = uint64_t(b.st_size) + uint64_t(std::max<ssize_t>(rb, 0));
-    if (sa != sb || uint64_t(a.st_size) != src.stx.stx_size)
+    if (a.st_size != outNow->st_size || uint64_t(a.st_size) != src.stx.stx_size)
         return Status::kSizeMismatchErr;
     return Status::noErr;
 }
@@ -362,7 +380,7 @@ OSStatus CopyJob::sizeCheck(int in, int out, const Source &src) const
 // Writes the final catalog information to a new file or folder. The lock
 // flag is not set here: a top object is locked only once it is in place.
 OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCrDate,
-                                bool hadFinderInfo, bool busy)
+                                bool hadFinderInfo, bool busy, const struct stat *outNow)
 {
     OSStatus st = Status::noErr;
     if (!hadCrDate) {
@@ -390,7 +408,7 @@ OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCr
         if ((st = keepable(st)))
             return st;
     }
-    if ((st = copyOwner(out, src))) {
+    if ((st = copyOwner(out, src, outNow))) {
         qWarning("Last CopyOwnerAndGroup err: %d", int(st));
         return st;
     }
@@ -406,8 +424,10 @@ OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCr
 OSStatus CopyJob::copyFolder(const Source &src, const QByteArray &dst, int depth, bool top)
 {
     // Owner-only while it is filled (the copy's real mode is written last).
-    if (::mkdir(dst.constData(), 0700) != 0)
+    if (::mkdir(dst.constData(), 0700) != 0) {
+        m_topNameTaken = top && errno == EEXIST;
         return errnoStatus();
+    }
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
     if (OSStatus st = copyFolderContent(src, dst, depth))
@@ -417,7 +437,7 @@ OSStatus CopyJob::copyFolder(const Source &src, const QByteArray &dst, int depth
     if (in.fd < 0 || out.fd < 0)
         return errnoStatus();
     bool hadCrDate = false, hadFinderInfo = false;
-    if (OSStatus st = copyXattrs(in.fd, out.fd, src, &hadCrDate, &hadFinderInfo))
+    if (OSStatus st = copyXattrs(in.fd, out.fd, src, top, &hadCrDate, &hadFinderInfo))
         return st;
     if (OSStatus st = finishCatalog(out.fd, src, top, hadCrDate, hadFinderInfo, false))
         return st;
@@ -460,7 +480,7 @@ OSStatus CopyJob::copyFolderContent(const Source &src, const QByteArray &dst, in
     return st;
 }
 
-OSStatus CopyJob::copyLink(const Source &src, const QByteArray &dst, int depth, bool)
+OSStatus CopyJob::copyLink(const Source &src, const QByteArray &dst, int depth, bool top)
 {
     // The link's text is copied as it is, wherever it points.
     QByteArray target(qsizetype(src.stx.stx_size ? src.stx.stx_size : 256) + 1, Qt::Uninitialized);
@@ -470,8 +490,10 @@ OSStatus CopyJob::copyLink(const Source &src, const QByteArray &dst, int depth, 
     if (n >= target.size())
         return Status::kSizeMismatchErr; // changed while read
     target.truncate(n);
-    if (::symlink(target.constData(), dst.constData()) != 0)
+    if (::symlink(target.constData(), dst.constData()) != 0) {
+        m_topNameTaken = top && errno == EEXIST;
         return errnoStatus();
+    }
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
     if (m_root && ::lchown(dst.constData(), src.stx.stx_uid, src.stx.stx_gid) != 0)
@@ -483,13 +505,15 @@ OSStatus CopyJob::copyLink(const Source &src, const QByteArray &dst, int depth, 
     return Status::noErr;
 }
 
-OSStatus CopyJob::copySpecial(const Source &src, const QByteArray &dst, int depth, bool)
+OSStatus CopyJob::copySpecial(const Source &src, const QByteArray &dst, int depth, bool top)
 {
     if (src.type() == S_IFSOCK)
         return Status::errFSOperationNotSupported; // a socket lives only while its server does
     const dev_t dev = makedev(src.stx.stx_rdev_major, src.stx.stx_rdev_minor);
-    if (::mknod(dst.constData(), mode_t(src.type() | 0600), dev) != 0)
+    if (::mknod(dst.constData(), mode_t(src.type() | 0600), dev) != 0) {
+        m_topNameTaken = top && errno == EEXIST;
         return errnoStatus();
+    }
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
     if (m_root && ::lchown(dst.constData(), src.stx.stx_uid, src.stx.stx_gid) != 0)
@@ -562,9 +586,9 @@ OSStatus unlockIfLocked(const QByteArray &path, bool *wasLocked)
 // Puts the complete copy built at tmp under its real name. With an object of
 // that name present the two are exchanged atomically, so the name always
 // names a complete object, and the old one is then deleted.
-OSStatus putInPlace(const QByteArray &tmp, const QByteArray &real, const CopyJob &job)
+OSStatus putInPlace(const QByteArray &tmp, const QByteArray &real, const CopyOptions &options)
 {
-    if (int e = job.fault("rename", real))
+    if (int e = options.faultHook ? options.faultHook("rename", real) : 0)
         return statusFromErrno(e);
     if (::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, real.constData(), RENAME_NOREPLACE) == 0)
         return Status::noErr;
@@ -754,26 +778,39 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
     } else if (exists && options.duplicateAction != kDupReplace) {
         return Status::dupFNErr;
     }
-    QByteArray tmpName;
-    if (OSStatus st = pickTempName(dstFolder, &tmpName))
-        return st;
-    const bool replacing = exists && options.duplicateAction == kDupReplace;
-    if (tmpName.isEmpty() && replacing)
-        return Status::dupFNErr; // all temporary names taken: leave the old object alone
-    const QByteArray buildPath = tmpName.isEmpty() ? realPath : childPath(dstFolder, tmpName.constData());
-
     const uint32_t bufferSize = std::min(BufferSizeForVol(source), BufferSizeForVol(destFolder));
-    CopyJob job(options, m_backupDate, bufferSize, isDropBox(dstFolder));
-    OSStatus st = job.copyTop(src, buildPath);
+    const bool dropBox = isDropBox(dstFolder);
+    const bool tryClone = m_noCloneDevice.load(std::memory_order_relaxed) != uint64_t(dst.st_dev);
+    const bool replacing = exists && options.duplicateAction == kDupReplace;
+    // Copies running side by side may pick the same free name; the one that
+    // loses the race to create it tries the next.
+    QByteArray buildPath;
+    OSStatus st = Status::noErr;
+    bool built = false; // buildPath names what this call made
+    for (int attempt = 0; attempt < 9; ++attempt) {
+        QByteArray tmpName;
+        if (OSStatus pick = pickTempName(dstFolder, &tmpName))
+            return pick;
+        if (tmpName.isEmpty() && replacing)
+            return Status::dupFNErr; // all temporary names taken: leave the old object alone
+        buildPath = tmpName.isEmpty() ? realPath : childPath(dstFolder, tmpName.constData());
+        CopyJob job(options, m_backupDate, bufferSize, dropBox, tryClone);
+        st = job.copyTop(src, buildPath);
+        built = !job.topNameTaken();
+        if (job.cloneRefused())
+            m_noCloneDevice.store(uint64_t(dst.st_dev), std::memory_order_relaxed);
+        if (built || buildPath == realPath)
+            break;
+    }
     if (st == Status::noErr && buildPath != realPath)
-        st = putInPlace(buildPath, realPath, job);
+        st = putInPlace(buildPath, realPath, options);
     if (st == Status::noErr && src.locked() && src.type() != S_IFLNK)
         st = fileflags::setImmutable(realPath, true);
     if (st != Status::noErr) {
         qWarning("DoCopyFile Err:%d on %s", int(st), srcPath.constData());
         // Only what this call built goes; lexists guards against a name that
         // putInPlace already handed back to the old object.
-        if (lexists(buildPath))
+        if (built && lexists(buildPath))
             FSDeleteObjects(QFile::decodeName(buildPath));
         return st;
     }

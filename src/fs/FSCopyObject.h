@@ -10,6 +10,7 @@
 #include "platform/Status.h"
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -49,8 +50,19 @@ public:
     OSStatus FSCopyObject(const QString &source, const QString &destFolder,
                           const CopyOptions &options = {}, QString *newPath = nullptr) const;
 
+    ObjectCopier() = default;
+    ObjectCopier(const ObjectCopier &other) : m_backupDate(other.m_backupDate) {}
+    ObjectCopier &operator=(const ObjectCopier &other)
+    {
+        m_backupDate = other.m_backupDate;
+        return *this;
+    }
+
 private:
     UTCDateTime m_backupDate;
+    // The last destination volume that refused to clone files (st_dev),
+    // asked no more. Copies may run on several threads at once.
+    mutable std::atomic<uint64_t> m_noCloneDevice{~uint64_t(0)};
 };
 
 // Deletes a file, link or folder with all its content, unlocking locked

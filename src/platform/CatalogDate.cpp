@@ -82,12 +82,16 @@ bool UTCDateTime::decode(const QByteArray &bytes, UTCDateTime *out)
 UTCDateTime UTCDateTime::magicBusyDate()
 {
     // Local wall-clock time 1946-02-14 00:34:56, turned into UTC by the
-    // zone rules in force here.
-    const QDateTime wall = QDateTime(QDate(1904, 1, 1), QTime(0, 0), Qt::UTC).addSecs(0x4F3AFDB0);
-    const QDateTime busy(wall.date(), wall.time(), Qt::LocalTime);
-    UTCDateTime d = fromDateTime(busy);
-    d.fraction = 0;
-    return d;
+    // zone rules in force here. Worked out once: every copy asks for it,
+    // and each local-time conversion reads the zone file again.
+    static const UTCDateTime busy = [] {
+        const QDateTime wall =
+            QDateTime(QDate(1904, 1, 1), QTime(0, 0), Qt::UTC).addSecs(0x4F3AFDB0);
+        UTCDateTime d = fromDateTime(QDateTime(wall.date(), wall.time(), Qt::LocalTime));
+        d.fraction = 0;
+        return d;
+    }();
+    return busy;
 }
 
 } // namespace qm

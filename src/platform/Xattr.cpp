@@ -6,14 +6,29 @@
 namespace qm::xattr {
 namespace {
 
-// Runs a size-then-fill pair of calls until the value stops growing between them.
+OSStatus lookupError()
+{
+    return errno == ENODATA ? Status::errFSAttributeNotFound : statusFromErrno(errno);
+}
+
+// Most values and name lists are small: one call into a stack buffer reads
+// them. A larger one falls back to size-then-fill calls, repeated until the
+// value stops growing between them.
 template <typename Call>
 OSStatus fetch(Call call, QByteArray *out)
 {
+    char small[512];
+    ssize_t n = call(small, sizeof small);
+    if (n >= 0) {
+        *out = QByteArray(small, qsizetype(n));
+        return Status::noErr;
+    }
+    if (errno != ERANGE)
+        return lookupError();
     for (int attempt = 0; attempt < 8; ++attempt) {
-        ssize_t n = call(nullptr, 0);
+        n = call(nullptr, 0);
         if (n < 0)
-            return errno == ENODATA ? Status::errFSAttributeNotFound : statusFromErrno(errno);
+            return lookupError();
         QByteArray buf(qsizetype(n), Qt::Uninitialized);
         if (n == 0) {
             *out = buf;
@@ -26,7 +41,7 @@ OSStatus fetch(Call call, QByteArray *out)
             return Status::noErr;
         }
         if (errno != ERANGE)
-            return errno == ENODATA ? Status::errFSAttributeNotFound : statusFromErrno(errno);
+            return lookupError();
     }
     return Status::ioErr;
 }
@@ -80,7 +95,7 @@ OSStatus size(const QByteArray &path, const char *name, uint64_t *bytes)
     *bytes = 0;
     ssize_t n = ::lgetxattr(path.constData(), name, nullptr, 0);
     if (n < 0)
-        return errno == ENODATA ? Status::errFSAttributeNotFound : statusFromErrno(errno);
+        return lookupError();
     *bytes = uint64_t(n);
     return Status::noErr;
 }
