@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <utility>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -48,6 +49,16 @@ QString copyStatusMessage(OSStatus status)
     }
 }
 
+QString copyErrorText(OSStatus status)
+{
+    return QLatin1Char('\r') + GLS("Error:") + QStringLiteral(" (") + QString::number(status)
+           + QStringLiteral(") ") + copyStatusMessage(status);
+}
+
+// At most this many new files are copied at once; the next item waits for
+// the oldest of them.
+constexpr size_t kCopiesInFlight = 8;
+
 enum class Kind { Missing, Folder, Package, SymLink, File };
 
 Kind kindOf(const ItemInfo &info, const QString &path)
@@ -81,6 +92,19 @@ struct Executor::Operation {
     Kind kind = Kind::Missing;
     Side changed = Side::B; // the side whose counters move
 };
+
+struct Executor::PendingCopy {
+    Operation op;
+    quint64 size = 0;
+    std::future<OSStatus> status;
+    bool *allSucceeded = nullptr;
+};
+
+Executor::~Executor()
+{
+    for (PendingCopy &pending : m_pending)
+        pending.status.wait();
+}
 
 Executor::Executor(RunContext &context) : m_ctx(context)
 {
@@ -138,10 +162,16 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
 {
     const SessionSettings &set = m_ctx.settings();
     bool result = true;
+    bool lastWentAside = false;
     for (CopyItem &item : items) {
         if (!m_ctx.isCopying())
             break;
         const int mode = item.copyMode;
+        lastWentAside = false;
+        const bool mayRunAside = !item.hasSubItems && !deleteParent
+                                 && (mode == CopyMode::CopyAToB || mode == CopyMode::CopyBToA);
+        if (!mayRunAside)
+            takeFinishedCopies(0);
         if (mode < 0) {
             const bool visit = item.hasSubItems
                                && (mode == -CopyMode::RemoveA || mode == -CopyMode::RemoveB
@@ -165,7 +195,13 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
                     return false;
                 continue;
             }
+            m_asideSucceeded = mayRunAside ? allSucceeded : nullptr;
             result = CopySource(item.source, item.dest, mode, deleteParent);
+            m_asideSucceeded = nullptr;
+            if (std::exchange(m_wentAside, false)) {
+                lastWentAside = true;
+                continue; // counted and logged when its copy ends
+            }
             if (!result) {
                 *allSucceeded = false;
                 if (set.isMoveToTrash && deleteParent)
@@ -180,7 +216,8 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
             finishFolder(item, dates);
         }
     }
-    return result;
+    takeFinishedCopies(0);
+    return lastWentAside ? m_lastAsideOk : result;
 }
 
 // A folder to remove: its content item by item, then the folder itself. A
@@ -427,7 +464,63 @@ bool Executor::copyOrReplaceFile(Operation &op)
     }
     m_knownFolder = parent;
     const ItemInfo targetInfo = readInfo(op.target);
-    return targetInfo.exists() ? replaceFile(op, targetInfo) : copyNewFile(op);
+    if (targetInfo.exists())
+        return replaceFile(op, targetInfo);
+    if (!runsAside(op))
+        return copyNewFile(op);
+    const quint64 size = op.itemInfo.totalLogicalSize();
+    // The copies still running need their room too; when it may be short,
+    // they end first and the check is the one-at-a-time one.
+    if (m_pendingBytes > 0 && !hasRoomFor(size + m_pendingBytes, op.target, nullptr))
+        takeFinishedCopies(0);
+    QString extra;
+    if (!hasRoomFor(size, op.target, &extra))
+        return finishNewFile(op, false, extra);
+    startNewFileCopy(op, size);
+    return true;
+}
+
+bool Executor::runsAside(const Operation &op) const
+{
+    return m_asideSucceeded && op.kind == Kind::File && m_copyThreads > 1 && !m_faultHook;
+}
+
+void Executor::startNewFileCopy(const Operation &op, quint64 size)
+{
+    if (!m_pipeline)
+        m_pipeline = std::make_unique<CopyPipeline>(m_copyThreads);
+    PendingCopy pending;
+    pending.op = op;
+    pending.size = size;
+    pending.allSucceeded = m_asideSucceeded;
+    pending.status = m_pipeline->submit(
+        [this, item = op.item, target = op.target] { return copyAndStamp(item, target); });
+    m_pending.push_back(std::move(pending));
+    m_pendingBytes += size;
+    m_wentAside = true;
+    takeFinishedCopies(kCopiesInFlight);
+}
+
+// Takes the results of the oldest copies, in the order they were started,
+// until at most `keepRunning` are left.
+void Executor::takeFinishedCopies(size_t keepRunning)
+{
+    if (m_draining)
+        return;
+    m_draining = true;
+    while (m_pending.size() > keepRunning) {
+        PendingCopy pending = std::move(m_pending.front());
+        m_pending.pop_front();
+        const OSStatus status = pending.status.get();
+        m_pendingBytes -= pending.size;
+        m_lastAsideOk = finishNewFile(pending.op, status == Status::noErr,
+                                      status == Status::noErr ? QString() : copyErrorText(status));
+        if (m_lastAsideOk)
+            m_ctx.noteItemDone();
+        else
+            *pending.allSucceeded = false;
+    }
+    m_draining = false;
 }
 
 bool Executor::copyWithRoom(const Operation &op, QString *extra)
@@ -436,11 +529,22 @@ bool Executor::copyWithRoom(const Operation &op, QString *extra)
                                                   : op.itemInfo.totalLogicalSize();
     if (!hasRoomFor(size, op.target, extra))
         return false;
-    if (!copyObject(op.item, op.target, extra))
-        return false;
-    static const LPUtilities fs;
-    fs.SetBackupDateDitto(op.item, m_copier.backupDate());
-    return true;
+    const OSStatus status = copyAndStamp(op.item, op.target);
+    if (status != Status::noErr)
+        *extra = copyErrorText(status);
+    return status == Status::noErr;
+}
+
+// Runs on the copy threads too: the copier and the stamp keep no state.
+OSStatus Executor::copyAndStamp(const QString &item, const QString &target) const
+{
+    CopyOptions options;
+    options.duplicateAction = kDupReplace;
+    options.faultHook = m_faultHook;
+    const OSStatus status = m_copier.FSCopyObject(item, parentOf(target), options);
+    if (status == Status::noErr)
+        LPUtilities().SetBackupDateDitto(item, m_copier.backupDate());
+    return status;
 }
 
 bool Executor::replaceFile(Operation &op, const ItemInfo &targetInfo)
@@ -494,7 +598,13 @@ bool Executor::replaceFile(Operation &op, const ItemInfo &targetInfo)
 bool Executor::copyNewFile(Operation &op)
 {
     QString extra;
-    if (!copyWithRoom(op, &extra)) {
+    const bool copied = copyWithRoom(op, &extra);
+    return finishNewFile(op, copied, extra);
+}
+
+bool Executor::finishNewFile(const Operation &op, bool copied, const QString &extra)
+{
+    if (!copied) {
         // The copier builds under a temporary name and removes it on failure,
         // so whatever is at the target now is not ours: it is left alone.
         const char *what = (op.kind == Kind::Package) ? "Can't copy the file package"
@@ -542,8 +652,7 @@ bool Executor::copyObject(const QString &item, const QString &target, QString *e
     const OSStatus status = m_copier.FSCopyObject(item, parentOf(target), options);
     if (status == Status::noErr)
         return true;
-    *errStr = QLatin1Char('\r') + GLS("Error:") + QStringLiteral(" (") + QString::number(status)
-              + QStringLiteral(") ") + copyStatusMessage(status);
+    *errStr = copyErrorText(status);
     return false;
 }
 
@@ -563,6 +672,8 @@ bool Executor::hasRoomFor(quint64 size, const QString &target, QString *errStr)
     const quint64 free = quint64(vfs.f_bavail) * quint64(vfs.f_frsize);
     if (free > size)
         return true;
+    if (!errStr)
+        return false;
     *errStr = QLatin1Char('\r') + GLS("Error:") + QLatin1Char('\r')
               + QStringLiteral("Not enough space on the destination disk.") + QLatin1Char('\r')
               + GLS("Free Memory:") + QStringLiteral("        ") + QString::number(free)
@@ -641,13 +752,17 @@ bool Executor::CopyAttributesPackage(const QString &from, const QString &to)
     return CopyAttributesItem(from, to);
 }
 
+// Whatever is written to the log comes after the lines of the copies still
+// running, which were started before.
 void Executor::reportError(const QString &text)
 {
+    takeFinishedCopies(0);
     m_ctx.reportRunError(text);
 }
 
 void Executor::logLine(const QString &line)
 {
+    takeFinishedCopies(0);
     m_ctx.logSuccess(line);
 }
 

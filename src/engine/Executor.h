@@ -7,10 +7,13 @@
 // trash or are immediate by the session's setting. Every operation is one
 // detailed-log line, every failure one run error.
 #include "engine/CopyItem.h"
+#include "engine/CopyPipeline.h"
 #include "engine/RunContext.h"
 #include "fs/FSCopyObject.h"
 #include <QSet>
 #include <QString>
+#include <list>
+#include <memory>
 #include <vector>
 
 namespace qm {
@@ -25,6 +28,10 @@ struct SessionTasks {
 class Executor {
 public:
     explicit Executor(RunContext &context);
+    // Waits for the copies still running.
+    ~Executor();
+    Executor(const Executor &) = delete;
+    Executor &operator=(const Executor &) = delete;
 
     // Copies every task of every session: the copy stages of the context are
     // called around each session and task, also for a stopped run.
@@ -49,11 +56,16 @@ public:
     // Paths deleted or trashed during this run.
     bool wasDeleted(const QString &path) const { return m_itemsDeleted.contains(path); }
 
-    // Tests: make the copier fail chosen reads, writes or renames.
+    // Tests: make the copier fail chosen reads, writes or renames. Copies
+    // then run one at a time, on the executor's thread.
     void setCopyFaultHook(CopyFaultHook hook) { m_faultHook = std::move(hook); }
+    // New files are copied by this many threads at once (1: one at a time,
+    // on the executor's thread).
+    void setCopyThreads(int threads) { m_copyThreads = threads; }
 
 private:
     struct Operation;
+    struct PendingCopy;
     struct FolderDates {
         ItemInfo source;
         ItemInfo dest;
@@ -70,6 +82,16 @@ private:
     QSet<QString> m_itemsDeleted;
     QString m_trashLog; // lines of items inside a folder being trashed
     QString m_knownFolder; // the last target folder found to exist
+    // New files being copied by the pipeline, oldest first; their results
+    // are taken in plan order, so the log reads as if one ran after another.
+    int m_copyThreads = 4;
+    std::list<PendingCopy> m_pending;
+    quint64 m_pendingBytes = 0;
+    bool m_draining = false;
+    bool *m_asideSucceeded = nullptr; // set while an item may run aside
+    bool m_wentAside = false;          // the last CopySource left its copy running
+    bool m_lastAsideOk = true;
+    std::unique_ptr<CopyPipeline> m_pipeline; // after the copier: stopped first
 
     static int findTask(const std::vector<CopyItem> &plan, int sessionIndex, int taskIndex);
     bool copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *allSucceeded);
@@ -83,8 +105,13 @@ private:
     bool copyOrReplaceFile(Operation &op);
     bool replaceFile(Operation &op, const ItemInfo &targetInfo);
     bool copyNewFile(Operation &op);
+    bool runsAside(const Operation &op) const;
+    void startNewFileCopy(const Operation &op, quint64 size);
+    bool finishNewFile(const Operation &op, bool copied, const QString &extra);
+    void takeFinishedCopies(size_t keepRunning);
     bool copyWithRoom(const Operation &op, QString *extra);
     bool hasRoomFor(quint64 size, const QString &target, QString *errStr);
+    OSStatus copyAndStamp(const QString &item, const QString &target) const;
     bool copyObject(const QString &item, const QString &target, QString *errStr);
     void countVisibility(const Operation &op);
     void reportError(const QString &text);

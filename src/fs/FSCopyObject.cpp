@@ -199,7 +199,8 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     if (out.fd < 0) {
         m_topNameTaken = top && errno == EEXIST;
         const OSStatus st = errnoStatus();
-        qWarning("FSCreateFileUnicode err: %d", int(st));
+        if (!m_topNameTaken) // a lost race for a free name is tried again
+            qWarning("FSCreateFileUnicode err: %d", int(st));
         return st;
     }
     // From here on a failure leaves a partial object that the caller removes.

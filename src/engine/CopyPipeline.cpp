@@ -1,0 +1,50 @@
+#include "engine/CopyPipeline.h"
+
+namespace qm {
+
+CopyPipeline::CopyPipeline(int threads) : m_threadCount(threads < 1 ? 1 : threads) {}
+
+CopyPipeline::~CopyPipeline()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    for (std::thread &t : m_threads)
+        t.join();
+}
+
+std::future<OSStatus> CopyPipeline::submit(std::function<OSStatus()> job)
+{
+    std::packaged_task<OSStatus()> task(std::move(job));
+    std::future<OSStatus> result = task.get_future();
+    {
+        std::lock_guard lock(m_mutex);
+        m_jobs.push_back(std::move(task));
+        if (m_threads.empty()) {
+            for (int i = 0; i < m_threadCount; ++i)
+                m_threads.emplace_back([this] { work(); });
+        }
+    }
+    m_wake.notify_one();
+    return result;
+}
+
+void CopyPipeline::work()
+{
+    for (;;) {
+        std::packaged_task<OSStatus()> task;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            if (m_jobs.empty())
+                return; // stopping, and nothing is left to run
+            task = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        task();
+    }
+}
+
+} // namespace qm

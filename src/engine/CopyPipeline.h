@@ -1,0 +1,37 @@
+#pragma once
+// A few worker threads that run file copies while the executor prepares the
+// next items. Jobs start in the order they were given; their results are
+// collected through futures, in whatever order the caller chooses.
+#include "platform/Status.h"
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace qm {
+
+class CopyPipeline {
+public:
+    explicit CopyPipeline(int threads);
+    // Runs every job already given, then stops the workers.
+    ~CopyPipeline();
+    CopyPipeline(const CopyPipeline &) = delete;
+    CopyPipeline &operator=(const CopyPipeline &) = delete;
+
+    std::future<OSStatus> submit(std::function<OSStatus()> job);
+
+private:
+    void work();
+
+    const int m_threadCount;
+    std::vector<std::thread> m_threads; // started with the first job
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::packaged_task<OSStatus()>> m_jobs;
+    bool m_stopping = false;
+};
+
+} // namespace qm
