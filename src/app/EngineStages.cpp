@@ -123,6 +123,8 @@ public:
         m_run = &run;
         Scanner scanner(*this);
         TaskScan scan = scanner.ScanOneTask(session, task, run.sourceFolder(), run.destFolder());
+        if (!scan.sourceFolder.isEmpty())
+            run.setTaskFolders(scan.sourceFolder, scan.destFolder);
         if (scan.planned)
             m_plan.push_back(std::move(scan.root));
         return scan.verdict;

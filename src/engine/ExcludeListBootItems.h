@@ -6,9 +6,9 @@
 // working files.
 //
 // An entry matches an item when the item's full path equals it exactly. The
-// scanner asks about the entries of a task folder itself and about the
-// targets of resolved links; the program's own folders lie deeper, so it
-// also asks about every folder it is about to enter (one hash lookup).
+// scanner asks about every item it meets, at any depth (the program's own
+// folders lie deep inside a backed-up home folder), and about the targets
+// of resolved links: one hash lookup each.
 #include <QSet>
 #include <QString>
 #include <QStringList>

@@ -19,7 +19,7 @@ void FilterItemPolicy::loadSession(const QVariantMap &session)
     m_filters.CountFilterValid(session);
 }
 
-int FilterItemPolicy::foldersAreValid(const QString &source, const QString &dest)
+int FilterItemPolicy::foldersAreValid(QString &source, QString &dest)
 {
     const SessionSettings &set = settings();
     ValidationOptions options;
@@ -32,9 +32,16 @@ int FilterItemPolicy::foldersAreValid(const QString &source, const QString &dest
     options.excludes = set.isExcludeOn ? &m_excludes : nullptr;
     m_validation = FoldersAreValid(source, dest, options);
     switch (m_validation.verdict) {
-    case FolderValidation::Verdict::Valid: return 1;
+    case FolderValidation::Verdict::Valid:
+        source = m_validation.sourceFolder;
+        dest = m_validation.destFolder;
+        return 1;
     case FolderValidation::Verdict::AskToContinue:
-        return m_w.reportError && m_w.reportError(m_validation.message) ? 1 : 0;
+        if (!m_w.reportError || !m_w.reportError(m_validation.message))
+            return 0;
+        source = m_validation.sourceFolder;
+        dest = m_validation.destFolder;
+        return 1;
     case FolderValidation::Verdict::Refused: break;
     }
     if (m_w.reportError)

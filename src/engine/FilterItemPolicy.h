@@ -44,7 +44,7 @@ public:
     // The index loaded for the task being scanned, if any.
     const std::optional<LoadedExactSyncIndex> &loadedIndex() const { return m_index; }
 
-    int foldersAreValid(const QString &source, const QString &dest) override;
+    int foldersAreValid(QString &source, QString &dest) override;
     int checkPrivileges(const QString &a, const QString &b, int copyMode,
                         QString *errString) override;
     bool loadExactSyncIndex(const QString &source, const QString &dest) override;

@@ -12,8 +12,9 @@ public:
     virtual ~ItemPolicy() = default;
 
     // Validates the task's folder pair (case 0); 1 = valid, any other value
-    // refuses the task (the implementation reports its own errors).
-    virtual int foldersAreValid(const QString &source, const QString &dest) = 0;
+    // refuses the task (the implementation reports its own errors). A valid
+    // pair leaves in `source` and `dest` the folders to scan (links resolved).
+    virtual int foldersAreValid(QString &source, QString &dest) = 0;
     // 0 = allowed; 1 = insufficient privileges; other = a locked item. On a
     // refusal `errString` receives the description.
     virtual int checkPrivileges(const QString &a, const QString &b, int copyMode,
@@ -38,7 +39,7 @@ public:
 // Valid, allowed, nothing excluded or filtered, no boot items, no index.
 class PermissiveItemPolicy : public ItemPolicy {
 public:
-    int foldersAreValid(const QString &, const QString &) override { return 1; }
+    int foldersAreValid(QString &, QString &) override { return 1; }
     int checkPrivileges(const QString &, const QString &, int, QString *) override { return 0; }
     bool loadExactSyncIndex(const QString &, const QString &) override { return false; }
     bool itWasExisting(const QString &, int) override { return false; }

@@ -64,6 +64,13 @@ public:
     int sessionIndex() const { return m_sessionIndex; }
     int oldSessionIndex() const { return m_oldSessionIndex; }
     const QString &sourceFolder() const { return m_sourceFolder; }
+    // The task's folders once validation resolved them: the task record,
+    // the index and the backup dates then name what was really scanned.
+    void setTaskFolders(const QString &source, const QString &dest)
+    {
+        m_sourceFolder = source;
+        m_destFolder = dest;
+    }
     const QString &destFolder() const { return m_destFolder; }
     int currentMultiIndex() const { return m_currentMultiIndex; }
     int totMulti() const { return m_totMulti; }

@@ -252,7 +252,9 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
     b.path = joinPath(m_p.dest, names.nameB);
 
     ItemPolicy &policy = m_ctx.itemPolicy();
-    if (atRoot && (policy.isBootItemNotToCopy(a.path) || policy.isBootItemNotToCopy(b.path)))
+    // The program's own folders may lie anywhere below a task folder (a
+    // backed-up home holds them): asked at every level.
+    if (policy.isBootItemNotToCopy(a.path) || policy.isBootItemNotToCopy(b.path))
         return skip();
     if (!classify(a, names.inA) || !classify(b, names.inB))
         return skip();
@@ -415,6 +417,8 @@ TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &so
         scan.verdict = quint8(valid);
         return scan;
     }
+    scan.sourceFolder = source;
+    scan.destFolder = dest;
     const char *start = set.isSyncOn ? (set.isExactOn ? "Start Exact Synchronization between:\rSource: "
                                                       : "Start Synchronization between:\rSource: ")
                                      : (set.isExactOn ? "Start Exact Backup between:\rSource: "

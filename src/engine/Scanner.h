@@ -23,6 +23,10 @@ struct TaskScan {
     // appends `root` to the plan (and an empty Exact Sync list beside it).
     bool planned = false;
     CopyItem root;
+    // The task's folders as validation left them (links resolved); empty
+    // when validation refused the pair.
+    QString sourceFolder;
+    QString destFolder;
 };
 
 class Scanner {

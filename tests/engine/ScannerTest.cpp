@@ -1,4 +1,5 @@
 #include "engine/EngineFixture.h"
+#include "engine/FilterItemPolicy.h"
 
 #include "platform/Xattr.h"
 
@@ -24,6 +25,46 @@ protected:
         return n;
     }
 };
+
+// --- The session's policy: own folders and resolved task folders ------------
+
+class PolicyScanTest : public ScannerTest {
+protected:
+    FilterItemPolicy policy{FilterItemPolicyWiring{&ctx.set, QString(), {}, {}, {}, {}}};
+    void usePolicy(const QStringList &ownFolders)
+    {
+        policy = FilterItemPolicy(FilterItemPolicyWiring{&ctx.set, QString(), ownFolders, {}, {}, {}});
+        ctx.policy = &policy;
+    }
+};
+
+TEST_F(PolicyScanTest, TheProgramsOwnFoldersAreLeftOutAtAnyDepth)
+{
+    // A backed-up home folder holds the support folder a few levels down.
+    const QString support = a + "/home/.local/share/Quillmere";
+    writeFile(support + "/ExactSync Indexes/QM3ExactSyncMainIndex.plist", "i", now);
+    writeFile(a + "/home/.local/share/other/keep", "k", now);
+    writeFile(a + "/top/doc", "d", now);
+    usePolicy({support, a + "/top/doc"});
+    run();
+    EXPECT_EQ(tree(b), (QStringList{"home/", "home/.local/", "home/.local/share/",
+                                    "home/.local/share/other/", "home/.local/share/other/keep",
+                                    "top/"}));
+}
+
+TEST_F(PolicyScanTest, ALinkGivenAsTaskFolderIsScannedAsTheFolderItNames)
+{
+    const QString real = dir.path() + "/RealSource";
+    writeFile(real + "/f", "f", now);
+    const QString link = dir.path() + "/LinkToSource";
+    ASSERT_EQ(::symlink(QFile::encodeName(real).constData(), QFile::encodeName(link).constData()), 0);
+    usePolicy({});
+    const TaskScan t = run(link, b);
+    EXPECT_EQ(t.sourceFolder, real);
+    EXPECT_EQ(t.root.source, real);
+    EXPECT_EQ(tree(b), QStringList{"f"});
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+}
 
 // --- Dates and tolerance -----------------------------------------------------
 
