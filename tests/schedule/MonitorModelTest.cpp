@@ -1,43 +1,23 @@
-#include "ScheduleTestSupport.h"
-#include "schedule/Clock.h"
+#include "MonitorFixture.h"
 #include "schedule/MonitorModel.h"
-#include "schedule/ScheduleHost.h"
-#include "schedule/ScheduleMonitor.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace qm;
 using namespace qmtest;
 
 namespace {
 
-class OneSessionHost : public ScheduleHost {
-public:
-    QVariantList list = {session("Photos", {repeating(at(2026, 12, 1, 8, 0), step(0, 0, 1, 0, 0)),
-                                            repeating(at(2026, 12, 1, 9, 0), step(0, 0, 1, 0, 0))})};
-    QVariantList sessions() const override { return list; }
-    int sessionIndex() const override { return 0; }
-    bool syncAndQuit() const override { return false; }
-    bool isRunUnderway() const override { return false; }
-    bool consoleShown() const override { return true; }
-};
-
-class MonitorModelTest : public ::testing::Test {
+class MonitorModelTest : public MonitorFixture {
 protected:
-    ScopedTimeZone zone{kBerlin};
-    TestClock clock{at(2026, 12, 7, 7, 0)};
-    OneSessionHost host;
-    ScheduleMonitor monitor{clock, host};
     MonitorModel model{monitor};
 
     void SetUp() override
     {
+        host.list = {session("Photos", {repeating(at(2026, 12, 1, 8, 0), step(0, 0, 1, 0, 0)),
+                                        repeating(at(2026, 12, 1, 9, 0), step(0, 0, 1, 0, 0))})};
         model.setLocale(QLocale::c());
-        monitor.setRunStarter([](int, int, int) { return true; });
-        monitor.rebuild(true);
+        MonitorFixture::SetUp();
     }
 
     QString text(int row, int column) const { return model.data(model.index(row, column)).toString(); }
@@ -58,8 +38,7 @@ TEST_F(MonitorModelTest, RowsFollowARunFromStartToFinish)
     EXPECT_EQ(role(0, MonitorModel::NextExeColumn, MonitorModel::ImageNameRole).toString(), "icnPreviewViolet");
     EXPECT_FALSE(role(1, MonitorModel::NextExeColumn, MonitorModel::ImageNameRole).isValid());
 
-    clock.set(at(2026, 12, 7, 8, 0));
-    monitor.checkIfTimeToSync();
+    checkAt(at(2026, 12, 7, 8, 0));
     EXPECT_GT(resets, 0);
     EXPECT_EQ(text(0, MonitorModel::StateColumn), "Run");
     EXPECT_EQ(role(0, 0, MonitorModel::ToneRole).toInt(), MonitorModel::RunningTone);
@@ -79,8 +58,7 @@ TEST_F(MonitorModelTest, RowsFollowARunFromStartToFinish)
 
 TEST_F(MonitorModelTest, SecondDayIsListedAfterTodayAndDeletingTakesOnlyFinishedEntries)
 {
-    clock.set(at(2026, 12, 7, 8, 0));
-    monitor.checkIfTimeToSync();
+    checkAt(at(2026, 12, 7, 8, 0));
     EXPECT_EQ(model.deleteRows({0}), -1); // blocked while running
     monitor.markDone(0, QString());
     model.chooseDays(1);
@@ -98,13 +76,8 @@ TEST_F(MonitorModelTest, SecondDayIsListedAfterTodayAndDeletingTakesOnlyFinished
 
 TEST_F(MonitorModelTest, LogOpensOnlyForAnExistingFile)
 {
-    QTemporaryDir dir;
-    const QString log = dir.filePath("QMLog_2026.rtf");
-    QFile file(log);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    clock.set(at(2026, 12, 7, 8, 0));
-    monitor.checkIfTimeToSync();
+    const QString log = logFile("QMLog_2026.rtf");
+    checkAt(at(2026, 12, 7, 8, 0));
     monitor.markDone(0, log);
     EXPECT_TRUE(model.canOpenLog(0));
     EXPECT_EQ(model.logPath(0), log);

@@ -1,58 +1,18 @@
-#include "ScheduleTestSupport.h"
-#include "schedule/Clock.h"
+#include "MonitorFixture.h"
 #include "schedule/Schedule.h"
-#include "schedule/ScheduleHost.h"
-#include "schedule/ScheduleMonitor.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace qm;
 using namespace qmtest;
 
 namespace {
 
-class FakeHost : public ScheduleHost {
-public:
-    QVariantList list;
-    int current = 0;
-    bool syncAndQuitOn = false;
-    bool runUnderway = false;
-    bool console = true;
-
-    QVariantList sessions() const override { return list; }
-    int sessionIndex() const override { return current; }
-    bool syncAndQuit() const override { return syncAndQuitOn; }
-    bool isRunUnderway() const override { return runUnderway; }
-    bool consoleShown() const override { return console; }
-};
-
-class ScheduleMonitorTest : public ::testing::Test {
+class ScheduleMonitorTest : public MonitorFixture {
 protected:
-    ScopedTimeZone zone{kBerlin};
-    TestClock clock{at(2026, 12, 7, 7, 0)};
-    FakeHost host;
-    ScheduleMonitor monitor{clock, host};
-    QList<QList<int>> runs; // session, entry, trigger
-    bool acceptRuns = true;
-    QTemporaryDir tempDir;
-
     void SetUp() override
     {
         host.list = {session("Photos", {oneShot(at(2026, 12, 7, 8, 0)), oneShot(at(2026, 12, 7, 9, 0))}),
                      session("Mail", {oneShot(at(2026, 12, 7, 8, 30))})};
-        monitor.setRunStarter([this](int sessionIndex, int entryIndex, int trigger) {
-            runs.append({sessionIndex, entryIndex, trigger});
-            return acceptRuns;
-        });
-        monitor.rebuild(true);
-    }
-
-    void checkAt(const QDateTime &now)
-    {
-        clock.set(now);
-        monitor.checkIfTimeToSync();
+        MonitorFixture::SetUp();
     }
 
     QList<EntryState> states() const
@@ -66,11 +26,7 @@ protected:
 
 TEST_F(ScheduleMonitorTest, DueEntryStartsATimerRunAndTurnsDoneWhenItEnds)
 {
-    const QString log = tempDir.filePath("QMLog_1.txt");
-    QFile file(log);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-
+    const QString log = logFile("QMLog_1.txt");
     checkAt(at(2026, 12, 7, 7, 59, 59));
     EXPECT_TRUE(runs.isEmpty());
     checkAt(at(2026, 12, 7, 8, 0, 5));
