@@ -7,7 +7,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <cstring>
 #include <vector>
 
 using namespace qm;
@@ -28,201 +28,137 @@ struct Token {
     int line = 0;
 };
 
-class SourceLexer {
-public:
-    explicit SourceLexer(const QByteArray &src) : m_s(src) {}
+bool isIdentStart(char c) { return c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isIdentChar(char c) { return isIdentStart(c) || (c >= '0' && c <= '9'); }
 
-    std::vector<Token> tokens()
-    {
-        std::vector<Token> out;
-        while (skipBlanksAndComments()) {
-            const char c = m_s.at(m_pos);
-            Token t;
-            t.line = m_line;
-            if (isIdentStart(c)) {
-                const qsizetype start = m_pos;
-                while (m_pos < m_s.size() && isIdentChar(m_s.at(m_pos)))
-                    ++m_pos;
-                const QByteArray word = m_s.mid(start, m_pos - start);
-                if (m_pos < m_s.size() && (m_s.at(m_pos) == '"' || m_s.at(m_pos) == '\'')
-                    && isLiteralPrefix(word)) {
-                    t.kind = m_s.at(m_pos) == '"' ? Token::String : Token::Other;
-                    t.value = literal(word);
-                } else {
-                    t.kind = Token::Identifier;
-                    t.spelling = word;
-                }
-            } else if (c == '"' || c == '\'') {
-                t.kind = c == '"' ? Token::String : Token::Other;
-                t.value = literal(QByteArray());
-            } else if (c >= '0' && c <= '9') {
-                skipNumber();
-            } else {
-                t.kind = Token::Punct;
-                t.spelling = QByteArray(1, c);
-                ++m_pos;
-            }
-            out.push_back(t);
-        }
-        return out;
-    }
-
-private:
-    const QByteArray &m_s;
-    qsizetype m_pos = 0;
-    int m_line = 1;
-
-    static bool isIdentStart(char c) { return c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-    static bool isIdentChar(char c) { return isIdentStart(c) || (c >= '0' && c <= '9'); }
-    static bool isLiteralPrefix(const QByteArray &w)
-    {
-        return w == "u8" || w == "u" || w == "U" || w == "L" || w == "R" || w == "u8R" || w == "uR"
-            || w == "UR" || w == "LR";
-    }
-
-    char at(qsizetype i) const { return i < m_s.size() ? m_s.at(i) : '\0'; }
-
-    void advance()
-    {
-        if (m_s.at(m_pos) == '\n')
-            ++m_line;
-        ++m_pos;
-    }
-
-    bool skipBlanksAndComments()
-    {
-        while (m_pos < m_s.size()) {
-            const char c = m_s.at(m_pos);
-            if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
-                advance();
-            } else if (c == '\\' && at(m_pos + 1) == '\n') { // line splice
-                advance();
-                advance();
-            } else if (c == '/' && at(m_pos + 1) == '/') {
-                while (m_pos < m_s.size() && m_s.at(m_pos) != '\n')
-                    advance();
-            } else if (c == '/' && at(m_pos + 1) == '*') {
-                m_pos += 2;
-                while (m_pos < m_s.size() && !(m_s.at(m_pos) == '*' && at(m_pos + 1) == '/'))
-                    advance();
-                m_pos = qMin(m_pos + 2, m_s.size());
-            } else {
-                return true;
-            }
-        }
-        return false;
-    }
-
-    // A pp-number, with digit separators (1'000) that are no char literals.
-    void skipNumber()
-    {
-        while (m_pos < m_s.size()) {
-            const char c = m_s.at(m_pos);
-            if (isIdentChar(c) || c == '.')
-                ++m_pos;
-            else if (c == '\'' && isIdentChar(at(m_pos + 1)))
-                ++m_pos;
-            else if ((c == '+' || c == '-') && (at(m_pos - 1) == 'e' || at(m_pos - 1) == 'E'
-                                                || at(m_pos - 1) == 'p' || at(m_pos - 1) == 'P'))
-                ++m_pos;
-            else
-                break;
-        }
-    }
-
-    // At the opening quote of a literal with the given prefix; decodes it.
-    QString literal(const QByteArray &prefix)
-    {
-        const char quote = m_s.at(m_pos);
-        ++m_pos;
-        if (prefix.endsWith('R') && quote == '"')
-            return rawLiteral();
-        const bool narrow = prefix.isEmpty() || prefix == "u8";
-        QByteArray bytes; // narrow literals: UTF-8 bytes, escapes included
-        QString wide;
-        auto flush = [&] {
-            wide += QString::fromUtf8(bytes);
-            bytes.clear();
-        };
-        while (m_pos < m_s.size() && m_s.at(m_pos) != quote && m_s.at(m_pos) != '\n') {
-            const char c = m_s.at(m_pos++);
-            if (c != '\\') {
-                bytes.append(c);
-                continue;
-            }
-            const char e = at(m_pos++);
-            switch (e) {
-            case 'n': bytes.append('\n'); break;
-            case 'r': bytes.append('\r'); break;
-            case 't': bytes.append('\t'); break;
-            case 'a': bytes.append('\a'); break;
-            case 'b': bytes.append('\b'); break;
-            case 'f': bytes.append('\f'); break;
-            case 'v': bytes.append('\v'); break;
-            case '\n': ++m_line; break; // line splice inside the literal
-            case 'x': {
-                uint v = 0;
-                while (isxdigit(uchar(at(m_pos))))
-                    v = v * 16 + uint(QByteArray(1, m_s.at(m_pos++)).toUInt(nullptr, 16));
-                appendUnit(v, narrow, &bytes, &wide, flush);
-                break;
-            }
-            case 'u':
-            case 'U': {
-                const int n = e == 'u' ? 4 : 8;
-                const char32_t cp = m_s.mid(m_pos, n).toUInt(nullptr, 16);
-                m_pos += n;
-                flush();
-                wide += QString::fromUcs4(&cp, 1);
-                break;
-            }
-            default:
-                if (e >= '0' && e <= '7') {
-                    uint v = uint(e - '0');
-                    for (int i = 0; i < 2 && at(m_pos) >= '0' && at(m_pos) <= '7'; ++i)
-                        v = v * 8 + uint(m_s.at(m_pos++) - '0');
-                    appendUnit(v, narrow, &bytes, &wide, flush);
-                } else {
-                    bytes.append(e); // \" \' \\ \?
-                }
-            }
-        }
-        ++m_pos; // the closing quote
-        flush();
-        return wide;
-    }
-
-    // Numeric escapes are bytes of the UTF-8 text in narrow literals, code
-    // points in wide ones.
-    template <typename Flush>
-    static void appendUnit(uint v, bool narrow, QByteArray *bytes, QString *wide, Flush flush)
-    {
-        if (narrow) {
-            bytes->append(char(v));
-            return;
-        }
-        flush();
-        const char32_t cp = v;
-        *wide += QString::fromUcs4(&cp, 1);
-    }
-
-    QString rawLiteral()
-    {
-        const qsizetype open = m_s.indexOf('(', m_pos);
+// Decodes the literal whose opening quote is at s[*pos] and moves past it.
+// Numeric escapes are bytes of the UTF-8 text in narrow literals, code
+// points in wide ones.
+QString decodeLiteral(const QByteArray &s, qsizetype *pos, int *line, const QByteArray &prefix)
+{
+    const auto at = [&s](qsizetype i) { return i < s.size() ? s.at(i) : '\0'; };
+    const char quote = s.at((*pos)++);
+    if (prefix.endsWith('R') && quote == '"') {
+        const qsizetype open = s.indexOf('(', *pos);
         if (open < 0) {
-            m_pos = m_s.size();
+            *pos = s.size();
             return QString();
         }
-        const QByteArray close = ")" + m_s.mid(m_pos, open - m_pos) + "\"";
-        qsizetype end = m_s.indexOf(close, open + 1);
+        const QByteArray close = ")" + s.mid(*pos, open - *pos) + "\"";
+        qsizetype end = s.indexOf(close, open + 1);
         if (end < 0)
-            end = m_s.size();
-        const QByteArray body = m_s.mid(open + 1, end - open - 1);
-        m_line += int(body.count('\n'));
-        m_pos = qMin(end + close.size(), m_s.size());
+            end = s.size();
+        const QByteArray body = s.mid(open + 1, end - open - 1);
+        *line += int(body.count('\n'));
+        *pos = qMin(end + close.size(), s.size());
         return QString::fromUtf8(body);
     }
-};
+    const bool narrow = prefix.isEmpty() || prefix == "u8";
+    QByteArray bytes;
+    QString text;
+    const auto codePoint = [&](char32_t cp) {
+        text += QString::fromUtf8(bytes) + QString::fromUcs4(&cp, 1);
+        bytes.clear();
+    };
+    const auto unit = [&](uint v) {
+        if (narrow)
+            bytes.append(char(v));
+        else
+            codePoint(v);
+    };
+    const auto hexDigit = [](char c) {
+        const char lower = char(c | 0x20);
+        return c >= '0' && c <= '9' ? c - '0' : lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+    };
+    static const char simple[] = "nrtabfv", simpleValue[] = "\n\r\t\a\b\f\v";
+    while (*pos < s.size() && s.at(*pos) != quote && s.at(*pos) != '\n') {
+        const char c = s.at((*pos)++);
+        if (c != '\\') {
+            bytes.append(c);
+            continue;
+        }
+        const char e = at((*pos)++);
+        if (const char *p = e ? std::strchr(simple, e) : nullptr) {
+            bytes.append(simpleValue[p - simple]);
+        } else if (e == '\n') {
+            ++*line; // line splice inside the literal
+        } else if (e == 'x') {
+            uint v = 0;
+            for (int d; (d = hexDigit(at(*pos))) >= 0; ++*pos)
+                v = v * 16 + uint(d);
+            unit(v);
+        } else if (e == 'u' || e == 'U') {
+            const int n = e == 'u' ? 4 : 8;
+            codePoint(s.mid(*pos, n).toUInt(nullptr, 16));
+            *pos += n;
+        } else if (e >= '0' && e <= '7') {
+            uint v = uint(e - '0');
+            for (int i = 0; i < 2 && at(*pos) >= '0' && at(*pos) <= '7'; ++i)
+                v = v * 8 + uint(s.at((*pos)++) - '0');
+            unit(v);
+        } else {
+            bytes.append(e); // \" \' \\ \?
+        }
+    }
+    ++*pos; // the closing quote
+    return text + QString::fromUtf8(bytes);
+}
+
+std::vector<Token> tokensOf(const QByteArray &s)
+{
+    const auto at = [&s](qsizetype i) { return i < s.size() ? s.at(i) : '\0'; };
+    static const QList<QByteArray> prefixes{"u8", "u", "U", "L", "R", "u8R", "uR", "UR", "LR"};
+    std::vector<Token> out;
+    int line = 1;
+    for (qsizetype i = 0; i < s.size();) {
+        const char c = s.at(i);
+        if (c == ' ' || (c >= '\t' && c <= '\r') || (c == '\\' && at(i + 1) == '\n')) {
+            line += c == '\n' || c == '\\';
+            i += c == '\\' ? 2 : 1;
+            continue;
+        }
+        if (c == '/' && (at(i + 1) == '/' || at(i + 1) == '*')) {
+            const bool block = at(i + 1) == '*';
+            qsizetype end = s.indexOf(block ? "*/" : "\n", i + 2);
+            end = end < 0 ? s.size() : end + (block ? 2 : 0);
+            line += int(s.mid(i, end - i).count('\n'));
+            i = end;
+            continue;
+        }
+        Token t;
+        t.line = line;
+        if (isIdentStart(c)) {
+            const qsizetype start = i;
+            while (i < s.size() && isIdentChar(s.at(i)))
+                ++i;
+            const QByteArray word = s.mid(start, i - start);
+            if ((at(i) == '"' || at(i) == '\'') && prefixes.contains(word)) {
+                t.kind = at(i) == '"' ? Token::String : Token::Other;
+                t.value = decodeLiteral(s, &i, &line, word);
+            } else {
+                t.kind = Token::Identifier;
+                t.spelling = word;
+            }
+        } else if (c == '"' || c == '\'') {
+            t.kind = c == '"' ? Token::String : Token::Other;
+            t.value = decodeLiteral(s, &i, &line, QByteArray());
+        } else if (c >= '0' && c <= '9') {
+            // A pp-number, with digit separators (1'000) that are no char literals.
+            const auto exponent = [&](qsizetype k) {
+                return at(k) == 'e' || at(k) == 'E' || at(k) == 'p' || at(k) == 'P';
+            };
+            while (isIdentChar(at(i)) || at(i) == '.' || (at(i) == '\'' && isIdentChar(at(i + 1)))
+                   || ((at(i) == '+' || at(i) == '-') && exponent(i - 1)))
+                ++i;
+        } else {
+            t.kind = Token::Punct;
+            t.spelling = QByteArray(1, c);
+            ++i;
+        }
+        out.push_back(t);
+    }
+    return out;
+}
 
 bool isPunct(const std::vector<Token> &t, size_t i, char c)
 {
@@ -260,7 +196,7 @@ size_t wrapperLength(const std::vector<Token> &t, size_t i)
 // The texts of every GLS call whose whole argument is a literal text.
 std::vector<LookedUpText> literalLookups(const QByteArray &source)
 {
-    const std::vector<Token> t = SourceLexer(source).tokens();
+    const std::vector<Token> t = tokensOf(source);
     std::vector<LookedUpText> out;
     for (size_t i = 0; i + 1 < t.size(); ++i) {
         if (!isIdentifier(t, i, "GLS") || !isPunct(t, i + 1, '('))
