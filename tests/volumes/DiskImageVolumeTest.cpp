@@ -22,6 +22,14 @@ bool tool(const QString &program, const QStringList &args)
     return ToolRunner::run(program, args).succeeded();
 }
 
+// A session whose volume list is on and holds the one row.
+QVariantMap sessionWith(const VolumeDescriptor &row)
+{
+    QVariantList rows = AutoMountList::defaultRows();
+    rows[0] = row.toRecord();
+    return {{"autoMountVolumeOn", 1}, {"autoMountVolumeArray", rows}};
+}
+
 // An image file with an ext4 file system, attached and mounted in a
 // temporary folder; everything is undone at the end, whatever the test did.
 class DiskImageVolume : public ::testing::Test {
@@ -30,59 +38,44 @@ protected:
     {
         if (::geteuid() != 0)
             GTEST_SKIP() << "attaching and mounting a disk image needs root";
-        if (ToolRunner::find(QStringLiteral("mkfs.ext4")).isEmpty()
-            || ToolRunner::find(QStringLiteral("losetup")).isEmpty())
+        if (ToolRunner::find("mkfs.ext4").isEmpty() || ToolRunner::find("losetup").isEmpty())
             GTEST_SKIP() << "mkfs.ext4 or losetup is missing";
         ASSERT_TRUE(m_dir.isValid());
-        m_image = m_dir.filePath(QStringLiteral("volume.img"));
-        m_mountPoint = m_dir.filePath(QStringLiteral("Backup Disk"));
+        m_image = m_dir.filePath("volume.img");
+        m_mountPoint = m_dir.filePath("Backup Disk");
         ASSERT_TRUE(QDir().mkpath(m_mountPoint));
         QFile image(m_image);
         ASSERT_TRUE(image.open(QIODevice::WriteOnly) && image.resize(8 * 1024 * 1024));
         image.close();
-        ASSERT_TRUE(tool(QStringLiteral("mkfs.ext4"),
-                         {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-L"),
-                          QStringLiteral("QMTEST"), m_image}));
-        const ToolResult attached = ToolRunner::run(QStringLiteral("losetup"),
-                                                    {QStringLiteral("--find"),
-                                                     QStringLiteral("--show"), m_image});
+        ASSERT_TRUE(tool("mkfs.ext4", {"-q", "-F", "-L", "QMTEST", m_image}));
+        const ToolResult attached = ToolRunner::run("losetup", {"--find", "--show", m_image});
         if (!attached.succeeded())
             GTEST_SKIP() << "no loop device: " << attached.message().toStdString();
         const QString device = QString::fromUtf8(attached.standardOutput).trimmed();
-        if (!tool(QStringLiteral("mount"), {device, m_mountPoint})) {
-            tool(QStringLiteral("losetup"), {QStringLiteral("-d"), device});
+        if (!tool("mount", {device, m_mountPoint})) {
+            tool("losetup", {"-d", device});
             GTEST_SKIP() << "the image cannot be mounted here";
         }
-        QFile marker(m_mountPoint + QStringLiteral("/marker.txt"));
+        QFile marker(m_mountPoint + "/marker.txt");
         ASSERT_TRUE(marker.open(QIODevice::WriteOnly) && marker.write("kept") == 4);
     }
 
     void TearDown() override
     {
         while (MountTable::read().isMountPoint(m_mountPoint))
-            if (!tool(QStringLiteral("umount"), {m_mountPoint}))
+            if (!tool("umount", {m_mountPoint}))
                 break;
         if (!m_image.isEmpty())
             for (const QString &device : BlockDevices::loopDevicesFor(m_image))
-                tool(QStringLiteral("losetup"), {QStringLiteral("-d"), device});
+                tool("losetup", {"-d", device});
     }
 
     bool mounted() const { return MountTable::read().isMountPoint(m_mountPoint); }
     QString markerText() const
     {
-        QFile f(m_mountPoint + QStringLiteral("/marker.txt"));
+        QFile f(m_mountPoint + "/marker.txt");
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
-    QVariantMap sessionWith(const VolumeDescriptor &row) const
-    {
-        QVariantList rows = AutoMountList::defaultRows();
-        rows[0] = row.toRecord();
-        QVariantMap session;
-        session.insert(QStringLiteral("autoMountVolumeOn"), 1);
-        session.insert(QStringLiteral("autoMountVolumeArray"), rows);
-        return session;
-    }
-
     QTemporaryDir m_dir;
     QString m_image;
     QString m_mountPoint;
@@ -237,15 +230,12 @@ TEST_F(DiskImageVolume, AStoppedRunMountsNothing)
 
 TEST_F(DiskImageVolume, PickingAFolderOnItAddsTheVolumeOnce)
 {
-    QVariantMap session;
-    QVariantList rows = AutoMountList::defaultRows();
     VolumeDescriptor other;
     other.volumeType = VolumeType::Remote;
-    other.scheme = QStringLiteral("smb");
-    other.user = QStringLiteral("u");
-    other.host = QStringLiteral("h");
-    rows[0] = other.toRecord();
-    session.insert(QStringLiteral("autoMountVolumeArray"), rows);
+    other.scheme = "smb";
+    other.user = "u";
+    other.host = "h";
+    QVariantMap session = sessionWith(other);
     AutoMountList list(m_volumes);
     EXPECT_TRUE(list.AddToAutoMountVolumeArray(&session, m_mountPoint));
     const QVariantList after = session.value(QStringLiteral("autoMountVolumeArray")).toList();
@@ -308,10 +298,7 @@ TEST(MemoryVolume, AVolumeWithoutADiskIsALocalDiskThatIsNoFailureWhileMounted)
     EXPECT_TRUE(d->hasDiskID);
     EXPECT_EQ(d->diskID, QString());
     EXPECT_EQ(d->unmountVolume, 0) << "local disks stay mounted after a session";
-    QVariantList rows = AutoMountList::defaultRows();
-    rows[0] = d->toRecord();
-    const QVariantMap session = {{QStringLiteral("autoMountVolumeOn"), 1},
-                                 {QStringLiteral("autoMountVolumeArray"), rows}};
+    const QVariantMap session = sessionWith(*d);
     AutoMountList list(volumes);
     const SessionVolumesReport r = list.MountAllVolumesForSession(session, {});
     EXPECT_EQ(r.errorCount, 0) << r.errorText.toStdString();
