@@ -17,14 +17,9 @@ namespace {
 
 QVariantMap sessionWithScripts(int startOn, const QString &start, int endOn, const QString &end)
 {
-    return {{QStringLiteral("sessionName"), QStringLiteral("Photos")},
-            {QStringLiteral("topFolder"), QStringLiteral("/data/photos")},
-            {QStringLiteral("bottomFolder"), QStringLiteral("/backup/photos")},
-            {QStringLiteral("settTask"), 2},
-            {QStringLiteral("asStartOn"), startOn},
-            {QStringLiteral("asStartText"), start},
-            {QStringLiteral("asEndOn"), endOn},
-            {QStringLiteral("asEndText"), end}};
+    return {{"sessionName", "Photos"}, {"topFolder", "/data/photos"}, {"bottomFolder", "/backup/photos"},
+            {"settTask", 2},           {"asStartOn", startOn},        {"asStartText", start},
+            {"asEndOn", endOn},        {"asEndText", end}};
 }
 
 QString readAll(const QString &path)
