@@ -1,3 +1,4 @@
+#include "DocumentFakes.h"
 #include "app/DocumentLifecycle.h"
 #include "app/SessionCommands.h"
 #include "platform/PropertyList.h"
@@ -8,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <deque>
 #include <sys/resource.h>
 
 using qm::DocumentLifecycle;
@@ -16,49 +16,6 @@ using qm::TerminateReply;
 using Save = qm::DocumentQuestions::SaveAnswer;
 
 namespace {
-
-template <class T> T next(std::deque<T> &script, T otherwise)
-{
-    if (script.empty())
-        return otherwise;
-    T v = script.front();
-    script.pop_front();
-    return v;
-}
-
-// Answers from a script and records what was asked.
-struct Questions : qm::DocumentQuestions {
-    std::deque<Save> saves;
-    std::deque<bool> confirms;
-    std::deque<QString> savePaths; // "" cancels the panel
-    QStringList warnings, asked, panels;
-    int beeps = 0;
-
-    void warn(AlertKind, const QString &m) override { warnings << m; }
-    bool confirm(const QString &m) override { return asked << m, next(confirms, false); }
-    Save askSaveChanges(const QString &t, const QString &m) override
-    {
-        asked << t + '|' + m;
-        return next(saves, Save::Cancel);
-    }
-    QString chooseDocumentToOpen(const QString &) override { return {}; }
-    QString chooseSavePath(const QString &folder, const QString &name) override
-    {
-        panels << folder + '|' + name;
-        return next(savePaths, QString());
-    }
-    bool askSessionName(QString *, const std::function<qm::NameCheck(const QString &)> &) override { return true; }
-    void beep() override { ++beeps; }
-};
-
-struct Hooks : qm::DocumentHooks {
-    bool active = true;
-    int stops = 0, restarts = 0;
-    QList<bool> letGo;
-    bool stopTimerCheck() override { return ++stops, std::exchange(active, false); }
-    void restartTimerCheck() override { ++restarts, active = true; }
-    void documentLetGo(bool closing) override { letGo << closing; }
-};
 
 void setFlag(QVariantMap *doc, int session, const char *key, qlonglong value)
 {
@@ -102,8 +59,8 @@ protected:
 
     qmtest::TempHome home;
     qm::AppPaths paths;
-    Questions questions;
-    Hooks hooks;
+    qmtest::ScriptedQuestions questions;
+    qmtest::CountingHooks hooks;
     bool running = false;
     DocumentLifecycle life{paths, qm::SessionDocument::NewTemplate(), questions, &hooks,
                            [this] { return running; }};
@@ -340,6 +297,7 @@ TEST_F(Lifecycle, SessionCommandsFollowTheDocumentAcrossOpen)
 {
     qm::SessionCommands commands(doc(), questions, &hooks, [this] { return running; });
     ASSERT_TRUE(life.openFile(file("Sessions.qmy")).ok);
+    questions.typed = {"Session 3"};
     ASSERT_TRUE(commands.newSession().done());
     EXPECT_EQ(qm::SessionDocument::sessionCount(doc()), 3);
     EXPECT_TRUE(life.isDocumentToBeSaved());

@@ -1,61 +1,13 @@
+#include "DocumentFakes.h"
 #include "app/SessionCommands.h"
 #include "app/SessionDocument.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
-
-using qm::NameCheck;
 using qm::SessionCommands;
 using Outcome = qm::SessionCommandResult::Outcome;
 
 namespace {
-
-// The name dialog types the scripted names one after another, as a user who
-// retries after each warning; "<cancel>" presses Cancel.
-struct Questions : qm::DocumentQuestions {
-    std::deque<QString> typed;
-    std::deque<bool> confirms;
-    QStringList proposed, dialogAlerts, warnings, confirmations;
-
-    void warn(AlertKind, const QString &m) override { warnings << m; }
-    bool confirm(const QString &m) override
-    {
-        confirmations << m;
-        const bool answer = !confirms.empty() && confirms.front();
-        if (!confirms.empty())
-            confirms.pop_front();
-        return answer;
-    }
-    SaveAnswer askSaveChanges(const QString &, const QString &) override { return SaveAnswer::Cancel; }
-    QString chooseDocumentToOpen(const QString &) override { return {}; }
-    QString chooseSavePath(const QString &, const QString &) override { return {}; }
-    bool askSessionName(QString *name, const std::function<NameCheck(const QString &)> &check) override
-    {
-        proposed << *name;
-        for (; !typed.empty(); typed.pop_front()) {
-            const QString attempt = typed.front();
-            if (attempt == "<cancel>")
-                return typed.pop_front(), false;
-            const NameCheck c = check(attempt);
-            if (c.outcome != NameCheck::Outcome::Reject) {
-                typed.pop_front();
-                *name = attempt;
-                return c.outcome == NameCheck::Outcome::Accept;
-            }
-            dialogAlerts << c.message;
-        }
-        return false;
-    }
-};
-
-struct Hooks : qm::DocumentHooks {
-    bool active = true;
-    int stops = 0, restarts = 0, changes = 0;
-    bool stopTimerCheck() override { return ++stops, std::exchange(active, false); }
-    void restartTimerCheck() override { ++restarts, active = true; }
-    void sessionsChanged() override { ++changes; }
-};
 
 class Sessions : public ::testing::Test {
 protected:
@@ -75,8 +27,8 @@ protected:
     }
 
     QVariantMap doc = qm::SessionDocument::NewTemplate();
-    Questions questions;
-    Hooks hooks;
+    qmtest::ScriptedQuestions questions;
+    qmtest::CountingHooks hooks;
     bool running = false;
     SessionCommands commands{doc, questions, &hooks, [this] { return running; }};
 };
@@ -142,7 +94,7 @@ TEST_F(Sessions, RefusalsShowTheirTextAndChangeNothing)
                                                "Can't rename the \"All\" Session.",
                                                "Can't remove the \"All\" Session."}));
     EXPECT_EQ(doc, before);
-    EXPECT_TRUE(questions.proposed.isEmpty() && questions.confirmations.isEmpty());
+    EXPECT_TRUE(questions.proposed.isEmpty() && questions.asked.isEmpty());
     EXPECT_TRUE(hooks.active);
     EXPECT_EQ(hooks.stops, hooks.restarts);
 
@@ -167,7 +119,7 @@ TEST_F(Sessions, EveryCommandIsRefusedDuringARun)
         EXPECT_EQ(commands.ChooseSession(position, true, position == n + 6).outcome, Outcome::Busy);
     EXPECT_EQ(commands.moveSession(0, 2).outcome, Outcome::Busy);
     EXPECT_EQ(doc, before);
-    EXPECT_TRUE(questions.proposed.isEmpty() && questions.confirmations.isEmpty());
+    EXPECT_TRUE(questions.proposed.isEmpty() && questions.asked.isEmpty());
     EXPECT_EQ(hooks.stops, 0);
 }
 
@@ -177,7 +129,7 @@ TEST_F(Sessions, RemoveAsksAndLeavesAValidCurrentSession)
     questions.confirms = {false, true};
     EXPECT_EQ(commands.removeSession().outcome, Outcome::Cancelled);
     ASSERT_TRUE(commands.removeSession().done());
-    EXPECT_EQ(questions.confirmations.value(0),
+    EXPECT_EQ(questions.asked.value(0),
               "Are you sure you want to remove the current session \"C\" definitively?");
     EXPECT_EQ(names(), QStringList({"A", "B"}));
     EXPECT_EQ(commands.currentIndex(), 1); // the one before the last
@@ -185,7 +137,7 @@ TEST_F(Sessions, RemoveAsksAndLeavesAValidCurrentSession)
     useSessions({"A", "B", "C", "D"}, 2);
     questions.confirms = {true};
     ASSERT_TRUE(commands.removeSession(true).done());
-    EXPECT_EQ(questions.confirmations.last(), "You are on the point to delete all the sessions but the first one.");
+    EXPECT_EQ(questions.asked.last(), "You are on the point to delete all the sessions but the first one.");
     EXPECT_EQ(names(), QStringList{"A"});
     EXPECT_EQ(commands.currentIndex(), 0);
 }
