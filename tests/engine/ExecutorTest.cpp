@@ -22,6 +22,12 @@ protected:
         setMtime(root + "/docs/deep", now - 50);
         setMtime(root + "/docs", now - 40);
     }
+    // Carries out a plan made earlier, by default as one task of one session.
+    void copy(const TaskScan &t, const std::vector<SessionTasks> &tasks = {SessionTasks{0, {0}}})
+    {
+        std::vector<CopyItem> plan{t.root};
+        Executor(ctx).MainCopy(tasks, plan);
+    }
 };
 
 // --- Backups and synchronizations --------------------------------------------
@@ -143,9 +149,7 @@ TEST_F(ExecutorTest, ARemovalSwitchedOffInThePreviewStillVisitsItsContent)
     ASSERT_EQ(old->copyMode, CopyMode::RemoveB);
     old->copyMode = -CopyMode::RemoveB;    // the folder stays...
     old->subItems.at(1).copyMode = -CopyMode::RemoveB; // ...and so does y
-    std::vector<CopyItem> plan{t.root};
-    Executor e(ctx);
-    e.MainCopy({SessionTasks{0, {0}}}, plan);
+    copy(t);
     EXPECT_EQ(tree(b), (QStringList{"old/", "old/y"}));
     EXPECT_TRUE(ctx.errors.isEmpty());
 }
@@ -220,11 +224,9 @@ TEST_F(ExecutorTest, AStopRequestEndsTheCopyAtTheNextItemAndStillConcludesTheTas
 TEST_F(ExecutorTest, AStoppedRunCopiesNoFurtherTasksButConcludesEachOne)
 {
     writeFile(a + "/f", "x", now);
-    TaskScan t = scan();
-    std::vector<CopyItem> plan{t.root};
+    const TaskScan t = scan();
     ctx.copying = false;
-    Executor e(ctx);
-    e.MainCopy({SessionTasks{0, {0}}, SessionTasks{1, {0, 1}}}, plan);
+    copy(t, {SessionTasks{0, {0}}, SessionTasks{1, {0, 1}}});
     EXPECT_FALSE(exists(b + "/f"));
     EXPECT_EQ(ctx.tasksAfterCopy, 3);
 }
@@ -281,11 +283,9 @@ TEST_F(ExecutorTest, ADiskFillingUpDuringTheCopyLeavesNoPartFileAndTheSourceUnto
 TEST_F(ExecutorTest, AFolderThatAppearedBeforeTheCopyIsLeftWithItsPlannedContent)
 {
     writeFile(a + "/dir/x", "x", now);
-    TaskScan t = scan();
+    const TaskScan t = scan();
     QDir().mkpath(b + "/dir");
-    std::vector<CopyItem> plan{t.root};
-    Executor e(ctx);
-    e.MainCopy({SessionTasks{0, {0}}}, plan);
+    copy(t);
     EXPECT_TRUE(ctx.errors.isEmpty());
     EXPECT_FALSE(exists(b + "/dir/x"));
 }
@@ -293,11 +293,9 @@ TEST_F(ExecutorTest, AFolderThatAppearedBeforeTheCopyIsLeftWithItsPlannedContent
 TEST_F(ExecutorTest, AMissingSourceIsAnErrorUnlessTheRunRemovedItsFolder)
 {
     writeFile(a + "/f", "x", now);
-    TaskScan t = scan();
+    const TaskScan t = scan();
     QFile::remove(a + "/f");
-    std::vector<CopyItem> plan{t.root};
-    Executor e(ctx);
-    e.MainCopy({SessionTasks{0, {0}}}, plan);
+    copy(t);
     ASSERT_EQ(ctx.errors.size(), 1);
     EXPECT_EQ(ctx.errors[0], "Can't find the source item \"" + a + "/f\"");
 }
