@@ -30,6 +30,11 @@ struct FakeItem : FilterItemFacts {
         lstat.uid = 0;
         lstat.gid = 0;
     }
+    explicit FakeItem(const QString &path, bool isFolder = false) : FakeItem()
+    {
+        itemPath = path;
+        folder = isFolder;
+    }
     QString path() const override { return itemPath; }
     std::optional<ItemInfo> info() override
     {
@@ -76,8 +81,7 @@ bool matches(const QVariantMap &row, FakeItem &item) { return listOf({row}).IsTo
 
 bool nameMatches(int op, const QString &text, const QString &name)
 {
-    FakeItem item;
-    item.itemPath = "/data/" + name;
+    FakeItem item("/data/" + name);
     return matches(nameRow(op, text), item);
 }
 
@@ -236,21 +240,14 @@ TEST(FilterList, CriteriaOfOneRowAllMustMatchRowsAreAlternatives)
     QVariantMap nameAndFolder = nameRow(FilterOp::EndsWith, ".tmp");
     nameAndFolder.insert("filterKindOn", 1);
     nameAndFolder.insert("filterKindPop", FilterOp::AFolder);
-    FakeItem file; // x.tmp, a file
-    file.itemPath = "/d/x.tmp";
+    FakeItem file("/d/x.tmp");
     EXPECT_FALSE(matches(nameAndFolder, file));
     file.folder = true;
     EXPECT_TRUE(matches(nameAndFolder, file));
 
     const FilterList either = listOf({nameRow(FilterOp::EndsWith, ".tmp"),
                                       filterRow({{"filterKindOn", 1}, {"filterKindPop", 1}})});
-    FakeItem tmp;
-    tmp.itemPath = "/d/a.tmp";
-    FakeItem folder;
-    folder.itemPath = "/d/f";
-    folder.folder = true;
-    FakeItem neither;
-    neither.itemPath = "/d/a.txt";
+    FakeItem tmp("/d/a.tmp"), folder("/d/f", true), neither("/d/a.txt");
     EXPECT_TRUE(either.IsToBeFiltered(tmp));
     EXPECT_TRUE(either.IsToBeFiltered(folder));
     EXPECT_FALSE(either.IsToBeFiltered(neither));
@@ -261,13 +258,7 @@ TEST(FilterList, CopyOnlyModeLeavesOutEverythingThatMatchesNothing)
     const FilterList copyOnly = listOf({nameRow(FilterOp::EndsWith, ".tmp")}, 1);
     const FilterList skip = listOf({nameRow(FilterOp::EndsWith, ".tmp")}, 2);
     const FilterList other = listOf({nameRow(FilterOp::EndsWith, ".tmp")}, 0);
-    FakeItem tmp;
-    tmp.itemPath = "/d/A.TMP";
-    FakeItem txt;
-    txt.itemPath = "/d/a.txt";
-    FakeItem folder;
-    folder.itemPath = "/d/Folder";
-    folder.folder = true;
+    FakeItem tmp("/d/A.TMP"), txt("/d/a.txt"), folder("/d/Folder", true);
     EXPECT_FALSE(copyOnly.IsToBeFiltered(tmp));
     EXPECT_TRUE(copyOnly.IsToBeFiltered(txt));
     EXPECT_TRUE(copyOnly.IsToBeFiltered(folder)) << "folders are filtered like files";
