@@ -79,11 +79,6 @@ QByteArray getAttr(const QString &path, const char *name)
     return n < 0 ? QByteArray() : QByteArray(buf, qsizetype(n));
 }
 
-bool hasAttr(const QString &path, const char *name)
-{
-    return ::lgetxattr(enc(path).constData(), name, nullptr, 0) >= 0;
-}
-
 void lock(const QString &path, bool on)
 {
     qm::AttributeChange c;

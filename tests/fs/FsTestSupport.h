@@ -43,7 +43,6 @@ QByteArray readFile(const QString &path);
 QByteArray pattern(qsizetype size, int seed);
 bool setAttr(const QString &path, const char *name, const QByteArray &value);
 QByteArray getAttr(const QString &path, const char *name);
-bool hasAttr(const QString &path, const char *name);
 void lock(const QString &path, bool on);
 bool isImmutable(const QString &path);
 // Every name in the folder, sorted.

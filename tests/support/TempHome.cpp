@@ -13,11 +13,9 @@ TempHome::TempHome()
 {
     for (const char *v : kVars)
         m_saved[v] = qgetenv(v);
+    for (const char *v : kVars)
+        qunsetenv(v);
     qputenv("HOME", m_dir.path().toLocal8Bit());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("XDG_DATA_HOME");
-    qunsetenv("XDG_CACHE_HOME");
-    qunsetenv("XDG_STATE_HOME");
 }
 
 TempHome::~TempHome()
