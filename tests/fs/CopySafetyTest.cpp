@@ -69,28 +69,24 @@ CopyFaultHook failNth(const char *op, int nth, int err)
 
 } // namespace
 
-TEST_F(CopySafety, ReadErrorHalfWayLeavesTheOldFileAndFolder)
+TEST_F(CopySafety, ReadErrorHalfWayOrFailedPlacingLeavesTheOldFileAndFolder)
 {
     makeOldObjects(dir.file("dst"));
     makeNewObjects(3 * 1024 * 1024);
-    CopyOptions options;
-    options.faultHook = failNth("read", 2, EIO);
-    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst"), options), Status::ioErr);
-    options.faultHook = failNth("read", 5, EIO); // inside the second file of the folder
-    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Album"), dir.file("dst"), options), Status::ioErr);
-    expectOldObjectsIntact(dir.file("dst"));
-}
-
-TEST_F(CopySafety, FailedPlacingLeavesTheOldObject)
-{
-    makeOldObjects(dir.file("dst"));
-    makeNewObjects(100);
-    CopyOptions options;
-    options.faultHook = failNth("rename", 1, EIO);
-    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst"), options), Status::ioErr);
-    options.faultHook = failNth("rename", 1, EIO);
-    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Album"), dir.file("dst"), options), Status::ioErr);
-    expectOldObjectsIntact(dir.file("dst"));
+    // The fifth read of the folder's copy falls inside its second file.
+    const struct {
+        const char *op;
+        int inFile, inFolder;
+    } cases[] = {{"read", 2, 5}, {"rename", 1, 1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.op);
+        CopyOptions options;
+        options.faultHook = failNth(c.op, c.inFile, EIO);
+        EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst"), options), Status::ioErr);
+        options.faultHook = failNth(c.op, c.inFolder, EIO);
+        EXPECT_EQ(copier.FSCopyObject(dir.file("src/Album"), dir.file("dst"), options), Status::ioErr);
+        expectOldObjectsIntact(dir.file("dst"));
+    }
 }
 
 TEST_F(CopySafety, DiskFullLeavesTheOldObjectsAndNoTemporary)
