@@ -586,18 +586,15 @@ TEST_F(DocumentWrite, PasswordsRestrictTheFileToItsOwnerExceptForTheTemplate)
     QVariantMap plain = SessionDocument::NewTemplate();
     ASSERT_TRUE(SessionDocument::WriteFileSession(&plain, path("plain.qmy"), templatePath()).ok);
     EXPECT_EQ(modeOf(path("plain.qmy")), systemCreateMode());
-}
 
-TEST_F(DocumentWrite, APasswordThatDecodesToNothingIsNoPassword)
-{
-    QVariantMap doc = documentWithPassword("xy");
+    // A password that decodes to nothing is no password.
+    QVariantMap shortOne = documentWithPassword("xy");
     const auto decodeShortAsNone = [](const QByteArray &data) {
         return data.size() <= 2 ? QString() : QString::fromUtf8(data);
     };
-    const QString file = path("short.qmy");
-    ASSERT_TRUE(
-        SessionDocument::WriteFileSession(&doc, file, templatePath(), decodeShortAsNone).ok);
-    EXPECT_EQ(modeOf(file), systemCreateMode());
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&shortOne, path("short.qmy"), templatePath(),
+                                                  decodeShortAsNone).ok);
+    EXPECT_EQ(modeOf(path("short.qmy")), systemCreateMode());
 }
 
 TEST_F(DocumentWrite, AFailedWriteSaysSoAndLeavesNoFile)
