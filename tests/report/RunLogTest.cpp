@@ -73,13 +73,15 @@ QVariantMap sessionRecord(const QString &name, int task)
             {"asEndOn", 0},                 {"asEndText", "-- Write or paste here your AppleScript"}};
 }
 
-QVariantMap timerRow(bool on, bool valid, const QDateTime &start)
+// `days` holds the execute-on flags from Monday to Sunday.
+QVariantMap timerRow(bool on, bool valid, const QDateTime &start, const char *days = "1111111")
 {
     QVariantMap row{{"onOff", on ? 1 : 0}, {"valid", valid ? 1 : 0}, {"start", start},
                     {"intervalOn", 0}, {"endOn", 0}, {"endDateOn", 0}, {"end", start}};
-    for (const char *d : {"onlyMonday", "onlyTuesday", "onlyWednesday", "onlyThursday", "onlyFriday",
-                          "onlySaturday", "onlySunday"})
-        row.insert(d, 1);
+    const char *names[] = {"onlyMonday", "onlyTuesday", "onlyWednesday", "onlyThursday", "onlyFriday",
+                           "onlySaturday", "onlySunday"};
+    for (int d = 0; d < 7; ++d)
+        row.insert(names[d], days[d] == '1' ? 1 : 0);
     return row;
 }
 
@@ -143,14 +145,11 @@ TEST(RunLog, BackupByTimerWithDetailedLogTimersListsAndScripts)
     yearly.insert({{"intervalOn", 1}, {"intervalYears", 1}, {"intervalMonths", 0}, {"intervalDays", 2},
                    {"intervalHours", 1}, {"intervalMinutes", 5}, {"endOn", 1}, {"endDateOn", 0},
                    {"end", at(2026, 3, 7, 23, 45)}});
-    QVariantMap halfHourly = timerRow(true, true, at(2026, 6, 15, 9, 0));
-    halfHourly.insert({{"intervalOn", 1}, {"intervalMinutes", 30}, {"onlyTuesday", 0}, {"onlyWednesday", 0},
-                       {"onlyThursday", 0}, {"onlySaturday", 0}, {"onlySunday", 0}});
-    QVariantMap dated = timerRow(true, true, at(2026, 1, 2, 8, 0));
+    QVariantMap halfHourly = timerRow(true, true, at(2026, 6, 15, 9, 0), "1000100");
+    halfHourly.insert({{"intervalOn", 1}, {"intervalMinutes", 30}});
+    QVariantMap dated = timerRow(true, true, at(2026, 1, 2, 8, 0), "0000000");
     dated.insert({{"intervalOn", 1}, {"intervalMonths", 2}, {"endOn", 1}, {"endDateOn", 1},
-                  {"end", at(2027, 12, 31, 18, 15)}, {"onlyMonday", 0}, {"onlyTuesday", 0},
-                  {"onlyWednesday", 0}, {"onlyThursday", 0}, {"onlyFriday", 0}, {"onlySaturday", 0},
-                  {"onlySunday", 0}});
+                  {"end", at(2027, 12, 31, 18, 15)}});
     s["timerArray"] = QVariantList{timerRow(false, true, at(2026, 1, 1, 0, 0)), yearly,
                                    timerRow(true, false, at(2026, 1, 1, 0, 0)),
                                    timerRow(true, true, at(2004, 1, 1, 0, 0)), halfHourly, dated};
