@@ -2,6 +2,7 @@
 #include "app/DocumentLifecycle.h"
 #include "app/SessionCommands.h"
 #include "platform/PropertyList.h"
+#include "support/Files.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -29,12 +30,6 @@ void setFlag(QVariantMap *doc, int session, const char *key, qlonglong value)
 qlonglong flag(const QVariantMap &doc, int session, const char *key)
 {
     return doc.value("sessionsArray").toList().value(session).toMap().value(key).toLongLong();
-}
-
-QByteArray contentOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 class Lifecycle : public ::testing::Test {
@@ -270,7 +265,7 @@ TEST_F(Lifecycle, SaveSaveAsAndRevertRoundTrip)
 TEST_F(Lifecycle, FailedSaveKeepsThePreviousFileWholeAndTheDocumentUnsaved)
 {
     const QString path = file("Whole.qmy");
-    const QByteArray before = contentOf(path);
+    const QByteArray before = qmtest::bytesOf(path);
     ASSERT_TRUE(life.openFile(path).ok);
     for (int i = 0; i < 6; ++i)
         qm::SessionDocument::AddSession(2, QString("Extra %1").arg(i), &doc());
@@ -287,7 +282,7 @@ TEST_F(Lifecycle, FailedSaveKeepsThePreviousFileWholeAndTheDocumentUnsaved)
     std::signal(SIGXFSZ, handler);
 
     EXPECT_FALSE(saved);
-    EXPECT_EQ(contentOf(path), before);
+    EXPECT_EQ(qmtest::bytesOf(path), before);
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList{"Whole.qmy"});
     EXPECT_EQ(questions.warnings, QStringList{"Can't write the file \"" + path + "\" to the disk."});
     EXPECT_TRUE(life.isDocumentToBeSaved());

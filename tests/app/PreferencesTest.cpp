@@ -1,6 +1,7 @@
 #include "app/Preferences.h"
 #include "app/Startup.h"
 #include "platform/PropertyList.h"
+#include "support/Files.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -75,7 +76,7 @@ TEST(Preferences, OlderFilesKeepTheirValuesAndGainMissingKeys)
     old["prefOnError"] = 1;
     old["someLaterKey"] = QStringLiteral("kept");
     PropertyList::write(p.prefFile, old, nullptr);
-    const QByteArray before = [&] { QFile f(p.prefFile); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const QByteArray before = qmtest::bytesOf(p.prefFile);
 
     const QVariantMap prefs = Preferences::read(p, false);
     EXPECT_EQ(prefs.value("prefShutDown").toInt(), 0);
@@ -85,9 +86,7 @@ TEST(Preferences, OlderFilesKeepTheirValuesAndGainMissingKeys)
     EXPECT_EQ(prefs.value("prefDeleteLogsField").toInt(), 7);
     EXPECT_EQ(prefs.value("prefSmtpPort").toInt(), 587);
     EXPECT_EQ(prefs.value("someLaterKey").toString(), "kept");
-    QFile f(p.prefFile);
-    f.open(QIODevice::ReadOnly);
-    EXPECT_EQ(f.readAll(), before); // reading does not rewrite
+    EXPECT_EQ(qmtest::bytesOf(p.prefFile), before); // reading does not rewrite
 }
 
 TEST(Preferences, WindowChecks)

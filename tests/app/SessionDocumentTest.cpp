@@ -1,5 +1,6 @@
 #include "app/SessionDocument.h"
 #include "platform/PropertyList.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 using qm::DocumentReadResult;
 using qm::SessionDocument;
 using Reason = DocumentReadResult::Reason;
+using qmtest::bytesOf;
 
 namespace {
 
@@ -94,21 +96,14 @@ protected:
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QString write(const QString &name, const QByteArray &bytes) const
     {
-        QFile f(path(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return f.fileName();
+        EXPECT_TRUE(qmtest::writeBytes(path(name), bytes));
+        return path(name);
     }
     QString writeDocument(const QString &name, const QVariantMap &doc) const
     {
         QString error;
         EXPECT_TRUE(qm::PropertyList::write(path(name), doc, &error)) << error.toStdString();
         return path(name);
-    }
-    static QByteArray bytesOf(const QString &file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
     }
     QString templatePath() const { return path(SessionDocument::templateFileName()); }
 

@@ -4,6 +4,7 @@
 #include "engine/FilterItemPolicy.h"
 #include "fs/LPUtilities.h"
 #include "platform/PropertyList.h"
+#include "support/Files.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -91,9 +92,7 @@ protected:
     }
     static void file(const QString &path, const QByteArray &content = "x")
     {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
+        ASSERT_TRUE(qmtest::writeBytes(path, content));
     }
     ExactSyncWriteRequest request(const QString &source, const QString &dest) const
     {
@@ -305,19 +304,14 @@ TEST_F(IndexStoreTest, ARowCannotReachOutsideTheIndexFolder)
     EXPECT_FALSE(store().load(a, b, false));
     EXPECT_TRUE(store().discard(a, b));
     ASSERT_TRUE(writeIndex(a, b).written);
-    QFile victim(root + "/victim.plist");
-    ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
-    EXPECT_EQ(victim.readAll(), "keep me");
+    EXPECT_EQ(qmtest::bytesOf(root + "/victim.plist"), "keep me");
     EXPECT_TRUE(QFile::exists(pairPath(1)));
 }
 
 TEST_F(IndexStoreTest, AStoppedRunLeavesThePreviousIndexUntouched)
 {
     ASSERT_TRUE(writeIndex(a, b).written);
-    QFile before(pairPath(1));
-    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
-    const QByteArray bytes = before.readAll();
-    before.close();
+    const QByteArray bytes = qmtest::bytesOf(pairPath(1));
 
     file(a + "/new.txt");
     ExactSyncWriteRequest stopped = request(a, b);
@@ -326,9 +320,7 @@ TEST_F(IndexStoreTest, AStoppedRunLeavesThePreviousIndexUntouched)
     const ExactSyncWriteResult result = store().write(stopped);
     EXPECT_FALSE(result.written);
     EXPECT_FALSE(result.failed());
-    QFile after(pairPath(1));
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_EQ(after.readAll(), bytes);
+    EXPECT_EQ(qmtest::bytesOf(pairPath(1)), bytes);
     EXPECT_FALSE(backupDate(a + "/new.txt").isValid()) << "nothing was stamped either";
     const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
     ASSERT_TRUE(index);
@@ -463,10 +455,8 @@ TEST_F(ExactSyncRunTest, ALostOrCorruptIndexDeletesNothing)
     ASSERT_TRUE(exists(b + "/one"));
 
     ASSERT_TRUE(QFile::remove(a + "/one"));
-    QFile pair(indexFolder + "/QM3ExactSyncIndex 1.plist");
-    ASSERT_TRUE(pair.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    pair.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>tree");
-    pair.close();
+    ASSERT_TRUE(qmtest::writeBytes(indexFolder + "/QM3ExactSyncIndex 1.plist",
+                                   "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>tree"));
     const qm::TaskScan t = runOnce();
     EXPECT_EQ(modeOf(t, "/one"), qm::CopyMode::CopyBToA) << "behaves as a first run";
     EXPECT_TRUE(exists(a + "/one"));

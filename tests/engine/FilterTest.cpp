@@ -3,6 +3,7 @@
 #include "engine/Filter.h"
 #include "engine/FilterRowRules.h"
 #include "fs/CatalogInfo.h"
+#include "support/Files.h"
 #include <QDir>
 #include <QFile>
 #include <unistd.h>
@@ -378,9 +379,7 @@ TEST(DiskFilterItemFacts, ReadsKindCodesAndDatesFromTheDisk)
     const QString root = dir.path();
     ASSERT_TRUE(QDir(root).mkpath("Folder"));
     ASSERT_TRUE(QDir(root).mkpath("Tool.app"));
-    QFile file(root + "/doc.txt");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
+    ASSERT_TRUE(qmtest::writeBytes(root + "/doc.txt", {}));
     ASSERT_TRUE(QFile::link(root + "/Folder", root + "/toFolder"));
     ASSERT_TRUE(QFile::link(root + "/doc.txt", root + "/toDoc"));
     ASSERT_TRUE(QFile::link(root + "/gone", root + "/dangling"));

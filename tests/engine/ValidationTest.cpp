@@ -1,5 +1,6 @@
 #include "engine/Validation.h"
 #include "fs/LPUtilities.h"
+#include "support/Files.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -28,11 +29,7 @@ protected:
                           "Resolve symbolic links"};
     }
     QString path(const QString &relative) const { return root + "/" + relative; }
-    void file(const QString &relative)
-    {
-        QFile f(path(relative));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    void file(const QString &relative) { ASSERT_TRUE(qmtest::writeBytes(path(relative), {})); }
     FolderValidation check(const QString &source, const QString &dest)
     {
         return FoldersAreValid(source, dest, options);

@@ -1,4 +1,5 @@
 #include "platform/Messages.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,8 +21,7 @@ public:
     {
         const QString path = m_dir.path() + u'/' + name;
         QDir().mkpath(QFileInfo(path).path());
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        if (!qmtest::writeBytes(path, bytes))
             ADD_FAILURE() << "cannot write " << path.toStdString();
         return path;
     }

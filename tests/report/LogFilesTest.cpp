@@ -9,10 +9,13 @@
 #include <QTemporaryDir>
 
 #include "report/QStringPrinter.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
 using namespace qm;
+using qmtest::bytesOf;
+using qmtest::writeBytes;
 
 namespace {
 
@@ -32,12 +35,6 @@ LogSaveRequest request(const QString &supportFolder, int format = 2)
 {
     return {kLog, format == 1 ? QStringLiteral("QMLog_2026_03_07_14_05_09.rtf") : QStringLiteral("QMLog_2026_03_07_14_05_09.txt"),
             0, supportFolder};
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The text an HTML conversion shows: tags dropped except line breaks,
@@ -77,10 +74,7 @@ void setModified(const QString &path, const QDateTime &when)
 QString touch(const QDir &dir, const QString &name, const QDateTime &modified)
 {
     const QString path = dir.filePath(name);
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write("x");
-    f.close();
+    EXPECT_TRUE(writeBytes(path, "x"));
     setModified(path, modified);
     return path;
 }
@@ -114,7 +108,7 @@ TEST(LogFiles, RichTextFileGivesTheSameTextBackThroughARealConverter)
     const LogSaveResult r = SaveLogFileToDisk(savePrefs(dir.path(), 1), request(dir.path(), 1));
     ASSERT_TRUE(r.saved());
     EXPECT_TRUE(r.path.endsWith(".rtf"));
-    const QByteArray rtf = readAll(r.path);
+    const QByteArray rtf = bytesOf(r.path);
     EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
     for (char c : rtf) // every character outside ASCII travels as an escape
         ASSERT_LT(uchar(c), 0x80);
@@ -135,7 +129,7 @@ TEST(LogFiles, PlainTextFileIsTheUnchangedLogInUtf8)
     const LogSaveResult r = SaveLogFileToDisk(savePrefs(folder, 2), request(dir.path()));
     ASSERT_TRUE(r.saved()); // missing folders are made with their parents
     EXPECT_EQ(r.path, folder + "/QMLog_2026_03_07_14_05_09.txt");
-    EXPECT_EQ(readAll(r.path), kLog.toUtf8());
+    EXPECT_EQ(bytesOf(r.path), kLog.toUtf8());
     EXPECT_TRUE(r.newLogFolder.isEmpty());
 }
 
@@ -158,15 +152,12 @@ TEST(LogFiles, AFileAtTheLogFolderPathIsKeptAndReported)
 {
     QTemporaryDir dir;
     const QString occupied = dir.filePath("Logs");
-    QFile f(occupied);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("the user's own file");
-    f.close();
+    ASSERT_TRUE(writeBytes(occupied, "the user's own file"));
     const LogSaveResult r = SaveLogFileToDisk(savePrefs(occupied, 2), request(dir.filePath("support")));
     EXPECT_EQ(r.status, LogSaveStatus::FolderError);
     EXPECT_EQ(r.errorText, "Can't save the log file inside the log folder because the log folder \"" + occupied
                                + "\" really is undeletable file");
-    EXPECT_EQ(readAll(occupied), QByteArray("the user's own file"));
+    EXPECT_EQ(bytesOf(occupied), QByteArray("the user's own file"));
 }
 
 TEST(LogFiles, AnUncreatableFolderFallsBackToLogFilesInTheSupportFolder)
@@ -178,7 +169,7 @@ TEST(LogFiles, AnUncreatableFolderFallsBackToLogFilesInTheSupportFolder)
     const LogSaveResult r = SaveLogFileToDisk(savePrefs(blocker + "/Logs", 2), request(support));
     ASSERT_TRUE(r.saved());
     EXPECT_EQ(r.newLogFolder, support + "/Log Files");
-    EXPECT_EQ(readAll(support + "/Log Files/QMLog_2026_03_07_14_05_09.txt"), kLog.toUtf8());
+    EXPECT_EQ(bytesOf(support + "/Log Files/QMLog_2026_03_07_14_05_09.txt"), kLog.toUtf8());
 
     // With the fallback unusable as well, the run gets the message and no file.
     const LogSaveResult none = SaveLogFileToDisk(savePrefs(blocker + "/Logs", 2), request(blocker + "/support"));

@@ -4,6 +4,7 @@
 #include "report/MailAddress.h"
 #include "report/MailMessage.h"
 #include "report/RunLog.h"
+#include "support/Files.h"
 
 #include "report/QStringPrinter.h"
 
@@ -118,8 +119,7 @@ struct FakeSendmail {
     bool ran() const { return QFile::exists(dir.filePath("input")); }
     QByteArray file(const char *name) const
     {
-        QFile f(dir.filePath(QString::fromLatin1(name)));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return qmtest::bytesOf(dir.filePath(QString::fromLatin1(name)));
     }
     MailSettings settings() const
     {

@@ -5,6 +5,7 @@
 #include "volumes/MountTable.h"
 #include "volumes/ToolRunner.h"
 #include "volumes/VolumeUtilities.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,8 +57,7 @@ protected:
             tool("losetup", {"-d", device});
             GTEST_SKIP() << "the image cannot be mounted here";
         }
-        QFile marker(m_mountPoint + "/marker.txt");
-        ASSERT_TRUE(marker.open(QIODevice::WriteOnly) && marker.write("kept") == 4);
+        ASSERT_TRUE(qmtest::writeBytes(m_mountPoint + "/marker.txt", "kept"));
     }
 
     void TearDown() override

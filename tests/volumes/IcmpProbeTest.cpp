@@ -1,6 +1,7 @@
 // The reachability probe against the real network stack: the loopback of
 // this machine, and private network namespaces where nobody answers.
 #include "volumes/IcmpProbe.h"
+#include "support/Files.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,8 +22,7 @@ namespace {
 
 bool writeSysctl(const char *path, const char *value)
 {
-    QFile f(QString::fromLatin1(path));
-    return f.open(QIODevice::WriteOnly) && f.write(value) > 0;
+    return qmtest::writeBytes(QString::fromLatin1(path), value);
 }
 
 bool setLoopbackUp()

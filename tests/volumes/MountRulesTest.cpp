@@ -6,6 +6,7 @@
 #include "volumes/MountTable.h"
 #include "volumes/PasswordCodec.h"
 #include "volumes/VolumeUtilities.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -278,12 +279,11 @@ protected:
             ASSERT_TRUE(tool.open(QIODevice::WriteOnly) && tool.write(kStandIn) > 0);
             tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::WriteOwner);
         }
-        QFile pattern(m_dir.filePath("pattern"));
-        ASSERT_TRUE(pattern.open(QIODevice::WriteOnly) && pattern.write(kSecret) > 0);
+        ASSERT_TRUE(qmtest::writeBytes(m_dir.filePath("pattern"), kSecret));
         m_oldPath = qgetenv("PATH");
         qputenv("PATH", bin.toUtf8() + ':' + m_oldPath);
         qputenv("QM_STANDIN_OUT", m_dir.filePath("out").toUtf8());
-        qputenv("QM_STANDIN_PATTERN", pattern.fileName().toUtf8());
+        qputenv("QM_STANDIN_PATTERN", m_dir.filePath("pattern").toUtf8());
     }
     void TearDown() override
     {

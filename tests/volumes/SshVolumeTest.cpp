@@ -6,6 +6,7 @@
 #include "volumes/PasswordCodec.h"
 #include "volumes/ToolRunner.h"
 #include "volumes/VolumeUtilities.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,9 +103,7 @@ protected:
         m_userMade = true;
         ASSERT_TRUE(tool(QStringLiteral("chpasswd"), {}, (kUser + u':' + kPassword).toUtf8()));
         QDir().mkpath(home + QStringLiteral("/share"));
-        QFile file(home + QStringLiteral("/share/on-server.txt"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("remote") == 6);
-        file.close();
+        ASSERT_TRUE(qmtest::writeBytes(home + "/share/on-server.txt", "remote"));
         ASSERT_TRUE(tool(QStringLiteral("chown"), {QStringLiteral("-R"), kUser, home}));
         startServer();
         m_mountPoint = m_dir.filePath("Remote Share");
@@ -129,9 +128,7 @@ protected:
         ASSERT_TRUE(tool(QStringLiteral("sshd"), {"-f", config, "-E", m_dir.filePath("sshd.log")}));
         for (int i = 0; i < 100 && !portOpen("127.0.0.2", 22); ++i)
             QThread::msleep(50);
-        QFile pid(m_dir.filePath("sshd.pid"));
-        ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
-        m_serverPid = pid.readAll().trimmed().toInt();
+        m_serverPid = qmtest::bytesOf(m_dir.filePath("sshd.pid")).trimmed().toInt();
         ASSERT_GT(m_serverPid, 0);
         // The server's key is known, as it would be for a server the user set up.
         QFile pub(key + QStringLiteral(".pub"));
@@ -213,10 +210,7 @@ TEST_F(SshVolume, AShareIsDescribedAndMountedAgainWithItsStoredPassword)
     EXPECT_FALSE(watch.stop()) << "the password showed on a command line";
     EXPECT_EQ(r.errorCount, 0) << r.errorText.toStdString();
     ASSERT_TRUE(mounted());
-    QFile onServer(m_mountPoint + QStringLiteral("/on-server.txt"));
-    ASSERT_TRUE(onServer.open(QIODevice::ReadOnly));
-    EXPECT_EQ(onServer.readAll(), QByteArray("remote"));
-    onServer.close();
+    EXPECT_EQ(qmtest::bytesOf(m_mountPoint + "/on-server.txt"), QByteArray("remote"));
 
     r = list.UnmountAllVolumesForSession(session, {});
     EXPECT_EQ(r.errorCount, 0) << r.errorText.toStdString();
