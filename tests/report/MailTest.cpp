@@ -106,15 +106,12 @@ struct FakeSendmail {
     explicit FakeSendmail(int exitCode = 0)
     {
         program = dir.filePath("sendmail");
-        QFile f(program);
-        f.open(QIODevice::WriteOnly);
-        f.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1/args'\ncat > '%1/input'\n"
-                               "echo 'no route' >&2\nexit %2\n")
-                    .arg(dir.path())
-                    .arg(exitCode)
-                    .toUtf8());
-        f.close();
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qmtest::writeBytes(program, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1/args'\n"
+                                                   "cat > '%1/input'\necho 'no route' >&2\nexit %2\n")
+                                        .arg(dir.path())
+                                        .arg(exitCode)
+                                        .toUtf8());
+        QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     bool ran() const { return QFile::exists(dir.filePath("input")); }
     QByteArray file(const char *name) const

@@ -5,8 +5,8 @@
 #include "schedule/Clock.h"
 #include "schedule/ScheduleHost.h"
 #include "schedule/ScheduleMonitor.h"
+#include "support/Files.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -47,9 +47,8 @@ protected:
     // An empty file standing for a run's log.
     QString logFile(const QString &name)
     {
-        QFile file(tempDir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        return file.fileName();
+        EXPECT_TRUE(writeBytes(tempDir.filePath(name), {}));
+        return tempDir.filePath(name);
     }
 
     ScopedTimeZone zone{kBerlin};

@@ -115,15 +115,13 @@ protected:
         const QString key = m_dir.filePath("hostkey");
         ASSERT_TRUE(tool(QStringLiteral("ssh-keygen"), {"-q", "-t", "ed25519", "-N", "", "-f", key}));
         const QString config = m_dir.filePath("sshd_config");
-        QFile c(config);
-        ASSERT_TRUE(c.open(QIODevice::WriteOnly));
-        c.write(QStringLiteral("ListenAddress %1:22\nHostKey %2\nPidFile %3\nUsePAM no\n"
-                               "PasswordAuthentication yes\nKbdInteractiveAuthentication no\n"
-                               "PermitRootLogin no\nAllowUsers %4\nStrictModes no\n"
-                               "Subsystem sftp internal-sftp\n")
-                    .arg(kHost, key, m_dir.filePath("sshd.pid"), kUser)
-                    .toUtf8());
-        c.close();
+        ASSERT_TRUE(qmtest::writeBytes(config, QStringLiteral("ListenAddress %1:22\nHostKey %2\nPidFile %3\n"
+                                                              "UsePAM no\nPasswordAuthentication yes\n"
+                                                              "KbdInteractiveAuthentication no\n"
+                                                              "PermitRootLogin no\nAllowUsers %4\nStrictModes no\n"
+                                                              "Subsystem sftp internal-sftp\n")
+                                                   .arg(kHost, key, m_dir.filePath("sshd.pid"), kUser)
+                                                   .toUtf8()));
         QDir().mkpath(QStringLiteral("/run/sshd"));
         ASSERT_TRUE(tool(QStringLiteral("sshd"), {"-f", config, "-E", m_dir.filePath("sshd.log")}));
         for (int i = 0; i < 100 && !portOpen("127.0.0.2", 22); ++i)
