@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <dirent.h>
+#include <thread>
 
 namespace qm {
 
@@ -177,7 +178,7 @@ private:
             if (parentOf(pending[i]) != folder)
                 continue;
             names->append(pending[i].mid(pending[i].lastIndexOf('/') + 1));
-            m_request.restoreBackupDates.append(pending[i]);
+            m_restored.append(pending[i]);
             m_keepBackupDate.insert(pending[i]);
             pending.removeAt(i);
         }
@@ -200,7 +201,7 @@ private:
             components.mid(m_shift).join('/');
         if (ReadCatalogInfo(counterpart, &info) != Status::noErr || !info.exists())
             return false;
-        m_request.restoreBackupDates.append(counterpart);
+        m_restored.append(counterpart);
         m_keepBackupDate.insert(counterpart);
         *isFolder = info.isFolder() && !isFilePackageAtPath(counterpart);
         return true;
@@ -212,6 +213,8 @@ public:
         for (const QString &p : paths)
             m_keepBackupDate.insert(p);
     }
+    // Paths whose backup dates this side left alone, for the request.
+    const QStringList &restored() const { return m_restored; }
 
 private:
     ExactSyncWriteRequest &m_request;
@@ -221,6 +224,7 @@ private:
     UTCDateTime m_stamp;
     QByteArray m_stampBytes;
     QSet<QString> m_keepBackupDate;
+    QStringList m_restored;
 };
 
 } // namespace
@@ -559,12 +563,27 @@ ExactSyncWriteResult ExactSyncIndexStore::write(ExactSyncWriteRequest request) c
                      {kDestKey, request.dest},
                      {kDateKey, request.runStart}};
     {
+        ExactSyncTree a, b;
         TreeBuilder sourceSide(request, true);
         sourceSide.keepBackupDates(request.restoreBackupDates);
-        const ExactSyncTree a = sourceSide.build();
-        TreeBuilder destSide(request, false);
-        destSide.keepBackupDates(request.restoreBackupDates);
-        const ExactSyncTree b = destSide.build();
+        if (request.addToExactIndex.isEmpty()) {
+            // Nothing recorded anyway: neither side looks at the other's
+            // results, so both are listed at once.
+            TreeBuilder destSide(request, false);
+            destSide.keepBackupDates(request.restoreBackupDates);
+            std::thread other([&] { b = destSide.build(); });
+            a = sourceSide.build();
+            other.join();
+            request.restoreBackupDates += sourceSide.restored();
+            request.restoreBackupDates += destSide.restored();
+        } else {
+            a = sourceSide.build();
+            request.restoreBackupDates += sourceSide.restored();
+            TreeBuilder destSide(request, false);
+            destSide.keepBackupDates(request.restoreBackupDates);
+            b = destSide.build();
+            request.restoreBackupDates += destSide.restored();
+        }
         pair.insert(kTreeSourceKey, QVariantMap{{lastComponent(request.source), a.toNode()}});
         pair.insert(kTreeDestKey, QVariantMap{{lastComponent(request.dest), b.toNode()}});
     }

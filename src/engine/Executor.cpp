@@ -488,7 +488,7 @@ bool Executor::runsAside(const Operation &op) const
 void Executor::startNewFileCopy(const Operation &op, quint64 size)
 {
     if (!m_pipeline)
-        m_pipeline = std::make_unique<CopyPipeline>(m_copyThreads);
+        m_pipeline = std::make_unique<WorkerPool>(m_copyThreads);
     PendingCopy pending;
     pending.op = op;
     pending.size = size;

@@ -7,7 +7,7 @@
 // trash or are immediate by the session's setting. Every operation is one
 // detailed-log line, every failure one run error.
 #include "engine/CopyItem.h"
-#include "engine/CopyPipeline.h"
+#include "engine/WorkerPool.h"
 #include "engine/RunContext.h"
 #include "fs/FSCopyObject.h"
 #include <QSet>
@@ -91,7 +91,7 @@ private:
     bool *m_asideSucceeded = nullptr; // set while an item may run aside
     bool m_wentAside = false;          // the last CopySource left its copy running
     bool m_lastAsideOk = true;
-    std::unique_ptr<CopyPipeline> m_pipeline; // after the copier: stopped first
+    std::unique_ptr<WorkerPool> m_pipeline; // after the copier: stopped first
 
     static int findTask(const std::vector<CopyItem> &plan, int sessionIndex, int taskIndex);
     bool copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *allSucceeded);

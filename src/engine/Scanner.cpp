@@ -89,7 +89,17 @@ private:
         if (parentRemoves())
             m_keepFolder = true;
     }
-    bool classify(ScanSide &side, bool listed);
+    // One side's item of a pair, read before the pairs are planned.
+    struct PreRead {
+        bool ok = false;
+        ItemInfo info;
+    };
+    std::vector<PreRead> m_readA, m_readB;
+    size_t m_pairIndex = 0;
+
+    bool readItem(const QString &path, ItemInfo *info) const;
+    void readAhead(const std::vector<ScanPairNames> &pairs);
+    bool classify(ScanSide &side, bool listed, const PreRead *pre);
     bool resolveAlias(ScanSide &side);
     bool resolveSymLink(ScanSide &side);
     bool takeTarget(ScanSide &side, const QString &target);
@@ -131,10 +141,12 @@ bool Scanner::Level::run()
     }
 
     const bool atRoot = m_p.isTheRootOfTheTree;
-    for (const ScanPairNames &names : pairs) {
+    readAhead(pairs);
+    for (size_t i = 0; i < pairs.size(); ++i) {
         if (!m_ctx.isCopying() || !m_answer)
             break;
-        processPair(names, atRoot);
+        m_pairIndex = i;
+        processPair(pairs[i], atRoot);
     }
     if (m_keepFolder)
         repair(s, d);
@@ -202,17 +214,52 @@ bool Scanner::Level::resolveSymLink(ScanSide &side)
     return takeTarget(side, target);
 }
 
+// Filters judge creation dates and type codes: they get the full read.
+bool Scanner::Level::readItem(const QString &path, ItemInfo *info) const
+{
+    if (m_set.isFilterOn)
+        return ReadCatalogInfo(path, info) == Status::noErr;
+    const bool withFinderInfo = !m_set.isInvisibleOn || m_set.isResolveAliasOn;
+    return readItemForScan(QFile::encodeName(path), withFinderInfo, info);
+}
+
+// A folder of many items is read on both sides at once: the two reads
+// wait on different inodes, often on different disks.
+void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
+{
+    constexpr size_t kWorthIt = 16;
+    if (pairs.size() < kWorthIt)
+        return;
+    m_readA.resize(pairs.size());
+    m_readB.resize(pairs.size());
+    auto readSide = [&](bool sideA) {
+        std::vector<PreRead> &out = sideA ? m_readA : m_readB;
+        const QString &folder = sideA ? m_p.source : m_p.dest;
+        for (size_t i = 0; i < pairs.size(); ++i) {
+            const ScanPairNames &names = pairs[i];
+            if (sideA ? names.inA : names.inB)
+                out[i].ok = readItem(joinPath(folder, sideA ? names.nameA : names.nameB), &out[i].info);
+        }
+    };
+    std::future<OSStatus> other = m_s.reader().submit([&] {
+        readSide(false);
+        return Status::noErr;
+    });
+    readSide(true);
+    other.wait();
+}
+
 // Reads one side of a pair. False means the whole pair is passed over.
-bool Scanner::Level::classify(ScanSide &side, bool listed)
+bool Scanner::Level::classify(ScanSide &side, bool listed, const PreRead *pre)
 {
     // A name the listing did not show is absent without asking again.
-    // Filters judge creation dates and type codes: they get the full read.
-    const bool withFinderInfo = !m_set.isInvisibleOn || m_set.isResolveAliasOn;
-    const bool read = listed
-                      && (m_set.isFilterOn
-                              ? ReadCatalogInfo(side.path, &side.info) == Status::noErr
-                              : readItemForScan(QFile::encodeName(side.path), withFinderInfo,
-                                                &side.info));
+    bool read = false;
+    if (pre) {
+        read = listed && pre->ok;
+        side.info = pre->info;
+    } else {
+        read = listed && readItem(side.path, &side.info);
+    }
     if (!read)
         side.info.kind = ItemKind::Missing;
     if (!side.info.exists())
@@ -256,7 +303,9 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
     // backed-up home holds them): asked at every level.
     if (policy.isBootItemNotToCopy(a.path) || policy.isBootItemNotToCopy(b.path))
         return skip();
-    if (!classify(a, names.inA) || !classify(b, names.inB))
+    const bool pre = !m_readA.empty();
+    if (!classify(a, names.inA, pre ? &m_readA[m_pairIndex] : nullptr)
+        || !classify(b, names.inB, pre ? &m_readB[m_pairIndex] : nullptr))
         return skip();
 
     const bool dsStore = lastComponent(a.path) == kDsStore || lastComponent(b.path) == kDsStore;
@@ -401,6 +450,13 @@ bool Scanner::ScanSingleFolder(CopyItem &item)
         return true;
     Level level(*this, item);
     return level.run();
+}
+
+WorkerPool &Scanner::reader()
+{
+    if (!m_reader)
+        m_reader = std::make_unique<WorkerPool>(1);
+    return *m_reader;
 }
 
 TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &sourceFolder,

@@ -7,6 +7,8 @@
 // by name (two names differing only in case are one pair). Each pair is
 // classified, compared with the date tolerance and the backup dates, and its
 // conflicts are settled by the session's rules or the user.
+#include "engine/WorkerPool.h"
+#include <memory>
 #include "engine/CopyItem.h"
 #include "engine/RunContext.h"
 #include <QString>
@@ -48,6 +50,9 @@ private:
     friend class Level;
 
     RunContext &m_ctx;
+    // Reads one side of a folder level while the scanner reads the other.
+    std::unique_ptr<WorkerPool> m_reader;
+    WorkerPool &reader();
     std::optional<qint64> m_mainSourceBackup;
     std::optional<qint64> m_mainDestBackup;
     bool m_compareAtIndex = false;

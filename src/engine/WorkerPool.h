@@ -1,7 +1,7 @@
 #pragma once
-// A few worker threads that run file copies while the executor prepares the
-// next items. Jobs start in the order they were given; their results are
-// collected through futures, in whatever order the caller chooses.
+// A few worker threads for file work that runs beside the engine thread (file
+// copies, one side of a folder read). Jobs start in the order they were given;
+// their results come through futures, in whatever order the caller chooses.
 #include "platform/Status.h"
 #include <condition_variable>
 #include <deque>
@@ -13,13 +13,13 @@
 
 namespace qm {
 
-class CopyPipeline {
+class WorkerPool {
 public:
-    explicit CopyPipeline(int threads);
+    explicit WorkerPool(int threads);
     // Runs every job already given, then stops the workers.
-    ~CopyPipeline();
-    CopyPipeline(const CopyPipeline &) = delete;
-    CopyPipeline &operator=(const CopyPipeline &) = delete;
+    ~WorkerPool();
+    WorkerPool(const WorkerPool &) = delete;
+    WorkerPool &operator=(const WorkerPool &) = delete;
 
     std::future<OSStatus> submit(std::function<OSStatus()> job);
 

@@ -1,10 +1,10 @@
-#include "engine/CopyPipeline.h"
+#include "engine/WorkerPool.h"
 
 namespace qm {
 
-CopyPipeline::CopyPipeline(int threads) : m_threadCount(threads < 1 ? 1 : threads) {}
+WorkerPool::WorkerPool(int threads) : m_threadCount(threads < 1 ? 1 : threads) {}
 
-CopyPipeline::~CopyPipeline()
+WorkerPool::~WorkerPool()
 {
     {
         std::lock_guard lock(m_mutex);
@@ -15,7 +15,7 @@ CopyPipeline::~CopyPipeline()
         t.join();
 }
 
-std::future<OSStatus> CopyPipeline::submit(std::function<OSStatus()> job)
+std::future<OSStatus> WorkerPool::submit(std::function<OSStatus()> job)
 {
     std::packaged_task<OSStatus()> task(std::move(job));
     std::future<OSStatus> result = task.get_future();
@@ -31,7 +31,7 @@ std::future<OSStatus> CopyPipeline::submit(std::function<OSStatus()> job)
     return result;
 }
 
-void CopyPipeline::work()
+void WorkerPool::work()
 {
     for (;;) {
         std::packaged_task<OSStatus()> task;
