@@ -538,10 +538,7 @@ bool Executor::copyWithRoom(const Operation &op, QString *extra)
 // Runs on the copy threads too: the copier and the stamp keep no state.
 OSStatus Executor::copyAndStamp(const QString &item, const QString &target) const
 {
-    CopyOptions options;
-    options.duplicateAction = kDupReplace;
-    options.faultHook = m_faultHook;
-    const OSStatus status = m_copier.FSCopyObject(item, parentOf(target), options);
+    const OSStatus status = copyInto(item, target);
     if (status == Status::noErr)
         LPUtilities().SetBackupDateDitto(item, m_copier.backupDate());
     return status;
@@ -644,12 +641,18 @@ bool Executor::CopySingleFile(const QString &item, QString &target, QString *err
     return copyObject(item, target, errStr);
 }
 
-bool Executor::copyObject(const QString &item, const QString &target, QString *errStr)
+// The item into the target's folder, replacing what has its name.
+OSStatus Executor::copyInto(const QString &item, const QString &target) const
 {
     CopyOptions options;
     options.duplicateAction = kDupReplace;
     options.faultHook = m_faultHook;
-    const OSStatus status = m_copier.FSCopyObject(item, parentOf(target), options);
+    return m_copier.FSCopyObject(item, parentOf(target), options);
+}
+
+bool Executor::copyObject(const QString &item, const QString &target, QString *errStr)
+{
+    const OSStatus status = copyInto(item, target);
     if (status == Status::noErr)
         return true;
     *errStr = copyErrorText(status);

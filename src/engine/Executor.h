@@ -111,6 +111,7 @@ private:
     void takeFinishedCopies(size_t keepRunning);
     bool copyWithRoom(const Operation &op, QString *extra);
     bool hasRoomFor(quint64 size, const QString &target, QString *errStr);
+    OSStatus copyInto(const QString &item, const QString &target) const;
     OSStatus copyAndStamp(const QString &item, const QString &target) const;
     bool copyObject(const QString &item, const QString &target, QString *errStr);
     void countVisibility(const Operation &op);

@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 namespace qmtest {
@@ -83,6 +84,25 @@ qm::TaskScan EngineTest::scan(const QString &source, const QString &dest)
 {
     qm::Scanner scanner(ctx);
     return scanner.ScanOneTask(0, 0, source, dest);
+}
+
+void EngineTest::TearDown()
+{
+    if (!smallMount.isEmpty())
+        ::umount2(QFile::encodeName(smallMount).constData(), MNT_DETACH);
+    qm::UnlockWholeItem(dir.path());
+}
+
+bool EngineTest::useSmallDestination(const char *size)
+{
+    const QString mnt = dir.path() + "/small";
+    QDir().mkpath(mnt);
+    const QByteArray options = QByteArray("size=") + size;
+    if (::mount("tmpfs", QFile::encodeName(mnt).constData(), "tmpfs", 0, options.constData()) != 0)
+        return false;
+    smallMount = mnt;
+    b = mnt;
+    return true;
 }
 
 qm::TaskScan EngineTest::run(const QString &source, const QString &dest, qm::Executor *executor)

@@ -111,7 +111,12 @@ protected:
         QDir().mkpath(b);
         ctx.set.makeDetailedLog = true;
     }
-    void TearDown() override { qm::UnlockWholeItem(dir.path()); }
+    void TearDown() override;
+
+    // Makes B a fresh tmpfs of the given size ("512k"), unmounted at the
+    // end; false where this process may not mount.
+    bool useSmallDestination(const char *size);
+    QString smallMount;
 
     // A file with the given content and modification time (seconds).
     static void writeFile(const QString &path, const QByteArray &content, qint64 mtime,

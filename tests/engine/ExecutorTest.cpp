@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QProcess>
 #include <cerrno>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 using namespace qm;
@@ -304,23 +303,11 @@ TEST_F(ExecutorTest, AMissingSourceIsAnErrorUnlessTheRunRemovedItsFolder)
 
 class DiskFullTest : public ExecutorTest {
 protected:
-    QString mnt;
-    bool mounted = false;
     void SetUp() override
     {
         ExecutorTest::SetUp();
-        mnt = dir.path() + "/small";
-        QDir().mkpath(mnt);
-        if (::mount("tmpfs", QFile::encodeName(mnt).constData(), "tmpfs", 0, "size=512k") != 0)
+        if (!useSmallDestination("512k"))
             GTEST_SKIP() << "cannot mount a small file system here (needs root)";
-        mounted = true;
-        b = mnt;
-    }
-    void TearDown() override
-    {
-        if (mounted)
-            ::umount2(QFile::encodeName(mnt).constData(), MNT_DETACH);
-        ExecutorTest::TearDown();
     }
 };
 

@@ -5,7 +5,6 @@
 #include "platform/Xattr.h"
 
 #include <QFile>
-#include <sys/mount.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -90,23 +89,11 @@ TEST_F(ParallelCopyTest, AStopLetsRunningCopiesEndAndReportsEachOfThem)
 
 class ParallelDiskFullTest : public ParallelCopyTest {
 protected:
-    QString mnt;
-    bool mounted = false;
     void SetUp() override
     {
         ParallelCopyTest::SetUp();
-        mnt = dir.path() + "/small";
-        QDir().mkpath(mnt);
-        if (::mount("tmpfs", QFile::encodeName(mnt).constData(), "tmpfs", 0, "size=1m") != 0)
+        if (!useSmallDestination("1m"))
             GTEST_SKIP() << "cannot mount a small file system here (needs root)";
-        mounted = true;
-        b = mnt;
-    }
-    void TearDown() override
-    {
-        if (mounted)
-            ::umount2(QFile::encodeName(mnt).constData(), MNT_DETACH);
-        ParallelCopyTest::TearDown();
     }
 };
 
