@@ -471,11 +471,12 @@ bool Executor::copyOrReplaceFile(Operation &op)
     const quint64 size = op.itemInfo.totalLogicalSize();
     // The copies still running need their room too; when it may be short,
     // they end first and the check is the one-at-a-time one.
-    if (m_pendingBytes > 0 && !hasRoomFor(size + m_pendingBytes, op.target, nullptr))
+    if (m_pendingBytes == 0 || !hasRoomFor(size + m_pendingBytes, op.target, nullptr)) {
         takeFinishedCopies(0);
-    QString extra;
-    if (!hasRoomFor(size, op.target, &extra))
-        return finishNewFile(op, false, extra);
+        QString extra;
+        if (!hasRoomFor(size, op.target, &extra))
+            return finishNewFile(op, false, extra);
+    }
     startNewFileCopy(op, size);
     return true;
 }
