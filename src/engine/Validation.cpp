@@ -4,6 +4,7 @@
 #include "fs/Volume.h"
 #include "platform/Messages.h"
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -19,8 +20,8 @@ QString quoted(const QString &path) { return kQuote + path + kQuote; }
 
 bool exists(const QString &path)
 {
-    CatalogInfo info;
-    return ReadCatalogInfo(path, &info) == Status::noErr && info.exists();
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
 bool isFolder(const QString &path)

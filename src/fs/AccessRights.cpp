@@ -62,7 +62,7 @@ bool AccessRights::isReallyReadableFileAtPath(const QString &path) const
         return false;
     const bool folder = S_ISDIR(st.st_mode);
     if (m_id.isRoot()) {
-        if (!isOnRemoteVolume(path))
+        if (!isRemoteDevice(st.st_dev))
             return true;
     } else if (st.st_uid == m_id.realUid) {
         return readable(rightsOf(st.st_mode, 6), folder);
@@ -80,7 +80,7 @@ bool AccessRights::isReallyWritableFileAtPath(const QString &path) const
     const bool folder = S_ISDIR(st.st_mode);
     const bool inGroup = isInGroupID(st.st_gid);
     if (m_id.isRoot()) {
-        if (!isOnRemoteVolume(path))
+        if (!isRemoteDevice(st.st_dev))
             return true;
         // A server maps root to an ordinary user: judge as the server would.
         if (!inGroup)

@@ -112,13 +112,20 @@ OSStatus keepable(OSStatus st)
     return st == Status::errFSOperationNotSupported ? Status::noErr : st;
 }
 
+// The process never changes its ids: asked once.
+bool runsAsRoot()
+{
+    static const bool root = ::geteuid() == 0;
+    return root;
+}
+
 // Everything one FSCopyObject call needs at every level of the walk.
 class CopyJob {
 public:
     CopyJob(const CopyOptions &options, const UTCDateTime &backupDate, uint32_t bufferSize,
             bool dropBox, bool tryClone)
         : m_options(options), m_backupDate(backupDate), m_bufferSize(bufferSize),
-          m_dropBox(dropBox), m_root(::geteuid() == 0), m_busyDate(UTCDateTime::magicBusyDate()),
+          m_dropBox(dropBox), m_root(runsAsRoot()), m_busyDate(UTCDateTime::magicBusyDate()),
           m_tryClone(tryClone)
     {
     }
@@ -126,6 +133,8 @@ public:
     // The top object's name was taken by someone else between the choice of
     // the name and its creation.
     bool topNameTaken() const { return m_topNameTaken; }
+    // The top object was created by this job (and is its to remove).
+    bool topCreated() const { return m_topCreated; }
     // The destination's file system answered that it cannot clone.
     bool cloneRefused() const { return !m_tryClone; }
 
@@ -167,6 +176,7 @@ private:
     bool m_tryClone;
     bool m_tryCopyRange = true;
     bool m_topNameTaken = false;
+    bool m_topCreated = false;
 };
 
 bool CopyJob::filterStops(const QByteArray &dst, int depth) const
@@ -203,6 +213,7 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
             qWarning("FSCreateFileUnicode err: %d", int(st));
         return st;
     }
+    m_topCreated = m_topCreated || top;
     // From here on a failure leaves a partial object that the caller removes.
     const bool busy = top && !m_dropBox;
     OSStatus st = Status::noErr;
@@ -429,6 +440,7 @@ OSStatus CopyJob::copyFolder(const Source &src, const QByteArray &dst, int depth
         m_topNameTaken = top && errno == EEXIST;
         return errnoStatus();
     }
+    m_topCreated = m_topCreated || top;
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
     if (OSStatus st = copyFolderContent(src, dst, depth))
@@ -495,6 +507,7 @@ OSStatus CopyJob::copyLink(const Source &src, const QByteArray &dst, int depth, 
         m_topNameTaken = top && errno == EEXIST;
         return errnoStatus();
     }
+    m_topCreated = m_topCreated || top;
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
     if (m_root && ::lchown(dst.constData(), src.stx.stx_uid, src.stx.stx_gid) != 0)
@@ -515,6 +528,7 @@ OSStatus CopyJob::copySpecial(const Source &src, const QByteArray &dst, int dept
         m_topNameTaken = top && errno == EEXIST;
         return errnoStatus();
     }
+    m_topCreated = m_topCreated || top;
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
     if (m_root && ::lchown(dst.constData(), src.stx.stx_uid, src.stx.stx_gid) != 0)
@@ -559,22 +573,9 @@ OSStatus checkNotInside(const Source &src, const QByteArray &destFolder)
     return Status::noErr;
 }
 
-// The first free "QMTempFile N" in the folder, or empty when all nine are taken.
-OSStatus pickTempName(const QByteArray &folder, QByteArray *name)
-{
-    name->clear();
-    for (int n = 1; n <= 9; ++n) {
-        const QByteArray candidate = "QMTempFile " + QByteArray::number(n);
-        OSStatus lookup = Status::noErr;
-        if (!lexists(childPath(folder, candidate.constData()), &lookup)) {
-            if (lookup)
-                return lookup;
-            *name = candidate;
-            return Status::noErr;
-        }
-    }
-    return Status::noErr;
-}
+constexpr int kTempNames = 9;
+
+QByteArray tempName(int n) { return "QMTempFile " + QByteArray::number(n); }
 
 OSStatus unlockIfLocked(const QByteArray &path, bool *wasLocked)
 {
@@ -744,6 +745,22 @@ uint32_t BufferSizeForVol(const QString &)
     return BufferSizeForSpeedGrade(0);
 }
 
+bool ObjectCopier::isDropBoxFolder(const QByteArray &folder, const struct stat &st) const
+{
+    // The change time moves with every change of mode, owner or access list.
+    const FolderKey key{uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_ctim.tv_sec),
+                        int64_t(st.st_ctim.tv_nsec), st.st_mode, st.st_uid, st.st_gid};
+    {
+        const std::lock_guard<std::mutex> lock(m_dropBoxMutex);
+        if (m_dropBoxMemo && m_dropBoxMemo->first == key)
+            return m_dropBoxMemo->second;
+    }
+    const bool answer = isDropBox(folder);
+    const std::lock_guard<std::mutex> lock(m_dropBoxMutex);
+    m_dropBoxMemo = std::make_pair(key, answer);
+    return answer;
+}
+
 OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFolder,
                                     const CopyOptions &options, QString *newPath) const
 {
@@ -780,27 +797,29 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
         return Status::dupFNErr;
     }
     const uint32_t bufferSize = std::min(BufferSizeForVol(source), BufferSizeForVol(destFolder));
-    const bool dropBox = isDropBox(dstFolder);
+    const bool dropBox = isDropBoxFolder(dstFolder, dst);
     const bool tryClone = m_noCloneDevice.load(std::memory_order_relaxed) != uint64_t(dst.st_dev);
     const bool replacing = exists && options.duplicateAction == kDupReplace;
-    // Copies running side by side may pick the same free name; the one that
-    // loses the race to create it tries the next.
+    // The first free "QMTempFile N" is the one whose exclusive creation
+    // succeeds: copies running side by side never take the same one, and
+    // no name is looked up before it is tried.
     QByteArray buildPath;
     OSStatus st = Status::noErr;
     bool built = false; // buildPath names what this call made
-    for (int attempt = 0; attempt < 9; ++attempt) {
-        QByteArray tmpName;
-        if (OSStatus pick = pickTempName(dstFolder, &tmpName))
-            return pick;
-        if (tmpName.isEmpty() && replacing)
-            return Status::dupFNErr; // all temporary names taken: leave the old object alone
-        buildPath = tmpName.isEmpty() ? realPath : childPath(dstFolder, tmpName.constData());
+    for (int n = 1; n <= kTempNames + 1; ++n) {
+        if (n > kTempNames) {
+            if (replacing)
+                return Status::dupFNErr; // all temporary names taken: leave the old object alone
+            buildPath = realPath;
+        } else {
+            buildPath = childPath(dstFolder, tempName(n).constData());
+        }
         CopyJob job(options, m_backupDate, bufferSize, dropBox, tryClone);
         st = job.copyTop(src, buildPath);
-        built = !job.topNameTaken();
+        built = job.topCreated();
         if (job.cloneRefused())
             m_noCloneDevice.store(uint64_t(dst.st_dev), std::memory_order_relaxed);
-        if (built || buildPath == realPath)
+        if (!job.topNameTaken() || buildPath == realPath)
             break;
     }
     if (st == Status::noErr && buildPath != realPath)

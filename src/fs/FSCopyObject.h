@@ -11,6 +11,9 @@
 
 #include <QString>
 #include <atomic>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
 #include <cstdint>
 #include <functional>
 
@@ -59,7 +62,20 @@ public:
     }
 
 private:
+    bool isDropBoxFolder(const QByteArray &folder, const struct stat &st) const;
+
     UTCDateTime m_backupDate;
+    // The last destination folder asked whether it is a drop box, by the
+    // identity and rights it had then; files of one folder follow each other.
+    // (The process never changes its own ids.)
+    struct FolderKey {
+        uint64_t device = 0, inode = 0;
+        int64_t changeSec = 0, changeNsec = 0;
+        uint32_t mode = 0, uid = 0, gid = 0;
+        bool operator==(const FolderKey &) const = default;
+    };
+    mutable std::mutex m_dropBoxMutex;
+    mutable std::optional<std::pair<FolderKey, bool>> m_dropBoxMemo;
     // The last destination volume that refused to clone files (st_dev),
     // asked no more. Copies may run on several threads at once.
     mutable std::atomic<uint64_t> m_noCloneDevice{~uint64_t(0)};

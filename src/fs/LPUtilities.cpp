@@ -341,11 +341,12 @@ bool isFilePackageAtPath(const QString &path)
         "app", "bundle", "framework", "plugin", "kext", "pkg", "mpkg", "rtfd",
         "xcodeproj", "component", "wdgt", "qlgenerator", "mdimporter", "prefPane",
         "saver", "photoslibrary", "band", "sparsebundle", "pages", "numbers", "key"};
-    struct stat st;
-    if (::stat(enc(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return false;
+    // The name decides first: most items are no package and need no stat.
     const QString suffix = QFileInfo(path).suffix();
-    return !suffix.isEmpty() && extensions.contains(suffix, Qt::CaseInsensitive);
+    if (suffix.isEmpty() || !extensions.contains(suffix, Qt::CaseInsensitive))
+        return false;
+    struct stat st;
+    return ::stat(enc(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 OSStatus ChangeFileAttributes(const QString &path, const AttributeChange &change)

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
+#include <vector>
 #include <poll.h>
 #include <unistd.h>
 
@@ -83,26 +85,63 @@ QByteArray readWhole(int fd)
     }
 }
 
-// The mount table, read again only when it changed: the kernel marks an open
-// mountinfo file with a priority event at every mount and unmount, so the
-// copy of a file-by-file run is never stale and is not re-read per item.
-QByteArray mountTable()
+struct MountRow {
+    dev_t device;
+    QString mountPoint;
+    QString fsType;
+    QString source;
+};
+
+std::vector<MountRow> parseTable(const QByteArray &all)
+{
+    std::vector<MountRow> rows;
+    for (const QByteArray &line : all.split('\n')) {
+        // id parent major:minor root mountpoint options ... - fstype source superoptions
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype dash = fields.indexOf("-");
+        if (fields.size() < 5 || dash < 0 || dash + 2 >= fields.size())
+            continue;
+        const QList<QByteArray> mm = fields[2].split(':');
+        if (mm.size() != 2)
+            continue;
+        rows.push_back({makedev(mm[0].toUInt(), mm[1].toUInt()), unescape(fields[4]),
+                        QString::fromUtf8(fields[dash + 1]), unescape(fields[dash + 2])});
+    }
+    return rows;
+}
+
+// The mount table, read and parsed again only when it changed: the kernel
+// marks an open mountinfo file with a priority event at every mount and
+// unmount, so the copy of a file-by-file run is never stale and is not
+// re-read per item. Callers get a snapshot they may keep while the table
+// changes under them.
+std::shared_ptr<const std::vector<MountRow>> mountTable()
 {
     static std::mutex mutex;
     static int fd = -1;
-    static QByteArray cached;
+    static std::shared_ptr<const std::vector<MountRow>> cached;
     const std::lock_guard<std::mutex> lock(mutex);
     if (fd < 0) {
         fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
         if (fd < 0)
-            return QByteArray();
-        cached = readWhole(fd);
+            return nullptr;
+        cached = std::make_shared<const std::vector<MountRow>>(parseTable(readWhole(fd)));
         return cached;
     }
     pollfd p{fd, POLLPRI, 0};
-    if (cached.isEmpty() || (::poll(&p, 1, 0) > 0 && (p.revents & (POLLERR | POLLPRI))))
-        cached = readWhole(fd);
+    if (!cached || cached->empty() || (::poll(&p, 1, 0) > 0 && (p.revents & (POLLERR | POLLPRI))))
+        cached = std::make_shared<const std::vector<MountRow>>(parseTable(readWhole(fd)));
     return cached;
+}
+
+VolumeInfo infoOf(const MountRow &row)
+{
+    VolumeInfo v;
+    v.mountPoint = row.mountPoint;
+    v.fsType = row.fsType;
+    v.source = row.source;
+    v.device = row.device;
+    return v;
 }
 
 } // namespace
@@ -113,38 +152,40 @@ VolumeInfo volumeForPath(const QString &path)
     QString existing;
     if (!statNearest(path, &st, &existing))
         return {};
-    const QByteArray all = mountTable();
-    if (all.isEmpty())
+    const auto table = mountTable();
+    if (!table)
         return {};
-    VolumeInfo best;
-    VolumeInfo anyOfDevice;
-    for (const QByteArray &line : all.split('\n')) {
-        // id parent major:minor root mountpoint options ... - fstype source superoptions
-        const QList<QByteArray> fields = line.split(' ');
-        const qsizetype dash = fields.indexOf("-");
-        if (fields.size() < 5 || dash < 0 || dash + 2 >= fields.size())
+    const MountRow *best = nullptr;
+    const MountRow *anyOfDevice = nullptr;
+    for (const MountRow &row : *table) {
+        if (row.device != st.st_dev)
             continue;
-        const QList<QByteArray> mm = fields[2].split(':');
-        if (mm.size() != 2 || makedev(mm[0].toUInt(), mm[1].toUInt()) != st.st_dev)
-            continue;
-        const QString mp = unescape(fields[4]);
-        if (!anyOfDevice.isValid()) {
-            anyOfDevice.mountPoint = mp;
-            anyOfDevice.fsType = QString::fromUtf8(fields[dash + 1]);
-            anyOfDevice.source = unescape(fields[dash + 2]);
-            anyOfDevice.device = st.st_dev;
-        }
+        if (!anyOfDevice)
+            anyOfDevice = &row;
         // Several mounts may share a device (bind mounts): keep the longest
         // mount point that is a prefix of the path.
-        const bool prefix = mp == QLatin1String("/") || existing == mp || existing.startsWith(mp + '/');
-        if (prefix && mp.size() >= best.mountPoint.size()) {
-            best.mountPoint = mp;
-            best.fsType = QString::fromUtf8(fields[dash + 1]);
-            best.source = unescape(fields[dash + 2]);
-            best.device = st.st_dev;
-        }
+        const QString &mp = row.mountPoint;
+        const bool prefix = mp == QLatin1String("/") || existing == mp ||
+                            (existing.startsWith(mp) && existing.at(mp.size()) == u'/');
+        if (prefix && (!best || mp.size() >= best->mountPoint.size()))
+            best = &row;
     }
-    return best.isValid() ? best : anyOfDevice;
+    if (best)
+        return infoOf(*best);
+    return anyOfDevice ? infoOf(*anyOfDevice) : VolumeInfo();
+}
+
+bool isRemoteDevice(uint64_t device)
+{
+    const auto table = mountTable();
+    if (!table)
+        return false;
+    // Bind mounts of one device share its file-system type.
+    for (const MountRow &row : *table) {
+        if (row.device == device)
+            return isRemoteFsType(row.fsType);
+    }
+    return false;
 }
 
 } // namespace qm

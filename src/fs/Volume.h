@@ -19,6 +19,9 @@ struct VolumeInfo {
 // does not exist. Invalid when the mount table cannot be read.
 VolumeInfo volumeForPath(const QString &path);
 
+// Whether the volume of a device number (as stat gives it) is a network one.
+bool isRemoteDevice(uint64_t device);
+
 // Whether a file-system type is a network one.
 bool isRemoteFsType(const QString &fsType);
 

@@ -198,6 +198,22 @@ TEST_F(CopySafety, AllTemporaryNamesTakenLeavesTheOldObjectAlone)
     EXPECT_EQ(entries(dir.file("dst")).size(), 11);
 }
 
+TEST_F(CopySafety, AFailedCopyRemovesOnlyTheTemporaryItMade)
+{
+    makeNewObjects(10);
+    for (int n = 1; n <= 3; ++n)
+        writeFile(dir.file("dst/QMTempFile " + QString::number(n)), "theirs");
+    CopyOptions options;
+    options.faultHook = [](const char *op, const QByteArray &) { return strcmp(op, "read") ? 0 : EIO; };
+    EXPECT_NE(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst"), options), Status::noErr);
+    EXPECT_EQ(entries(dir.file("dst")), (QStringList{"QMTempFile 1", "QMTempFile 2", "QMTempFile 3"}));
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(readFile(dir.file("dst/QMTempFile " + QString::number(n))), QByteArray("theirs"));
+    // A source that cannot be opened builds nothing, so nothing of theirs goes.
+    EXPECT_NE(copier.FSCopyObject(dir.file("src/Missing.txt"), dir.file("dst")), Status::noErr);
+    EXPECT_EQ(entries(dir.file("dst")).size(), 3);
+}
+
 TEST(DeleteObjects, LockedFilesAndFoldersAreDeleted)
 {
     TempFolder dir;
