@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QSet>
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <thread>
 
 namespace qm {
@@ -139,34 +141,41 @@ private:
         QStringList names = listFolder(folder);
         takeRecordedAnyway(folder, &names);
         const QString prefix = folder == QLatin1String("/") ? QString() : folder;
+        // Entries are read relative to their open folder: no path lookup each.
+        const int dir = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         for (const QString &name : std::as_const(names)) {
             const QString path = prefix + '/' + name;
+            const QByteArray native = QFile::encodeName(path);
+            const QByteArray own = QFile::encodeName(name);
+            const xattr::Entry entry{dir >= 0 ? dir : AT_FDCWD,
+                                     dir >= 0 ? own.constData() : native.constData(), native.constData()};
             bool isFolder = false;
-            ItemInfo own;
-            if (!entryExists(path, &isFolder, &own))
+            ItemInfo info;
+            if (!entryExists(path, entry, &isFolder, &info))
                 continue;
             if (isFolder) {
                 addContent(tree, tree.addFolder(node, name), path);
                 continue;
             }
             tree.addFile(node, name);
-            if (own.exists() && !m_keepBackupDate.contains(path))
-                stamp(path, own);
+            if (info.exists() && !m_keepBackupDate.contains(path))
+                stamp(path, entry, info);
         }
+        if (dir >= 0)
+            ::close(dir);
     }
 
     // A file whose backup date is already later than its last change stays
     // recognised as unchanged without a new one; an older date only makes
     // the next run look more closely, never less. Links carry no date.
-    void stamp(const QString &path, const ItemInfo &info)
+    void stamp(const QString &path, const xattr::Entry &entry, const ItemInfo &info)
     {
         if (info.kind == ItemKind::SymLink)
             return;
-        const QByteArray p = QFile::encodeName(path);
-        const std::optional<qint64> backup = readBackupSeconds(p);
+        const std::optional<qint64> backup = readBackupSeconds(entry);
         if (backup && *backup > qint64(info.contentModDate.tv_sec))
             return;
-        if (xattr::set(p, xattr::kBackupDate, m_stampBytes) != Status::noErr)
+        if (xattr::set(entry, xattr::kBackupDate, m_stampBytes) != Status::noErr)
             LPUtilities().SetBackupDateDitto(path, m_stamp);
     }
 
@@ -186,9 +195,9 @@ private:
 
     // ItExistsInSourceOrDest: the entry itself, or failing that its
     // counterpart on the other side (whose backup date is then kept).
-    bool entryExists(const QString &path, bool *isFolder, ItemInfo *own)
+    bool entryExists(const QString &path, const xattr::Entry &entry, bool *isFolder, ItemInfo *own)
     {
-        if (readItemForScan(QFile::encodeName(path), false, own)) {
+        if (readItemForScan(entry, false, own)) {
             *isFolder = own->isFolder() && !isFilePackageAtPath(path);
             return true;
         }

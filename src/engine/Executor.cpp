@@ -79,6 +79,15 @@ ItemInfo readInfo(const QString &path)
     return info;
 }
 
+// The item an operation copies or removes: its dates are not needed.
+ItemInfo readOperand(const QString &path)
+{
+    ItemInfo info;
+    if (ReadCatalogInfoWithoutDates(path, &info) != Status::noErr)
+        info.kind = ItemKind::Missing;
+    return info;
+}
+
 } // namespace
 
 // One item's operation: the chosen item and target, their kinds, and the
@@ -301,7 +310,7 @@ bool Executor::CopySource(const QString &a, const QString &b, int copyMode, bool
                   || copyMode == CopyMode::RemoveB)
                      ? Side::B
                      : Side::A;
-    op.itemInfo = readInfo(op.item);
+    op.itemInfo = readOperand(op.item);
     op.kind = kindOf(op.itemInfo, op.item);
 
     const bool copies = copyMode >= CopyMode::CopyAToB && copyMode <= CopyMode::ReplaceA;
@@ -540,8 +549,12 @@ bool Executor::copyWithRoom(const Operation &op, QString *extra)
 OSStatus Executor::copyAndStamp(const QString &item, const QString &target) const
 {
     const OSStatus status = copyInto(item, target);
-    if (status == Status::noErr)
-        LPUtilities().SetBackupDateDitto(item, m_copier.backupDate());
+    if (status == Status::noErr) {
+        // Straight onto the item first; links and read-only items take the long way.
+        const QByteArray native = QFile::encodeName(item);
+        if (xattr::set(native, xattr::kBackupDate, m_copier.backupDate().encode()) != Status::noErr)
+            LPUtilities().SetBackupDateDitto(item, m_copier.backupDate());
+    }
     return status;
 }
 

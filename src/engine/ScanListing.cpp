@@ -95,11 +95,11 @@ ItemKind kindOf(unsigned mode)
 
 } // namespace
 
-bool readItemForScan(const QByteArray &path, bool withFinderInfo, ItemInfo *info)
+bool readItemForScan(const xattr::Entry &entry, bool withFinderInfo, ItemInfo *info)
 {
     *info = ItemInfo();
     struct statx stx;
-    if (::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT,
+    if (::statx(entry.folder, entry.name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT,
                 STATX_BASIC_STATS, &stx) != 0)
         return false;
     info->kind = kindOf(stx.stx_mode);
@@ -121,21 +121,32 @@ bool readItemForScan(const QByteArray &path, bool withFinderInfo, ItemInfo *info
     }
     if (withFinderInfo && info->kind != ItemKind::SymLink) {
         char raw[32];
-        const ssize_t n = ::lgetxattr(path.constData(), xattr::kFinderInfo, raw, sizeof raw);
+        const ssize_t n = xattr::getRaw(entry, xattr::kFinderInfo, raw, sizeof raw);
         if (n > 0)
             info->finderInfo = FinderInfo::decode(QByteArray(raw, int(n)));
     }
     return true;
 }
 
-std::optional<qint64> readBackupSeconds(const QByteArray &path)
+bool readItemForScan(const QByteArray &path, bool withFinderInfo, ItemInfo *info)
+{
+    return readItemForScan(xattr::Entry{AT_FDCWD, path.constData(), path.constData()},
+                           withFinderInfo, info);
+}
+
+std::optional<qint64> readBackupSeconds(const xattr::Entry &entry)
 {
     char raw[8];
-    const ssize_t n = ::lgetxattr(path.constData(), xattr::kBackupDate, raw, sizeof raw);
+    const ssize_t n = xattr::getRaw(entry, xattr::kBackupDate, raw, sizeof raw);
     UTCDateTime d;
     if (n != 8 || !UTCDateTime::decode(QByteArray(raw, 8), &d) || d.wholeSeconds() == 0)
         return std::nullopt;
     return qint64(d.wholeSeconds()) - UTCDateTime::kUnixEpochOffset;
+}
+
+std::optional<qint64> readBackupSeconds(const QByteArray &path)
+{
+    return readBackupSeconds(xattr::Entry{AT_FDCWD, path.constData(), path.constData()});
 }
 
 bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBOnly,

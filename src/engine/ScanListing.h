@@ -2,6 +2,7 @@
 // One folder level of the scan: the names of both sides, read once each and
 // paired by name ignoring case.
 #include "engine/ItemInfo.h"
+#include "platform/Xattr.h"
 #include <QString>
 #include <optional>
 #include <vector>
@@ -31,7 +32,9 @@ bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBO
 // read (the backup date is read only when a comparison needs it). False for
 // a missing or unreadable item.
 bool readItemForScan(const QByteArray &path, bool withFinderInfo, ItemInfo *info);
+bool readItemForScan(const xattr::Entry &entry, bool withFinderInfo, ItemInfo *info);
 // The item's backup date in seconds since 1970, none when never set.
 std::optional<qint64> readBackupSeconds(const QByteArray &path);
+std::optional<qint64> readBackupSeconds(const xattr::Entry &entry);
 
 } // namespace qm

@@ -5,7 +5,9 @@
 #include "platform/Messages.h"
 
 #include <QFile>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace qm {
 
@@ -235,11 +237,29 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
     auto readSide = [&](bool sideA) {
         std::vector<PreRead> &out = sideA ? m_readA : m_readB;
         const QString &folder = sideA ? m_p.source : m_p.dest;
+        // Items read relative to their open folder spare the kernel a
+        // lookup of the whole path each (filters need the full read).
+        const QByteArray native = QFile::encodeName(folder);
+        const int dir = m_set.isFilterOn ? -1
+                                         : ::open(native.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const bool withFinderInfo = !m_set.isInvisibleOn || m_set.isResolveAliasOn;
+        const QByteArray prefix = native.endsWith('/') ? native : native + '/';
         for (size_t i = 0; i < pairs.size(); ++i) {
             const ScanPairNames &names = pairs[i];
-            if (sideA ? names.inA : names.inB)
-                out[i].ok = readItem(joinPath(folder, sideA ? names.nameA : names.nameB), &out[i].info);
+            if (!(sideA ? names.inA : names.inB))
+                continue;
+            const QString &name = sideA ? names.nameA : names.nameB;
+            if (dir < 0) {
+                out[i].ok = readItem(joinPath(folder, name), &out[i].info);
+                continue;
+            }
+            const QByteArray own = QFile::encodeName(name);
+            const QByteArray full = prefix + own;
+            out[i].ok = readItemForScan(xattr::Entry{dir, own.constData(), full.constData()},
+                                        withFinderInfo, &out[i].info);
         }
+        if (dir >= 0)
+            ::close(dir);
     };
     std::future<OSStatus> other = m_s.reader().submit([&] {
         readSide(false);

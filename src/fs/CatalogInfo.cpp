@@ -54,7 +54,7 @@ ItemKind kindOf(uint32_t mode)
 }
 
 // Reads our own attributes, asking for each only when the listing names it.
-OSStatus readCatalogAttributes(const QByteArray &path, CatalogInfo *info)
+OSStatus readCatalogAttributes(const QByteArray &path, CatalogInfo *info, bool withDates)
 {
     char names[4096];
     ssize_t n = ::llistxattr(path.constData(), names, sizeof names);
@@ -86,6 +86,8 @@ OSStatus readCatalogAttributes(const QByteArray &path, CatalogInfo *info)
         } else if (!std::strcmp(name, xattr::kFinderInfo)) {
             if (xattr::get(path, name, &value) == Status::noErr)
                 info->finderInfo = FinderInfo::decode(value);
+        } else if (!withDates) {
+            continue;
         } else if (!std::strcmp(name, xattr::kCreationDate)) {
             UTCDateTime d;
             if (xattr::get(path, name, &value) == Status::noErr && UTCDateTime::decode(value, &d)
@@ -102,7 +104,9 @@ OSStatus readCatalogAttributes(const QByteArray &path, CatalogInfo *info)
 
 } // namespace
 
-OSStatus ReadCatalogInfo(const QByteArray &path, CatalogInfo *info)
+namespace {
+
+OSStatus readCatalog(const QByteArray &path, CatalogInfo *info, bool withDates)
 {
     *info = CatalogInfo();
     struct statx stx;
@@ -130,7 +134,19 @@ OSStatus ReadCatalogInfo(const QByteArray &path, CatalogInfo *info)
     // Links cannot carry user attributes on Linux; do not ask.
     if (info->kind == ItemKind::SymLink)
         return Status::noErr;
-    return readCatalogAttributes(path, info);
+    return readCatalogAttributes(path, info, withDates);
+}
+
+} // namespace
+
+OSStatus ReadCatalogInfo(const QByteArray &path, CatalogInfo *info)
+{
+    return readCatalog(path, info, true);
+}
+
+OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info)
+{
+    return readCatalog(QFile::encodeName(path), info, false);
 }
 
 OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info)

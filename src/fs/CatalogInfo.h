@@ -100,6 +100,10 @@ struct CatalogInfo {
 // fnfErr with info->kind Missing.
 OSStatus ReadCatalogInfo(const QByteArray &path, CatalogInfo *info);
 OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info);
+// The same without the creation and backup dates kept in attributes (the
+// creation date is then the birth time): one attribute read less per item
+// for callers that need only the kind, sizes, lock and Finder information.
+OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info);
 
 // Members of the catalog information that WriteCatalogInfo can change.
 enum CatInfoField : unsigned {

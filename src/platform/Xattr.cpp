@@ -1,7 +1,13 @@
 #include "platform/Xattr.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <optional>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace qm::xattr {
 namespace {
@@ -123,6 +129,52 @@ OSStatus remove(int fd, const char *name)
     if (::fremovexattr(fd, name) == 0 || errno == ENODATA || errno == ENOTSUP)
         return Status::noErr;
     return statusFromErrno(errno);
+}
+
+namespace {
+
+// The folder-relative calls came with Linux 6.13; glibc has no wrappers yet.
+constexpr long kSetXattrAt = 463;
+constexpr long kGetXattrAt = 464;
+
+struct XattrArgs {
+    uint64_t value;
+    uint32_t size;
+    uint32_t flags;
+};
+
+std::atomic<bool> atCallsMissing{false};
+
+// The call's result, or nothing when this kernel does not have it.
+std::optional<long> atCall(long number, const Entry &entry, const char *name, const void *buf,
+                           size_t size)
+{
+    if (atCallsMissing.load(std::memory_order_relaxed))
+        return std::nullopt;
+    XattrArgs args{uint64_t(uintptr_t(buf)), uint32_t(size), 0};
+    const long n = ::syscall(number, entry.folder, entry.name, AT_SYMLINK_NOFOLLOW, name, &args,
+                             sizeof args);
+    if (n < 0 && errno == ENOSYS) {
+        atCallsMissing.store(true, std::memory_order_relaxed);
+        return std::nullopt;
+    }
+    return n;
+}
+
+} // namespace
+
+ssize_t getRaw(const Entry &entry, const char *name, void *buf, size_t size)
+{
+    if (const std::optional<long> n = atCall(kGetXattrAt, entry, name, buf, size))
+        return ssize_t(*n);
+    return ::lgetxattr(entry.path, name, buf, size);
+}
+
+OSStatus set(const Entry &entry, const char *name, const QByteArray &value)
+{
+    if (const std::optional<long> n = atCall(kSetXattrAt, entry, name, value.constData(), size_t(value.size())))
+        return fromResult(int(*n));
+    return fromResult(::lsetxattr(entry.path, name, value.constData(), size_t(value.size()), 0));
 }
 
 } // namespace qm::xattr

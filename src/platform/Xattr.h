@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <sys/types.h>
 
 namespace qm::xattr {
 
@@ -27,6 +28,18 @@ OSStatus size(const QByteArray &path, const char *name, uint64_t *bytes);
 
 OSStatus set(const QByteArray &path, const char *name, const QByteArray &value);
 OSStatus set(int fd, const char *name, const QByteArray &value);
+
+// An entry named relative to an open folder (or AT_FDCWD with a path), and
+// its full path for kernels that cannot address attributes that way. Walks
+// over many entries of one folder save the kernel a path lookup per call.
+struct Entry {
+    int folder;
+    const char *name;
+    const char *path;
+};
+// One small attribute read into buf: its size, or -1 with errno set.
+ssize_t getRaw(const Entry &entry, const char *name, void *buf, size_t size);
+OSStatus set(const Entry &entry, const char *name, const QByteArray &value);
 
 // Removing an absent attribute is success (also where the file system has none).
 OSStatus remove(const QByteArray &path, const char *name);

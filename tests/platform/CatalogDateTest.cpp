@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace qm;
@@ -82,6 +84,35 @@ TEST(Xattr, AbsentIsToldApartFromEmptyAndFromFailure)
     EXPECT_EQ(xattr::get(QFile::encodeName(dir.filePath("missing")), "user.x", &v), Status::fnfErr);
     // A name outside the known namespaces is refused, not dropped.
     EXPECT_NE(xattr::set(f, "bogus.name", "x"), Status::noErr);
+}
+
+// Relative to an open folder the calls reach the entry itself, never a
+// link's target, and report absence and failure as the path calls do.
+TEST(Xattr, FolderRelativeCallsActOnTheEntryItself)
+{
+    QTemporaryDir dir;
+    QFile(dir.filePath("f")).open(QIODevice::WriteOnly);
+    ASSERT_EQ(::symlink("f", QFile::encodeName(dir.filePath("l")).constData()), 0);
+    const int folder = ::open(QFile::encodeName(dir.path()).constData(), O_PATH | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    const QByteArray f = QFile::encodeName(dir.filePath("f"));
+    const QByteArray l = QFile::encodeName(dir.filePath("l"));
+    const xattr::Entry file{folder, "f", f.constData()};
+    const xattr::Entry link{folder, "l", l.constData()};
+    ASSERT_EQ(xattr::set(file, "user.at", "12345678"), Status::noErr);
+    char buf[16];
+    EXPECT_EQ(xattr::getRaw(file, "user.at", buf, sizeof buf), 8);
+    EXPECT_EQ(QByteArray(buf, 8), QByteArray("12345678"));
+    EXPECT_EQ(xattr::getRaw(xattr::Entry{AT_FDCWD, f.constData(), f.constData()}, "user.at", buf, sizeof buf), 8);
+    // The link has no attribute of its own and takes none; its target keeps its value.
+    EXPECT_EQ(xattr::getRaw(link, "user.at", buf, sizeof buf), -1);
+    EXPECT_NE(xattr::set(link, "user.at", "other"), Status::noErr);
+    EXPECT_EQ(xattr::getRaw(file, "user.at", buf, sizeof buf), 8);
+    EXPECT_EQ(xattr::getRaw(file, "user.none", buf, sizeof buf), -1);
+    EXPECT_EQ(errno, ENODATA);
+    EXPECT_EQ(xattr::getRaw(xattr::Entry{folder, "missing", "/nonexistent/missing"}, "user.at", buf, sizeof buf), -1);
+    EXPECT_EQ(errno, ENOENT);
+    ::close(folder);
 }
 
 TEST(FileFlags, LockFlagRoundTripAndLinksCannotBeLocked)
