@@ -79,6 +79,15 @@ ItemInfo readInfo(const QString &path)
     return info;
 }
 
+// A folder's own dates before its content changes: one statx.
+ItemInfo readFolderDates(const QString &path)
+{
+    ItemInfo info;
+    if (!readItemForScan(QFile::encodeName(path), false, &info))
+        info.kind = ItemKind::Missing;
+    return info;
+}
+
 // The item an operation copies or removes: its dates are not needed.
 ItemInfo readOperand(const QString &path)
 {
@@ -107,6 +116,7 @@ struct Executor::PendingCopy {
     quint64 size = 0;
     std::future<OSStatus> status;
     bool *allSucceeded = nullptr;
+    bool replaces = false;
 };
 
 Executor::~Executor()
@@ -178,7 +188,7 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
         const int mode = item.copyMode;
         lastWentAside = false;
         const bool mayRunAside = !item.hasSubItems && !deleteParent
-                                 && (mode == CopyMode::CopyAToB || mode == CopyMode::CopyBToA);
+                                 && mode >= CopyMode::CopyAToB && mode <= CopyMode::ReplaceA;
         if (!mayRunAside)
             takeFinishedCopies(0);
         if (mode < 0) {
@@ -194,7 +204,7 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
         }
         FolderDates dates;
         if (item.hasSubItems)
-            dates = {readInfo(item.source), readInfo(item.dest)};
+            dates = {readFolderDates(item.source), readFolderDates(item.dest)};
 
         if (mode >= CopyMode::CopyAToB && mode <= CopyMode::RemoveB) {
             m_ctx.itemStarted();
@@ -473,10 +483,14 @@ bool Executor::copyOrReplaceFile(Operation &op)
     }
     m_knownFolder = parent;
     const ItemInfo targetInfo = readInfo(op.target);
-    if (targetInfo.exists())
-        return replaceFile(op, targetInfo);
-    if (!runsAside(op))
-        return copyNewFile(op);
+    const bool replaces = targetInfo.exists();
+    // A plain file over a plain unlocked one needs no unlocking first and
+    // may be copied beside others; anything else goes one at a time.
+    const bool aside = runsAside(op)
+                       && (!replaces || (targetInfo.kind == ItemKind::File && !targetInfo.locked
+                                         && isDeletable(op.target)));
+    if (!aside)
+        return replaces ? replaceFile(op, targetInfo) : copyNewFile(op);
     const quint64 size = op.itemInfo.totalLogicalSize();
     // The copies still running need their room too; when it may be short,
     // they end first and the check is the one-at-a-time one.
@@ -484,10 +498,15 @@ bool Executor::copyOrReplaceFile(Operation &op)
         takeFinishedCopies(0);
         QString extra;
         if (!hasRoomFor(size, op.target, &extra))
-            return finishNewFile(op, false, extra);
+            return finishCopy(op, replaces, false, extra);
     }
-    startNewFileCopy(op, size);
+    startCopyAside(op, size, replaces);
     return true;
+}
+
+bool Executor::finishCopy(const Operation &op, bool replaced, bool copied, const QString &extra)
+{
+    return replaced ? finishReplacement(op, copied, extra) : finishNewFile(op, copied, extra);
 }
 
 bool Executor::runsAside(const Operation &op) const
@@ -495,7 +514,7 @@ bool Executor::runsAside(const Operation &op) const
     return m_asideSucceeded && op.kind == Kind::File && m_copyThreads > 1 && !m_faultHook;
 }
 
-void Executor::startNewFileCopy(const Operation &op, quint64 size)
+void Executor::startCopyAside(const Operation &op, quint64 size, bool replaces)
 {
     if (!m_pipeline)
         m_pipeline = std::make_unique<WorkerPool>(m_copyThreads);
@@ -503,6 +522,7 @@ void Executor::startNewFileCopy(const Operation &op, quint64 size)
     pending.op = op;
     pending.size = size;
     pending.allSucceeded = m_asideSucceeded;
+    pending.replaces = replaces;
     pending.status = m_pipeline->submit(
         [this, item = op.item, target = op.target] { return copyAndStamp(item, target); });
     m_pending.push_back(std::move(pending));
@@ -523,8 +543,8 @@ void Executor::takeFinishedCopies(size_t keepRunning)
         m_pending.pop_front();
         const OSStatus status = pending.status.get();
         m_pendingBytes -= pending.size;
-        m_lastAsideOk = finishNewFile(pending.op, status == Status::noErr,
-                                      status == Status::noErr ? QString() : copyErrorText(status));
+        m_lastAsideOk = finishCopy(pending.op, pending.replaces, status == Status::noErr,
+                                   status == Status::noErr ? QString() : copyErrorText(status));
         if (m_lastAsideOk)
             m_ctx.noteItemDone();
         else
@@ -587,15 +607,23 @@ bool Executor::replaceFile(Operation &op, const ItemInfo &targetInfo)
     }
     if (ok)
         ok = copyWithRoom(op, &extra);
-    if (!ok) {
+    if (!ok && unlocked) {
+        finishReplacement(op, false, extra);
+        ChangeFileAttributes(op.target, AttributeChange{-1, 1, -1, -1});
+        return false;
+    }
+    return finishReplacement(op, ok, extra);
+}
+
+bool Executor::finishReplacement(const Operation &op, bool replaced, const QString &extra)
+{
+    if (!replaced) {
         const char *what = op.kind == Kind::SymLink  ? "Can't replace the Sym Link"
                            : op.kind == Kind::Package ? "Can't replace the file package"
                                                       : "Can't replace the file";
         reportError(GLS(what) + QStringLiteral(":\r\"") + op.target + QStringLiteral("\" ")
                     + GLS("with the most recent:") + QStringLiteral("\r\"") + op.item
                     + QLatin1Char('"') + extra);
-        if (unlocked)
-            ChangeFileAttributes(op.target, AttributeChange{-1, 1, -1, -1});
         return false;
     }
     SideCounters &c = m_ctx.counters().side(op.changed);
@@ -704,18 +732,23 @@ bool Executor::CopyAttributes(const QString &from, const QString &to)
     const ItemInfo info = readInfo(from);
     if (info.isFolder() && isFilePackageAtPath(from))
         return CopyAttributesPackage(from, to);
-    return CopyAttributesItem(from, to);
+    return copyAttributesItem(from, to, info);
 }
 
 bool Executor::CopyAttributesItem(const QString &from, const QString &to)
 {
-    const ItemInfo fromInfo = readInfo(from);
+    return copyAttributesItem(from, to, readInfo(from));
+}
+
+bool Executor::copyAttributesItem(const QString &from, const QString &to, const ItemInfo &fromInfo)
+{
     if (!fromInfo.exists()) {
         m_ctx.diagnostic(QStringLiteral("CopyAttributesItem - Can't find the source item: ") + from);
         return false;
     }
-    const ItemInfo toInfo = readInfo(to);
-    if (!toInfo.exists()) {
+    struct stat toNow;
+    const QByteArray toNative = QFile::encodeName(to);
+    if (::lstat(toNative.constData(), &toNow) != 0) {
         m_ctx.diagnostic(QStringLiteral("CopyAttributesItem - Can't find the destination item: ") + to);
         return false;
     }
@@ -728,14 +761,14 @@ bool Executor::CopyAttributesItem(const QString &from, const QString &to)
     cat.cpOwner = set.cpOwner;
     cat.cpGroup = set.cpGroup;
     cat.cpOthers = set.cpOthers;
-    if (!SetCatInfo(from, to, cat)) {
+    if (!SetCatInfo(fromInfo, from, to, cat)) {
         m_ctx.diagnostic((set.euidRoot ? QStringLiteral("Root SetCatInfo NO: ")
                                        : QStringLiteral("Simple User SetCatInfo NO: "))
                          + to);
         return false;
     }
     if (set.euidRoot && !set.changePermissions
-        && readInfo(to).permissions() != fromInfo.permissions()) {
+        && (::lstat(toNative.constData(), &toNow) != 0 || (toNow.st_mode & 07777) != fromInfo.permissions())) {
         m_ctx.diagnostic(QStringLiteral("Root NSFilePosixPermissions NO: ") + to);
         return false;
     }

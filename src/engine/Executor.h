@@ -106,7 +106,10 @@ private:
     bool replaceFile(Operation &op, const ItemInfo &targetInfo);
     bool copyNewFile(Operation &op);
     bool runsAside(const Operation &op) const;
-    void startNewFileCopy(const Operation &op, quint64 size);
+    void startCopyAside(const Operation &op, quint64 size, bool replaces);
+    bool finishCopy(const Operation &op, bool replaced, bool copied, const QString &extra);
+    bool finishReplacement(const Operation &op, bool replaced, const QString &extra);
+    bool copyAttributesItem(const QString &from, const QString &to, const ItemInfo &fromInfo);
     bool finishNewFile(const Operation &op, bool copied, const QString &extra);
     void takeFinishedCopies(size_t keepRunning);
     bool copyWithRoom(const Operation &op, QString *extra);

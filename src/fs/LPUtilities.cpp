@@ -413,8 +413,17 @@ uint32_t ComposePermissions(uint32_t sourceMode, const SetCatInfoSettings &s)
 
 bool SetCatInfo(const QString &source, const QString &dest, const SetCatInfoSettings &settings)
 {
-    CatalogInfo src, dst;
-    if (ReadCatalogInfo(source, &src) != Status::noErr || ReadCatalogInfo(dest, &dst) != Status::noErr)
+    CatalogInfo src;
+    if (ReadCatalogInfo(source, &src) != Status::noErr)
+        return false;
+    return SetCatInfo(src, source, dest, settings);
+}
+
+bool SetCatInfo(const CatalogInfo &src, const QString &source, const QString &dest,
+                const SetCatInfoSettings &settings)
+{
+    struct stat st;
+    if (!src.exists() || ::lstat(enc(dest).constData(), &st) != 0)
         return false;
     CatalogInfo info = src;
     info.backupDate = settings.startSyncDate;

@@ -114,5 +114,8 @@ uint32_t ComposePermissions(uint32_t sourceMode, const SetCatInfoSettings &setti
 // owner/group (where permitted) and Finder information from source to dest,
 // then stamps the run's backup date on the source as well.
 bool SetCatInfo(const QString &source, const QString &dest, const SetCatInfoSettings &settings);
+// The same with the source's catalog information already read.
+bool SetCatInfo(const CatalogInfo &sourceInfo, const QString &source, const QString &dest,
+                const SetCatInfoSettings &settings);
 
 } // namespace qm

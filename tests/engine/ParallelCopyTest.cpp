@@ -67,6 +67,43 @@ TEST_F(ParallelCopyTest, TheLogAndCountersAreThoseOfOneCopyAfterAnother)
         }
 }
 
+// Older copies on side B, every third one replaced; one of them locked, which
+// is refused one at a time between the copies running beside each other.
+TEST_F(ParallelCopyTest, ReplacementsBesideOthersLogAsOneAfterAnother)
+{
+    makeTree(30);
+    auto replaceRun = [this](int threads) {
+        QDir(b).removeRecursively();
+        QDir().mkpath(b);
+        logOf(1);
+        const QStringList files = tree(b);
+        for (qsizetype i = 0; i < files.size(); i += 3) {
+            if (!files[i].endsWith('/'))
+                writeFile(b + "/" + files[i], "old", now - 1000);
+        }
+        writeFile(b + "/two/f003", "old", now - 1000);
+        const bool locked = lock(b + "/two/f003");
+        ctx.detailedLog.clear();
+        ctx.errors.clear();
+        ctx.taskCounters = RunCounters{};
+        const QString log = logOf(threads);
+        if (locked) {
+            EXPECT_EQ(ctx.errors.size(), 1u);
+            EXPECT_EQ(readFile(b + "/two/f003"), QByteArray("old"));
+            ChangeFileAttributes(b + "/two/f003", AttributeChange{-1, 0, -1, -1});
+        }
+        return std::make_pair(log, ctx.taskCounters.b.filesReplaced);
+    };
+    const auto serial = replaceRun(1);
+    const auto parallel = replaceRun(6);
+    EXPECT_EQ(parallel.first, serial.first);
+    EXPECT_EQ(parallel.second, serial.second);
+    EXPECT_GE(parallel.second, 15);
+    QFile::remove(b + "/two/f003");
+    QFile::copy(a + "/two/f003", b + "/two/f003");
+    expectWholeCopies();
+}
+
 TEST_F(ParallelCopyTest, AStopLetsRunningCopiesEndAndReportsEachOfThem)
 {
     makeTree(30);
