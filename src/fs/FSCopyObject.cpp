@@ -747,9 +747,7 @@ uint32_t BufferSizeForVol(const QString &)
 
 bool ObjectCopier::isDropBoxFolder(const QByteArray &folder, const struct stat &st) const
 {
-    // The change time moves with every change of mode, owner or access list.
-    const FolderKey key{uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_ctim.tv_sec),
-                        int64_t(st.st_ctim.tv_nsec), st.st_mode, st.st_uid, st.st_gid};
+    const FolderKey key{uint64_t(st.st_dev), uint64_t(st.st_ino), st.st_mode, st.st_uid, st.st_gid};
     {
         const std::lock_guard<std::mutex> lock(m_dropBoxMutex);
         if (m_dropBoxMemo && m_dropBoxMemo->first == key)

@@ -67,10 +67,10 @@ private:
     UTCDateTime m_backupDate;
     // The last destination folder asked whether it is a drop box, by the
     // identity and rights it had then; files of one folder follow each other.
-    // (The process never changes its own ids.)
+    // (Its change time moves with every file put in it, so it is no part of
+    // the key; the process never changes its own ids.)
     struct FolderKey {
         uint64_t device = 0, inode = 0;
-        int64_t changeSec = 0, changeNsec = 0;
         uint32_t mode = 0, uid = 0, gid = 0;
         bool operator==(const FolderKey &) const = default;
     };
