@@ -85,12 +85,8 @@ QByteArray readWhole(int fd)
     }
 }
 
-struct MountRow {
-    dev_t device;
-    QString mountPoint;
-    QString fsType;
-    QString source;
-};
+// One row of the mount table is the volume it mounts.
+using MountRow = VolumeInfo;
 
 std::vector<MountRow> parseTable(const QByteArray &all)
 {
@@ -104,8 +100,8 @@ std::vector<MountRow> parseTable(const QByteArray &all)
         const QList<QByteArray> mm = fields[2].split(':');
         if (mm.size() != 2)
             continue;
-        rows.push_back({makedev(mm[0].toUInt(), mm[1].toUInt()), unescape(fields[4]),
-                        QString::fromUtf8(fields[dash + 1]), unescape(fields[dash + 2])});
+        rows.push_back({unescape(fields[4]), QString::fromUtf8(fields[dash + 1]),
+                        unescape(fields[dash + 2]), makedev(mm[0].toUInt(), mm[1].toUInt())});
     }
     return rows;
 }
@@ -132,16 +128,6 @@ std::shared_ptr<const std::vector<MountRow>> mountTable()
     if (!cached || cached->empty() || (::poll(&p, 1, 0) > 0 && (p.revents & (POLLERR | POLLPRI))))
         cached = std::make_shared<const std::vector<MountRow>>(parseTable(readWhole(fd)));
     return cached;
-}
-
-VolumeInfo infoOf(const MountRow &row)
-{
-    VolumeInfo v;
-    v.mountPoint = row.mountPoint;
-    v.fsType = row.fsType;
-    v.source = row.source;
-    v.device = row.device;
-    return v;
 }
 
 } // namespace
@@ -171,8 +157,8 @@ VolumeInfo volumeForPath(const QString &path)
             best = &row;
     }
     if (best)
-        return infoOf(*best);
-    return anyOfDevice ? infoOf(*anyOfDevice) : VolumeInfo();
+        return *best;
+    return anyOfDevice ? *anyOfDevice : VolumeInfo();
 }
 
 bool isRemoteDevice(uint64_t device)
