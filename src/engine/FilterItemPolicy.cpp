@@ -30,6 +30,7 @@ int FilterItemPolicy::foldersAreValid(QString &source, QString &dest)
     options.isOnUnmountedVolume = m_w.isOnUnmountedVolume;
     options.canVolumeManageOwnership = m_w.canVolumeManageOwnership;
     options.excludes = set.isExcludeOn ? &m_excludes : nullptr;
+    m_folders = FolderMemo();
     m_validation = FoldersAreValid(source, dest, options);
     switch (m_validation.verdict) {
     case FolderValidation::Verdict::Valid:
@@ -53,7 +54,7 @@ int FilterItemPolicy::checkPrivileges(const QString &a, const QString &b, int co
                                       QString *errString)
 {
     const PrivilegeCheck check =
-        CheckPrivilegesOnFiles(a, b, copyMode, settings().isUnlockOn, m_rights);
+        CheckPrivilegesOnFiles(a, b, copyMode, settings().isUnlockOn, m_rights, &m_folders);
     if (check.code != PrivilegeCode::Allowed && errString)
         *errString = check.message;
     return check.code;

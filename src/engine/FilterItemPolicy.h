@@ -67,6 +67,7 @@ private:
     BootItems m_boot;
     AccessRights m_rights;
     FolderValidation m_validation;
+    FolderMemo m_folders; // between the items of one scan level
     std::optional<LoadedExactSyncIndex> m_index;
 };
 

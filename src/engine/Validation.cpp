@@ -340,10 +340,15 @@ bool deletable(const QString &path, const AccessRights &rights)
 
 // One item copied from `from` onto `to`, which it replaces when `replaces`.
 PrivilegeCheck checkCopy(const QString &from, const QString &to, bool replaces, bool unlockOn,
-                         bool packagePhrase, const AccessRights &rights)
+                         bool packagePhrase, const AccessRights &rights, FolderMemo *memo)
 {
     const bool package = isPackage(from);
-    if (!rights.isReallyReadableFileAtPath(parentOf(from)) ||
+    const QString fromParent = parentOf(from);
+    const bool parentReadable = (memo && memo->readable == fromParent)
+                                || rights.isReallyReadableFileAtPath(fromParent);
+    if (parentReadable && memo)
+        memo->readable = fromParent;
+    if (!parentReadable ||
         !rights.isReallyReadableFileAtPath(from) ||
         (package && !CheckFilePackagePermissions(from, PackageCheck::Read, rights))) {
         QString m = GLS("Can't read the item");
@@ -358,8 +363,11 @@ PrivilegeCheck checkCopy(const QString &from, const QString &to, bool replaces, 
         return {PrivilegeCode::Insufficient, m};
     }
     const QString parent = parentOf(to);
-    if (!exists(parent))
+    if ((memo && memo->missing == parent) || !exists(parent)) {
+        if (memo)
+            memo->missing = parent;
         return {};
+    }
     if (!rights.isReallyWritableFileAtPath(parent))
         return {PrivilegeCode::Insufficient,
                 GLS("Can't write the item") + "\r\"" + from + "\" " + GLS("into the folder") +
@@ -395,7 +403,7 @@ PrivilegeCheck checkDelete(const QString &item, bool unlockOn, const AccessRight
 } // namespace
 
 PrivilegeCheck CheckPrivilegesOnFiles(const QString &a, const QString &b, int copyMode,
-                                      bool unlockOn, const AccessRights &rights)
+                                      bool unlockOn, const AccessRights &rights, FolderMemo *memo)
 {
     switch (copyMode) {
     case 1:
@@ -405,10 +413,10 @@ PrivilegeCheck CheckPrivilegesOnFiles(const QString &a, const QString &b, int co
                                                          quoted(side) + ".\r" + insufficient() + "."};
         }
         return {};
-    case 2: return checkCopy(a, b, false, unlockOn, true, rights);
-    case 4: return checkCopy(a, b, true, unlockOn, true, rights);
-    case 3: return checkCopy(b, a, false, unlockOn, false, rights);
-    case 5: return checkCopy(b, a, true, unlockOn, false, rights);
+    case 2: return checkCopy(a, b, false, unlockOn, true, rights, memo);
+    case 4: return checkCopy(a, b, true, unlockOn, true, rights, memo);
+    case 3: return checkCopy(b, a, false, unlockOn, false, rights, memo);
+    case 5: return checkCopy(b, a, true, unlockOn, false, rights, memo);
     case 6: return checkDelete(a, unlockOn, rights);
     case 7: return checkDelete(b, unlockOn, rights);
     default: return {};

@@ -78,8 +78,15 @@ struct PrivilegeCheck {
 
 // Whether the operation `copyMode` on A (side A) and B (side B) is allowed.
 // `unlockOn` is the session's locked-items option.
+// The folders last found readable and last found missing, kept by a scan
+// between the items of one folder level, whose parents are the same.
+struct FolderMemo {
+    QString readable;
+    QString missing;
+};
 PrivilegeCheck CheckPrivilegesOnFiles(const QString &a, const QString &b, int copyMode,
-                                      bool unlockOn, const AccessRights &rights);
+                                      bool unlockOn, const AccessRights &rights,
+                                      FolderMemo *memo = nullptr);
 
 // Whether the path and everything inside it pass the check.
 bool CheckFilePackagePermissions(const QString &path, int check, const AccessRights &rights);
