@@ -200,11 +200,10 @@ OSStatus CopyJob::copyItem(const Source &src, const QByteArray &dst, int depth, 
 
 OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, bool top)
 {
-    Fd in(::open(src.path.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
-    if (in.fd < 0)
-        return errnoStatus();
     // Owner-only while it is written: nobody else may read or change a
-    // file that is not yet what it will be.
+    // file that is not yet what it will be. Made before the source is
+    // opened, so that a name taken by a copy running beside this one costs
+    // one call only.
     Fd out(::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (out.fd < 0) {
         m_topNameTaken = top && errno == EEXIST;
@@ -215,6 +214,9 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     }
     m_topCreated = m_topCreated || top;
     // From here on a failure leaves a partial object that the caller removes.
+    Fd in(::open(src.path.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (in.fd < 0)
+        return errnoStatus();
     const bool busy = top && !m_dropBox;
     OSStatus st = Status::noErr;
     if (busy) {
