@@ -163,6 +163,11 @@ std::optional<long> atCall(long number, const Entry &entry, const char *name, co
 
 } // namespace
 
+void usePathCallsOnly(bool on)
+{
+    atCallsMissing.store(on, std::memory_order_relaxed);
+}
+
 ssize_t getRaw(const Entry &entry, const char *name, void *buf, size_t size)
 {
     if (const std::optional<long> n = atCall(kGetXattrAt, entry, name, buf, size))

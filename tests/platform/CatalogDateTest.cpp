@@ -88,7 +88,15 @@ TEST(Xattr, AbsentIsToldApartFromEmptyAndFromFailure)
 
 // Relative to an open folder the calls reach the entry itself, never a
 // link's target, and report absence and failure as the path calls do.
-TEST(Xattr, FolderRelativeCallsActOnTheEntryItself)
+// Both ways: relative to the folder, and by the full path where the kernel
+// has no folder-relative calls.
+class XattrEntry : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { xattr::usePathCallsOnly(GetParam()); }
+    void TearDown() override { xattr::usePathCallsOnly(false); }
+};
+
+TEST_P(XattrEntry, CallsActOnTheEntryItself)
 {
     QTemporaryDir dir;
     QFile(dir.filePath("f")).open(QIODevice::WriteOnly);
@@ -114,6 +122,8 @@ TEST(Xattr, FolderRelativeCallsActOnTheEntryItself)
     EXPECT_EQ(errno, ENOENT);
     ::close(folder);
 }
+
+INSTANTIATE_TEST_SUITE_P(RelativeAndByPath, XattrEntry, ::testing::Bool());
 
 TEST(FileFlags, LockFlagRoundTripAndLinksCannotBeLocked)
 {
