@@ -75,26 +75,6 @@ void pairGroup(std::vector<Name>::const_iterator begin, std::vector<Name>::const
 
 } // namespace
 
-namespace {
-
-timespec fromStatx(const statx_timestamp &t)
-{
-    return {time_t(t.tv_sec), long(t.tv_nsec)};
-}
-
-ItemKind kindOf(unsigned mode)
-{
-    if (S_ISDIR(mode))
-        return ItemKind::Folder;
-    if (S_ISREG(mode))
-        return ItemKind::File;
-    if (S_ISLNK(mode))
-        return ItemKind::SymLink;
-    return ItemKind::Special;
-}
-
-} // namespace
-
 bool readItemForScan(const xattr::Entry &entry, bool withFinderInfo, ItemInfo *info)
 {
     *info = ItemInfo();
@@ -102,23 +82,7 @@ bool readItemForScan(const xattr::Entry &entry, bool withFinderInfo, ItemInfo *i
     if (::statx(entry.folder, entry.name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT,
                 STATX_BASIC_STATS, &stx) != 0)
         return false;
-    info->kind = kindOf(stx.stx_mode);
-    info->mode = stx.stx_mode;
-    info->uid = stx.stx_uid;
-    info->gid = stx.stx_gid;
-    info->device = (quint64(stx.stx_dev_major) << 32) | stx.stx_dev_minor;
-    info->inode = stx.stx_ino;
-    info->linkCount = stx.stx_nlink;
-    info->contentModDate = fromStatx(stx.stx_mtime);
-    info->attributeModDate = fromStatx(stx.stx_ctime);
-    info->accessDate = fromStatx(stx.stx_atime);
-    info->creationDate = info->contentModDate;
-    info->locked = (stx.stx_attributes_mask & STATX_ATTR_IMMUTABLE)
-                   && (stx.stx_attributes & STATX_ATTR_IMMUTABLE);
-    if (info->kind == ItemKind::File || info->kind == ItemKind::SymLink) {
-        info->dataLogicalSize = stx.stx_size;
-        info->dataPhysicalSize = quint64(stx.stx_blocks) * 512;
-    }
+    fillFromStatx(stx, info);
     if (withFinderInfo && info->kind != ItemKind::SymLink) {
         char raw[32];
         const ssize_t n = xattr::getRaw(entry, xattr::kFinderInfo, raw, sizeof raw);

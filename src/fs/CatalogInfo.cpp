@@ -104,15 +104,8 @@ OSStatus readCatalogAttributes(const QByteArray &path, CatalogInfo *info, bool w
 
 } // namespace
 
-namespace {
-
-OSStatus readCatalog(const QByteArray &path, CatalogInfo *info, bool withDates)
+void fillFromStatx(const struct statx &stx, CatalogInfo *info)
 {
-    *info = CatalogInfo();
-    struct statx stx;
-    const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
-    if (::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, mask, &stx) != 0)
-        return statusFromErrno(errno);
     info->kind = kindOf(stx.stx_mode);
     info->mode = stx.stx_mode;
     info->uid = stx.stx_uid;
@@ -131,6 +124,18 @@ OSStatus readCatalog(const QByteArray &path, CatalogInfo *info, bool withDates)
         info->dataLogicalSize = stx.stx_size;
         info->dataPhysicalSize = uint64_t(stx.stx_blocks) * 512;
     }
+}
+
+namespace {
+
+OSStatus readCatalog(const QByteArray &path, CatalogInfo *info, bool withDates)
+{
+    *info = CatalogInfo();
+    struct statx stx;
+    const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
+    if (::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, mask, &stx) != 0)
+        return statusFromErrno(errno);
+    fillFromStatx(stx, info);
     // Links cannot carry user attributes on Linux; do not ask.
     if (info->kind == ItemKind::SymLink)
         return Status::noErr;
