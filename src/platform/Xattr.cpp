@@ -161,6 +161,15 @@ std::optional<long> atCall(long number, const Entry &entry, const char *name, co
     return n;
 }
 
+// A sandbox may refuse a call it does not know with EPERM instead of
+// ENOSYS; when the path call then is not refused, the folder-relative calls
+// are not used again.
+void noteRefusal(bool pathRefused)
+{
+    if (!pathRefused)
+        atCallsMissing.store(true, std::memory_order_relaxed);
+}
+
 } // namespace
 
 void usePathCallsOnly(bool on)
@@ -170,16 +179,27 @@ void usePathCallsOnly(bool on)
 
 ssize_t getRaw(const Entry &entry, const char *name, void *buf, size_t size)
 {
-    if (const std::optional<long> n = atCall(kGetXattrAt, entry, name, buf, size))
+    const std::optional<long> n = atCall(kGetXattrAt, entry, name, buf, size);
+    if (n && !(*n < 0 && errno == EPERM))
         return ssize_t(*n);
-    return ::lgetxattr(entry.path, name, buf, size);
+    const ssize_t r = ::lgetxattr(entry.path, name, buf, size);
+    if (n) {
+        const int saved = errno;
+        noteRefusal(r < 0 && saved == EPERM);
+        errno = saved;
+    }
+    return r;
 }
 
 OSStatus set(const Entry &entry, const char *name, const QByteArray &value)
 {
-    if (const std::optional<long> n = atCall(kSetXattrAt, entry, name, value.constData(), size_t(value.size())))
+    const std::optional<long> n = atCall(kSetXattrAt, entry, name, value.constData(), size_t(value.size()));
+    if (n && !(*n < 0 && errno == EPERM))
         return fromResult(int(*n));
-    return fromResult(::lsetxattr(entry.path, name, value.constData(), size_t(value.size()), 0));
+    const int r = ::lsetxattr(entry.path, name, value.constData(), size_t(value.size()), 0);
+    if (n)
+        noteRefusal(r < 0 && errno == EPERM);
+    return fromResult(r);
 }
 
 } // namespace qm::xattr
