@@ -569,12 +569,8 @@ bool Executor::copyWithRoom(const Operation &op, QString *extra)
 OSStatus Executor::copyAndStamp(const QString &item, const QString &target) const
 {
     const OSStatus status = copyInto(item, target);
-    if (status == Status::noErr) {
-        // Straight onto the item first; links and read-only items take the long way.
-        const QByteArray native = QFile::encodeName(item);
-        if (xattr::set(native, xattr::kBackupDate, m_copier.backupDate().encode()) != Status::noErr)
-            LPUtilities().SetBackupDateDitto(item, m_copier.backupDate());
-    }
+    if (status == Status::noErr)
+        LPUtilities().SetBackupDateDitto(item, m_copier.backupDate());
     return status;
 }
 

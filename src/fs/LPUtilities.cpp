@@ -112,15 +112,16 @@ UTCDateTime LPUtilities::ConvertNSDateToUTCDateTime(const QDateTime &date) const
 
 bool LPUtilities::SetBackupDate(const QString &path, const UTCDateTime &date) const
 {
-    struct stat st;
     const QByteArray p = enc(path);
+    // Most items take the date at once; a link refuses it, and carries none.
+    if (!date.isNull() && xattr::set(p, xattr::kBackupDate, date.encode()) == Status::noErr)
+        return true;
+    struct stat st;
     if (::lstat(p.constData(), &st) != 0)
         return false;
     if (S_ISLNK(st.st_mode))
-        return true; // links carry no backup date
-    const OSStatus s = date.isNull() ? xattr::remove(p, xattr::kBackupDate)
-                                     : xattr::set(p, xattr::kBackupDate, date.encode());
-    return s == Status::noErr;
+        return true;
+    return date.isNull() && xattr::remove(p, xattr::kBackupDate) == Status::noErr;
 }
 
 bool LPUtilities::SetBackupDateDitto(const QString &path, const UTCDateTime &date) const
