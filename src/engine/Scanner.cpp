@@ -100,6 +100,8 @@ private:
     size_t m_pairIndex = 0;
 
     bool readItem(const QString &path, ItemInfo *info) const;
+    // Invisible items are left out, or aliases resolved: the Finder information tells.
+    bool wantsFinderInfo() const { return !m_set.isInvisibleOn || m_set.isResolveAliasOn; }
     void readAhead(const std::vector<ScanPairNames> &pairs);
     bool classify(ScanSide &side, bool listed, const PreRead *pre);
     bool resolveAlias(ScanSide &side);
@@ -221,8 +223,7 @@ bool Scanner::Level::readItem(const QString &path, ItemInfo *info) const
 {
     if (m_set.isFilterOn)
         return ReadCatalogInfo(path, info) == Status::noErr;
-    const bool withFinderInfo = !m_set.isInvisibleOn || m_set.isResolveAliasOn;
-    return readItemForScan(QFile::encodeName(path), withFinderInfo, info);
+    return readItemForScan(QFile::encodeName(path), wantsFinderInfo(), info);
 }
 
 // A folder of many items is read on both sides at once: the two reads
@@ -242,7 +243,7 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
         const QByteArray native = QFile::encodeName(folder);
         const int dir = m_set.isFilterOn ? -1
                                          : ::open(native.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        const bool withFinderInfo = !m_set.isInvisibleOn || m_set.isResolveAliasOn;
+        const bool withFinderInfo = wantsFinderInfo();
         const QByteArray prefix = native.endsWith('/') ? native : native + '/';
         for (size_t i = 0; i < pairs.size(); ++i) {
             const ScanPairNames &names = pairs[i];

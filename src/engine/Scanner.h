@@ -7,11 +7,11 @@
 // by name (two names differing only in case are one pair). Each pair is
 // classified, compared with the date tolerance and the backup dates, and its
 // conflicts are settled by the session's rules or the user.
-#include "engine/WorkerPool.h"
-#include <memory>
 #include "engine/CopyItem.h"
 #include "engine/RunContext.h"
+#include "engine/WorkerPool.h"
 #include <QString>
+#include <memory>
 #include <optional>
 
 namespace qm {

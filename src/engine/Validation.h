@@ -76,14 +76,15 @@ struct PrivilegeCheck {
     QString message; // gErrString for codes 1 and 2
 };
 
-// Whether the operation `copyMode` on A (side A) and B (side B) is allowed.
-// `unlockOn` is the session's locked-items option.
 // The folders last found readable and last found missing, kept by a scan
 // between the items of one folder level, whose parents are the same.
 struct FolderMemo {
     QString readable;
     QString missing;
 };
+
+// Whether the operation `copyMode` on A (side A) and B (side B) is allowed.
+// `unlockOn` is the session's locked-items option.
 PrivilegeCheck CheckPrivilegesOnFiles(const QString &a, const QString &b, int copyMode,
                                       bool unlockOn, const AccessRights &rights,
                                       FolderMemo *memo = nullptr);

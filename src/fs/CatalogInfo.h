@@ -97,11 +97,11 @@ struct CatalogInfo {
     UTCDateTime contentModDateUTC() const { return UTCDateTime::fromTimespec(contentModDate); }
 };
 
-// Reads the item itself (a final link is not followed). A missing item is
-// fnfErr with info->kind Missing.
 // The members that one statx gives (the creation date is the birth time when
 // the file system reports one, the modification date otherwise).
 void fillFromStatx(const struct statx &stx, CatalogInfo *info);
+// Reads the item itself (a final link is not followed). A missing item is
+// fnfErr with info->kind Missing.
 OSStatus ReadCatalogInfo(const QByteArray &path, CatalogInfo *info);
 OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info);
 // The same without the creation and backup dates kept in attributes (the
