@@ -397,11 +397,10 @@ OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCr
                                 bool hadFinderInfo, bool busy, const struct stat *outNow)
 {
     OSStatus st = Status::noErr;
-    if (!hadCrDate) {
-        const UTCDateTime cr = UTCDateTime::fromTimespec(src.btimeOrMtime());
-        if (!cr.isNull() && (st = keepable(xattr::set(out, xattr::kCreationDate, cr.encode()))))
-            return st;
-    }
+    // The busy Finder information goes before the creation date is written:
+    // while both busy marks exist they overflow the inode's attribute room,
+    // and a date written then would keep an attribute block of its own on
+    // every copy.
     if (hadFinderInfo || busy) {
         QByteArray raw;
         if (hadFinderInfo && (st = xattr::get(out, xattr::kFinderInfo, &raw)))
@@ -415,6 +414,11 @@ OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCr
             if (st)
                 return st;
         }
+    }
+    if (!hadCrDate) {
+        const UTCDateTime cr = UTCDateTime::fromTimespec(src.btimeOrMtime());
+        if (!cr.isNull() && (st = keepable(xattr::set(out, xattr::kCreationDate, cr.encode()))))
+            return st;
     }
     if (top) {
         st = m_backupDate.isNull() ? xattr::remove(out, xattr::kBackupDate)

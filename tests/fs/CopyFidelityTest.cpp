@@ -104,6 +104,23 @@ TEST_F(CopyFidelity, CreationDateOfAFileWithoutOneIsItsBirthTime)
     EXPECT_FALSE(b.creationDateUTC().isNull());
 }
 
+// The busy marks must leave nothing behind: a copy takes the room of a file
+// written with its final attributes directly, not an attribute block more.
+TEST_F(CopyFidelity, BusyMarksLeaveNoRoomTakenOnTheCopy)
+{
+    const QString src = dir.file("src/small.bin");
+    writeFile(src, pattern(4096, 3));
+    ASSERT_EQ(copier.FSCopyObject(src, dir.file("dst")), Status::noErr);
+    const QString reference = dir.file("reference.bin");
+    writeFile(reference, pattern(4096, 3));
+    ASSERT_TRUE(setAttr(reference, xattr::kCreationDate, runStart.encode()));
+    ASSERT_TRUE(setAttr(reference, xattr::kBackupDate, runStart.encode()));
+    struct stat copy, ref;
+    ASSERT_EQ(::stat(enc(dir.file("dst/small.bin")).constData(), &copy), 0);
+    ASSERT_EQ(::stat(enc(reference).constData(), &ref), 0);
+    EXPECT_EQ(copy.st_blocks, ref.st_blocks);
+}
+
 TEST_F(CopyFidelity, FolderTreeKeepsModesDatesAndTheLockIsSetLast)
 {
     if (!canSetImmutable(dir.path()))
