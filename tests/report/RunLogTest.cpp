@@ -47,30 +47,27 @@ QString expectedFixedHeader()
 
 QVariantMap basePreferences()
 {
-    return {{"prefSyncAndQuit", 0LL},      {"prefAskConfirmation", 1LL}, {"prefPreview", 0LL},
-            {"prefBeepWhenDone", 0LL},     {"prefShutDown", 0LL},        {"prefOnError", 3LL},
-            {"prefSaveLogFile", 1LL},      {"prefSaveLogFileWhen", 2LL}, {"prefLogFileFormat", 1LL},
-            {"prefLogKind", 2LL},          {"prefPathLogFolder", "/home/ada/Logs"},
-            {"prefSendEmail", 0LL},        {"prefSendEmailWhen", 2LL},
-            {"prefSendEmailAddress", "your.name@your-mail.example"}};
+    return {{"prefSyncAndQuit", 0LL}, {"prefAskConfirmation", 1LL}, {"prefPreview", 0LL}, {"prefBeepWhenDone", 0LL},
+            {"prefShutDown", 0LL}, {"prefOnError", 3LL}, {"prefSaveLogFile", 1LL}, {"prefSaveLogFileWhen", 2LL},
+            {"prefLogFileFormat", 1LL}, {"prefLogKind", 2LL}, {"prefPathLogFolder", "/home/ada/Logs"},
+            {"prefSendEmail", 0LL}, {"prefSendEmailWhen", 2LL}, {"prefSendEmailAddress", "your.name@your-mail.example"}};
 }
 
+// A session record with every key a stored one has.
 QVariantMap sessionRecord(const QString &name, int task)
 {
-    return {{"sessionName", name},          {"settTask", task},
-            {"settExact", 0},               {"settInvisibleItems", 1},
-            {"settLockedItems", 1},         {"settResolveAlias", 0},
-            {"settResolveSymLink", 0},      {"settNewItemsOnly", 0},
-            {"settSkipEmptyFolders", 0},    {"conflictBackupRadio", 2},
-            {"conflictBackupAsk", 0},       {"conflictBackupRadio2", 1},
-            {"conflictBackupAsk2", 0},      {"conflictExactBackupRadio", 2},
-            {"conflictExactBackupAsk", 0},  {"conflictSyncRadio", 2},
-            {"conflictSyncAsk", 0},         {"conflictExactSyncRadio", 2},
-            {"conflictExactSyncAsk", 0},    {"timerOn", 0},
-            {"multiOn", 0},                 {"filterOn", 0},
-            {"excludeOn", 0},               {"asStartOn", 0},
-            {"asStartText", "-- Write or paste here your AppleScript"},
-            {"asEndOn", 0},                 {"asEndText", "-- Write or paste here your AppleScript"}};
+    QVariantMap s{{"sessionName", name}, {"settTask", task}, {"settInvisibleItems", 1}, {"settLockedItems", 1},
+                  {"conflictBackupRadio2", 1}, {"asStartText", "-- Write or paste here your AppleScript"},
+                  {"asEndText", "-- Write or paste here your AppleScript"}};
+    for (const char *off : {"settExact", "settResolveAlias", "settResolveSymLink", "settNewItemsOnly",
+                            "settSkipEmptyFolders", "conflictBackupAsk", "conflictBackupAsk2", "conflictExactBackupAsk",
+                            "conflictSyncAsk", "conflictExactSyncAsk", "timerOn", "multiOn", "filterOn", "excludeOn",
+                            "asStartOn", "asEndOn"})
+        s.insert(off, 0);
+    for (const char *radio : {"conflictBackupRadio", "conflictExactBackupRadio", "conflictSyncRadio",
+                              "conflictExactSyncRadio"})
+        s.insert(radio, 2);
+    return s;
 }
 
 // `days` holds the execute-on flags from Monday to Sunday.
@@ -90,24 +87,61 @@ QString sideSummary(const QString &heading, const QString &path, const QString &
     return QStringLiteral("• Summary ") + heading + ":\r\t" + path + "\r\t" + counts + "\r\r";
 }
 
-const char *const kNoCopies =
-    "Folders Found: 0\r\tFiles Found: 0\r\t-\r\tFolders Created: 0\r\tFiles Replaced: 0\r\t"
-    "Files Copied (new additions): 0\r\tTotal of items copied: %1 visible + 0 invisible = 0\r\t-\r\t"
-    "Folders Deleted: 0\r\tFiles Deleted: 0";
-
+// Side B's summary has a second blank before "visible".
 QString noCopies(bool sideB)
 {
-    return QString::fromLatin1(kNoCopies).arg(sideB ? QStringLiteral("0 ") : QStringLiteral("0"));
+    return QStringLiteral("Folders Found: 0\r\tFiles Found: 0\r\t-\r\tFolders Created: 0\r\tFiles Replaced: 0\r\t"
+                          "Files Copied (new additions): 0\r\tTotal of items copied: %1 visible + 0 invisible = 0\r\t"
+                          "-\r\tFolders Deleted: 0\r\tFiles Deleted: 0")
+        .arg(sideB ? QStringLiteral("0 ") : QStringLiteral("0"));
 }
 
-// The preferences block for basePreferences(), with the parts that differ.
-QString expectedPreferences(const char *onError, const char *log, const char *root, const char *delta)
+// The preferences block of basePreferences(), with the parts that differ.
+QString expectedPreferences(const char *kind, const char *onError = "Ask whether to continue",
+                            const char *save = "Yes (only on errors)", const char *format = "Rich text (RTF)",
+                            const char *email = "No", const char *address = "your.name@your-mail.example",
+                            const char *root = "No", const char *delta = "No")
 {
     return QStringLiteral("\r• Preferences: \r\t• General: \r\t\tSync And Quit: No\r\t\tAsk for confirmation: Yes\r"
-                          "\t\tPreview: No\r\t\tBeep when done: No\r\t\tShut down when done: No\r\t\tOn error: ")
-        + QString::fromUtf8(onError) + QStringLiteral("\r\t• Log: \r") + QString::fromUtf8(log)
-        + QStringLiteral("\t• Copy Mode: \r\t\tRun as root: ") + root
-        + QStringLiteral("\r\t\tModification date tolerance (seconds): ") + delta + QStringLiteral("\r\r");
+                          "\t\tPreview: No\r\t\tBeep when done: No\r\t\tShut down when done: No\r\t\tOn error: %1\r"
+                          "\t• Log: \r\t\tSave log file: %2\r\t\tLog file format: %3\r\t\tLog kind: %4\r"
+                          "\t\tLog folder: /home/ada/Logs\r\t\tSend email: %5\r\t\tEmail address: %6\r"
+                          "\t• Copy Mode: \r\t\tRun as root: %7\r\t\tModification date tolerance (seconds): %8\r\r")
+        .arg(QString::fromUtf8(onError), QString::fromUtf8(save), QString::fromUtf8(format), QString::fromUtf8(kind),
+             QString::fromUtf8(email), QString::fromUtf8(address), QString::fromUtf8(root), QString::fromUtf8(delta));
+}
+
+LogTask task(int index, const QString &source, const QString &dest, int errors, LogItemKind sourceKind = LogItemKind::Folder)
+{
+    LogTask t;
+    t.taskIndex = index;
+    t.sourceFolder = source;
+    t.destFolder = dest;
+    t.sourceKind = sourceKind;
+    t.destKind = LogItemKind::Folder;
+    t.totError = errors;
+    return t;
+}
+
+LogSession sessionOf(int index, const QVariantMap &record, const QList<LogTask> &tasks)
+{
+    LogSession s;
+    s.sessionIndex = index;
+    s.session = record;
+    s.tasks = tasks;
+    return s;
+}
+
+QString sessionHead(const char *name, int errors)
+{
+    return rep("|", 140) + QStringLiteral("\r• Session: \"%1\" - Errors: %2\r").arg(name).arg(errors) + rep("|", 140);
+}
+
+QString taskHead(int n, int of, const char *session, int errors)
+{
+    return rep("…", 35)
+        + QStringLiteral("\r• Task %1 of %2 (Session: \"%3\") - Errors: %4\r").arg(n).arg(of).arg(session).arg(errors)
+        + rep("…", 35) + "\r";
 }
 
 // Settings and conflict sections of sessionRecord(), exact flag and rules
@@ -138,9 +172,8 @@ TEST(RunLog, BackupByTimerWithDetailedLogTimersListsAndScripts)
     run.preferences = basePreferences();
 
     QVariantMap s = sessionRecord(QStringLiteral("Nightly Backup"), 2);
-    s["settExact"] = 1;
-    s["conflictBackupAsk2"] = 1;
-    s["timerOn"] = 1;
+    for (const char *on : {"settExact", "conflictBackupAsk2", "timerOn", "filterOn", "excludeOn", "asStartOn", "asEndOn"})
+        s[on] = 1;
     QVariantMap yearly = timerRow(true, true, at(2026, 3, 7, 2, 30));
     yearly.insert({{"intervalOn", 1}, {"intervalYears", 1}, {"intervalMonths", 0}, {"intervalDays", 2},
                    {"intervalHours", 1}, {"intervalMinutes", 5}, {"endOn", 1}, {"endDateOn", 0},
@@ -150,28 +183,15 @@ TEST(RunLog, BackupByTimerWithDetailedLogTimersListsAndScripts)
     QVariantMap dated = timerRow(true, true, at(2026, 1, 2, 8, 0), "0000000");
     dated.insert({{"intervalOn", 1}, {"intervalMonths", 2}, {"endOn", 1}, {"endDateOn", 1},
                   {"end", at(2027, 12, 31, 18, 15)}});
+    // Rows 1 (off) and 3 (not valid) are left out of the list.
     s["timerArray"] = QVariantList{timerRow(false, true, at(2026, 1, 1, 0, 0)), yearly,
                                    timerRow(true, false, at(2026, 1, 1, 0, 0)),
                                    timerRow(true, true, at(2004, 1, 1, 0, 0)), halfHourly, dated};
-    s["filterOn"] = 1;
-    s["excludeOn"] = 1;
-    s["asStartOn"] = 1;
     s["asStartText"] = QString(100, u'x');
-    s["asEndOn"] = 1;
     s["asEndText"] = QStringLiteral("echo first line\necho 2");
 
-    LogSession session;
-    session.session = s;
-    session.executiveFilterArray = QVariantList{QVariantMap{{"filterNameField", "FN contains \"tmp\""}}};
-    session.executiveExcludeArray =
-        QVariantList{QStringLiteral("/home/ada/Documents/cache"),
-                     QVariantMap{{"onOff", 1}, {"itemToExclude", "/home/ada/Documents/old"}}};
-    LogTask t;
-    t.sourceFolder = QStringLiteral("/home/ada/Documents");
-    t.destFolder = QStringLiteral("/media/backup/Documents");
-    t.sourceKind = t.destKind = LogItemKind::Folder;
-    t.a.foldersScanned = 12;
-    t.a.filesScanned = 140;
+    LogTask t = task(0, "/home/ada/Documents", "/media/backup/Documents", 0);
+    t.a = {12, 140};
     t.b = {10, 120, 2, 5, 20, 4, 1, 3, 26, 1};
     const LogLines lines;
     t.detailedLogText = lines.createdFolder("/media/backup/Documents/new") + "\r"
@@ -179,59 +199,37 @@ TEST(RunLog, BackupByTimerWithDetailedLogTimersListsAndScripts)
         + lines.replacedFile("/media/backup/Documents/b.txt", "/home/ada/Documents/b.txt") + "\r"
         + lines.deleted("/media/backup/Documents/gone", true) + "\r"
         + lines.trashed("/media/backup/Documents/c.txt", false) + "\r";
-    session.tasks = {t};
+    LogSession session = sessionOf(0, s, {t});
+    session.executiveFilterArray = QVariantList{QVariantMap{{"filterNameField", "FN contains \"tmp\""}}};
+    session.executiveExcludeArray =
+        QVariantList{QStringLiteral("/home/ada/Documents/cache"),
+                     QVariantMap{{"onOff", 1}, {"itemToExclude", "/home/ada/Documents/old"}}};
     run.sessions = {session};
 
     QString fileName;
     const QString log = MakeLog(run, fixedStyle(), &fileName);
-
+    const QString timerEnd = QStringLiteral("\r\t") + rep("-", 98) + "\r";
     const QString expected = expectedFixedHeader()
-        + QStringLiteral("• Task: executed by the timer list\r\r"
-                         "• Errors: 0\r\r"
-                         "• Timing: \r"
+        + QStringLiteral("• Task: executed by the timer list\r\r• Errors: 0\r\r• Timing: \r"
                          "\tStart at: Saturday, March 07, 2026 - 14:05:09\r"
-                         "\tEnd at:  Sunday, March 08, 2026 - 16:08:13\r"
-                         "\tElapsed Time: 26:3:4\r")
-        + expectedPreferences("Ask whether to continue",
-                              "\t\tSave log file: Yes (only on errors)\r"
-                              "\t\tLog file format: Rich text (RTF)\r"
-                              "\t\tLog kind: Detailed\r"
-                              "\t\tLog folder: /home/ada/Logs\r"
-                              "\t\tSend email: No\r"
-                              "\t\tEmail address: your.name@your-mail.example\r",
-                              "No", "No")
-        + rep("|", 140) + QStringLiteral("\r• Session: \"Nightly Backup\" - Errors: 0\r") + rep("|", 140)
-        + QStringLiteral("\r• Timers: \r"
-                         "\t2:\tStart at:\t\t07 Mar 2026, 02:30\r"
-                         "\t\tInterval:\t\t1 year, 2 days, 01:05\r"
-                         "\t\tEnd at:\t\t23:45\r"
-                         "\t\tExecute On:\tEveryday\r\t")
-        + rep("-", 98) + "\r"
-        + QStringLiteral("\t4:\tStart at:\t\t01 Jan 2004, 00:00\r\t") + rep("-", 98) + "\r"
-        + QStringLiteral("\t5:\tStart at:\t\t15 Jun 2026, 09:00\r"
-                         "\t\tInterval:\t\t00:30\r"
-                         "\t\tExecute On:\tMon, Fri\r\t")
-        + rep("-", 98) + "\r"
-        + QStringLiteral("\t6:\tStart at:\t\t02 Jan 2026, 08:00\r"
-                         "\t\tInterval:\t\t2 months\r"
-                         "\t\tEnd at:\t\t31 Dec 2027, 18:15\r"
-                         "\t\tExecute On:\t\r\t")
-        + rep("-", 98) + "\r"
-        + QStringLiteral("\r• Filters: \r"
-                         "\t1: FN contains \"tmp\"\r"
-                         "\r• Exclude: \r"
-                         "\t1: /home/ada/Documents/cache\r"
-                         "\t2: /home/ada/Documents/old\r")
+                         "\tEnd at:  Sunday, March 08, 2026 - 16:08:13\r\tElapsed Time: 26:3:4\r")
+        + expectedPreferences("Detailed") + sessionHead("Nightly Backup", 0)
+        + QStringLiteral("\r• Timers: \r\t2:\tStart at:\t\t07 Mar 2026, 02:30\r\t\tInterval:\t\t1 year, 2 days, 01:05\r"
+                         "\t\tEnd at:\t\t23:45\r\t\tExecute On:\tEveryday")
+        + timerEnd + QStringLiteral("\t4:\tStart at:\t\t01 Jan 2004, 00:00") + timerEnd
+        + QStringLiteral("\t5:\tStart at:\t\t15 Jun 2026, 09:00\r\t\tInterval:\t\t00:30\r\t\tExecute On:\tMon, Fri")
+        + timerEnd
+        + QStringLiteral("\t6:\tStart at:\t\t02 Jan 2026, 08:00\r\t\tInterval:\t\t2 months\r"
+                         "\t\tEnd at:\t\t31 Dec 2027, 18:15\r\t\tExecute On:\t")
+        + timerEnd
+        + QStringLiteral("\r• Filters: \r\t1: FN contains \"tmp\"\r"
+                         "\r• Exclude: \r\t1: /home/ada/Documents/cache\r\t2: /home/ada/Documents/old\r")
         + expectedSettings("Backup", "Exact Backup: Yes")
         + QString(kDefaultConflicts).replace("Keep newer destination files - Ask: No", "Keep newer destination files - Ask: Yes")
-        + QStringLiteral("\r\r• AppleScript: "
-                         "\r\tBefore Session: ")
-        + QString(64, u'x') + QStringLiteral("..."
-                                             "\r\tAfter Session:    echo first line..."
-                                             "\r\r")
-        + rep("…", 35) + QStringLiteral("\r• Task 1 of 1 (Session: \"Nightly Backup\") - Errors: 0\r") + rep("…", 35)
-        + QStringLiteral("\rSource Folder: \"/home/ada/Documents\"\r"
-                         "Destination Folder: \"/media/backup/Documents\"\r\r"
+        + QStringLiteral("\r\r• AppleScript: \r\tBefore Session: ") + QString(64, u'x')
+        + QStringLiteral("...\r\tAfter Session:    echo first line...\r\r")
+        + taskHead(1, 1, "Nightly Backup", 0)
+        + QStringLiteral("Source Folder: \"/home/ada/Documents\"\rDestination Folder: \"/media/backup/Documents\"\r\r"
                          "Start\r--\r"
                          "Created folder \"/media/backup/Documents/new\"\r"
                          "Copied file \"/home/ada/Documents/new/a.txt\" to:\r\"/media/backup/Documents/new/a.txt\"\r"
@@ -241,16 +239,12 @@ TEST(RunLog, BackupByTimerWithDetailedLogTimersListsAndScripts)
                          "Trashed file \"/media/backup/Documents/c.txt\"\r"
                          "--\rEnd\r\r")
         + sideSummary("Source Folder", "/home/ada/Documents",
-                      "Folders Found: 12\r\tFiles Found: 140\r\t-\r\tFolders Created: 0\r\tFiles Replaced: 0\r\t"
-                      "Files Copied (new additions): 0\r\tTotal of items copied: 0 visible + 0 invisible = 0\r\t-\r\t"
-                      "Folders Deleted: 0\r\tFiles Deleted: 0")
+                      noCopies(false).replace("Found: 0\r\tFiles Found: 0", "Found: 12\r\tFiles Found: 140"))
         + sideSummary("Destination Folder", "/media/backup/Documents",
                       "Folders Found: 10\r\tFiles Found: 120\r\t-\r\tFolders Created: 2\r\tFiles Replaced: 5\r\t"
                       "Files Copied (new additions): 20\r\tTotal of items copied: 26  visible + 1 invisible = 27\r\t-\r\t"
                       "Folders Deleted: 1\r\tFiles Deleted: 3");
-
     EXPECT_EQ(log, expected);
-    EXPECT_FALSE(log.contains(u'\n'));
     EXPECT_EQ(fileName, QStringLiteral("QMLog_2026_03_07_14_05_09.rtf"));
 }
 
@@ -269,65 +263,42 @@ TEST(RunLog, StoppedSynchronizationWithErrorsOnlyLog)
     run.start = at(2026, 12, 7, 1, 2, 3);
     run.end = at(2026, 12, 7, 1, 2, 10);
     run.preferences = basePreferences();
-    run.preferences["prefLogKind"] = 3LL;
-    run.preferences["prefLogFileFormat"] = 2LL;
-    run.preferences["prefSaveLogFile"] = 0LL;
-    run.preferences["prefOnError"] = 7LL;
-    run.preferences["prefSendEmail"] = 1LL;
-    run.preferences["prefSendEmailWhen"] = 1LL;
-    run.preferences["prefSendEmailAddress"] = "ada@example.org";
+    run.preferences.insert({{"prefLogKind", 3LL}, {"prefLogFileFormat", 2LL}, {"prefSaveLogFile", 0LL},
+                            {"prefOnError", 7LL}, {"prefSendEmail", 1LL}, {"prefSendEmailWhen", 1LL},
+                            {"prefSendEmailAddress", "ada@example.org"}});
     run.euidRoot = true;
     run.modificationDelta = 10;
 
-    LogSession session;
-    session.session = sessionRecord(QStringLiteral("Laptop"), 1);
-    session.session["conflictSyncRadio"] = 1;
-    session.session["conflictSyncAsk"] = 1;
-    session.session["filterOn"] = 1; // on, but the run used no filter list
-    session.session["asEndOn"] = 1;  // on, but the script is the empty placeholder
-    LogTask t;
+    LogTask t; // folder kinds left for the disk to tell
     t.sourceFolder = sourceFile;
     t.destFolder = missingDest;
     t.destOnRemoteVolume = true;
     t.totError = 2;
     t.detailedLogText = LogLines::error(QStringLiteral("Can't copy the file \"a\"")) + "\r"
         + LogLines::error(QStringLiteral("Can't delete the file \"b\"")) + "\r";
-    session.tasks = {t};
+    LogSession session = sessionOf(0, sessionRecord(QStringLiteral("Laptop"), 1), {t});
+    // Filters on, but the run used no filter list; the after script on, but
+    // only the empty placeholder: neither section is printed.
+    session.session.insert({{"conflictSyncRadio", 1}, {"conflictSyncAsk", 1}, {"filterOn", 1}, {"asEndOn", 1}});
     run.sessions = {session};
 
     QString fileName;
     const QString log = MakeLog(run, fixedStyle(), &fileName);
     const QString expected = expectedFixedHeader()
-        + QStringLiteral("• Task: executed by clicking on the button\r\r"
-                         "• Errors: 2\r\r"
-                         "• User Action: user pressed the Stop button.\r\r"
-                         "• Timing: \r"
+        + QStringLiteral("• Task: executed by clicking on the button\r\r• Errors: 2\r\r"
+                         "• User Action: user pressed the Stop button.\r\r• Timing: \r"
                          "\tStart at: Monday, December 07, 2026 - 01:02:03\r"
-                         "\tEnd at:  Monday, December 07, 2026 - 01:02:10\r"
-                         "\tElapsed Time: 0:0:7\r")
-        + expectedPreferences("Stop without an alert",
-                              "\t\tSave log file: No\r"
-                              "\t\tLog file format: Plain text\r"
-                              "\t\tLog kind: Errors only\r"
-                              "\t\tLog folder: /home/ada/Logs\r"
-                              "\t\tSend email: Yes (always)\r"
-                              "\t\tEmail address: ada@example.org\r",
-                              "Yes", "10")
-        + rep("|", 140) + QStringLiteral("\r• Session: \"Laptop\" - Errors: 2\r") + rep("|", 140)
-        + expectedSettings("Synchronization", "Exact Sync: No")
+                         "\tEnd at:  Monday, December 07, 2026 - 01:02:10\r\tElapsed Time: 0:0:7\r")
+        + expectedPreferences("Errors only", "Stop without an alert", "No", "Plain text", "Yes (always)",
+                              "ada@example.org", "Yes", "10")
+        + sessionHead("Laptop", 2) + expectedSettings("Synchronization", "Exact Sync: No")
         + QString(kDefaultConflicts).replace("Sync: Copy the most recent of files changed on both sides - Ask: No",
                                              "Sync: Leave files changed on both sides - Ask: Yes")
-        + QStringLiteral("\r\r• AppleScript: "
-                         "\r\r")
-        + rep("…", 35) + QStringLiteral("\r• Task 1 of 1 (Session: \"Laptop\") - Errors: 2\r") + rep("…", 35)
-        + QStringLiteral("\r1st File: \"") + sourceFile + QStringLiteral("\"\r2nd Folder: \"") + missingDest
-        + QStringLiteral("\" (on Remote Volume)\r\r"
-                         "Start\r--\r"
-                         "√ Can't copy the file \"a\"\r"
-                         "√ Can't delete the file \"b\"\r"
-                         "--\rEnd\r\r")
-        + sideSummary("1st File", sourceFile, noCopies(false))
-        + sideSummary("2nd Folder", missingDest, noCopies(true));
+        + QStringLiteral("\r\r• AppleScript: \r\r") + taskHead(1, 1, "Laptop", 2)
+        + QStringLiteral("1st File: \"") + sourceFile + QStringLiteral("\"\r2nd Folder: \"") + missingDest
+        + QStringLiteral("\" (on Remote Volume)\r\rStart\r--\r"
+                         "√ Can't copy the file \"a\"\r√ Can't delete the file \"b\"\r--\rEnd\r\r")
+        + sideSummary("1st File", sourceFile, noCopies(false)) + sideSummary("2nd Folder", missingDest, noCopies(true));
     EXPECT_EQ(log, expected);
     EXPECT_EQ(fileName, QStringLiteral("QMLog_2026_12_07_01_02_03.txt"));
 }
@@ -344,71 +315,29 @@ TEST(RunLog, AllSessionsRunWithMultipleListAndSummaryLog)
     run.preferences = basePreferences();
     run.preferences["prefLogKind"] = 1LL;
 
-    LogSession empty;
-    empty.sessionIndex = 0;
-    empty.session = sessionRecord(QStringLiteral("Photos"), 2);
-
-    LogSession multi;
-    multi.sessionIndex = 1;
-    multi.session = sessionRecord(QStringLiteral("Projects"), 1);
+    LogTask first = task(0, "/srv/a", "/srv/b", 1);
+    first.detailedLogText = "√ must not be printed in a summary log\r";
+    const LogTask package = task(1, "/srv/c.pkg", "/srv/d", 2, LogItemKind::File); // a package counts as a file
+    LogSession multi = sessionOf(1, sessionRecord(QStringLiteral("Projects"), 1), {first, package});
     multi.session["multiOn"] = 1;
     multi.executiveMultiArray = QVariantList{QVariantMap{}, QVariantMap{}};
-    LogTask first;
-    first.taskIndex = 0;
-    first.sourceFolder = "/srv/a";
-    first.destFolder = "/srv/b";
-    first.sourceKind = first.destKind = LogItemKind::Folder;
-    first.totError = 1;
-    first.detailedLogText = "√ must not be printed in a summary log\r";
-    LogTask second = first;
-    second.taskIndex = 1;
-    second.sourceFolder = "/srv/c.pkg";
-    second.sourceKind = LogItemKind::File; // a package counts as a file
-    second.destFolder = "/srv/d";
-    second.totError = 2;
-    multi.tasks = {first, second};
-    run.sessions = {empty, multi};
+    run.sessions = {sessionOf(0, sessionRecord(QStringLiteral("Photos"), 2), {}), multi};
 
     const QString log = MakeLog(run, fixedStyle());
-    auto taskHead = [](int n, int errors) {
-        return rep("…", 35) + QStringLiteral("\r• Task %1 of 2 (Session: \"Projects\") - Errors: %2\r").arg(n).arg(errors)
-            + rep("…", 35) + "\r";
-    };
     const QString expected = expectedFixedHeader()
-        + QStringLiteral("• Task: executed by the Sync And Quit option\r\r"
-                         "• Errors: 3\r\r"
-                         "• User Action: user did quit the application during the task.\r\r"
-                         "• Timing: \r"
+        + QStringLiteral("• Task: executed by the Sync And Quit option\r\r• Errors: 3\r\r"
+                         "• User Action: user did quit the application during the task.\r\r• Timing: \r"
                          "\tStart at: Saturday, January 31, 2026 - 23:59:59\r"
-                         "\tEnd at:  Sunday, February 01, 2026 - 00:00:00\r"
-                         "\tElapsed Time: 0:0:1\r"
-                         "\r• Sessions: (2)\r"
-                         "\t1: Photos - Errors: 0\r"
-                         "\t2: Projects - Errors: 3\r")
-        + expectedPreferences("Ask whether to continue",
-                              "\t\tSave log file: Yes (only on errors)\r"
-                              "\t\tLog file format: Rich text (RTF)\r"
-                              "\t\tLog kind: Summary only\r"
-                              "\t\tLog folder: /home/ada/Logs\r"
-                              "\t\tSend email: No\r"
-                              "\t\tEmail address: your.name@your-mail.example\r",
-                              "No", "No")
-        + rep("|", 140) + QStringLiteral("\r• Session: \"Photos\" - Errors: 0\r") + rep("|", 140)
-        + expectedSettings("Backup", "Exact Backup: No") + kDefaultConflicts + "\r\r"
-        + rep("|", 140) + QStringLiteral("\r• Session: \"Projects\" - Errors: 3\r") + rep("|", 140)
-        + QStringLiteral("\r• Multiple List: \r"
-                         "\t1: Errors: 1\r"
-                         "\t1st Folder: /srv/a\r"
-                         "\t2nd Folder: /srv/b"
-                         "\r\t--\r"
-                         "\t2: Errors: 2\r"
-                         "\t1st File: /srv/c.pkg\r"
-                         "\t2nd Folder: /srv/d"
-                         "\r")
+                         "\tEnd at:  Sunday, February 01, 2026 - 00:00:00\r\tElapsed Time: 0:0:1\r"
+                         "\r• Sessions: (2)\r\t1: Photos - Errors: 0\r\t2: Projects - Errors: 3\r")
+        + expectedPreferences("Summary only") + sessionHead("Photos", 0)
+        + expectedSettings("Backup", "Exact Backup: No") + kDefaultConflicts + "\r\r" + sessionHead("Projects", 3)
+        + QStringLiteral("\r• Multiple List: \r\t1: Errors: 1\r\t1st Folder: /srv/a\r\t2nd Folder: /srv/b\r\t--\r"
+                         "\t2: Errors: 2\r\t1st File: /srv/c.pkg\r\t2nd Folder: /srv/d\r")
         + expectedSettings("Synchronization", "Exact Sync: No") + kDefaultConflicts + "\r\r"
-        + taskHead(1, 1) + QStringLiteral("1st Folder: \"/srv/a\"\r2nd Folder: \"/srv/b\"\r\r")
+        + taskHead(1, 2, "Projects", 1) + QStringLiteral("1st Folder: \"/srv/a\"\r2nd Folder: \"/srv/b\"\r\r")
         + sideSummary("1st Folder", "/srv/a", noCopies(false)) + sideSummary("2nd Folder", "/srv/b", noCopies(true))
-        + taskHead(2, 2) + QStringLiteral("1st File: \"/srv/c.pkg\"\r2nd Folder: \"/srv/d\"\r\r")
+        + taskHead(2, 2, "Projects", 2) + QStringLiteral("1st File: \"/srv/c.pkg\"\r2nd Folder: \"/srv/d\"\r\r")
         + sideSummary("1st File", "/srv/c.pkg", noCopies(false)) + sideSummary("2nd Folder", "/srv/d", noCopies(true));
     EXPECT_EQ(log, expected);
 }
