@@ -41,41 +41,27 @@ LogSaveRequest request(const QString &supportFolder, int format = 2)
 // entities decoded, surrogate pairs joined, no-break spaces as spaces.
 QString textOfHtml(QString html)
 {
-    const qsizetype body = html.indexOf(QStringLiteral("<body>"));
-    html = html.mid(body < 0 ? 0 : body);
-    html.remove(u'\n');
-    html.replace(QStringLiteral("<br>"), QStringLiteral("\r"));
+    html = html.mid(std::max<qsizetype>(0, html.indexOf(QStringLiteral("<body>"))));
+    html.remove(u'\n').replace(QStringLiteral("<br>"), QStringLiteral("\r"));
     html.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
-    static const QList<std::pair<QString, QString>> named = {
-        {"&bull;", "•"}, {"&hellip;", "…"}, {"&radic;", "√"}, {"&nbsp;", " "},
-        {"&quot;", "\""}, {"&lt;", "<"}, {"&gt;", ">"}};
-    for (const auto &[entity, text] : named)
+    for (const auto &[entity, text] : QList<std::pair<QString, QString>>{
+             {"&bull;", "•"}, {"&hellip;", "…"}, {"&radic;", "√"}, {"&nbsp;", " "}, {"&quot;", "\""}, {"&lt;", "<"},
+             {"&gt;", ">"}})
         html.replace(entity, text);
-    QRegularExpression numeric(QStringLiteral("&#(\\d+);"));
-    QString out;
-    qsizetype pos = 0;
-    for (auto it = numeric.globalMatch(html); it.hasNext();) {
-        const auto m = it.next();
-        out += html.mid(pos, m.capturedStart() - pos);
-        out += QChar(char16_t(m.captured(1).toUInt()));
-        pos = m.capturedEnd();
-    }
-    out += html.mid(pos);
-    return out.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-}
-
-void setModified(const QString &path, const QDateTime &when)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(f.setFileTime(when, QFileDevice::FileModificationTime));
+    const QRegularExpression numeric(QStringLiteral("&#(\\d+);"));
+    for (auto m = numeric.match(html); m.hasMatch(); m = numeric.match(html, m.capturedStart() + 1))
+        html.replace(m.capturedStart(), m.capturedLength(), QChar(char16_t(m.captured(1).toUInt())));
+    return html.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
 }
 
 QString touch(const QDir &dir, const QString &name, const QDateTime &modified)
 {
     const QString path = dir.filePath(name);
-    EXPECT_TRUE(writeBytes(path, "x"));
-    setModified(path, modified);
+    QFile f(path);
+    // Flushed first: a later flush would move the modification time again.
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write("x") == 1 && f.flush()
+                && f.setFileTime(modified, QFileDevice::FileModificationTime))
+        << name.toStdString();
     return path;
 }
 
@@ -210,7 +196,7 @@ TEST(LogFiles, PruningByAgeRemovesOnlyOurLogsOlderThanTheLimit)
                                        "QMLog_2026_01_02_00_00_00.txt", "QMLog_notes.txt", "holiday.jpg"}));
 }
 
-TEST(LogFiles, PruningByCountKeepsTheMostRecentLogs)
+TEST(LogFiles, PruningByCountKeepsTheMostRecentLogsAndOddLimitsRemoveNothing)
 {
     QTemporaryDir tmp;
     const QDir dir(tmp.path());
@@ -229,20 +215,11 @@ TEST(LogFiles, PruningByCountKeepsTheMostRecentLogs)
                                        "QMLog_2026_03_01_00_00_00.rtf", "QMLog_2026_05_01_00_00_00.txt",
                                        "readme.txt"}));
     EXPECT_EQ(RemoveLastLogFiles(dir.path(), 1, 3, now), 0); // already down to three
-}
-
-TEST(LogFiles, UnknownModesAndCountsBelowOneRemoveNothing)
-{
-    QTemporaryDir tmp;
-    const QDir dir(tmp.path());
-    const QDateTime old = QDateTime::currentDateTime().addYears(-2);
-    touch(dir, "QMLog_2020_01_01_00_00_00.txt", old);
-    touch(dir, "QMLog_2020_01_02_00_00_00.txt", old);
-    EXPECT_EQ(RemoveLastLogFiles(dir.path(), 2, 1), 0);
-    EXPECT_EQ(RemoveLastLogFiles(dir.path(), 0, 0), 0);
-    EXPECT_EQ(RemoveLastLogFiles(dir.path(), 1, -4), 0);
+    // Unknown modes and limits below one remove nothing.
+    for (const auto &[mode, limit] : {std::pair{2, 1}, {0, 0}, {1, -4}})
+        EXPECT_EQ(RemoveLastLogFiles(dir.path(), mode, limit, now), 0) << mode << " " << limit;
     EXPECT_EQ(RemoveLastLogFiles(dir.filePath("missing"), 0, 1), 0);
-    EXPECT_EQ(names(dir).size(), 2);
+    EXPECT_EQ(names(dir).size(), 5);
 }
 
 TEST(LogFiles, ASaveWithPruningOnKeepsTheNewLog)
