@@ -14,8 +14,8 @@ protected:
 
     void SetUp() override
     {
-        host.list = {session("Photos", {repeating(at(2026, 12, 1, 8, 0), step(0, 0, 1, 0, 0)),
-                                        repeating(at(2026, 12, 1, 9, 0), step(0, 0, 1, 0, 0))})};
+        host.list = {session("Photos", {repeating(at(2026, 12, 1, 8, 0), TimerStep{0, 0, 1, 0, 0}),
+                                        repeating(at(2026, 12, 1, 9, 0), TimerStep{0, 0, 1, 0, 0})})};
         model.setLocale(QLocale::c());
         MonitorFixture::SetUp();
     }

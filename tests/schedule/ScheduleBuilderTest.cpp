@@ -9,8 +9,8 @@ using namespace qmtest;
 
 namespace {
 
-const TimerStep kDaily = step(0, 0, 1, 0, 0);
-const TimerStep kHourly = step(0, 0, 0, 1, 0);
+const TimerStep kDaily = TimerStep{0, 0, 1, 0, 0};
+const TimerStep kHourly = TimerStep{0, 0, 0, 1, 0};
 
 class ScheduleBuilder : public ::testing::Test {
 protected:
@@ -49,7 +49,7 @@ TEST_F(ScheduleBuilder, DailyTimerMissesTodayOnceItsMinuteHasPassed)
 
 TEST_F(ScheduleBuilder, TwoHourStepStaysInsideTheDailyWindow)
 {
-    TimerRow row = repeating(at(2026, 1, 1, 8, 0), step(0, 0, 0, 2, 0));
+    TimerRow row = repeating(at(2026, 1, 1, 8, 0), TimerStep{0, 0, 0, 2, 0});
     row.endOn = true;
     row.end = at(2026, 1, 1, 18, 0);
     QStringList expected;
@@ -72,7 +72,7 @@ TEST_F(ScheduleBuilder, TwoHourStepStaysInsideTheDailyWindow)
 
 TEST_F(ScheduleBuilder, MonthlyStepKeepsToTheMonthEnd)
 {
-    const TimerRow row = repeating(at(2026, 1, 31, 10, 0), step(0, 1, 0, 0, 0));
+    const TimerRow row = repeating(at(2026, 1, 31, 10, 0), TimerStep{0, 1, 0, 0, 0});
     // 31 January plus one month is the last day of February, and the timer
     // returns to the 31st where a month has one.
     EXPECT_EQ(build({row}, at(2026, 2, 28, 0, 0)), QStringList{"2026-02-28 10:00"});
@@ -81,9 +81,9 @@ TEST_F(ScheduleBuilder, MonthlyStepKeepsToTheMonthEnd)
     EXPECT_EQ(build({row}, at(2026, 5, 1, 0, 0), 31), QStringList{"2026-05-31 10:00"});
     EXPECT_EQ(build({row}, at(2028, 2, 29, 0, 0)), QStringList{"2028-02-29 10:00"});
     // A leap day plus a year; all five values in one step.
-    EXPECT_EQ(build({repeating(at(2024, 2, 29, 6, 0), step(1, 0, 0, 0, 0))}, at(2025, 2, 27, 0, 0), 3),
+    EXPECT_EQ(build({repeating(at(2024, 2, 29, 6, 0), TimerStep{1, 0, 0, 0, 0})}, at(2025, 2, 27, 0, 0), 3),
               QStringList{"2025-02-28 06:00"});
-    EXPECT_EQ(build({repeating(at(2026, 1, 31, 10, 0), step(0, 1, 1, 1, 1))}, at(2026, 3, 1, 0, 0)),
+    EXPECT_EQ(build({repeating(at(2026, 1, 31, 10, 0), TimerStep{0, 1, 1, 1, 1})}, at(2026, 3, 1, 0, 0)),
               QStringList{"2026-03-01 11:01"});
 }
 
@@ -100,7 +100,7 @@ TEST_F(ScheduleBuilder, WeekDayFlagsLimitRepeatingTimers)
 
 TEST_F(ScheduleBuilder, EndDateAndEndTime)
 {
-    TimerRow row = repeating(at(2026, 12, 1, 9, 0), step(0, 0, 0, 12, 0));
+    TimerRow row = repeating(at(2026, 12, 1, 9, 0), TimerStep{0, 0, 0, 12, 0});
     row.endDateOn = true;
     row.end = at(2026, 12, 8, 20, 0);
     EXPECT_EQ(build({row}, at(2026, 12, 7, 0, 0), 3),
@@ -123,9 +123,9 @@ TEST_F(ScheduleBuilder, RowsThatCannotRunYieldNothing)
     EXPECT_TRUE(build({repeating(at(2026, 12, 1, 9, 0), TimerStep{})}, now).isEmpty());
     EXPECT_TRUE(build({repeating(at(2026, 12, 8, 9, 0), kDaily)}, now).isEmpty());
     // A step that runs backwards would never leave the day.
-    EXPECT_TRUE(build({repeating(at(2026, 12, 1, 9, 0), step(0, 0, -1, 0, 2))}, now).isEmpty());
+    EXPECT_TRUE(build({repeating(at(2026, 12, 1, 9, 0), TimerStep{0, 0, -1, 0, 2})}, now).isEmpty());
     // A step too large for the calendar ends the walk.
-    EXPECT_EQ(build({repeating(at(2026, 12, 7, 9, 0), step(2000000000, 0, 0, 0, 1))}, now, 2).size(), 1);
+    EXPECT_EQ(build({repeating(at(2026, 12, 7, 9, 0), TimerStep{2000000000, 0, 0, 0, 1})}, now, 2).size(), 1);
     // Rows at their defaults (a one-shot in 2004) stay quiet.
     EXPECT_TRUE(build({}, now, 7).isEmpty());
 }
@@ -156,7 +156,7 @@ TEST_F(ScheduleBuilder, OldMinuteTimerIsBuiltQuickly)
 {
     QElapsedTimer elapsed;
     elapsed.start();
-    const QStringList list = build({repeating(at(2002, 1, 1, 0, 0), step(0, 0, 0, 0, 1))}, at(2026, 12, 7), 7);
+    const QStringList list = build({repeating(at(2002, 1, 1, 0, 0), TimerStep{0, 0, 0, 0, 1})}, at(2026, 12, 7), 7);
     EXPECT_LT(elapsed.elapsed(), 5000);
     EXPECT_EQ(list.size(), 7 * 1440);
     EXPECT_EQ(list.first(), "2026-12-07 00:00");

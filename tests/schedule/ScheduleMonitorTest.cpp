@@ -176,7 +176,7 @@ TEST(ScheduleDue, RepeatedAutumnHourRunsAnHourApart)
 {
     ScopedTimeZone zone(kBerlin);
     Schedule schedule;
-    const TimerRow hourly = repeating(at(2026, 10, 1, 0, 0), step(0, 0, 0, 1, 0));
+    const TimerRow hourly = repeating(at(2026, 10, 1, 0, 0), TimerStep{0, 0, 0, 1, 0});
     schedule.rebuild({session("S", {hourly})}, 0, 1, at(2026, 10, 25, 0, 0), true);
     const QDateTime firstTwo = schedule.entries().at(2).startDate; // 2:00 summer time
     ASSERT_EQ(schedule.entries().at(3).startDate, firstTwo.addSecs(3600));

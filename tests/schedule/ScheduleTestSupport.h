@@ -46,11 +46,6 @@ inline QDateTime at(int year, int month, int day, int hour = 0, int minute = 0, 
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
 }
 
-inline qm::TimerStep step(int years, int months, int days, int hours, int minutes)
-{
-    return qm::TimerStep{years, months, days, hours, minutes};
-}
-
 inline qm::TimerRow oneShot(const QDateTime &start)
 {
     qm::TimerRow row;
