@@ -685,6 +685,9 @@ OSStatus Executor::copyInto(const QString &item, const QString &target) const
     CopyOptions options;
     options.duplicateAction = kDupReplace;
     options.faultHook = m_faultHook;
+    // This thread starts at the first temporary name, each copy thread at
+    // one of its own after it.
+    options.firstTempName = WorkerPool::workerIndex() + 2;
     return m_copier.FSCopyObject(item, parentOf(target), options);
 }
 

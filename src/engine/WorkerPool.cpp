@@ -2,6 +2,12 @@
 
 namespace qm {
 
+namespace {
+thread_local int t_workerIndex = -1;
+}
+
+int WorkerPool::workerIndex() { return t_workerIndex; }
+
 WorkerPool::WorkerPool(int threads) : m_threadCount(threads < 1 ? 1 : threads) {}
 
 WorkerPool::~WorkerPool()
@@ -24,15 +30,16 @@ std::future<OSStatus> WorkerPool::submit(std::function<OSStatus()> job)
         m_jobs.push_back(std::move(task));
         if (m_threads.empty()) {
             for (int i = 0; i < m_threadCount; ++i)
-                m_threads.emplace_back([this] { work(); });
+                m_threads.emplace_back([this, i] { work(i); });
         }
     }
     m_wake.notify_one();
     return result;
 }
 
-void WorkerPool::work()
+void WorkerPool::work(int index)
 {
+    t_workerIndex = index;
     for (;;) {
         std::packaged_task<OSStatus()> task;
         {

@@ -23,8 +23,12 @@ public:
 
     std::future<OSStatus> submit(std::function<OSStatus()> job);
 
+    // The calling thread's place among its pool's workers, from 0; -1 on
+    // any thread that is not a worker.
+    static int workerIndex();
+
 private:
-    void work();
+    void work(int index);
 
     const int m_threadCount;
     std::vector<std::thread> m_threads; // started with the first job

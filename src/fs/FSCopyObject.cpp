@@ -810,13 +810,14 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
     QByteArray buildPath;
     OSStatus st = Status::noErr;
     bool built = false; // buildPath names what this call made
-    for (int n = 1; n <= kTempNames + 1; ++n) {
-        if (n > kTempNames) {
+    const int first = std::clamp(options.firstTempName, 1, kTempNames) - 1;
+    for (int tried = 0; tried <= kTempNames; ++tried) {
+        if (tried == kTempNames) {
             if (replacing)
                 return Status::dupFNErr; // all temporary names taken: leave the old object alone
             buildPath = realPath;
         } else {
-            buildPath = childPath(dstFolder, tempName(n).constData());
+            buildPath = childPath(dstFolder, tempName((first + tried) % kTempNames + 1).constData());
         }
         CopyJob job(options, m_backupDate, bufferSize, dropBox, tryClone);
         st = job.copyTop(src, buildPath);

@@ -40,6 +40,10 @@ struct CopyOptions {
     int duplicateAction = kDupReplace;
     CopyFilter filter;
     CopyFaultHook faultHook;
+    // The temporary name tried first (1 to 9, then on in turn). Copies
+    // running side by side in one folder start at different ones, so that
+    // they do not try each other's names first.
+    int firstTempName = 1;
 };
 
 class ObjectCopier {
