@@ -1,6 +1,7 @@
 #include "fs/Volume.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -106,27 +107,38 @@ std::vector<MountRow> parseTable(const QByteArray &all)
     return rows;
 }
 
+// How old the last look at the mount table may be for a question asked
+// once per item of a run.
+constexpr std::chrono::milliseconds kItemTableAge{100};
+
 // The mount table, read and parsed again only when it changed: the kernel
 // marks an open mountinfo file with a priority event at every mount and
-// unmount, so the copy of a file-by-file run is never stale and is not
-// re-read per item. Callers get a snapshot they may keep while the table
-// changes under them.
-std::shared_ptr<const std::vector<MountRow>> mountTable()
+// unmount, so the copy is never stale and is not re-read per item. A caller
+// that asks per item may take a look made within kItemTableAge instead of
+// asking the kernel again. Callers get a snapshot they may keep while the
+// table changes under them.
+std::shared_ptr<const std::vector<MountRow>> mountTable(bool perItem = false)
 {
     static std::mutex mutex;
     static int fd = -1;
     static std::shared_ptr<const std::vector<MountRow>> cached;
+    static std::chrono::steady_clock::time_point lastLook;
     const std::lock_guard<std::mutex> lock(mutex);
+    const auto now = std::chrono::steady_clock::now();
     if (fd < 0) {
         fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return nullptr;
         cached = std::make_shared<const std::vector<MountRow>>(parseTable(readWhole(fd)));
+        lastLook = now;
         return cached;
     }
+    if (perItem && cached && !cached->empty() && now - lastLook < kItemTableAge)
+        return cached;
     pollfd p{fd, POLLPRI, 0};
     if (!cached || cached->empty() || (::poll(&p, 1, 0) > 0 && (p.revents & (POLLERR | POLLPRI))))
         cached = std::make_shared<const std::vector<MountRow>>(parseTable(readWhole(fd)));
+    lastLook = now;
     return cached;
 }
 
@@ -163,7 +175,7 @@ VolumeInfo volumeForPath(const QString &path)
 
 bool isRemoteDevice(uint64_t device)
 {
-    const auto table = mountTable();
+    const auto table = mountTable(true);
     if (!table)
         return false;
     // Bind mounts of one device share its file-system type.

@@ -20,6 +20,7 @@ struct VolumeInfo {
 VolumeInfo volumeForPath(const QString &path);
 
 // Whether the volume of a device number (as stat gives it) is a network one.
+// Asked per item: a mount or unmount is seen within a tenth of a second.
 bool isRemoteDevice(uint64_t device);
 
 // Whether a file-system type is a network one.
