@@ -9,8 +9,8 @@ using namespace qmtest;
 
 namespace {
 
-const TimerStep kDaily = TimerStep{0, 0, 1, 0, 0};
-const TimerStep kHourly = TimerStep{0, 0, 0, 1, 0};
+const TimerStep kDaily{0, 0, 1, 0, 0};
+const TimerStep kHourly{0, 0, 0, 1, 0};
 
 class ScheduleBuilder : public ::testing::Test {
 protected:
