@@ -56,13 +56,6 @@ TEST(CatalogDate, ConversionsAgreeWithTheEpochs)
     EXPECT_EQ(late.toDateTime(), QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC));
 }
 
-TEST(CatalogDate, BusyDateIsTheFixedLocalTimeIn1946)
-{
-    const QDateTime busy = UTCDateTime::magicBusyDate().toDateTime().toLocalTime();
-    EXPECT_EQ(busy.date(), QDate(1946, 2, 14));
-    EXPECT_EQ(busy.time(), QTime(0, 34, 56));
-}
-
 TEST(Xattr, AbsentIsToldApartFromEmptyAndFromFailure)
 {
     QTemporaryDir dir;

@@ -5,6 +5,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -23,196 +24,125 @@ struct LookedUpText {
 // adjacent string literals stay separate tokens.
 struct Token {
     enum Kind { Identifier, String, Punct, Other } kind = Other;
-    QByteArray spelling; // identifier or punctuation
-    QString value;       // decoded text of a string literal
-    int line = 0;
+    QString text; // the spelling, or the decoded value of a string literal
+    qsizetype offset = 0;
 };
 
-bool isIdentStart(char c) { return c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isIdentChar(char c) { return isIdentStart(c) || (c >= '0' && c <= '9'); }
-
-// Decodes the literal whose opening quote is at s[*pos] and moves past it.
-// Numeric escapes are bytes of the UTF-8 text in narrow literals, code
-// points in wide ones.
-QString decodeLiteral(const QByteArray &s, qsizetype *pos, int *line, const QByteArray &prefix)
+int digitValue(char c, int base)
 {
-    const auto at = [&s](qsizetype i) { return i < s.size() ? s.at(i) : '\0'; };
-    const char quote = s.at((*pos)++);
-    if (prefix.endsWith('R') && quote == '"') {
-        const qsizetype open = s.indexOf('(', *pos);
-        if (open < 0) {
-            *pos = s.size();
-            return QString();
-        }
-        const QByteArray close = ")" + s.mid(*pos, open - *pos) + "\"";
-        qsizetype end = s.indexOf(close, open + 1);
-        if (end < 0)
-            end = s.size();
-        const QByteArray body = s.mid(open + 1, end - open - 1);
-        *line += int(body.count('\n'));
-        *pos = qMin(end + close.size(), s.size());
-        return QString::fromUtf8(body);
-    }
-    const bool narrow = prefix.isEmpty() || prefix == "u8";
-    QByteArray bytes;
+    const int d = c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : 99;
+    return d < base ? d : -1;
+}
+
+// The text of a literal's body. Numeric escapes are bytes of the UTF-8 text
+// in narrow literals, code points in wide ones.
+QString decoded(const QByteArray &s, bool narrow)
+{
+    static const char simple[] = "nrtabfv", simpleValue[] = "\n\r\t\a\b\f\v";
     QString text;
+    QByteArray bytes;
     const auto codePoint = [&](char32_t cp) {
         text += QString::fromUtf8(bytes) + QString::fromUcs4(&cp, 1);
         bytes.clear();
     };
-    const auto unit = [&](uint v) {
-        if (narrow)
-            bytes.append(char(v));
-        else
-            codePoint(v);
-    };
-    const auto hexDigit = [](char c) {
-        const char lower = char(c | 0x20);
-        return c >= '0' && c <= '9' ? c - '0' : lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-    };
-    static const char simple[] = "nrtabfv", simpleValue[] = "\n\r\t\a\b\f\v";
-    while (*pos < s.size() && s.at(*pos) != quote && s.at(*pos) != '\n') {
-        const char c = s.at((*pos)++);
-        if (c != '\\') {
+    for (qsizetype i = 0; i < s.size();) {
+        const char c = s.at(i++);
+        if (c != '\\' || i == s.size()) {
             bytes.append(c);
             continue;
         }
-        const char e = at((*pos)++);
-        if (const char *p = e ? std::strchr(simple, e) : nullptr) {
+        const char e = s.at(i++);
+        int base = 16, digits = 8;
+        if (const char *p = std::strchr(simple, e); p && e) {
             bytes.append(simpleValue[p - simple]);
+            continue;
         } else if (e == '\n') {
-            ++*line; // line splice inside the literal
+            continue; // a line splice
         } else if (e == 'x') {
-            uint v = 0;
-            for (int d; (d = hexDigit(at(*pos))) >= 0; ++*pos)
-                v = v * 16 + uint(d);
-            unit(v);
-        } else if (e == 'u' || e == 'U') {
-            const int n = e == 'u' ? 4 : 8;
-            codePoint(s.mid(*pos, n).toUInt(nullptr, 16));
-            *pos += n;
+            digits = int(s.size());
+        } else if (e == 'u') {
+            digits = 4;
         } else if (e >= '0' && e <= '7') {
-            uint v = uint(e - '0');
-            for (int i = 0; i < 2 && at(*pos) >= '0' && at(*pos) <= '7'; ++i)
-                v = v * 8 + uint(s.at((*pos)++) - '0');
-            unit(v);
-        } else {
+            base = 8, digits = 3, --i;
+        } else if (e != 'U') {
             bytes.append(e); // \" \' \\ \?
+            continue;
         }
+        uint v = 0;
+        for (int k = 0, d; k < digits && i < s.size() && (d = digitValue(s.at(i), base)) >= 0; ++k, ++i)
+            v = v * uint(base) + uint(d);
+        if (narrow && e != 'u' && e != 'U')
+            bytes.append(char(v));
+        else
+            codePoint(v);
     }
-    ++*pos; // the closing quote
     return text + QString::fromUtf8(bytes);
 }
 
-std::vector<Token> tokensOf(const QByteArray &s)
+std::vector<Token> tokensOf(const QString &s)
 {
-    const auto at = [&s](qsizetype i) { return i < s.size() ? s.at(i) : '\0'; };
-    static const QList<QByteArray> prefixes{"u8", "u", "U", "L", "R", "u8R", "uR", "UR", "LR"};
+    static const QRegularExpression token(
+        QStringLiteral(R"re(//[^\n]*|/\*.*?(?:\*/|$)|\\\n)re"
+                       R"re(|(?:u8|[uUL])?R"(?<delim>[^()\\\s]{0,16})\((?<raw>.*?)\)\k<delim>")re"
+                       R"re(|(?<prefix>(?:u8|[uUL])?)"(?<body>(?:[^"\\\n]|\\.)*)"?)re"
+                       R"re(|'(?:[^'\\\n]|\\.)*'?|[A-Za-z_]\w*|\d(?:[\w.]|'(?=\w)|(?<=[eEpP])[+-])*|\S)re"),
+        QRegularExpression::DotMatchesEverythingOption);
     std::vector<Token> out;
-    int line = 1;
-    for (qsizetype i = 0; i < s.size();) {
-        const char c = s.at(i);
-        if (c == ' ' || (c >= '\t' && c <= '\r') || (c == '\\' && at(i + 1) == '\n')) {
-            line += c == '\n' || c == '\\';
-            i += c == '\\' ? 2 : 1;
-            continue;
-        }
-        if (c == '/' && (at(i + 1) == '/' || at(i + 1) == '*')) {
-            const bool block = at(i + 1) == '*';
-            qsizetype end = s.indexOf(block ? "*/" : "\n", i + 2);
-            end = end < 0 ? s.size() : end + (block ? 2 : 0);
-            line += int(s.mid(i, end - i).count('\n'));
-            i = end;
-            continue;
-        }
+    for (auto it = token.globalMatch(s); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString word = m.captured();
         Token t;
-        t.line = line;
-        if (isIdentStart(c)) {
-            const qsizetype start = i;
-            while (i < s.size() && isIdentChar(s.at(i)))
-                ++i;
-            const QByteArray word = s.mid(start, i - start);
-            if ((at(i) == '"' || at(i) == '\'') && prefixes.contains(word)) {
-                t.kind = at(i) == '"' ? Token::String : Token::Other;
-                t.value = decodeLiteral(s, &i, &line, word);
-            } else {
-                t.kind = Token::Identifier;
-                t.spelling = word;
-            }
-        } else if (c == '"' || c == '\'') {
-            t.kind = c == '"' ? Token::String : Token::Other;
-            t.value = decodeLiteral(s, &i, &line, QByteArray());
-        } else if (c >= '0' && c <= '9') {
-            // A pp-number, with digit separators (1'000) that are no char literals.
-            const auto exponent = [&](qsizetype k) {
-                return at(k) == 'e' || at(k) == 'E' || at(k) == 'p' || at(k) == 'P';
-            };
-            while (isIdentChar(at(i)) || at(i) == '.' || (at(i) == '\'' && isIdentChar(at(i + 1)))
-                   || ((at(i) == '+' || at(i) == '-') && exponent(i - 1)))
-                ++i;
+        t.offset = m.capturedStart();
+        if (word.startsWith(u"//") || word.startsWith(u"/*") || word.startsWith(u'\\')) {
+            continue;
+        } else if (m.capturedStart(u"raw") >= 0) {
+            t.kind = Token::String;
+            t.text = m.captured(u"raw");
+        } else if (m.capturedStart(u"body") >= 0) {
+            const QString prefix = m.captured(u"prefix");
+            t.kind = Token::String;
+            t.text = decoded(m.captured(u"body").toUtf8(), prefix.isEmpty() || prefix == u"u8");
         } else {
-            t.kind = Token::Punct;
-            t.spelling = QByteArray(1, c);
-            ++i;
+            const QChar c = word.at(0);
+            t.kind = c == u'_' || c.isLetter() ? Token::Identifier : c == u'\'' || c.isDigit() ? Token::Other
+                                                                                          : Token::Punct;
+            t.text = word;
         }
         out.push_back(t);
     }
     return out;
 }
 
-bool isPunct(const std::vector<Token> &t, size_t i, char c)
-{
-    return i < t.size() && t[i].kind == Token::Punct && t[i].spelling == QByteArray(1, c);
-}
-
-// Adjacent literals starting at i form one text; answers the index after them.
-size_t concatenated(const std::vector<Token> &t, size_t i, QString *text)
-{
-    text->clear();
-    while (i < t.size() && t[i].kind == Token::String)
-        *text += t[i++].value;
-    return i;
-}
-
-bool isIdentifier(const std::vector<Token> &t, size_t i, const char *name)
-{
-    return i < t.size() && t[i].kind == Token::Identifier && t[i].spelling == name;
-}
-
-// The tokens of a conversion around a literal ("QStringLiteral(",
-// "QString(", "QString::fromUtf8(", "QLatin1String("), or 0 when none.
-size_t wrapperLength(const std::vector<Token> &t, size_t i)
-{
-    for (const char *name : {"QStringLiteral", "QString", "QLatin1String", "QLatin1StringView"})
-        if (isIdentifier(t, i, name) && isPunct(t, i + 1, '('))
-            return 2;
-    if (isIdentifier(t, i, "QString") && isPunct(t, i + 1, ':') && isPunct(t, i + 2, ':')
-        && (isIdentifier(t, i + 3, "fromUtf8") || isIdentifier(t, i + 3, "fromLatin1"))
-        && isPunct(t, i + 4, '('))
-        return 5;
-    return 0;
-}
-
-// The texts of every GLS call whose whole argument is a literal text.
+// The texts of every GLS call whose whole argument is a literal text, alone
+// or inside one conversion (QStringLiteral, QString, QString::fromUtf8...).
 std::vector<LookedUpText> literalLookups(const QByteArray &source)
 {
-    const std::vector<Token> t = tokensOf(source);
+    const QString s = QString::fromUtf8(source);
+    const std::vector<Token> t = tokensOf(s);
+    const auto is = [&t](size_t i, Token::Kind kind, const char *text = nullptr) {
+        return i < t.size() && t[i].kind == kind && (!text || t[i].text == QLatin1String(text));
+    };
+    static const QStringList wrappers{"QStringLiteral", "QString", "QLatin1String", "QLatin1StringView"};
     std::vector<LookedUpText> out;
     for (size_t i = 0; i + 1 < t.size(); ++i) {
-        if (!isIdentifier(t, i, "GLS") || !isPunct(t, i + 1, '('))
+        if (!is(i, Token::Identifier, "GLS") || !is(i + 1, Token::Punct, "("))
             continue;
-        size_t j = i + 2;
-        const size_t wrapper = wrapperLength(t, j);
+        size_t j = i + 2, wrapper = 0;
+        if (is(j, Token::Identifier) && wrappers.contains(t[j].text) && is(j + 1, Token::Punct, "("))
+            wrapper = 2;
+        else if (is(j, Token::Identifier, "QString") && is(j + 1, Token::Punct, ":") && is(j + 2, Token::Punct, ":")
+                 && (is(j + 3, Token::Identifier, "fromUtf8") || is(j + 3, Token::Identifier, "fromLatin1"))
+                 && is(j + 4, Token::Punct, "("))
+            wrapper = 5;
         j += wrapper;
-        if (j >= t.size() || t[j].kind != Token::String)
-            continue;
+        const size_t first = j;
         QString text;
-        j = concatenated(t, j, &text);
-        if (wrapper && !isPunct(t, j++, ')'))
+        while (is(j, Token::String))
+            text += t[j++].text;
+        // GLS("a" + x) and the like are no whole literal.
+        if (j == first || (wrapper && !is(j++, Token::Punct, ")")) || !is(j, Token::Punct, ")"))
             continue;
-        if (!isPunct(t, j, ')'))
-            continue; // GLS("a" + x) and the like: not a whole literal
-        out.push_back({text, t[i].line});
+        out.push_back({text, int(s.left(t[i].offset).count(u'\n')) + 1});
     }
     return out;
 }
@@ -284,22 +214,6 @@ TEST(SourceLookups, IgnoresCommentsOtherLiteralsAndNonLiteralArguments)
     EXPECT_EQ(texts(found), QStringList{"Real one"});
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].line, 12);
-}
-
-TEST(EnglishTable, ParsesAndHoldsTheProgramsTexts)
-{
-    MessageTable table;
-    QString error;
-    ASSERT_TRUE(table.load(kTable, &error)) << error.toStdString();
-    EXPECT_GE(table.size(), 300);
-    // A few texts of different subsystems, with their exact punctuation.
-    for (const char *text : {"Warning:", "OK", "Cannot run.", "Scanning Folders…",
-                             "Start Exact Backup between:\rSource: ", "• Errors: ",
-                             "Can't duplicate the \"All\" Session.", "Copy %d of %@",
-                             "Can't mount the volume. User or password not authorized."}) {
-        EXPECT_TRUE(table.contains(QString::fromUtf8(text))) << printable(QString::fromUtf8(text)).toStdString();
-        EXPECT_EQ(table.lookup(QString::fromUtf8(text)), QString::fromUtf8(text));
-    }
 }
 
 TEST(EnglishTable, HoldsEveryTextTheSourcesLookUp)
