@@ -15,7 +15,7 @@ void EngineTest::writeFile(const QString &path, const QByteArray &content, qint6
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    f.write(content);
+    ASSERT_EQ(f.write(content), content.size());
     f.close();
     setMtime(path, mtime, nsec);
 }
@@ -47,9 +47,7 @@ void EngineTest::setBackupDate(const QString &path, qint64 seconds)
 std::optional<qint64> EngineTest::backupDateOf(const QString &path)
 {
     const QDateTime d = qm::LPUtilities().GetDate(path, qm::kBackupDate);
-    if (!d.isValid())
-        return std::nullopt;
-    return d.toSecsSinceEpoch();
+    return d.isValid() ? std::optional<qint64>(d.toSecsSinceEpoch()) : std::nullopt;
 }
 
 bool EngineTest::lock(const QString &path)
@@ -112,9 +110,8 @@ qm::TaskScan EngineTest::run(const QString &source, const QString &dest, qm::Exe
     if (t.planned)
         plan.push_back(t.root);
     qm::Executor own(ctx);
-    qm::Executor &e = executor ? *executor : own;
     if (ctx.copying && t.verdict != 0)
-        e.MainCopy({qm::SessionTasks{0, {0}}}, plan);
+        (executor ? *executor : own).MainCopy({qm::SessionTasks{0, {0}}}, plan);
     return t;
 }
 

@@ -41,11 +41,7 @@ public:
     QDateTime start = QDateTime::currentDateTimeUtc();
 
     bool isCopying() const override { return copying; }
-    void requestUserStop() override
-    {
-        copying = false;
-        userStopped = true;
-    }
+    void requestUserStop() override { copying = false; userStopped = true; }
     bool reportRunError(const qm::RunError &error) override
     {
         if (set.makeDetailedLog || set.makeErrorsLog)

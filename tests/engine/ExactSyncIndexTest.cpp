@@ -1,14 +1,11 @@
 #include "EngineFixture.h"
-#include "engine/CopyItem.h"
 #include "engine/ExactSyncIndex.h"
 #include "engine/FilterItemPolicy.h"
-#include "fs/LPUtilities.h"
 #include "platform/PropertyList.h"
+#include "platform/Xattr.h"
 #include "support/Files.h"
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace qm;
 
@@ -24,17 +21,15 @@ TEST(ExactSyncTree, RecordsFoldersAndFilesAndSurvivesItsStoredForm)
 
     const std::optional<ExactSyncTree> back = ExactSyncTree::fromNode(tree.toNode());
     ASSERT_TRUE(back);
-    for (const ExactSyncTree *t : {static_cast<const ExactSyncTree *>(&tree), &*back}) {
-        EXPECT_TRUE(t->contains({"Docs"}));
-        EXPECT_TRUE(t->contains({"Docs", "a.txt"}));
-        EXPECT_TRUE(t->contains({"Docs", "Empty"}));
-        EXPECT_TRUE(t->contains({"top"}));
-        EXPECT_TRUE(t->contains({})) << "the task folder itself";
-        EXPECT_FALSE(t->contains({"Docs", "b.txt"}));
-        EXPECT_FALSE(t->contains({"docs"})) << "names are exact";
-        EXPECT_FALSE(t->contains({"top", "below"})) << "a file never stands for a deeper path";
-        EXPECT_FALSE(t->contains({"Docs", "a.txt", "x"}));
-    }
+    // Names are exact, the task folder itself is always there, and a file
+    // never stands for a deeper path.
+    const std::pair<QStringList, bool> cases[] = {
+        {{"Docs"}, true}, {{"Docs", "a.txt"}, true}, {{"Docs", "Empty"}, true}, {{"top"}, true},
+        {{}, true}, {{"Docs", "b.txt"}, false}, {{"docs"}, false}, {{"top", "below"}, false},
+        {{"Docs", "a.txt", "x"}, false}};
+    for (const ExactSyncTree *t : {static_cast<const ExactSyncTree *>(&tree), &*back})
+        for (const auto &[path, in] : cases)
+            EXPECT_EQ(t->contains(path), in) << qPrintable(path.join('/'));
     const QVariantMap stored = tree.toNode();
     EXPECT_EQ(stored.value("top"), QVariant(QString("")));
     EXPECT_EQ(stored.value("Docs").toMap().value("Empty"), QVariant(QVariantMap()));
@@ -55,9 +50,9 @@ TEST(LoadedExactSyncIndex, PreviewSwitchesKeepTheVanishedPathOfIndexItemsOnly)
     removeOnA.source = "/A/x";
     removeOnA.dest = "/B/x";
     removeOnA.copyMode = CopyMode::RemoveA;
-    removeOnA.ifSkipAddToExactIndex = 0;
     CopyItem plain = removeOnA;
     plain.ifSkipAddToExactIndex = -1;
+    removeOnA.ifSkipAddToExactIndex = 0;
     QStringList list;
     AddOrRemoveItemToExactIndex(list, plain, 1);
     EXPECT_TRUE(list.isEmpty()) << "an item the index did not decide is not recorded";
@@ -73,22 +68,15 @@ TEST(LoadedExactSyncIndex, PreviewSwitchesKeepTheVanishedPathOfIndexItemsOnly)
 
 namespace {
 
-class IndexStoreTest : public ::testing::Test {
+class IndexStoreTest : public qmtest::EngineTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        root = m_dir.path();
-        indexFolder = root + "/support/ExactSync Indexes";
-        a = root + "/A";
-        b = root + "/B";
-        ASSERT_TRUE(QDir().mkpath(a + "/Docs"));
-        ASSERT_TRUE(QDir().mkpath(b + "/Docs"));
-        file(a + "/Docs/shared.txt");
-        file(b + "/Docs/shared.txt");
-        file(a + "/onlyA.txt");
-        file(b + "/onlyB.txt");
-        start = QDateTime(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC);
+        EngineTest::SetUp();
+        QDir().mkpath(a + "/Docs");
+        QDir().mkpath(b + "/Docs");
+        for (const QString &f : {a + "/Docs/shared.txt", b + "/Docs/shared.txt", a + "/onlyA.txt", b + "/onlyB.txt"})
+            file(f);
     }
     static void file(const QString &path, const QByteArray &content = "x")
     {
@@ -120,278 +108,36 @@ protected:
         QString error;
         ASSERT_TRUE(PropertyList::write(path, m, &error)) << qPrintable(error);
     }
+    // A main index of the given version with one row naming `pairFile`.
+    QVariantMap mainIndex(qlonglong version, const QString &pairFile) const
+    {
+        return {{"fileVersion", version},
+                {"indexFilesList", QVariantList{QVariantMap{
+                                       {"absolutePathSource", a}, {"absolutePathDest", b},
+                                       {"indexFileName", pairFile}}}}};
+    }
+    QVariantList rows() const { return readPlist(mainPath()).value("indexFilesList").toList(); }
     QString mainPath() const { return indexFolder + "/QM3ExactSyncMainIndex.plist"; }
-    QString pairPath(int n) const
-    {
-        return indexFolder + "/QM3ExactSyncIndex " + QString::number(n) + ".plist";
-    }
-    QDateTime backupDate(const QString &path) const
-    {
-        return LPUtilities().GetDate(path, kBackupDate);
-    }
+    QString pairPath(int n) const { return indexFolder + "/QM3ExactSyncIndex " + QString::number(n) + ".plist"; }
+    QDateTime backupDate(const QString &path) const { return LPUtilities().GetDate(path, kBackupDate); }
 
-    QTemporaryDir m_dir;
-    QString root, indexFolder, a, b;
-    QDateTime start;
+    const QString root = dir.path();
+    const QString indexFolder = root + "/support/ExactSync Indexes";
+    QDateTime start = QDateTime(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC);
 };
-
-} // namespace
-
-TEST_F(IndexStoreTest, AFirstWriteCreatesTheMainIndexAndThePairFile)
-{
-    EXPECT_FALSE(store().load(a, b, true)) << "no index before the first run";
-    const ExactSyncWriteResult result = writeIndex(a, b);
-    ASSERT_TRUE(result.written) << qPrintable(result.errorMessage);
-    EXPECT_FALSE(result.failed());
-
-    const QVariantMap main = readPlist(mainPath());
-    EXPECT_EQ(main.value("fileVersion").toLongLong(), 320);
-    const QVariantList rows = main.value("indexFilesList").toList();
-    ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0].toMap().value("absolutePathSource"), a);
-    EXPECT_EQ(rows[0].toMap().value("absolutePathDest"), b);
-    EXPECT_EQ(rows[0].toMap().value("indexFileName"), "QM3ExactSyncIndex 1.plist");
-
-    const QVariantMap pair = readPlist(pairPath(1));
-    EXPECT_EQ(pair.value("fileVersion").toLongLong(), 320);
-    EXPECT_EQ(pair.value("lastExactSyncDate").toDateTime(), start);
-    EXPECT_TRUE(pair.value("treeSource").toMap().contains("A"));
-    EXPECT_TRUE(pair.value("treeDest").toMap().contains("B"));
-
-    const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
-    ASSERT_TRUE(index);
-    EXPECT_EQ(index->lastExactSyncDate, start);
-    EXPECT_TRUE(index->ItWasExixting(a + "/onlyA.txt", 1));
-    EXPECT_TRUE(index->ItWasExixting(a + "/Docs/shared.txt", 1));
-    EXPECT_FALSE(index->ItWasExixting(a + "/onlyB.txt", 1));
-    EXPECT_TRUE(index->ItWasExixting(b + "/onlyB.txt", 0));
-    EXPECT_FALSE(index->ItWasExixting(b + "/onlyA.txt", 0));
-    EXPECT_EQ(store().lastExactSyncDate(a, b), start);
-
-    // Every file got the run's start as backup date; folders are not stamped.
-    EXPECT_EQ(backupDate(a + "/Docs/shared.txt"), start);
-    EXPECT_EQ(backupDate(b + "/onlyB.txt"), start);
-
-    // A second pair gets the next free name; a rewrite keeps the pair's file.
-    const QString c = root + "/C";
-    ASSERT_TRUE(QDir().mkpath(c));
-    ASSERT_TRUE(writeIndex(a, c).written);
-    ASSERT_TRUE(writeIndex(a, b).written);
-    const QVariantList after = readPlist(mainPath()).value("indexFilesList").toList();
-    ASSERT_EQ(after.size(), 2);
-    EXPECT_EQ(after[1].toMap().value("indexFileName"), "QM3ExactSyncIndex 2.plist");
-    EXPECT_FALSE(QFile::exists(pairPath(3)));
-}
-
-TEST_F(IndexStoreTest, ASwappedPairFindsEachTreeForTheFolderItDescribes)
-{
-    ASSERT_TRUE(writeIndex(a, b).written);
-    const std::optional<LoadedExactSyncIndex> swapped = store().load(b, a, true);
-    ASSERT_TRUE(swapped);
-    EXPECT_TRUE(swapped->ItWasExixting(b + "/onlyB.txt", 1)) << "B is now the source";
-    EXPECT_TRUE(swapped->ItWasExixting(a + "/onlyA.txt", 0));
-    EXPECT_FALSE(swapped->ItWasExixting(b + "/onlyA.txt", 1));
-
-    // Rewritten the other way: the row keeps its orientation, the file
-    // takes this run's.
-    ASSERT_TRUE(writeIndex(b, a).written);
-    const QVariantList rows = readPlist(mainPath()).value("indexFilesList").toList();
-    ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0].toMap().value("absolutePathSource"), a);
-    EXPECT_EQ(readPlist(pairPath(1)).value("absolutePathSource"), b);
-    const std::optional<LoadedExactSyncIndex> straight = store().load(a, b, true);
-    ASSERT_TRUE(straight);
-    EXPECT_TRUE(straight->ItWasExixting(a + "/onlyA.txt", 1));
-    EXPECT_TRUE(straight->ItWasExixting(b + "/onlyB.txt", 0));
-}
-
-TEST_F(IndexStoreTest, AnotherTaskKindDiscardsThePairsIndex)
-{
-    ASSERT_TRUE(writeIndex(a, b).written);
-    const QString c = root + "/C";
-    ASSERT_TRUE(QDir().mkpath(c));
-    ASSERT_TRUE(writeIndex(a, c).written);
-    EXPECT_FALSE(store().load(b, a, false)) << "a backup of the pair uses no index";
-    EXPECT_FALSE(QFile::exists(pairPath(1)));
-    const QVariantList rows = readPlist(mainPath()).value("indexFilesList").toList();
-    ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0].toMap().value("absolutePathDest"), c);
-    EXPECT_FALSE(store().load(a, b, true));
-    EXPECT_TRUE(store().load(a, c, true)) << "other pairs keep theirs";
-}
-
-TEST_F(IndexStoreTest, ADamagedOrForeignIndexIsSimplyUnavailable)
-{
-    ASSERT_TRUE(writeIndex(a, b).written);
-    const QVariantMap goodMain = readPlist(mainPath());
-    const QVariantMap goodPair = readPlist(pairPath(1));
-    auto restore = [&] {
-        writePlist(mainPath(), goodMain);
-        writePlist(pairPath(1), goodPair);
-        ASSERT_TRUE(store().load(a, b, true));
-    };
-    // The console's date asks only for the files, not for their trees.
-    auto expectUnavailable = [&](const char *what, bool filesUsable = false) {
-        EXPECT_FALSE(store().load(a, b, true)) << what;
-        EXPECT_EQ(store().lastExactSyncDate(a, b).has_value(), filesUsable) << what;
-        // Whatever the index says, the pair's folders are left alone.
-        EXPECT_TRUE(QFile::exists(a + "/onlyA.txt")) << what;
-        EXPECT_TRUE(QFile::exists(b + "/onlyB.txt")) << what;
-    };
-
-    file(mainPath(), "<?xml version=\"1.0\"?><plist><dict><key>fileVer");
-    expectUnavailable("a truncated main index");
-    restore();
-    ASSERT_TRUE(QFile::remove(mainPath()));
-    expectUnavailable("no main index");
-    restore();
-    QVariantMap main = goodMain;
-    main["fileVersion"] = qlonglong(321);
-    writePlist(mainPath(), main);
-    expectUnavailable("a main index of a later version");
-    main.remove("fileVersion");
-    writePlist(mainPath(), main);
-    expectUnavailable("a main index without version");
-    restore();
-    file(pairPath(1), "garbage");
-    expectUnavailable("a corrupt pair file");
-    restore();
-    const auto pairWith = [&](const char *key, const QVariant &value) {
-        QVariantMap pair = goodPair;
-        pair[key] = value;
-        writePlist(pairPath(1), pair);
-    };
-    pairWith("fileVersion", qlonglong(321));
-    expectUnavailable("a pair file of a later version");
-    pairWith("absolutePathDest", root + "/Other");
-    expectUnavailable("a pair file of another pair");
-    pairWith("treeDest", QVariantMap{{"NotB", QVariantMap()}});
-    expectUnavailable("a tree stored under another folder name", true);
-    pairWith("treeSource", QVariantMap{{"A", QVariantMap{{"onlyA.txt", qlonglong(7)}}}});
-    expectUnavailable("a tree of another layout", true);
-    restore();
-    ASSERT_TRUE(QFile::remove(pairPath(1)));
-    expectUnavailable("a missing pair file");
-}
-
-TEST_F(IndexStoreTest, AMainIndexOfALaterVersionIsResetWhenWritten)
-{
-    ASSERT_TRUE(QDir().mkpath(indexFolder));
-    QVariantMap foreign{{"fileVersion", qlonglong(321)},
-                        {"indexFilesList", QVariantList{QVariantMap{
-                                               {"absolutePathSource", a},
-                                               {"absolutePathDest", b},
-                                               {"indexFileName", "theirs.plist"}}}}};
-    writePlist(mainPath(), foreign);
-    ASSERT_TRUE(writeIndex(a, b).written);
-    const QVariantMap main = readPlist(mainPath());
-    EXPECT_EQ(main.value("fileVersion").toLongLong(), 320);
-    const QVariantList rows = main.value("indexFilesList").toList();
-    ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0].toMap().value("indexFileName"), "QM3ExactSyncIndex 1.plist")
-        << "the other version's row is dropped, not reused";
-}
-
-TEST_F(IndexStoreTest, ARowCannotReachOutsideTheIndexFolder)
-{
-    file(root + "/victim.plist", "keep me");
-    ASSERT_TRUE(QDir().mkpath(indexFolder));
-    writePlist(mainPath(), {{"fileVersion", qlonglong(320)},
-                            {"indexFilesList", QVariantList{QVariantMap{
-                                                   {"absolutePathSource", a},
-                                                   {"absolutePathDest", b},
-                                                   {"indexFileName", "../../victim.plist"}}}}});
-    EXPECT_FALSE(store().load(a, b, false));
-    EXPECT_TRUE(store().discard(a, b));
-    ASSERT_TRUE(writeIndex(a, b).written);
-    EXPECT_EQ(qmtest::bytesOf(root + "/victim.plist"), "keep me");
-    EXPECT_TRUE(QFile::exists(pairPath(1)));
-}
-
-TEST_F(IndexStoreTest, AStoppedRunLeavesThePreviousIndexUntouched)
-{
-    ASSERT_TRUE(writeIndex(a, b).written);
-    const QByteArray bytes = qmtest::bytesOf(pairPath(1));
-
-    file(a + "/new.txt");
-    ExactSyncWriteRequest stopped = request(a, b);
-    stopped.runStart = start.addDays(1);
-    stopped.runCompleted = false;
-    const ExactSyncWriteResult result = store().write(stopped);
-    EXPECT_FALSE(result.written);
-    EXPECT_FALSE(result.failed());
-    EXPECT_EQ(qmtest::bytesOf(pairPath(1)), bytes);
-    EXPECT_FALSE(backupDate(a + "/new.txt").isValid()) << "nothing was stamped either";
-    const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
-    ASSERT_TRUE(index);
-    EXPECT_FALSE(index->ItWasExixting(a + "/new.txt", 1));
-}
-
-TEST_F(IndexStoreTest, RefusedDeletionsStayRecordedAndConflictsKeepTheirBackupDates)
-{
-    // onlyB.txt was deleted on A since the last run; the user switched its
-    // planned deletion on B off, so A's tree must still name it.
-    ExactSyncWriteRequest r = request(a, b);
-    r.addToExactIndex = {a + "/onlyB.txt"};
-    r.restoreBackupDates = {a + "/Docs/shared.txt", b + "/Docs/shared.txt"};
-    const UTCDateTime earlier = UTCDateTime::fromDateTime(start.addDays(-10));
-    ASSERT_TRUE(LPUtilities().SetBackupDate(a + "/Docs/shared.txt", earlier));
-    ASSERT_TRUE(LPUtilities().SetBackupDate(b + "/onlyB.txt", earlier));
-    ASSERT_TRUE(store().write(r).written);
-
-    const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
-    ASSERT_TRUE(index);
-    EXPECT_TRUE(index->ItWasExixting(a + "/onlyB.txt", 1));
-    EXPECT_EQ(backupDate(a + "/Docs/shared.txt"), start.addDays(-10)) << "conflict kept";
-    EXPECT_FALSE(backupDate(b + "/Docs/shared.txt").isValid()) << "conflict kept (none before)";
-    EXPECT_EQ(backupDate(b + "/onlyB.txt"), start.addDays(-10))
-        << "the item that still exists keeps its date: it was not synchronized";
-    EXPECT_EQ(backupDate(a + "/onlyA.txt"), start);
-}
-
-TEST_F(IndexStoreTest, WriteFailuresAreReportedAndLeaveNoStaleIndex)
-{
-    file(root + "/plainFile");
-    ExactSyncIndexStore blocked(root + "/plainFile/ExactSync Indexes");
-    ExactSyncWriteResult result = blocked.write(request(a, b));
-    EXPECT_FALSE(result.written);
-    const QString text = "Can't create the ExactSync Index Folder \"" + root +
-                         "/plainFile/ExactSync Indexes\"";
-    EXPECT_EQ(result.logLine, "√ " + text + "\r");
-    EXPECT_EQ(result.errorMessage,
-              text + ".\rThus can't write the ExactSyncIndex file for this synchronization"
-                     ".\rThe next Exact Sync on these two folders will not run as \"Exact Sync\"");
-
-    ASSERT_TRUE(writeIndex(a, b).written);
-    ASSERT_TRUE(QFile::remove(pairPath(1)));
-    ASSERT_TRUE(QDir().mkpath(pairPath(1) + "/in the way"));
-    result = writeIndex(a, b);
-    EXPECT_FALSE(result.written);
-    EXPECT_EQ(result.errorMessage, "Can't update the ExactSync Index File \"" + pairPath(1) +
-                                       "\".\rThe next Exact Sync on these two folders will not "
-                                       "run as \"Exact Sync\"");
-    EXPECT_FALSE(store().load(a, b, true));
-}
-
-// --- Several exact synchronizations of real folders ---------------------------
-
-namespace {
 
 class ExactSyncRunTest : public qmtest::EngineTest {
 protected:
-    FilterItemPolicy policy{FilterItemPolicyWiring{&ctx.set, QString(), {}, {}, {}, {}}};
-    QString indexFolder;
-    qint64 clock = 0;
+    QString indexFolder = dir.path() + "/support/ExactSync Indexes";
+    FilterItemPolicy policy{FilterItemPolicyWiring{&ctx.set, indexFolder, {}, {}, {}, {}}};
+    qint64 clock = now;
 
     void SetUp() override
     {
         EngineTest::SetUp();
-        indexFolder = dir.path() + "/support/ExactSync Indexes";
-        policy = FilterItemPolicy(FilterItemPolicyWiring{&ctx.set, indexFolder, {}, {}, {}, {}});
         ctx.policy = &policy;
         ctx.set.isSyncOn = true;
         ctx.set.isExactOn = true;
-        clock = now;
     }
     // One run of the pair, then the end-of-run index write.
     qm::TaskScan runOnce()
@@ -413,25 +159,250 @@ protected:
 
 } // namespace
 
+TEST_F(IndexStoreTest, AFirstWriteCreatesTheMainIndexAndThePairFile)
+{
+    EXPECT_FALSE(store().load(a, b, true)) << "no index before the first run";
+    const ExactSyncWriteResult result = writeIndex(a, b);
+    ASSERT_TRUE(result.written) << qPrintable(result.errorMessage);
+    EXPECT_FALSE(result.failed());
+
+    const QVariantMap main = readPlist(mainPath());
+    EXPECT_EQ(main.value("fileVersion").toLongLong(), 320);
+    EXPECT_EQ(main.value("indexFilesList").toList(), mainIndex(320, "QM3ExactSyncIndex 1.plist")["indexFilesList"]);
+    const QVariantMap pair = readPlist(pairPath(1));
+    EXPECT_EQ(pair.value("fileVersion").toLongLong(), 320);
+    EXPECT_EQ(pair.value("lastExactSyncDate").toDateTime(), start);
+    EXPECT_TRUE(pair.value("treeSource").toMap().contains("A"));
+    EXPECT_TRUE(pair.value("treeDest").toMap().contains("B"));
+
+    const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->lastExactSyncDate, start);
+    EXPECT_TRUE(index->ItWasExixting(a + "/onlyA.txt", 1));
+    EXPECT_TRUE(index->ItWasExixting(a + "/Docs/shared.txt", 1));
+    EXPECT_FALSE(index->ItWasExixting(a + "/onlyB.txt", 1));
+    EXPECT_TRUE(index->ItWasExixting(b + "/onlyB.txt", 0));
+    EXPECT_FALSE(index->ItWasExixting(b + "/onlyA.txt", 0));
+    EXPECT_EQ(store().lastExactSyncDate(a, b), start);
+
+    // Every file got the run's start as backup date.
+    EXPECT_EQ(backupDate(a + "/Docs/shared.txt"), start);
+    EXPECT_EQ(backupDate(b + "/onlyB.txt"), start);
+
+    // A second pair gets the next free name; a rewrite keeps the pair's file.
+    ASSERT_TRUE(QDir().mkpath(root + "/C"));
+    ASSERT_TRUE(writeIndex(a, root + "/C").written);
+    ASSERT_TRUE(writeIndex(a, b).written);
+    ASSERT_EQ(rows().size(), 2);
+    EXPECT_EQ(rows()[1].toMap().value("indexFileName"), "QM3ExactSyncIndex 2.plist");
+    EXPECT_FALSE(QFile::exists(pairPath(3)));
+}
+
+TEST_F(IndexStoreTest, ASwappedPairFindsEachTreeForTheFolderItDescribes)
+{
+    ASSERT_TRUE(writeIndex(a, b).written);
+    const std::optional<LoadedExactSyncIndex> swapped = store().load(b, a, true);
+    ASSERT_TRUE(swapped);
+    EXPECT_TRUE(swapped->ItWasExixting(b + "/onlyB.txt", 1)) << "B is now the source";
+    EXPECT_TRUE(swapped->ItWasExixting(a + "/onlyA.txt", 0));
+    EXPECT_FALSE(swapped->ItWasExixting(b + "/onlyA.txt", 1));
+
+    // Rewritten the other way: the row keeps its orientation, the file
+    // takes this run's.
+    ASSERT_TRUE(writeIndex(b, a).written);
+    ASSERT_EQ(rows().size(), 1);
+    EXPECT_EQ(rows()[0].toMap().value("absolutePathSource"), a);
+    EXPECT_EQ(readPlist(pairPath(1)).value("absolutePathSource"), b);
+    const std::optional<LoadedExactSyncIndex> straight = store().load(a, b, true);
+    ASSERT_TRUE(straight);
+    EXPECT_TRUE(straight->ItWasExixting(a + "/onlyA.txt", 1));
+    EXPECT_TRUE(straight->ItWasExixting(b + "/onlyB.txt", 0));
+}
+
+TEST_F(IndexStoreTest, AnotherTaskKindDiscardsThePairsIndex)
+{
+    const QString c = root + "/C";
+    ASSERT_TRUE(QDir().mkpath(c));
+    ASSERT_TRUE(writeIndex(a, b).written);
+    ASSERT_TRUE(writeIndex(a, c).written);
+    EXPECT_FALSE(store().load(b, a, false)) << "a backup of the pair uses no index";
+    EXPECT_FALSE(QFile::exists(pairPath(1)));
+    ASSERT_EQ(rows().size(), 1);
+    EXPECT_EQ(rows()[0].toMap().value("absolutePathDest"), c);
+    EXPECT_FALSE(store().load(a, b, true));
+    EXPECT_TRUE(store().load(a, c, true)) << "other pairs keep theirs";
+}
+
+TEST_F(IndexStoreTest, ADamagedOrForeignIndexIsSimplyUnavailable)
+{
+    ASSERT_TRUE(writeIndex(a, b).written);
+    const QVariantMap goodMain = readPlist(mainPath());
+    const QVariantMap goodPair = readPlist(pairPath(1));
+    auto restore = [&] {
+        writePlist(mainPath(), goodMain);
+        writePlist(pairPath(1), goodPair);
+        ASSERT_TRUE(store().load(a, b, true));
+    };
+    // The console's date asks only for the files, not for their trees.
+    auto expectUnavailable = [&](const char *what, bool filesUsable = false) {
+        EXPECT_FALSE(store().load(a, b, true)) << what;
+        EXPECT_EQ(store().lastExactSyncDate(a, b).has_value(), filesUsable) << what;
+        // Whatever the index says, the pair's folders are left alone.
+        EXPECT_TRUE(QFile::exists(a + "/onlyA.txt") && QFile::exists(b + "/onlyB.txt")) << what;
+    };
+    const auto with = [](QVariantMap m, const char *key, const QVariant &value) {
+        if (value.isValid())
+            m[key] = value;
+        else
+            m.remove(key);
+        return m;
+    };
+
+    file(mainPath(), "<?xml version=\"1.0\"?><plist><dict><key>fileVer");
+    expectUnavailable("a truncated main index");
+    restore();
+    ASSERT_TRUE(QFile::remove(mainPath()));
+    expectUnavailable("no main index");
+    writePlist(mainPath(), with(goodMain, "fileVersion", qlonglong(321)));
+    expectUnavailable("a main index of a later version");
+    writePlist(mainPath(), with(goodMain, "fileVersion", QVariant()));
+    expectUnavailable("a main index without version");
+    restore();
+    file(pairPath(1), "garbage");
+    expectUnavailable("a corrupt pair file");
+    writePlist(pairPath(1), with(goodPair, "fileVersion", qlonglong(321)));
+    expectUnavailable("a pair file of a later version");
+    writePlist(pairPath(1), with(goodPair, "absolutePathDest", root + "/Other"));
+    expectUnavailable("a pair file of another pair");
+    writePlist(pairPath(1), with(goodPair, "treeDest", QVariantMap{{"NotB", QVariantMap()}}));
+    expectUnavailable("a tree stored under another folder name", true);
+    writePlist(pairPath(1), with(goodPair, "treeSource", QVariantMap{{"A", QVariantMap{{"onlyA.txt", qlonglong(7)}}}}));
+    expectUnavailable("a tree of another layout", true);
+    ASSERT_TRUE(QFile::remove(pairPath(1)));
+    expectUnavailable("a missing pair file");
+}
+
+TEST_F(IndexStoreTest, AMainIndexOfALaterVersionIsResetWhenWritten)
+{
+    ASSERT_TRUE(QDir().mkpath(indexFolder));
+    writePlist(mainPath(), mainIndex(321, "theirs.plist"));
+    ASSERT_TRUE(writeIndex(a, b).written);
+    EXPECT_EQ(readPlist(mainPath()).value("fileVersion").toLongLong(), 320);
+    ASSERT_EQ(rows().size(), 1);
+    EXPECT_EQ(rows()[0].toMap().value("indexFileName"), "QM3ExactSyncIndex 1.plist")
+        << "the other version's row is dropped, not reused";
+}
+
+TEST_F(IndexStoreTest, ARowCannotReachOutsideTheIndexFolder)
+{
+    file(root + "/victim.plist", "keep me");
+    ASSERT_TRUE(QDir().mkpath(indexFolder));
+    writePlist(mainPath(), mainIndex(320, "../../victim.plist"));
+    EXPECT_FALSE(store().load(a, b, false));
+    EXPECT_TRUE(store().discard(a, b));
+    ASSERT_TRUE(writeIndex(a, b).written);
+    EXPECT_EQ(readFile(root + "/victim.plist"), "keep me");
+    EXPECT_TRUE(QFile::exists(pairPath(1)));
+}
+
+TEST_F(IndexStoreTest, AStoppedRunLeavesThePreviousIndexUntouched)
+{
+    ASSERT_TRUE(writeIndex(a, b).written);
+    const QByteArray bytes = readFile(pairPath(1));
+    file(a + "/new.txt");
+    ExactSyncWriteRequest stopped = request(a, b);
+    stopped.runStart = start.addDays(1);
+    stopped.runCompleted = false;
+    const ExactSyncWriteResult result = store().write(stopped);
+    EXPECT_FALSE(result.written);
+    EXPECT_FALSE(result.failed());
+    EXPECT_EQ(readFile(pairPath(1)), bytes);
+    EXPECT_FALSE(backupDate(a + "/new.txt").isValid()) << "nothing was stamped either";
+    const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
+    ASSERT_TRUE(index);
+    EXPECT_FALSE(index->ItWasExixting(a + "/new.txt", 1));
+}
+
+TEST_F(IndexStoreTest, RefusedDeletionsStayRecordedAndConflictsKeepTheirBackupDates)
+{
+    // onlyB.txt was deleted on A since the last run; the user switched its
+    // planned deletion on B off, so A's tree must still name it.
+    ExactSyncWriteRequest r = request(a, b);
+    r.addToExactIndex = {a + "/onlyB.txt"};
+    r.restoreBackupDates = {a + "/Docs/shared.txt", b + "/Docs/shared.txt"};
+    const QDateTime earlier = start.addDays(-10);
+    ASSERT_TRUE(LPUtilities().SetBackupDate(a + "/Docs/shared.txt", UTCDateTime::fromDateTime(earlier)));
+    ASSERT_TRUE(LPUtilities().SetBackupDate(b + "/onlyB.txt", UTCDateTime::fromDateTime(earlier)));
+    ASSERT_TRUE(store().write(r).written);
+
+    const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
+    ASSERT_TRUE(index);
+    EXPECT_TRUE(index->ItWasExixting(a + "/onlyB.txt", 1));
+    EXPECT_EQ(backupDate(a + "/Docs/shared.txt"), earlier) << "conflict kept";
+    EXPECT_FALSE(backupDate(b + "/Docs/shared.txt").isValid()) << "conflict kept (none before)";
+    EXPECT_EQ(backupDate(b + "/onlyB.txt"), earlier)
+        << "the item that still exists keeps its date: it was not synchronized";
+    EXPECT_EQ(backupDate(a + "/onlyA.txt"), start);
+}
+
+TEST_F(IndexStoreTest, WriteFailuresAreReportedAndLeaveNoStaleIndex)
+{
+    file(root + "/plainFile");
+    ExactSyncWriteResult result = ExactSyncIndexStore(root + "/plainFile/ExactSync Indexes").write(request(a, b));
+    EXPECT_FALSE(result.written);
+    const QString text = "Can't create the ExactSync Index Folder \"" + root + "/plainFile/ExactSync Indexes\"";
+    EXPECT_EQ(result.logLine, "√ " + text + "\r");
+    EXPECT_TRUE(result.errorMessage.startsWith(text + ".\r")) << qPrintable(result.errorMessage);
+
+    ASSERT_TRUE(writeIndex(a, b).written);
+    ASSERT_TRUE(QFile::remove(pairPath(1)));
+    ASSERT_TRUE(QDir().mkpath(pairPath(1) + "/in the way"));
+    result = writeIndex(a, b);
+    EXPECT_FALSE(result.written);
+    EXPECT_TRUE(result.errorMessage.startsWith("Can't update the ExactSync Index File \"" + pairPath(1)))
+        << qPrintable(result.errorMessage);
+    EXPECT_FALSE(store().load(a, b, true));
+}
+
+// Writing the index stamps a file only when it changed after its backup
+// date; an older date can only make the next run more careful.
+TEST_F(IndexStoreTest, TheIndexStampsOnlyFilesChangedSinceTheirBackupDate)
+{
+    const auto at = [this](int days) { return UTCDateTime::fromDateTime(start.addDays(days)); };
+    const auto touch = [this](const QString &path, int days) { setMtime(path, start.addDays(days).toSecsSinceEpoch()); };
+    touch(a + "/onlyA.txt", -5); // kept: unchanged since its backup date
+    ASSERT_TRUE(LPUtilities().SetBackupDate(a + "/onlyA.txt", at(-4)));
+    touch(a + "/Docs/shared.txt", -1);
+    ASSERT_TRUE(LPUtilities().SetBackupDate(a + "/Docs/shared.txt", at(-4)));
+    touch(b + "/onlyB.txt", -3); // changed in the same second as its date
+    ASSERT_TRUE(LPUtilities().SetBackupDate(b + "/onlyB.txt", at(-3)));
+    ASSERT_EQ(::symlink("onlyA.txt", QFile::encodeName(a + "/link").constData()), 0);
+    ASSERT_TRUE(writeIndex(a, b).written);
+    EXPECT_EQ(backupDate(a + "/onlyA.txt"), start.addDays(-4));
+    EXPECT_EQ(backupDate(a + "/Docs/shared.txt"), start);
+    EXPECT_EQ(backupDate(b + "/Docs/shared.txt"), start) << "never stamped before";
+    EXPECT_EQ(backupDate(b + "/onlyB.txt"), start);
+    char raw[8];
+    EXPECT_LT(::lgetxattr(QFile::encodeName(a + "/link").constData(), xattr::kBackupDate, raw, 8), 0)
+        << "a link is not stamped";
+}
+
+
 TEST_F(ExactSyncRunTest, DeletionsAndAdditionsTravelAcrossRuns)
 {
-    writeFile(a + "/kept", "k", now - 500);
-    writeFile(a + "/goesAway", "g", now - 500);
-    writeFile(a + "/dir/inner", "i", now - 500);
+    for (const char *name : {"/kept", "/goesAway", "/dir/inner"})
+        writeFile(a + name, "k", now - 500);
     writeFile(b + "/fromB", "b", now - 500);
     runOnce(); // first run: everything one-sided is copied, nothing deleted
     EXPECT_EQ(tree(a), tree(b));
-    EXPECT_TRUE(exists(b + "/goesAway"));
-    EXPECT_TRUE(exists(a + "/fromB"));
+    EXPECT_TRUE(exists(b + "/goesAway") && exists(a + "/fromB"));
 
     // Deleted on A: removed from B. Added on B: copied to A.
     ASSERT_TRUE(QFile::remove(a + "/goesAway"));
     ASSERT_TRUE(QDir(a + "/dir").removeRecursively());
     writeFile(b + "/addedOnB", "n", clock + 10);
-    const qm::TaskScan second = runOnce();
-    EXPECT_EQ(modeOf(second, "/goesAway"), qm::CopyMode::RemoveB);
-    EXPECT_FALSE(exists(b + "/goesAway"));
-    EXPECT_FALSE(exists(b + "/dir"));
+    EXPECT_EQ(modeOf(runOnce(), "/goesAway"), qm::CopyMode::RemoveB);
+    EXPECT_FALSE(exists(b + "/goesAway") || exists(b + "/dir"));
     EXPECT_TRUE(exists(a + "/addedOnB"));
     EXPECT_EQ(tree(a), tree(b));
 
@@ -439,7 +410,7 @@ TEST_F(ExactSyncRunTest, DeletionsAndAdditionsTravelAcrossRuns)
     ctx.set.conflictExactSync.ask = true;
     ASSERT_TRUE(QFile::remove(a + "/kept"));
     writeFile(b + "/kept", "changed", clock + 50);
-    const qm::TaskScan third = runOnce();
+    runOnce();
     ASSERT_EQ(ctx.questions.size(), 1);
     EXPECT_EQ(ctx.questions[0].kind, 41);
     EXPECT_TRUE(exists(b + "/kept")) << "a skipped conflict deletes nothing";
@@ -457,14 +428,11 @@ TEST_F(ExactSyncRunTest, ALostOrCorruptIndexDeletesNothing)
     ASSERT_TRUE(QFile::remove(a + "/one"));
     ASSERT_TRUE(qmtest::writeBytes(indexFolder + "/QM3ExactSyncIndex 1.plist",
                                    "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>tree"));
-    const qm::TaskScan t = runOnce();
-    EXPECT_EQ(modeOf(t, "/one"), qm::CopyMode::CopyBToA) << "behaves as a first run";
-    EXPECT_TRUE(exists(a + "/one"));
-    EXPECT_TRUE(exists(b + "/one"));
+    EXPECT_EQ(modeOf(runOnce(), "/one"), qm::CopyMode::CopyBToA) << "behaves as a first run";
+    EXPECT_TRUE(exists(a + "/one") && exists(b + "/one"));
 
     ASSERT_TRUE(QFile::remove(a + "/two"));
     ASSERT_TRUE(QDir(indexFolder).removeRecursively());
     runOnce();
-    EXPECT_TRUE(exists(a + "/two"));
-    EXPECT_TRUE(exists(b + "/two"));
+    EXPECT_TRUE(exists(a + "/two") && exists(b + "/two"));
 }

@@ -16,25 +16,19 @@ namespace {
 
 // An item whose facts are given, counting which expensive facts were asked.
 struct FakeItem : FilterItemFacts {
-    QString itemPath = "/data/Report.TXT";
+    QString itemPath;
     ItemInfo lstat;
     std::optional<QDateTime> created = QDateTime(QDate(2024, 5, 10), QTime(13, 0));
     std::optional<QDateTime> modified = QDateTime(QDate(2024, 6, 1), QTime(8, 0));
     std::optional<FinderCodes> finder = FinderCodes{0x54455854 /* TEXT */, 0x74747874 /* ttxt */};
-    std::optional<bool> folder = false; // following links; nullopt = missing
+    std::optional<bool> folder; // following links; nullopt = missing
     int creationAsked = 0;
-    int codesAsked = 0;
 
-    FakeItem()
+    explicit FakeItem(const QString &path = "/data/Report.TXT", bool isFolder = false)
+        : itemPath(path), folder(isFolder)
     {
         lstat.kind = ItemKind::File;
-        lstat.uid = 0;
-        lstat.gid = 0;
-    }
-    explicit FakeItem(const QString &path, bool isFolder = false) : FakeItem()
-    {
-        itemPath = path;
-        folder = isFolder;
+        lstat.uid = lstat.gid = 0;
     }
     QString path() const override { return itemPath; }
     std::optional<ItemInfo> info() override
@@ -43,7 +37,7 @@ struct FakeItem : FilterItemFacts {
     }
     std::optional<QDateTime> creationDate() override { ++creationAsked; return created; }
     std::optional<QDateTime> modificationDate() override { return modified; }
-    std::optional<FinderCodes> codes() override { ++codesAsked; return finder; }
+    std::optional<FinderCodes> codes() override { return finder; }
     std::optional<bool> isFolderFollowingLinks() override { return folder; }
 };
 
@@ -55,11 +49,16 @@ QVariantMap filterRow(const QVariantMap &criteria)
     return row;
 }
 
-QVariantMap nameRow(int op, const QString &text)
+// A row with one criterion that compares `text` ("FileName", "Type", "Owner"...).
+QVariantMap textRow(const char *which, int op, const QString &text)
 {
-    return filterRow({{"filterFileNameOn", 1}, {"filterFileNamePop", op},
-                      {"filterFileNameField", text}});
+    const QString base = QString("filter%1").arg(which);
+    return filterRow({{base + "On", 1}, {base + "Pop", op}, {base + "Field", text}});
 }
+
+QVariantMap nameRow(int op, const QString &text) { return textRow("FileName", op, text); }
+
+QVariantMap kindRow(int op) { return filterRow({{"filterKindOn", 1}, {"filterKindPop", op}}); }
 
 QVariantMap dateRow(const char *which, int op, int y, int m, int d)
 {
@@ -84,6 +83,13 @@ bool nameMatches(int op, const QString &text, const QString &name)
 {
     FakeItem item("/data/" + name);
     return matches(nameRow(op, text), item);
+}
+
+ItemInfo lstatOf(const QString &path)
+{
+    ItemInfo info;
+    ReadCatalogInfo(path, &info);
+    return info;
 }
 
 } // namespace
@@ -179,10 +185,7 @@ TEST(FilterList, AnItemWithoutCreationDateEndsTheEvaluationAsNoMatch)
 TEST(FilterList, TypeAndCreatorCodesAreCaseSensitive)
 {
     FakeItem item;
-    auto code = [](const char *which, int op, const char *text) {
-        const QString base = QString("filter%1").arg(which);
-        return filterRow({{base + "On", 1}, {base + "Pop", op}, {base + "Field", text}});
-    };
+    const auto code = textRow;
     EXPECT_TRUE(matches(code("Type", FilterOp::CodeIs, "TEXT"), item));
     EXPECT_FALSE(matches(code("Type", FilterOp::CodeIs, "text"), item));
     EXPECT_TRUE(matches(code("Type", FilterOp::CodeIsNot, "text"), item));
@@ -199,7 +202,7 @@ TEST(FilterList, TypeAndCreatorCodesAreCaseSensitive)
 
 TEST(FilterList, KindTellsFoldersFromEverythingElse)
 {
-    auto kind = [](int op) { return filterRow({{"filterKindOn", 1}, {"filterKindPop", op}}); };
+    const auto kind = kindRow;
     FakeItem item;
     EXPECT_TRUE(matches(kind(FilterOp::NotAFolder), item));
     EXPECT_FALSE(matches(kind(FilterOp::AFolder), item));
@@ -214,10 +217,7 @@ TEST(FilterList, KindTellsFoldersFromEverythingElse)
 
 TEST(FilterList, OwnerAndGroupByNameOrId)
 {
-    auto account = [](const char *which, int op, const QString &text) {
-        const QString base = QString("filter%1").arg(which);
-        return filterRow({{base + "On", 1}, {base + "Pop", op}, {base + "Field", text}});
-    };
+    const auto account = textRow;
     FakeItem item; // owned by root:root (uid and gid 0)
     EXPECT_TRUE(matches(account("Owner", FilterOp::NameIs, "root"), item));
     EXPECT_FALSE(matches(account("Owner", FilterOp::NameIs, "ROOT"), item)) << "names are exact";
@@ -239,15 +239,13 @@ TEST(FilterList, OwnerAndGroupByNameOrId)
 TEST(FilterList, CriteriaOfOneRowAllMustMatchRowsAreAlternatives)
 {
     QVariantMap nameAndFolder = nameRow(FilterOp::EndsWith, ".tmp");
-    nameAndFolder.insert("filterKindOn", 1);
-    nameAndFolder.insert("filterKindPop", FilterOp::AFolder);
+    nameAndFolder.insert(kindRow(FilterOp::AFolder));
     FakeItem file("/d/x.tmp");
     EXPECT_FALSE(matches(nameAndFolder, file));
     file.folder = true;
     EXPECT_TRUE(matches(nameAndFolder, file));
 
-    const FilterList either = listOf({nameRow(FilterOp::EndsWith, ".tmp"),
-                                      filterRow({{"filterKindOn", 1}, {"filterKindPop", 1}})});
+    const FilterList either = listOf({nameRow(FilterOp::EndsWith, ".tmp"), kindRow(FilterOp::AFolder)});
     FakeItem tmp("/d/a.tmp"), folder("/d/f", true), neither("/d/a.txt");
     EXPECT_TRUE(either.IsToBeFiltered(tmp));
     EXPECT_TRUE(either.IsToBeFiltered(folder));
@@ -270,7 +268,6 @@ TEST(FilterList, CopyOnlyModeLeavesOutEverythingThatMatchesNothing)
     EXPECT_FALSE(other.copiesOnlyMatches());
 }
 
-// --- Exclude and folder-pair lists ------------------------------------------
 
 TEST(ExcludeList, ExcludesTheNamedItemsIgnoringCase)
 {
@@ -309,7 +306,6 @@ TEST(FolderPairList, GivesOneTaskPerUsableRow)
     EXPECT_TRUE(pairs.pairs().empty());
 }
 
-// --- Boot items -------------------------------------------------------------
 
 TEST(BootItems, StartupDiskTasksUseTheFixedEntriesOnly)
 {
@@ -362,16 +358,6 @@ TEST(BootItems, AnotherVolumeGetsItsOwnPrefixedEntries)
     EXPECT_EQ(items.itemsToDontCopy().count(root + "/lost+found"), 0);
 }
 
-// --- Facts read from real items ---------------------------------------------
-
-namespace {
-ItemInfo lstatOf(const QString &path)
-{
-    ItemInfo info;
-    ReadCatalogInfo(path, &info);
-    return info;
-}
-} // namespace
 
 TEST(DiskFilterItemFacts, ReadsKindCodesAndDatesFromTheDisk)
 {
@@ -392,16 +378,15 @@ TEST(DiskFilterItemFacts, ReadsKindCodesAndDatesFromTheDisk)
     if (written != Status::noErr)
         GTEST_SKIP() << "this file system keeps no extended attributes (status " << written << ")";
 
-    const FilterList folders = listOf({filterRow({{"filterKindOn", 1}, {"filterKindPop", 1}})});
+    const FilterList folders = listOf({kindRow(FilterOp::AFolder)});
     for (const char *name : {"Folder", "toFolder"})
         EXPECT_TRUE(folders.IsToBeFiltered(root + "/" + name, lstatOf(root + "/" + name))) << name;
     for (const char *name : {"Tool.app", "doc.txt", "toDoc", "dangling"})
         EXPECT_FALSE(folders.IsToBeFiltered(root + "/" + name, lstatOf(root + "/" + name))) << name;
 
-    const FilterList text = listOf({filterRow({{"filterTypeOn", 1}, {"filterTypePop", 0},
-                                               {"filterTypeField", "TEXT"},
-                                               {"filterCreatorOn", 1}, {"filterCreatorPop", 0},
-                                               {"filterCreatorField", "ttxt"}})});
+    QVariantMap textRows = textRow("Type", FilterOp::CodeIs, "TEXT");
+    textRows.insert(textRow("Creator", FilterOp::CodeIs, "ttxt"));
+    const FilterList text = listOf({textRows});
     EXPECT_TRUE(text.IsToBeFiltered(root + "/doc.txt", lstatOf(root + "/doc.txt")));
     EXPECT_TRUE(text.IsToBeFiltered(root + "/toDoc", lstatOf(root + "/toDoc")))
         << "codes are read through a link";
@@ -409,53 +394,45 @@ TEST(DiskFilterItemFacts, ReadsKindCodesAndDatesFromTheDisk)
 
     const FilterList created = listOf({dateRow("Creation", FilterOp::SameDay, 2001, 2, 3)});
     EXPECT_TRUE(created.IsToBeFiltered(root + "/doc.txt", lstatOf(root + "/doc.txt")));
-    const FilterList modifiedToday = listOf({dateRow("Modification", FilterOp::Today, 2000, 1, 1)});
-    FilterList realToday = modifiedToday;
+    FilterList realToday = listOf({dateRow("Modification", FilterOp::Today, 2000, 1, 1)});
     realToday.setClock([] { return QDate::currentDate(); });
     EXPECT_TRUE(realToday.IsToBeFiltered(root + "/Folder", lstatOf(root + "/Folder")));
 
-    const FilterList mine = listOf({filterRow({{"filterOwnerOn", 1}, {"filterOwnerPop", 2},
-                                               {"filterOwnerField", QString::number(::getuid())}})});
+    const FilterList mine = listOf({textRow("Owner", FilterOp::IdIs, QString::number(::getuid()))});
     EXPECT_TRUE(mine.IsToBeFiltered(root + "/doc.txt", lstatOf(root + "/doc.txt")));
 }
 
-// --- Editor rules -------------------------------------------------------------
 
 TEST(FilterRowRules, TheFirstFailingCheckNamesItsField)
 {
+    // The field that failed, or "ok".
     auto failure = [](const QVariantMap &row) {
         const FilterRowCheck c = CheckFilterRow(row);
-        return c.ok ? QString("ok") : c.field + ": " + c.message;
+        return c.ok ? QString("ok") : c.field;
     };
-    EXPECT_EQ(failure(filterRow({})), "filterFileNameOn: Please define a criteria for this filter.");
-    EXPECT_EQ(failure(nameRow(0, "")), "filterFileNameField: Please insert a valid file name.");
+    EXPECT_EQ(CheckFilterRow(filterRow({})).message, "Please define a criteria for this filter.");
+    EXPECT_EQ(failure(filterRow({})), "filterFileNameOn");
+    EXPECT_EQ(CheckFilterRow(nameRow(0, "")).message, "Please insert a valid file name.");
+    EXPECT_EQ(failure(nameRow(0, "")), "filterFileNameField");
     EXPECT_EQ(failure(nameRow(0, "x")), "ok");
-    EXPECT_EQ(failure(dateRow("Creation", 0, 1903, 1, 1)),
-              "filterCreationDateYear: Please insert a valid Year number.");
-    EXPECT_EQ(failure(dateRow("Modification", 0, 2024, 13, 1)),
-              "filterModificationDateMonth: Please insert a valid Month number.");
-    EXPECT_EQ(failure(dateRow("Creation", 0, 2024, 4, 31)),
-              "filterCreationDateDay: Please insert a valid Day number.");
+    EXPECT_EQ(failure(dateRow("Creation", 0, 1903, 1, 1)), "filterCreationDateYear");
+    EXPECT_EQ(failure(dateRow("Modification", 0, 2024, 13, 1)), "filterModificationDateMonth");
+    EXPECT_EQ(failure(dateRow("Creation", 0, 2024, 4, 31)), "filterCreationDateDay");
     EXPECT_EQ(failure(dateRow("Creation", 0, 2024, 2, 29)), "ok");
-    EXPECT_EQ(failure(dateRow("Creation", 0, 2100, 2, 29)),
-              "filterCreationDateDay: Please insert a valid Day number.");
+    EXPECT_EQ(failure(dateRow("Creation", 0, 2100, 2, 29)), "filterCreationDateDay") << "no leap year";
     QVariantMap blankYear = dateRow("Creation", 0, 2024, 1, 1);
     blankYear["filterCreationDateYear"] = "";
-    EXPECT_EQ(failure(blankYear), "filterCreationDateYear: Please insert a valid Year number.");
-    EXPECT_EQ(failure(filterRow({{"filterGroupOn", 1}, {"filterGroupField", ""}})),
-              "filterGroupField: Please insert a valid Group name or ID.");
-    EXPECT_EQ(failure(filterRow({{"filterKindOn", 1}})), "ok");
+    EXPECT_EQ(failure(blankYear), "filterCreationDateYear");
+    EXPECT_EQ(failure(textRow("Group", 0, "")), "filterGroupField");
+    EXPECT_EQ(failure(kindRow(0)), "ok");
 }
 
 TEST(FilterRowRules, TheDisplayNameJoinsTheCriteriaThatAreOn)
 {
     QVariantMap row = nameRow(FilterOp::EndsWith, ".tmp");
     row.insert(dateRow("Modification", FilterOp::Before, 2024, 3, 9));
-    row.insert("filterKindOn", 1);
-    row.insert("filterKindPop", 1);
-    row.insert("filterOwnerOn", 1);
-    row.insert("filterOwnerPop", 2);
-    row.insert("filterOwnerField", "501");
+    row.insert(kindRow(FilterOp::AFolder));
+    row.insert(textRow("Owner", FilterOp::IdIs, "501"));
     EXPECT_EQ(FilterDisplayName(row),
               "FN ends with \".tmp\" - MD is before \"3/9/2024\" - Kind folder - Owner ID is \"501\"");
     EXPECT_EQ(FilterDisplayName(dateRow("Creation", FilterOp::Today, 2024, 3, 9)), "CD is today")

@@ -129,6 +129,14 @@ struct RunFixture : ::testing::Test {
     FakeHost host;
     FakeStages stages;
     void SetUp() override { host.sessions = {session("one"), session("two", true)}; }
+    // A run that was started by `trigger` and has ended.
+    std::unique_ptr<RunDriver> finishedRun(RunTrigger trigger)
+    {
+        auto run = std::make_unique<RunDriver>(host, stages);
+        EXPECT_TRUE(run->startRun(trigger));
+        EXPECT_TRUE(waitFor(*run));
+        return run;
+    }
 };
 
 } // namespace
@@ -136,11 +144,9 @@ struct RunFixture : ::testing::Test {
 TEST_F(RunFixture, StagesRunInOrderAndRecordsEveryTask)
 {
     host.index = 3; // All Sessions with two sessions
-    RunDriver run(host, stages);
-    ASSERT_TRUE(run.startRun(RunTrigger::Timer));
-    ASSERT_TRUE(waitFor(run));
+    const auto run = finishedRun(RunTrigger::Timer);
     EXPECT_EQ(host.calls, (QStringList{"timersOff", "saveLog", "concluded", "timersOn", "timerDone"}));
-    const RunRecords &r = run.records();
+    const RunRecords &r = run->records();
     ASSERT_EQ(r.logSessionArray.size(), 2);
     // The multiple list keeps only rows that are on and name both folders.
     ASSERT_EQ(r.logSessionArray[1].tasks.size(), 2);
@@ -155,61 +161,49 @@ TEST_F(RunFixture, StagesRunInOrderAndRecordsEveryTask)
     EXPECT_EQ(t.detailedLogText, "Copied\r");
     EXPECT_EQ(r.globalItemsToDo, 9);
     EXPECT_EQ(r.log, "log");
-    EXPECT_FALSE(run.isCopying());
+    EXPECT_FALSE(run->isCopying());
 }
 
 TEST_F(RunFixture, ZeroVerdictOfTheLastTaskSkipsTheCopyButNotTheLog)
 {
     stages.verdict = 0;
-    RunDriver run(host, stages);
-    ASSERT_TRUE(run.startRun(RunTrigger::Button));
-    ASSERT_TRUE(waitFor(run));
+    const auto run = finishedRun(RunTrigger::Button);
     EXPECT_TRUE(stages.copied.isEmpty());
     EXPECT_TRUE(host.calls.contains("saveLog"));
-    EXPECT_EQ(run.records().logSessionArray.size(), 1);
+    EXPECT_EQ(run->records().logSessionArray.size(), 1);
 }
 
 TEST_F(RunFixture, ErrorPolicyFollowsTheTrigger)
 {
     stages.errorAt = 0;
     host.prefs["prefOnError"] = 3; // ask
-    {
-        // A timer run never asks and goes on; the error is counted and logged.
-        RunDriver run(host, stages);
-        run.startRun(RunTrigger::Timer);
-        ASSERT_TRUE(waitFor(run));
-        EXPECT_TRUE(host.asked.messages.isEmpty());
-        EXPECT_TRUE(stages.errorAnswer);
-        EXPECT_EQ(run.records().globalError, 1);
-        EXPECT_TRUE(run.records().logSessionArray[0].tasks[0].detailedLogText.startsWith("\u221A Can't read\r"));
-        EXPECT_EQ(stages.copied.size(), 1);
-    }
-    {
-        // From the button the user is asked; "Stop" ends the run as the user's stop.
-        host.asked.answer = 1;
-        RunDriver run(host, stages);
-        run.startRun(RunTrigger::Button);
-        ASSERT_TRUE(waitFor(run));
-        ASSERT_EQ(host.asked.messages.size(), 1);
-        EXPECT_EQ(host.asked.messages[0], "Can't read.\rWould you skip and continue?");
-        EXPECT_EQ(host.asked.buttons[0], (QStringList{"Continue", "Stop"}));
-        EXPECT_FALSE(stages.errorAnswer);
-        EXPECT_TRUE(run.flags().userPressedStop);
-        EXPECT_EQ(stages.scanned.load(), 1);
-        EXPECT_TRUE(stages.copied.isEmpty());
-        EXPECT_TRUE(host.calls.contains("saveLog"));
-    }
-    {
-        host.asked.messages.clear();
-        host.prefs["prefOnError"] = 1; // stop with an alert, not the user's stop
-        RunDriver run(host, stages);
-        run.startRun(RunTrigger::Button);
-        ASSERT_TRUE(waitFor(run));
-        ASSERT_EQ(host.asked.messages.size(), 1);
-        EXPECT_EQ(host.asked.messages[0], "Can't read.\rThe process stopped.");
-        EXPECT_FALSE(run.flags().userPressedStop);
-        EXPECT_TRUE(stages.copied.isEmpty());
-    }
+    // A timer run never asks and goes on; the error is counted and logged.
+    auto run = finishedRun(RunTrigger::Timer);
+    EXPECT_TRUE(host.asked.messages.isEmpty());
+    EXPECT_TRUE(stages.errorAnswer);
+    EXPECT_EQ(run->records().globalError, 1);
+    EXPECT_TRUE(run->records().logSessionArray[0].tasks[0].detailedLogText.startsWith("\u221A Can't read\r"));
+    EXPECT_EQ(stages.copied.size(), 1);
+
+    // From the button the user is asked; "Stop" ends the run as the user's stop.
+    host.asked.answer = 1;
+    run = finishedRun(RunTrigger::Button);
+    ASSERT_EQ(host.asked.messages.size(), 1);
+    EXPECT_EQ(host.asked.messages[0], "Can't read.\rWould you skip and continue?");
+    EXPECT_EQ(host.asked.buttons[0], (QStringList{"Continue", "Stop"}));
+    EXPECT_FALSE(stages.errorAnswer);
+    EXPECT_TRUE(run->flags().userPressedStop);
+    EXPECT_EQ(stages.scanned.load(), 1);
+    EXPECT_TRUE(stages.copied.isEmpty());
+    EXPECT_TRUE(host.calls.contains("saveLog"));
+
+    host.asked.messages.clear();
+    host.prefs["prefOnError"] = 1; // stop with an alert, not the user's stop
+    run = finishedRun(RunTrigger::Button);
+    ASSERT_EQ(host.asked.messages.size(), 1);
+    EXPECT_EQ(host.asked.messages[0], "Can't read.\rThe process stopped.");
+    EXPECT_FALSE(run->flags().userPressedStop);
+    EXPECT_TRUE(stages.copied.isEmpty());
 }
 
 TEST(RunErrorsPolicy, CasesAndLogKinds)
@@ -330,10 +324,10 @@ TEST(Confirmation, QuestionTexts)
     r.allSessions = true;
     EXPECT_EQ(confirmationQuestion(r), "Are you sure you want to execute the tasks defined in all the sessions?");
     r.prefAskConfirmation = 0;
-    EXPECT_TRUE(confirmationQuestion(r).isEmpty());
+    EXPECT_TRUE(confirmationQuestion(r).isEmpty()) << "the preference is off";
     r.prefAskConfirmation = 1;
     r.executedBy = RunTrigger::Timer;
-    EXPECT_TRUE(confirmationQuestion(r).isEmpty());
+    EXPECT_TRUE(confirmationQuestion(r).isEmpty()) << "nobody is there to answer";
 
     r.executedBy = RunTrigger::Button;
     ScriptedQuestions q;

@@ -26,7 +26,6 @@ protected:
     }
 };
 
-// --- The session's policy: own folders and resolved task folders ------------
 
 class PolicyScanTest : public ScannerTest {
 protected:
@@ -66,9 +65,8 @@ TEST_F(PolicyScanTest, ALinkGivenAsTaskFolderIsScannedAsTheFolderItNames)
     EXPECT_TRUE(QFileInfo(link).isSymLink());
 }
 
-// --- Dates and tolerance -----------------------------------------------------
 
-TEST_F(ScannerTest, TwoSecondToleranceLeavesZeroOneTwoAloneAndThreeWinsInBothTaskKinds)
+TEST_F(ScannerTest, ATwoSecondToleranceLeavesUpToTwoSecondsAloneInBothTaskKinds)
 {
     ctx.set.modificationDelta = 2;
     for (int d = 0; d <= 3; ++d) {
@@ -89,42 +87,34 @@ TEST_F(ScannerTest, TwoSecondToleranceLeavesZeroOneTwoAloneAndThreeWinsInBothTas
         // without rules leaves it (a conflict of kind 12, skipped).
         EXPECT_EQ(modeOf(t, "/g3"), sync ? int(CopyMode::ReplaceA) : 0);
     }
-}
-
-TEST_F(ScannerTest, WithoutToleranceAnyWholeSecondCountsAndFractionsDoNot)
-{
+    // Without tolerance any whole second counts and fractions do not.
+    ctx.set.modificationDelta = 0;
+    ctx.set.isSyncOn = false;
     writeFile(a + "/half", "x", now, 900000000);
     writeFile(b + "/half", "x", now, 100000000);
-    writeFile(a + "/one", "x", now + 1, 0);
-    writeFile(b + "/one", "x", now, 0);
     const TaskScan t = scan();
     EXPECT_EQ(modeOf(t, "/half"), 0);
-    EXPECT_EQ(modeOf(t, "/one"), CopyMode::ReplaceB);
+    EXPECT_EQ(modeOf(t, "/f1"), CopyMode::ReplaceB);
 }
 
-// --- Pairing --------------------------------------------------------------
 
-TEST_F(ScannerTest, NamesDifferingOnlyInCaseAreOnePairPlannedOnce)
+// Names differing only in case pair up across the sides, but two such names
+// on one side are both kept.
+TEST_F(ScannerTest, CaseOnlyDifferencesPairAcrossSidesButNotWithinOne)
 {
     writeFile(a + "/Report", "new", now + 10);
     writeFile(b + "/report", "old", now);
-    const TaskScan t = scan();
-    ASSERT_EQ(t.root.subItems.size(), 1u);
-    const CopyItem &item = t.root.subItems.front();
-    EXPECT_EQ(item.source, a + "/Report");
-    EXPECT_EQ(item.dest, b + "/report");
-    EXPECT_EQ(item.copyMode, CopyMode::ReplaceB);
-}
-
-TEST_F(ScannerTest, TwoNamesDifferingInCaseOnOneSideAreBothKept)
-{
     writeFile(a + "/Notes", "1", now);
     writeFile(a + "/notes", "2", now);
     const TaskScan t = scan();
-    ASSERT_EQ(t.root.subItems.size(), 2u);
-    QStringList dests{t.root.subItems[0].dest, t.root.subItems[1].dest};
-    dests.sort();
-    EXPECT_EQ(dests, (QStringList{b + "/Notes", b + "/notes"}));
+    ASSERT_EQ(t.root.subItems.size(), 3u);
+    QStringList pairs;
+    for (const CopyItem &item : t.root.subItems)
+        pairs << item.source.mid(a.size()) + ">" + item.dest.mid(b.size()) + " " + QString::number(item.copyMode);
+    pairs.sort();
+    EXPECT_EQ(pairs, (QStringList{"/Notes>/Notes " + QString::number(CopyMode::CopyAToB),
+                                  "/Report>/report " + QString::number(CopyMode::ReplaceB),
+                                  "/notes>/notes " + QString::number(CopyMode::CopyAToB)}));
 }
 
 TEST_F(ScannerTest, PlainBackupIgnoresDestinationOnlyItemsAndExactBackupRemovesThem)
@@ -154,7 +144,6 @@ TEST_F(ScannerTest, ATaskOfTwoFilesComparesOnlyThatName)
     EXPECT_EQ(t.root.subItems[0].copyMode, CopyMode::ReplaceB);
 }
 
-// --- What is left out --------------------------------------------------------
 
 TEST_F(ScannerTest, InvisibleItemsAreLeftOutUnlessAskedAndDotNamesStayIn)
 {
@@ -254,7 +243,6 @@ TEST_F(ScannerTest, NewItemsOnlyNeverReplacesButStillCopiesAndRemoves)
     EXPECT_EQ(modeOf(t, "/gone"), CopyMode::RemoveB);
 }
 
-// --- Errors -------------------------------------------------------------------
 
 TEST_F(ScannerTest, AFolderPairGoneFromBothSidesFailsTheWalkWithoutCountingAnError)
 {
@@ -302,23 +290,38 @@ TEST_F(ScannerTest, AStopDuringTheScanEndsItKeepingWhatWasPlanned)
     EXPECT_EQ(find(t.root, "/f3"), nullptr);
 }
 
-// --- Conflicts --------------------------------------------------------------
+
+// An Exact Sync index that remembers chosen paths.
+class RememberingPolicy : public PermissiveItemPolicy {
+public:
+    QStringList existed;
+    bool loadExactSyncIndex(const QString &, const QString &) override { return true; }
+    bool itWasExisting(const QString &path, int) override { return existed.contains(path); }
+};
 
 class ConflictTest : public ScannerTest {
 protected:
-    qint64 lastRun = 0;
-    void SetUp() override
+    qint64 lastRun = now - 100;
+    RememberingPolicy index;
+    // A file modified at `mtime` whose backup date is the last run.
+    void stamped(const QString &path, qint64 mtime)
     {
-        ScannerTest::SetUp();
-        lastRun = now - 100;
+        writeFile(path, "x", mtime);
+        setBackupDate(path, lastRun);
     }
     // A file on both sides, both with the last run's backup date.
     void pair(const QString &name, qint64 aTime, qint64 bTime)
     {
-        writeFile(a + "/" + name, "a", aTime);
-        writeFile(b + "/" + name, "b", bTime);
-        setBackupDate(a + "/" + name, lastRun);
-        setBackupDate(b + "/" + name, lastRun);
+        stamped(a + "/" + name, aTime);
+        stamped(b + "/" + name, bTime);
+    }
+    // An exact synchronization whose index remembers `existed`.
+    void exactSyncRemembering(const QStringList &existed)
+    {
+        index.existed = existed;
+        ctx.policy = &index;
+        ctx.set.isSyncOn = true;
+        ctx.set.isExactOn = true;
     }
 };
 
@@ -371,10 +374,8 @@ TEST_F(ConflictTest, ExactBackupAsksKind21ForAChangedAndKind22ForAnUnstampedFile
 {
     ctx.set.isExactOn = true;
     setBackupDate(b, lastRun);
-    writeFile(b + "/changed", "x", now);
-    setBackupDate(b + "/changed", lastRun);
-    writeFile(b + "/untouched", "x", lastRun - 10);
-    setBackupDate(b + "/untouched", lastRun);
+    stamped(b + "/changed", now);
+    stamped(b + "/untouched", lastRun - 10);
     writeFile(b + "/unstamped", "x", now);
     ctx.set.conflictExactBackup.ask = true;
     const TaskScan t = scan();
@@ -415,26 +416,12 @@ TEST_F(ConflictTest, AnUnattendedRunNeverAsksAndCountsEveryConflict)
     EXPECT_FALSE(t.planned);
 }
 
-// An Exact Sync index that remembers chosen paths.
-class RememberingPolicy : public PermissiveItemPolicy {
-public:
-    QStringList existed;
-    bool loadExactSyncIndex(const QString &, const QString &) override { return true; }
-    bool itWasExisting(const QString &path, int) override { return existed.contains(path); }
-};
-
 TEST_F(ConflictTest, ExactSyncRemovesWhatTheOtherSideDeletedUnlessItChangedKind41)
 {
-    RememberingPolicy index;
-    ctx.policy = &index;
-    ctx.set.isSyncOn = true;
-    ctx.set.isExactOn = true;
-    writeFile(a + "/deletedOnB", "x", lastRun - 10);
-    setBackupDate(a + "/deletedOnB", lastRun);
-    writeFile(a + "/changedSince", "x", now);
-    setBackupDate(a + "/changedSince", lastRun);
+    exactSyncRemembering({b + "/deletedOnB", b + "/changedSince"});
+    stamped(a + "/deletedOnB", lastRun - 10);
+    stamped(a + "/changedSince", now);
     writeFile(a + "/brandNew", "x", now);
-    index.existed = {b + "/deletedOnB", b + "/changedSince"};
     const TaskScan t = scan();
     EXPECT_EQ(modeOf(t, "/deletedOnB"), CopyMode::RemoveA);
     EXPECT_EQ(find(t.root, "/deletedOnB")->ifSkipAddToExactIndex, 0);
@@ -445,14 +432,9 @@ TEST_F(ConflictTest, ExactSyncRemovesWhatTheOtherSideDeletedUnlessItChangedKind4
 
 TEST_F(ConflictTest, AFileAddedInAFolderTheOtherSideDeletedRecreatesTheFolderKind42)
 {
-    RememberingPolicy index;
-    ctx.policy = &index;
-    ctx.set.isSyncOn = true;
-    ctx.set.isExactOn = true;
-    writeFile(a + "/dir/old", "x", lastRun - 10);
-    setBackupDate(a + "/dir/old", lastRun);
+    exactSyncRemembering({b + "/dir", b + "/dir/old"});
+    stamped(a + "/dir/old", lastRun - 10);
     writeFile(a + "/dir/added", "x", now);
-    index.existed = {b + "/dir", b + "/dir/old"};
     ctx.set.conflictExactSync.ask = true;
     const TaskScan t = scan();
     ASSERT_EQ(ctx.questions.size(), 1);
@@ -465,13 +447,9 @@ TEST_F(ConflictTest, AFileAddedInAFolderTheOtherSideDeletedRecreatesTheFolderKin
 
 TEST_F(ConflictTest, ADesktopMetadataFileFollowsTheFolderItsSiblingKeeps)
 {
-    RememberingPolicy index;
-    ctx.policy = &index;
-    ctx.set.isSyncOn = true;
-    ctx.set.isExactOn = true;
+    exactSyncRemembering({b + "/dir", b + "/dir/.DS_Store"});
     writeFile(a + "/dir/.DS_Store", "x", lastRun - 10);
     writeFile(a + "/dir/added", "x", now);
-    index.existed = {b + "/dir", b + "/dir/.DS_Store"};
     const TaskScan t = scan();
     const CopyItem *folder = find(t.root, "/dir");
     ASSERT_NE(folder, nullptr);
