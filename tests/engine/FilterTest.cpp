@@ -98,13 +98,11 @@ TEST(FilterList, KeepsOnlyRowsThatAreOnAndHaveACriterionInRowOrder)
 {
     QVariantMap off = nameRow(0, "a");
     off["onOff"] = 0;
-    QVariantMap empty = filterRow({});
     QVariantMap criterionOff = nameRow(0, "b");
     criterionOff["filterFileNameOn"] = 0;
+    const QVariantList rows{off, nameRow(0, "x"), filterRow({}), criterionOff, nameRow(0, "y")};
     FilterList list;
-    EXPECT_EQ(list.CountFilterValid({{"filterArray", QVariantList{off, nameRow(0, "x"), empty,
-                                                                  criterionOff, nameRow(0, "y")}}}),
-              2);
+    EXPECT_EQ(list.CountFilterValid({{"filterArray", rows}}), 2);
     ASSERT_EQ(list.records().size(), 2);
     EXPECT_EQ(list.records()[0].toMap().value("filterFileNameField"), "x");
     EXPECT_EQ(list.records()[1].toMap().value("filterFileNameField"), "y");
