@@ -1,10 +1,10 @@
-#include "app/SessionDocument.h"
+#include "CliSupport.h"
 #include "cli/BatchOptions.h"
+#include "support/Files.h"
 #include "support/TempHome.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <csignal>
 
 using namespace qm;
+using namespace qmtest;
 
 namespace {
 
@@ -29,27 +30,10 @@ Result runProgram(const QStringList &args, int timeoutMs = 60000)
             QString::fromLocal8Bit(p.readAllStandardOutput()), QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
-QByteArray contentOf(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 // A document whose first session backs `source` up into `dest`.
-QString writeDocument(const QString &path, const QString &source, const QString &dest, int task = 2)
+QString backupDocument(const QString &path, const QString &source, const QString &dest)
 {
-    QVariantMap doc = SessionDocument::NewTemplate();
-    QVariantList sessions = doc.value("sessionsArray").toList();
-    QVariantMap s = sessions[0].toMap();
-    s["topFolder"] = source;
-    s["bottomFolder"] = dest;
-    s["settTask"] = task;
-    sessions[0] = s;
-    doc["sessionsArray"] = sessions;
-    doc["sessionIndex"] = 0;
-    SessionDocument::WriteFileSession(&doc, path, QString());
-    return path;
+    return writeSession(path, 0, {{"topFolder", source}, {"bottomFolder", dest}, {"settTask", 2}});
 }
 
 } // namespace
@@ -71,7 +55,7 @@ TEST(BatchOptions, ParsesAndRefuses)
 
 TEST(BatchRunner, ExitStatusesOfThingsThatCannotStart)
 {
-    qmtest::TempHome home;
+    TempHome home;
     EXPECT_EQ(runProgram({"--help"}).status, 0);
     const Result version = runProgram({"--version"});
     EXPECT_EQ(version.status, 0);
@@ -84,24 +68,20 @@ TEST(BatchRunner, ExitStatusesOfThingsThatCannotStart)
 
     const QString damaged = home.writeFile("damaged.qmy", "<plist><dict><key>sessionsArray</key>");
     EXPECT_EQ(runProgram({"--batch", damaged}).status, 2);
-    EXPECT_EQ(contentOf(damaged), QByteArray("<plist><dict><key>sessionsArray</key>"));
+    EXPECT_EQ(bytesOf(damaged), QByteArray("<plist><dict><key>sessionsArray</key>"));
 
     QTemporaryDir a, b;
-    const QString doc = writeDocument(home.path() + "/doc.qmy", a.path(), b.path());
+    const QString doc = backupDocument(home.path() + "/doc.qmy", a.path(), b.path());
+    ASSERT_FALSE(doc.isEmpty());
     EXPECT_EQ(runProgram({"--batch", doc, "--session", "3"}).status, 2);
 
     // A newer document is refused, said so, and left as it was.
-    QString text = QString::fromUtf8(contentOf(doc));
-    text.replace("<integer>354</integer>", "<integer>999</integer>");
-    QFile f(doc);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text.toUtf8());
-    f.close();
-    const QByteArray before = contentOf(doc);
-    const Result newer = runProgram({"--batch", doc});
-    EXPECT_EQ(newer.status, 2);
-    EXPECT_TRUE(newer.err.contains("higher version")) << newer.err.toStdString();
-    EXPECT_EQ(contentOf(doc), before);
+    const QByteArray newer = bytesOf(doc).replace("<integer>354</integer>", "<integer>999</integer>");
+    ASSERT_TRUE(writeBytes(doc, newer));
+    const Result refused = runProgram({"--batch", doc});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains("higher version")) << refused.err.toStdString();
+    EXPECT_EQ(bytesOf(doc), newer);
 
     // A start-up check that fails.
     qputenv("HOME", QByteArray("/nonexistent/home"));
@@ -112,20 +92,16 @@ TEST(BatchRunner, ExitStatusesOfThingsThatCannotStart)
 
 TEST(BatchRunner, TerminateSignalStopsTheRunWithStatusOne)
 {
-    qmtest::TempHome home;
+    TempHome home;
     QTemporaryDir a, b;
     // Enough items that the scan is still going when the signal arrives.
     for (int d = 0; d < 60; ++d) {
         QDir().mkpath(a.filePath(QString::number(d)));
-        for (int i = 0; i < 100; ++i) {
-            QFile f(a.filePath(QStringLiteral("%1/%2").arg(d).arg(i)));
-            f.open(QIODevice::WriteOnly);
-            f.write(QByteArray(1024, 'x'));
-        }
+        for (int i = 0; i < 100; ++i)
+            writeBytes(a.filePath(QStringLiteral("%1/%2").arg(d).arg(i)), QByteArray(1024, 'x'));
     }
-    const QString doc = writeDocument(home.path() + "/doc.qmy", a.path(), b.path());
     QProcess p;
-    p.start(QStringLiteral(QM_EXECUTABLE), {"--batch", doc});
+    p.start(QStringLiteral(QM_EXECUTABLE), {"--batch", backupDocument(home.path() + "/doc.qmy", a.path(), b.path())});
     p.setReadChannel(QProcess::StandardError);
     ASSERT_TRUE(p.waitForStarted());
     // Wait for the run to be under way (its first status line), then stop it.
@@ -138,22 +114,19 @@ TEST(BatchRunner, TerminateSignalStopsTheRunWithStatusOne)
 
 TEST(BatchRunner, BackupRunsAndPrintsItsLog)
 {
-    qmtest::TempHome home;
+    TempHome home;
     QTemporaryDir a, b;
     QDir().mkpath(a.filePath("sub"));
-    QFile f(a.filePath("sub/file.txt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("content");
-    f.close();
-    const QString doc = writeDocument(home.path() + "/doc.qmy", a.path(), b.path());
-    const Result r = runProgram({"--batch", doc, "--session", "1"});
+    ASSERT_TRUE(writeBytes(a.filePath("sub/file.txt"), "content"));
+    const Result r = runProgram({"--batch", backupDocument(home.path() + "/doc.qmy", a.path(), b.path()),
+                                 "--session", "1"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(contentOf(b.filePath("sub/file.txt")), QByteArray("content"));
+    EXPECT_EQ(bytesOf(b.filePath("sub/file.txt")), QByteArray("content"));
     EXPECT_FALSE(r.out.contains(u'\r'));
     EXPECT_TRUE(r.out.contains(a.path())) << r.out.toStdString();
 
     // A source that does not exist is a run error: status 1, nothing copied.
-    const QString bad = writeDocument(home.path() + "/bad.qmy", a.path() + "/missing", b.path() + "/x");
+    const QString bad = backupDocument(home.path() + "/bad.qmy", a.path() + "/missing", b.path() + "/x");
     const Result failed = runProgram({"--batch", bad});
     EXPECT_EQ(failed.status, 1) << failed.out.toStdString();
     EXPECT_FALSE(QFileInfo::exists(b.path() + "/x"));

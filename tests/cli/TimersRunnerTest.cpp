@@ -1,11 +1,11 @@
-#include "app/SessionDocument.h"
+#include "CliSupport.h"
 #include "schedule/TimerRow.h"
+#include "support/Files.h"
 #include "support/TempHome.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -22,30 +22,17 @@ TEST(TimersRunner, ADueTimerRunsItsSessionUntilStopped)
 {
     qmtest::TempHome home;
     QTemporaryDir a, b;
-    QFile f(a.filePath("note.txt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("timed");
-    f.close();
-
-    QVariantMap doc = SessionDocument::NewTemplate();
-    QVariantList sessions = doc.value("sessionsArray").toList();
-    QVariantMap s = sessions[1].toMap(); // the backup session
-    s["topFolder"] = a.path();
-    s["bottomFolder"] = b.path();
-    QVariantList timers = s.value("timerArray").toList();
+    ASSERT_TRUE(qmtest::writeBytes(a.filePath("note.txt"), "timed"));
+    QVariantList timers = qmtest::templateSession(1).value("timerArray").toList(); // the backup session
     const QDateTime now = QDateTime::currentDateTime();
     TimerRow row = TimerRow::fromRecord(TimerRow::defaultRecord(now));
     row.valid = true;
     row.onOff = true;
     row.start = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute()));
     timers[0] = row.toRecord();
-    s["timerArray"] = timers;
-    s["timerOn"] = 1;
-    sessions[1] = s;
-    doc["sessionsArray"] = sessions;
-    doc["sessionIndex"] = 1;
-    const QString path = home.path() + "/timed.qmy";
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, path, QString()).ok);
+    const QString path = qmtest::writeSession(home.path() + "/timed.qmy", 1,
+        {{"topFolder", a.path()}, {"bottomFolder", b.path()}, {"timerArray", timers}, {"timerOn", 1}});
+    ASSERT_FALSE(path.isEmpty());
 
     QProcess p;
     p.start(QStringLiteral(QM_EXECUTABLE), {"--timers", path});

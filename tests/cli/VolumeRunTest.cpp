@@ -1,6 +1,7 @@
 // A session whose volume list names a disk image: the run mounts it before
 // the scan, backs up a folder on it, and gives it back after the copy.
-#include "app/SessionDocument.h"
+#include "CliSupport.h"
+#include "support/Files.h"
 #include "support/TempHome.h"
 #include "volumes/AutoMountList.h"
 #include "volumes/BlockDevices.h"
@@ -55,9 +56,7 @@ TEST(VolumeRun, TheSessionsDiskImageIsMountedForTheRunAndGivenBackAfter)
         GTEST_SKIP() << "the image cannot be mounted here";
     }
     QDir().mkpath(mountPoint + "/Photos");
-    QFile photo(mountPoint + "/Photos/one.jpg");
-    ASSERT_TRUE(photo.open(QIODevice::WriteOnly) && photo.write("jpeg") == 4);
-    photo.close();
+    ASSERT_TRUE(qmtest::writeBytes(mountPoint + "/Photos/one.jpg", "jpeg"));
 
     VolumeUtilities volumes;
     const std::optional<VolumeDescriptor> row = volumes.GetVolumeMountInfoDictionary(mountPoint);
@@ -65,27 +64,18 @@ TEST(VolumeRun, TheSessionsDiskImageIsMountedForTheRunAndGivenBackAfter)
     ASSERT_TRUE(volumes.UnmountVolume(*row).done);
     ASSERT_FALSE(MountTable::read().isMountPoint(mountPoint));
 
-    QVariantMap doc = SessionDocument::NewTemplate();
-    QVariantList sessions = doc.value("sessionsArray").toList();
-    QVariantMap s = sessions[1].toMap();
-    s["topFolder"] = mountPoint + "/Photos";
-    s["bottomFolder"] = dest.path();
     QVariantList rows = AutoMountList::defaultRows();
     rows[0] = row->toRecord();
-    s["autoMountVolumeOn"] = 1;
-    s["autoMountVolumeArray"] = rows;
-    sessions[1] = s;
-    doc["sessionsArray"] = sessions;
-    const QString path = home.path() + "/volumes.qmy";
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, path, QString()).ok);
+    const QString path = qmtest::writeSession(home.path() + "/volumes.qmy", 1,
+        {{"topFolder", mountPoint + "/Photos"}, {"bottomFolder", dest.path()},
+         {"autoMountVolumeOn", 1}, {"autoMountVolumeArray", rows}});
+    ASSERT_FALSE(path.isEmpty());
 
     QProcess p;
     p.start(QStringLiteral(QM_EXECUTABLE), {"--batch", path, "--session", "2"});
     ASSERT_TRUE(p.waitForFinished(120000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().toStdString();
-    QFile copied(dest.filePath("one.jpg"));
-    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copied.readAll(), QByteArray("jpeg"));
+    EXPECT_EQ(qmtest::bytesOf(dest.filePath("one.jpg")), QByteArray("jpeg"));
     EXPECT_FALSE(MountTable::read().isMountPoint(mountPoint));
 
     while (MountTable::read().isMountPoint(mountPoint) && run("umount", {mountPoint})) {
