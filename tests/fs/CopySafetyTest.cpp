@@ -128,7 +128,6 @@ TEST_F(CopySafety, AttributeTheDestinationRefusesIsAnErrorNotALoss)
         GTEST_SKIP() << "the disk here takes 20 KB attributes";
     const OSStatus a = copier.FSCopyObject(big.path() + "/Doc.txt", dir.file("dst"));
     const OSStatus b = copier.FSCopyObject(big.path() + "/Album", dir.file("dst"));
-    EXPECT_NE(a, Status::noErr);
     EXPECT_NE(b, Status::noErr);
     EXPECT_EQ(a, Status::dskFulErr) << "ext4 refuses an oversized attribute with ENOSPC";
     expectOldObjectsIntact(dir.file("dst"));
@@ -153,16 +152,10 @@ TEST_F(CopySafety, SourceChangingSizeDuringTheCopyIsASizeMismatch)
     expectOldObjectsIntact(dir.file("dst"));
 }
 
-TEST_F(CopySafety, VanishedSourceCreatesNothing)
+TEST_F(CopySafety, VanishedSourceOrStoppingFilterLeavesTheOldObjects)
 {
     makeOldObjects(dir.file("dst"));
     EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst")), Status::fnfErr);
-    expectOldObjectsIntact(dir.file("dst"));
-}
-
-TEST_F(CopySafety, FilterThatStopsRemovesWhatWasMade)
-{
-    makeOldObjects(dir.file("dst"));
     makeNewObjects(10);
     CopyOptions options;
     int calls = 0;

@@ -43,19 +43,6 @@ QByteArray enc(const QString &p)
     return QFile::encodeName(p);
 }
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(content);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
 QByteArray pattern(qsizetype size, int seed)
 {
     QByteArray b(size, Qt::Uninitialized);

@@ -1,6 +1,7 @@
 #pragma once
 // Real folders, files, attributes and mounts for the file-system tests.
 #include "fs/CatalogInfo.h"
+#include "support/Files.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -37,8 +38,8 @@ private:
 };
 
 QByteArray enc(const QString &p);
-void writeFile(const QString &path, const QByteArray &content);
-QByteArray readFile(const QString &path);
+inline void writeFile(const QString &path, const QByteArray &content) { writeBytes(path, content); }
+inline QByteArray readFile(const QString &path) { return bytesOf(path); }
 // Deterministic bytes of the given size.
 QByteArray pattern(qsizetype size, int seed);
 bool setAttr(const QString &path, const char *name, const QByteArray &value);

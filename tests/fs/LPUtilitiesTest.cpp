@@ -196,23 +196,22 @@ TEST_F(Services, UniqueNamesCountUpAndStopAtTheNameLimit)
 {
     writeFile(dir.file("Index.plist"), "x");
     writeFile(dir.file("Index 1.plist"), "x");
-    QString p = dir.file("Index.plist");
-    EXPECT_TRUE(lp.FindUniqueNameInFolder(p));
-    EXPECT_EQ(p, dir.file("Index 2.plist"));
-    p = dir.file("Notes");
-    EXPECT_TRUE(lp.FindUniqueNameInFolder(p));
-    EXPECT_EQ(p, dir.file("Notes 1"));
-    p = dir.file(".profile");
-    EXPECT_TRUE(lp.FindUniqueNameInFolder(p));
-    EXPECT_EQ(p, dir.file(".profile 1"));
-    const QString longName = dir.file(QString(250, 'n') + ".txt");
-    p = longName;
-    EXPECT_FALSE(lp.FindUniqueNameInFolder(p));
-    EXPECT_EQ(p, longName);
-    // Multi-byte names are measured in bytes, which is what Linux limits.
-    const QString wide = dir.file(QString(127, QChar(0x00e9)));
-    p = wide;
-    EXPECT_FALSE(lp.FindUniqueNameInFolder(p));
+    const struct {
+        QString name, unique; // no unique name: refused and left as it was
+    } cases[] = {
+        {"Index.plist", "Index 2.plist"},
+        {"Notes", "Notes 1"},
+        {".profile", ".profile 1"},
+        {QString(250, 'n') + ".txt", {}},
+        // Multi-byte names are measured in bytes, which is what Linux limits.
+        {QString(127, QChar(0x00e9)), {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        QString p = dir.file(c.name);
+        EXPECT_EQ(lp.FindUniqueNameInFolder(p), !c.unique.isEmpty());
+        EXPECT_EQ(p, dir.file(c.unique.isEmpty() ? c.name : c.unique));
+    }
 }
 
 TEST_F(Services, FolderCreationMakesParentsAndNeverTouchesAFile)
@@ -224,13 +223,9 @@ TEST_F(Services, FolderCreationMakesParentsAndNeverTouchesAFile)
     EXPECT_FALSE(lp.CreateFolderWithFoldersInBetween(dir.file("file")));
     EXPECT_FALSE(lp.CreateFolderWithFoldersInBetween(dir.file("file/sub")));
     EXPECT_EQ(readFile(dir.file("file")), QByteArray("keep"));
-}
-
-TEST_F(Services, NearestExistingAncestorOfADeletedItem)
-{
-    ASSERT_TRUE(QDir().mkpath(dir.file("x/y")));
-    EXPECT_EQ(LPUtilities::NearestExistingAncestor(dir.file("x/y/gone/deeper")), dir.file("x/y"));
-    EXPECT_EQ(LPUtilities::NearestExistingAncestor(dir.file("x")), dir.file("x"));
+    // The nearest existing ancestor of a deleted item.
+    EXPECT_EQ(LPUtilities::NearestExistingAncestor(dir.file("a/b/gone/deeper")), dir.file("a/b"));
+    EXPECT_EQ(LPUtilities::NearestExistingAncestor(dir.file("a")), dir.file("a"));
     EXPECT_EQ(LPUtilities::NearestExistingAncestor("/no/such/place/at/all"), QString("/"));
 }
 
@@ -303,26 +298,25 @@ TEST(AccessRightsTest, AnotherUsersItemsAsSeenByAnUnprivilegedUser)
     ASSERT_EQ(::chmod(enc(shared).constData(), 0666), 0);
     ASSERT_EQ(::chmod(enc(folder).constData(), 0776), 0); // others: read+write, no search
 
+    const struct {
+        QString path;
+        bool readable, writable;
+    } cases[] = {{mine, true, true}, {theirs, false, false}, {shared, true, true}, {folder, false, false}};
     const int result = runAsUser(65534, 65534, [&]() {
         const AccessRights rights(ProcessIdentity::current());
-        int bad = 0;
-        auto check = [&](bool got, bool want, int bit) {
-            if (got != want)
-                bad |= bit;
-        };
-        check(rights.isReallyReadableFileAtPath(mine), true, 1);
-        check(rights.isReallyWritableFileAtPath(mine), true, 2);
-        check(rights.isReallyReadableFileAtPath(theirs), false, 4);
-        check(rights.isReallyWritableFileAtPath(theirs), false, 8);
-        check(rights.isReallyReadableFileAtPath(shared), true, 16);
-        check(rights.isReallyWritableFileAtPath(shared), true, 32);
-        check(rights.isReallyReadableFileAtPath(folder), false, 64);
-        check(rights.isReallyWritableFileAtPath(folder), false, 128);
+        // The exit status holds one byte: the number of the first failed check.
+        int check = 0;
+        for (const auto &c : cases) {
+            if (rights.isReallyReadableFileAtPath(c.path) != c.readable)
+                return check + 1;
+            if (rights.isReallyWritableFileAtPath(c.path) != c.writable)
+                return check + 2;
+            check += 2;
+        }
         // Deleting needs a writable parent: the temporary folder is root's 0755.
-        check(rights.isReallyDeletableFileAtPath(mine), false, 256);
-        return bad;
+        return rights.isReallyDeletableFileAtPath(mine) ? check + 1 : 0;
     });
-    EXPECT_EQ(result, 0) << "failed checks (bits): " << result;
+    EXPECT_EQ(result, 0) << "first failed check: " << result;
 
     // Root on a local volume may do everything.
     const AccessRights root(ProcessIdentity::current());
