@@ -180,13 +180,33 @@ TEST_F(CopySafety, LockedOldObjectIsReplacedWhole)
     EXPECT_EQ(entries(dir.file("dst")), (QStringList{"Album", "Doc.txt"}));
 }
 
-TEST_F(CopySafety, AllTemporaryNamesTakenLeavesTheOldObjectAlone)
+// A copy starting at a later temporary name wraps round to a free earlier
+// one; only when all nine are taken is the old object left alone.
+TEST_F(CopySafety, TemporaryNamesAreTriedInTurnAndAllTakenLeavesTheOldObjectAlone)
 {
     makeOldObjects(dir.file("dst"));
     makeNewObjects(10);
-    for (int n = 1; n <= 9; ++n)
+    QString builtAs;
+    CopyOptions third;
+    third.firstTempName = 3;
+    third.filter = [&](const QString &path, const CatalogInfo &, int depth) {
+        if (depth == 0)
+            builtAs = QFileInfo(path).fileName();
+        return false;
+    };
+    ASSERT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst"), third), Status::noErr);
+    EXPECT_EQ(builtAs, "QMTempFile 3");
+    for (int n = 2; n <= 9; ++n)
         writeFile(dir.file("dst/QMTempFile " + QString::number(n)), "t");
-    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst")), Status::dupFNErr);
+    CopyOptions lateStart;
+    lateStart.firstTempName = 9;
+    ASSERT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst"), lateStart), Status::noErr);
+    EXPECT_EQ(readFile(dir.file("dst/Doc.txt")), pattern(10, 7));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("dst/QMTempFile 1")));
+
+    makeOldObjects(dir.file("dst"));
+    writeFile(dir.file("dst/QMTempFile 1"), "t");
+    EXPECT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst"), lateStart), Status::dupFNErr);
     EXPECT_EQ(readFile(dir.file("dst/Doc.txt")), oldData);
     EXPECT_EQ(entries(dir.file("dst")).size(), 11);
 }
