@@ -71,6 +71,13 @@ protected:
     }
 
     bool mounted() const { return MountTable::read().isMountPoint(m_mountPoint); }
+    // The image's row, after the volume was unmounted through it.
+    VolumeDescriptor unmountedRow()
+    {
+        const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
+        EXPECT_TRUE(m_volumes.UnmountVolume(row).done);
+        return row;
+    }
     QString markerText() const
     {
         QFile f(m_mountPoint + "/marker.txt");
@@ -92,15 +99,10 @@ TEST_F(DiskImageVolume, IsDescribedAsADiskImageWithItsAlias)
     EXPECT_EQ(d->volumeType, VolumeType::DiskImage);
     EXPECT_EQ(d->mountPoint, m_mountPoint);
     EXPECT_EQ(d->unmountVolume, 1);
-    EXPECT_EQ(d->onOff, 1);
-    EXPECT_TRUE(d->hasAliasData);
-    EXPECT_FALSE(d->aliasData.isEmpty());
+    EXPECT_TRUE(d->hasAliasData && !d->aliasData.isEmpty());
     EXPECT_FALSE(d->hasDiskID);
-    EXPECT_EQ(d->scheme, QStringLiteral("file"));
-    EXPECT_FALSE(d->user.isEmpty());
     EXPECT_TRUE(d->isUsable());
     EXPECT_TRUE(VolumeUtilities::IsDiskImageVolume(m_mountPoint));
-    EXPECT_TRUE(VolumeUtilities::IsVolumeAlreadyMounted(*d));
     EXPECT_TRUE(VolumeUtilities::CanVolumeManageOwnership(m_mountPoint));
     EXPECT_FALSE(VolumeUtilities::IsRemoteVolume(m_mountPoint));
     EXPECT_EQ(VolumeUtilities::GetVolumeMountPoint(m_mountPoint + QStringLiteral("/marker.txt")),
@@ -109,9 +111,9 @@ TEST_F(DiskImageVolume, IsDescribedAsADiskImageWithItsAlias)
 
 TEST_F(DiskImageVolume, UnmountsAndMountsAgainFromItsRow)
 {
-    const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
-    const VolumeDescriptor stored = VolumeDescriptor::fromRecord(row.toRecord());
-
+    const VolumeDescriptor stored =
+        VolumeDescriptor::fromRecord(m_volumes.GetVolumeMountInfoDictionary(m_mountPoint)->toRecord());
+    ASSERT_TRUE(VolumeUtilities::IsVolumeAlreadyMounted(stored));
     const UnmountOutcome off = m_volumes.UnmountVolume(stored);
     EXPECT_TRUE(off.done) << off.message.toStdString();
     EXPECT_FALSE(mounted());
@@ -130,6 +132,11 @@ TEST_F(DiskImageVolume, UnmountsAndMountsAgainFromItsRow)
     const MountOutcome again = m_volumes.MountVolumeFromAliasData(stored.aliasData, m_mountPoint);
     EXPECT_EQ(again.status, Status::afpAlreadyMounted);
     EXPECT_EQ(BlockDevices::loopDevicesFor(m_image).size(), 1);
+    // Nor does mounting an image that is attached but not mounted.
+    ASSERT_TRUE(tool("umount", {m_mountPoint}));
+    EXPECT_EQ(m_volumes.MountVolumeFromAliasData(stored.aliasData, m_mountPoint).status, 0);
+    EXPECT_EQ(BlockDevices::loopDevicesFor(m_image).size(), 1);
+    EXPECT_TRUE(mounted());
 
     const std::optional<TryOutcome> unmount = list.TryOneUnmount(stored.toRecord(), stored.user);
     ASSERT_TRUE(unmount.has_value());
@@ -141,47 +148,25 @@ TEST_F(DiskImageVolume, UnmountsAndMountsAgainFromItsRow)
               QStringLiteral("The volume %1 is already unmounted.").arg(stored.address()));
 }
 
-TEST_F(DiskImageVolume, AnImageAttachedButNotMountedIsNotAttachedTwice)
+TEST_F(DiskImageVolume, SessionMountsItsListBeforeAndUnmountsAfterUnlessStopped)
 {
-    const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
-    ASSERT_TRUE(tool(QStringLiteral("umount"), {m_mountPoint})); // the loop device stays
-    ASSERT_EQ(BlockDevices::loopDevicesFor(m_image).size(), 1);
-    const MountOutcome o = m_volumes.MountVolumeFromAliasData(row.aliasData, m_mountPoint);
-    EXPECT_EQ(o.status, 0) << o.message.toStdString();
-    EXPECT_EQ(BlockDevices::loopDevicesFor(m_image).size(), 1);
-    EXPECT_TRUE(mounted());
-}
-
-TEST_F(DiskImageVolume, AnotherFileInPlaceOfTheImageIsNotMounted)
-{
-    const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
-    ASSERT_TRUE(m_volumes.UnmountVolume(row).done);
-    // Same path, same file system, different file: the alias no longer holds.
-    ASSERT_TRUE(QFile::rename(m_image, m_image + QStringLiteral(".old")));
-    ASSERT_TRUE(QFile::copy(m_image + QStringLiteral(".old"), m_image));
-    AutoMountList list(m_volumes);
-    const std::optional<TryOutcome> o = list.TryOneMount(row.toRecord(), row.user, {});
-    ASSERT_TRUE(o.has_value());
-    EXPECT_EQ(o->status, 1) << "a failed alias mount";
-    EXPECT_TRUE(o->message.startsWith(
-        QStringLiteral("Can't mount the volume. Not enough information to ping the host.\r")));
-    EXPECT_TRUE(o->message.contains(m_image));
-    EXPECT_FALSE(mounted());
-}
-
-TEST_F(DiskImageVolume, SessionMountsItsListBeforeAndUnmountsAfter)
-{
-    const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
-    ASSERT_TRUE(m_volumes.UnmountVolume(row).done);
+    const VolumeDescriptor row = unmountedRow();
     const QVariantMap session = sessionWith(row);
     AutoMountList list(m_volumes);
     QStringList comments;
-    SessionRunHooks hooks {[] { return true; }, [&](const QString &c) { comments << c; }};
+    bool go = false;
+    SessionRunHooks hooks {[&] { return go; }, [&](const QString &c) { comments << c; }};
 
+    EXPECT_EQ(list.MountAllVolumesForSession(session, hooks).errorCount, 0);
+    EXPECT_FALSE(mounted()) << "a stopped run mounts nothing";
+    EXPECT_EQ(comments, QStringList {QStringLiteral("Mounting Volumes…")})
+        << "no \"Scanning Folders…\" once the run is stopped";
+
+    go = true;
+    comments.clear();
     const SessionVolumesReport mount = list.MountAllVolumesForSession(session, hooks);
     EXPECT_EQ(mount.errorCount, 0) << mount.errorText.toStdString();
     EXPECT_TRUE(mount.errorText.isEmpty());
-    EXPECT_TRUE(mounted());
     EXPECT_EQ(mount.detailedLogLines,
               QStringList {QStringLiteral("Mounted the volume\r\"") + row.address() + u'"'});
     EXPECT_EQ(comments, (QStringList {QStringLiteral("Mounting Volumes…"),
@@ -196,36 +181,30 @@ TEST_F(DiskImageVolume, SessionMountsItsListBeforeAndUnmountsAfter)
               QStringList {QStringLiteral("Unmounted the volume\r\"") + row.address() + u'"'});
 }
 
-TEST_F(DiskImageVolume, SessionMountFailureIsCountedAndNamesTheMountPoint)
+TEST_F(DiskImageVolume, AReplacedOrMissingImageIsNotMountedAndTheFailureNamesIt)
 {
-    VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
-    ASSERT_TRUE(m_volumes.UnmountVolume(row).done);
-    ASSERT_TRUE(QFile::remove(m_image));
-    const QVariantMap session = sessionWith(row);
+    const VolumeDescriptor row = unmountedRow();
     AutoMountList list(m_volumes);
-    const SessionVolumesReport r = list.MountAllVolumesForSession(session, {});
+    // Same path, same file system, different file: the alias no longer holds.
+    ASSERT_TRUE(QFile::rename(m_image, m_image + QStringLiteral(".old")));
+    ASSERT_TRUE(QFile::copy(m_image + QStringLiteral(".old"), m_image));
+    const std::optional<TryOutcome> o = list.TryOneMount(row.toRecord(), row.user, {});
+    ASSERT_TRUE(o.has_value());
+    EXPECT_EQ(o->status, 1) << "a failed alias mount";
+    EXPECT_TRUE(o->message.startsWith(
+        QStringLiteral("Can't mount the volume. Not enough information to ping the host.\r")));
+    EXPECT_TRUE(o->message.contains(m_image));
+    EXPECT_FALSE(mounted());
+
+    ASSERT_TRUE(QFile::remove(m_image));
+    const SessionVolumesReport r = list.MountAllVolumesForSession(sessionWith(row), {});
     EXPECT_EQ(r.errorCount, 1);
     EXPECT_TRUE(r.errorText.startsWith(QStringLiteral("Can't mount the volumes:\r\"")
                                        + row.address() + u'"'))
         << r.errorText.toStdString();
     EXPECT_EQ(r.errorLogLine, QStringLiteral("√ ") + r.errorText + u'\r');
     EXPECT_EQ(r.cannotMountPoints, QStringList {m_mountPoint});
-    EXPECT_TRUE(AutoMountList::IsOnUmountedVolume(r.cannotMountPoints, m_mountPoint + "/a/b"));
     EXPECT_TRUE(r.detailedLogLines.isEmpty());
-}
-
-TEST_F(DiskImageVolume, AStoppedRunMountsNothing)
-{
-    const VolumeDescriptor row = *m_volumes.GetVolumeMountInfoDictionary(m_mountPoint);
-    ASSERT_TRUE(m_volumes.UnmountVolume(row).done);
-    AutoMountList list(m_volumes);
-    QStringList comments;
-    SessionRunHooks stopped {[] { return false; }, [&](const QString &c) { comments << c; }};
-    const SessionVolumesReport r = list.MountAllVolumesForSession(sessionWith(row), stopped);
-    EXPECT_EQ(r.errorCount, 0);
-    EXPECT_FALSE(mounted());
-    EXPECT_EQ(comments, QStringList {QStringLiteral("Mounting Volumes…")})
-        << "no \"Scanning Folders…\" once the run is stopped";
 }
 
 TEST_F(DiskImageVolume, PickingAFolderOnItAddsTheVolumeOnce)

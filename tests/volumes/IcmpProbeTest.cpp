@@ -20,11 +20,6 @@ using namespace qm;
 
 namespace {
 
-bool writeSysctl(const char *path, const char *value)
-{
-    return qmtest::writeBytes(QString::fromLatin1(path), value);
-}
-
 bool setLoopbackUp()
 {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -53,10 +48,10 @@ int probeInNamespace(Net net, IcmpProbe::SocketKind kind, int attempts)
         if (net != Net::LoopbackDown && !setLoopbackUp())
             ::_exit(kCannotSetUp);
         if (net == Net::LoopbackUpSilent
-            && !writeSysctl("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1"))
+            && !qmtest::writeBytes("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1"))
             ::_exit(kCannotSetUp);
         if (net == Net::LoopbackUpPingGroup
-            && !writeSysctl("/proc/sys/net/ipv4/ping_group_range", "0 2147483647"))
+            && !qmtest::writeBytes("/proc/sys/net/ipv4/ping_group_range", "0 2147483647"))
             ::_exit(kCannotSetUp);
         ::_exit(IcmpProbe::SimplePing("127.0.0.1", attempts, 10, true, kind));
     }
@@ -67,10 +62,9 @@ int probeInNamespace(Net net, IcmpProbe::SocketKind kind, int attempts)
 
 } // namespace
 
-TEST(IcmpMessage, RequestIsThirtySixBytesWithAValidChecksum)
+TEST(IcmpMessage, RequestLayoutChecksumAndReplyMatching)
 {
-    const timeval sent {1700000000, 123456};
-    const QByteArray p = IcmpProbe::makeEchoRequest(0xbeef, 3, sent);
+    const QByteArray p = IcmpProbe::makeEchoRequest(0xbeef, 3, timeval {1700000000, 123456});
     ASSERT_EQ(p.size(), 36);
     EXPECT_EQ(p[0], 8);
     EXPECT_EQ(p[1], 0);
@@ -85,32 +79,24 @@ TEST(IcmpMessage, RequestIsThirtySixBytesWithAValidChecksum)
     EXPECT_EQ(seq, 3);
     EXPECT_EQ(sec, 1700000000u);
     EXPECT_EQ(QByteArray(p.constData() + 8, 20), QByteArray(20, '\0'));
-}
 
-TEST(IcmpMessage, ChecksumHandlesOddLengthsAndCarries)
-{
+    // Odd lengths count the last byte as the low half of a word; carries fold.
     const unsigned char odd[] = {0x01, 0x02, 0x03};
-    uint16_t first, expected;
+    uint16_t first, last = 0;
     std::memcpy(&first, odd, 2);
-    uint16_t last = 0;
     std::memcpy(&last, odd + 2, 1);
-    expected = uint16_t(~(uint32_t(first) + last) & 0xffff);
-    EXPECT_EQ(IcmpProbe::in_cksum(odd, 3), expected);
+    EXPECT_EQ(IcmpProbe::in_cksum(odd, 3), uint16_t(~(uint32_t(first) + last) & 0xffff));
     const unsigned char carry[] = {0xff, 0xff, 0xff, 0xff};
     EXPECT_EQ(IcmpProbe::in_cksum(carry, 4), 0); // 0x1fffe folds to 0xffff
-}
 
-TEST(IcmpMessage, RepliesMatchOnTypeAndTheLow16BitsOfTheIdentifier)
-{
-    const uint16_t id = uint16_t(70000 & 0xffff); // a process id above 65535
-    QByteArray reply = IcmpProbe::makeEchoRequest(id, 0, timeval {0, 0});
+    // Replies match on their type and the low 16 bits of a process id above 65535.
+    const uint16_t pid = uint16_t(70000 & 0xffff);
+    QByteArray reply = IcmpProbe::makeEchoRequest(pid, 0, timeval {0, 0});
+    EXPECT_FALSE(IcmpProbe::isMatchingReply(reply, pid)) << "our own request is no reply";
     reply[0] = 0;
-    EXPECT_TRUE(IcmpProbe::isMatchingReply(reply, id));
-    EXPECT_FALSE(IcmpProbe::isMatchingReply(reply, uint16_t(id + 1)));
-    EXPECT_FALSE(IcmpProbe::isMatchingReply(reply.left(35), id)) << "short replies are ignored";
-    QByteArray request = reply;
-    request[0] = 8;
-    EXPECT_FALSE(IcmpProbe::isMatchingReply(request, id)) << "our own request is no reply";
+    EXPECT_TRUE(IcmpProbe::isMatchingReply(reply, pid));
+    EXPECT_FALSE(IcmpProbe::isMatchingReply(reply, uint16_t(pid + 1)));
+    EXPECT_FALSE(IcmpProbe::isMatchingReply(reply.left(35), pid)) << "short replies are ignored";
 }
 
 TEST(IcmpProbe, RefusesBadArgumentsAndUnknownHosts)
@@ -119,7 +105,6 @@ TEST(IcmpProbe, RefusesBadArgumentsAndUnknownHosts)
     EXPECT_EQ(IcmpProbe::SimplePing("127.0.0.1", 0, 10, true), IcmpProbe::kInvalidArguments);
     EXPECT_EQ(IcmpProbe::SimplePing("127.0.0.1", 4, 0, true), IcmpProbe::kInvalidArguments);
     EXPECT_EQ(IcmpProbe::PingHost(QString()), IcmpProbe::kLookupFailed);
-    EXPECT_EQ(IcmpProbe::PingHost(QStringLiteral("")), IcmpProbe::kLookupFailed);
 }
 
 TEST(IcmpProbe, LoopbackAnswersOnTheFirstAttempt)
@@ -139,30 +124,20 @@ TEST(IcmpProbe, LoopbackAnswersOnTheFirstAttempt)
     EXPECT_EQ(IcmpProbe::PingHost(QStringLiteral("127.0.0.1")), IcmpProbe::kReplied);
 }
 
-TEST(IcmpProbe, DatagramSocketWorksWhereThePingGroupAllowsIt)
+TEST(IcmpProbe, InAPrivateNetworkTheAnswerDependsOnTheLoopback)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "making a network namespace needs root";
-    const int code = probeInNamespace(Net::LoopbackUpPingGroup, IcmpProbe::SocketKind::Datagram, 4);
-    if (code == kCannotSetUp)
+    const int datagram = probeInNamespace(Net::LoopbackUpPingGroup, IcmpProbe::SocketKind::Datagram, 4);
+    if (datagram == kCannotSetUp)
         GTEST_SKIP() << "no network namespace could be set up";
-    EXPECT_EQ(code, IcmpProbe::kReplied);
-}
-
-TEST(IcmpProbe, UnansweredEchoEndsWithTheNoAnswerCode)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "making a network namespace needs root";
+    EXPECT_EQ(datagram, IcmpProbe::kReplied) << "the datagram socket where the ping group allows it";
     // Loopback down: the request cannot even be sent.
-    int code = probeInNamespace(Net::LoopbackDown, IcmpProbe::SocketKind::Raw, 4);
-    if (code == kCannotSetUp)
-        GTEST_SKIP() << "no network namespace could be set up";
-    EXPECT_EQ(code, IcmpProbe::kNoAnswer);
+    EXPECT_EQ(probeInNamespace(Net::LoopbackDown, IcmpProbe::SocketKind::Raw, 4), IcmpProbe::kNoAnswer);
     // Loopback up but echo ignored: every attempt waits its second out.
     QElapsedTimer clock;
     clock.start();
-    code = probeInNamespace(Net::LoopbackUpSilent, IcmpProbe::SocketKind::Raw, 3);
-    EXPECT_EQ(code, IcmpProbe::kNoAnswer);
+    EXPECT_EQ(probeInNamespace(Net::LoopbackUpSilent, IcmpProbe::SocketKind::Raw, 3), IcmpProbe::kNoAnswer);
     EXPECT_GE(clock.elapsed(), 2800);
     EXPECT_LT(clock.elapsed(), 6000);
 }

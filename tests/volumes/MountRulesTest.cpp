@@ -72,6 +72,7 @@ QVariantMap sessionOf(const QList<VolumeDescriptor> &rows, bool on = true)
 
 // "/proc" is mounted on every Linux system: a row naming it counts as mounted.
 const QString kMountedPoint = QStringLiteral("/proc");
+const QString kNotMounted = QDir::tempPath() + QStringLiteral("/qm-not-a-mount");
 
 class MountRules : public ::testing::Test {
 protected:
@@ -90,15 +91,15 @@ protected:
 
 TEST_F(MountRules, AnUnreachableHostIsReportedWithoutTryingToMount)
 {
-    const QString unused = QDir::tempPath() + QStringLiteral("/qm-not-a-mount");
-    for (int code : {2, 6}) {
+    const std::pair<int, QString> cases[] = {
+        {2, QStringLiteral("Can't mount the volume. Unable to lookup the host address.")},
+        {6, QStringLiteral("Can't mount the volume. No answer from the host.")}};
+    for (const auto &[code, message] : cases) {
         probeAnswer = code;
-        const auto o = list.TryOneMount(remoteRow("smb", unused).toRecord(), "ann", "secret");
+        const auto o = list.TryOneMount(remoteRow("smb", kNotMounted).toRecord(), "ann", "secret");
         ASSERT_TRUE(o.has_value());
         EXPECT_EQ(o->status, code);
-        EXPECT_EQ(o->message, code == 2
-                                  ? QStringLiteral("Can't mount the volume. Unable to lookup the host address.")
-                                  : QStringLiteral("Can't mount the volume. No answer from the host."));
+        EXPECT_EQ(o->message, message);
     }
     EXPECT_EQ(mounter->mounts, 0);
     EXPECT_EQ(probed, (QStringList {"127.0.0.1", "127.0.0.1"}));
@@ -106,8 +107,7 @@ TEST_F(MountRules, AnUnreachableHostIsReportedWithoutTryingToMount)
 
 TEST_F(MountRules, AToolsWordIsNotEnoughToCountAsMounted)
 {
-    const QString notMounted = QDir::tempPath() + QStringLiteral("/qm-not-a-mount");
-    const auto o = list.TryOneMount(remoteRow("smb", notMounted).toRecord(), "ann", "secret");
+    const auto o = list.TryOneMount(remoteRow("smb", kNotMounted).toRecord(), "ann", "secret");
     ASSERT_TRUE(o.has_value());
     EXPECT_EQ(mounter->mounts, 1);
     EXPECT_NE(o->status, 0);
@@ -131,24 +131,21 @@ TEST_F(MountRules, TryOneMountNeedsAFullRowAndKnowsMountedShares)
     EXPECT_EQ(o->message, QStringLiteral("The volume is already mounted."));
     EXPECT_EQ(mounter->mounts, 0);
 
-    VolumeDescriptor disk = row;
-    disk.volumeType = VolumeType::LocalDisk; // no diskID key
-    const auto noDisk = list.TryOneMount(disk.toRecord(), "ann", {});
+    row.volumeType = VolumeType::LocalDisk; // no diskID key
+    const auto noDisk = list.TryOneMount(row.toRecord(), "ann", {});
     ASSERT_TRUE(noDisk.has_value());
     EXPECT_EQ(noDisk->status, -1);
     EXPECT_EQ(noDisk->message, QStringLiteral("Can't mount the volume. Err -1."));
 }
 
-TEST_F(MountRules, StatusMessagesFollowTheTableAndCarryTheToolsWords)
+// The tools' own words pick the status and are passed on to the user.
+TEST_F(MountRules, ToolMessagesGiveTheStatusAndFollowTheText)
 {
     EXPECT_EQ(AutoMountList::MessageForMountStatus(0), QString());
-    EXPECT_EQ(AutoMountList::MessageForMountStatus(-128, "cancelled"), QString());
-    EXPECT_EQ(AutoMountList::MessageForMountStatus(-5062), QStringLiteral("The volume is already mounted."));
+    EXPECT_EQ(AutoMountList::MessageForMountStatus(-128, "cancelled"), QString()) << "a cancel is no error";
     EXPECT_EQ(AutoMountList::MessageForMountStatus(-5023, "mount error(13): Permission denied"),
               QStringLiteral("Can't mount the volume. User or password not authorized.\r"
                              "mount error(13): Permission denied"));
-    EXPECT_EQ(AutoMountList::MessageForMountStatus(-36), QStringLiteral("Can't mount the volume. Err -36."));
-    EXPECT_EQ(AutoMountList::MessageForMountStatus(7), QStringLiteral("Can't mount the volume. URL not valid."));
     EXPECT_EQ(Mounter::mountFailureStatus("mount error(13): Permission denied"), -5023);
     EXPECT_EQ(Mounter::mountFailureStatus("mount error(113): could not connect: No route to host"), -1069);
     EXPECT_EQ(Mounter::unmountFailureStatus("umount: /mnt/x: target is busy."), -47);
@@ -156,62 +153,57 @@ TEST_F(MountRules, StatusMessagesFollowTheTableAndCarryTheToolsWords)
 
 TEST_F(MountRules, BusyFtpAndHttpVolumesCountAsUnmountedOthersDoNot)
 {
-    mounter->unmountAnswers = {MountOutcome::failure(-47, "busy")};
-    UnmountOutcome u = volumes.UnmountVolume(remoteRow("ftp", kMountedPoint));
-    EXPECT_TRUE(u.done);
-    EXPECT_EQ(mounter->unmounts, 1) << "done at the first attempt";
-
-    mounter->unmounts = 0;
-    mounter->unmountAnswers = {MountOutcome::failure(-36, "io"), MountOutcome::failure(-36, "io")};
-    u = volumes.UnmountVolume(remoteRow("http", kMountedPoint));
-    EXPECT_FALSE(u.done);
-    EXPECT_EQ(mounter->unmounts, 2) << "one more attempt after the pause";
-
-    mounter->unmounts = 0;
-    mounter->unmountAnswers = {MountOutcome::failure(-47, "busy")};
-    u = volumes.UnmountVolume(remoteRow("smb", kMountedPoint));
-    EXPECT_FALSE(u.done);
-    EXPECT_EQ(u.status, -47);
-    EXPECT_EQ(mounter->unmounts, 1);
-
-    VolumeDescriptor odd = remoteRow("smb", kMountedPoint);
-    odd.volumeType = VolumeType(4);
-    u = volumes.UnmountVolume(odd);
-    EXPECT_FALSE(u.done);
-    EXPECT_EQ(u.status, -1);
-
-    // A tool that says "done" while the volume stays mounted is not believed.
-    mounter->unmountAnswers = {MountOutcome()};
-    u = volumes.UnmountVolume(remoteRow("smb", kMountedPoint));
-    EXPECT_FALSE(u.done);
+    const struct {
+        const char *scheme;
+        VolumeType type;
+        QList<MountOutcome> answers;
+        bool done;
+        int attempts, status;
+    } cases[] = {
+        {"ftp", VolumeType::Remote, {MountOutcome::failure(-47, "busy")}, true, 1, -47},
+        // http gets one more attempt after the pause.
+        {"http", VolumeType::Remote, {MountOutcome::failure(-36, "io"), MountOutcome::failure(-36, "io")}, false, 2, -36},
+        {"smb", VolumeType::Remote, {MountOutcome::failure(-47, "busy")}, false, 1, -47},
+        // A tool that says "done" while the volume stays mounted is not believed.
+        {"smb", VolumeType::Remote, {MountOutcome()}, false, 1, -47},
+        {"smb", VolumeType(4), {}, false, 0, -1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.scheme);
+        mounter->unmounts = 0;
+        mounter->unmountAnswers = c.answers;
+        VolumeDescriptor row = remoteRow(c.scheme, kMountedPoint);
+        row.volumeType = c.type;
+        const UnmountOutcome u = volumes.UnmountVolume(row);
+        EXPECT_EQ(u.done, c.done);
+        EXPECT_EQ(u.status, c.status);
+        EXPECT_EQ(mounter->unmounts, c.attempts);
+    }
 }
 
 TEST_F(MountRules, SessionListsSkipWhatTheyNeedNotTouch)
 {
-    VolumeDescriptor mountedShare = remoteRow("smb", kMountedPoint);
     VolumeDescriptor off = remoteRow("nfs", "/nowhere/a");
     off.onOff = 0;
     VolumeDescriptor disk = remoteRow("file", "/nowhere/b");
     disk.volumeType = VolumeType::LocalDisk; // no diskID: skipped
-    const QVariantMap session = sessionOf({mountedShare, off, disk});
-    const SessionVolumesReport r = list.MountAllVolumesForSession(session, {});
-    EXPECT_EQ(mounter->mounts, 0);
+    const SessionVolumesReport r =
+        list.MountAllVolumesForSession(sessionOf({remoteRow("smb", kMountedPoint), off, disk}), {});
     EXPECT_EQ(r.errorCount, 0);
     EXPECT_TRUE(r.errorText.isEmpty());
-
     const SessionVolumesReport none =
         list.MountAllVolumesForSession(sessionOf({remoteRow("smb", "/nowhere/c")}, false), {});
-    EXPECT_EQ(mounter->mounts, 0) << "the list's switch is off";
     EXPECT_EQ(none.errorCount, 0);
+    EXPECT_EQ(mounter->mounts, 0) << "nothing to mount, or the list's switch is off";
 }
 
 TEST_F(MountRules, SessionFailuresAreCountedWithTheirAddressesAndStatus)
 {
     mounter->mountAnswer = MountOutcome::failure(-5023, "Permission denied");
-    VolumeDescriptor a = remoteRow("smb", "/nowhere/a");
     VolumeDescriptor b = remoteRow("nfs", "/nowhere/b");
     b.password = PasswordCodec::SetWellData("pw-b");
-    const SessionVolumesReport r = list.MountAllVolumesForSession(sessionOf({a, b}), {});
+    const SessionVolumesReport r =
+        list.MountAllVolumesForSession(sessionOf({remoteRow("smb", "/nowhere/a"), b}), {});
     EXPECT_EQ(r.errorCount, 2);
     EXPECT_EQ(r.errorText, QStringLiteral("Can't mount the volumes:\r\"smb://127.0.0.1/share\"\r"
                                           "Permission denied\r\"nfs://127.0.0.1/share\"\r"

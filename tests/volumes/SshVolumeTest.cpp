@@ -97,14 +97,14 @@ protected:
         QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                 | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                                 | QFileDevice::ExeOther);
-        tool(QStringLiteral("userdel"), {kUser}); // a leftover of an interrupted run
+        tool("userdel", {kUser}); // a leftover of an interrupted run
         const QString home = m_dir.filePath("home");
-        ASSERT_TRUE(tool(QStringLiteral("useradd"), {QStringLiteral("-m"), QStringLiteral("-d"), home, kUser}));
+        ASSERT_TRUE(tool("useradd", {"-m", "-d", home, kUser}));
         m_userMade = true;
-        ASSERT_TRUE(tool(QStringLiteral("chpasswd"), {}, (kUser + u':' + kPassword).toUtf8()));
-        QDir().mkpath(home + QStringLiteral("/share"));
+        ASSERT_TRUE(tool("chpasswd", {}, (kUser + u':' + kPassword).toUtf8()));
+        QDir().mkpath(home + "/share");
         ASSERT_TRUE(qmtest::writeBytes(home + "/share/on-server.txt", "remote"));
-        ASSERT_TRUE(tool(QStringLiteral("chown"), {QStringLiteral("-R"), kUser, home}));
+        ASSERT_TRUE(tool("chown", {"-R", kUser, home}));
         startServer();
         m_mountPoint = m_dir.filePath("Remote Share");
         QDir().mkpath(m_mountPoint);
@@ -113,17 +113,16 @@ protected:
     void startServer()
     {
         const QString key = m_dir.filePath("hostkey");
-        ASSERT_TRUE(tool(QStringLiteral("ssh-keygen"), {"-q", "-t", "ed25519", "-N", "", "-f", key}));
+        ASSERT_TRUE(tool("ssh-keygen", {"-q", "-t", "ed25519", "-N", "", "-f", key}));
         const QString config = m_dir.filePath("sshd_config");
-        ASSERT_TRUE(qmtest::writeBytes(config, QStringLiteral("ListenAddress %1:22\nHostKey %2\nPidFile %3\n"
-                                                              "UsePAM no\nPasswordAuthentication yes\n"
-                                                              "KbdInteractiveAuthentication no\n"
-                                                              "PermitRootLogin no\nAllowUsers %4\nStrictModes no\n"
-                                                              "Subsystem sftp internal-sftp\n")
-                                                   .arg(kHost, key, m_dir.filePath("sshd.pid"), kUser)
-                                                   .toUtf8()));
-        QDir().mkpath(QStringLiteral("/run/sshd"));
-        ASSERT_TRUE(tool(QStringLiteral("sshd"), {"-f", config, "-E", m_dir.filePath("sshd.log")}));
+        ASSERT_TRUE(qmtest::writeBytes(
+            config, QStringLiteral("ListenAddress %1:22\nHostKey %2\nPidFile %3\nUsePAM no\n"
+                                   "PasswordAuthentication yes\nKbdInteractiveAuthentication no\n"
+                                   "PermitRootLogin no\nAllowUsers %4\nStrictModes no\n"
+                                   "Subsystem sftp internal-sftp\n")
+                        .arg(kHost, key, m_dir.filePath("sshd.pid"), kUser).toUtf8()));
+        QDir().mkpath("/run/sshd");
+        ASSERT_TRUE(tool("sshd", {"-f", config, "-E", m_dir.filePath("sshd.log")}));
         for (int i = 0; i < 100 && !portOpen("127.0.0.2", 22); ++i)
             QThread::msleep(50);
         m_serverPid = qmtest::bytesOf(m_dir.filePath("sshd.pid")).trimmed().toInt();
@@ -141,7 +140,7 @@ protected:
     void TearDown() override
     {
         while (!m_mountPoint.isEmpty() && MountTable::read().isMountPoint(m_mountPoint))
-            if (!tool(QStringLiteral("umount"), {m_mountPoint}))
+            if (!tool("umount", {m_mountPoint}))
                 break;
         if (m_serverPid > 0)
             ::kill(m_serverPid, SIGTERM);
@@ -157,7 +156,7 @@ protected:
             }
         }
         if (m_userMade)
-            tool(QStringLiteral("userdel"), {kUser});
+            tool("userdel", {kUser});
     }
 
     bool mounted() const { return MountTable::read().isMountPoint(m_mountPoint); }
@@ -175,19 +174,14 @@ protected:
 TEST_F(SshVolume, AShareIsDescribedAndMountedAgainWithItsStoredPassword)
 {
     // The user mounts the share once by hand.
-    ASSERT_TRUE(tool(QStringLiteral("sshfs"), {kUser + u'@' + kHost + QStringLiteral(":share"),
-                                               m_mountPoint, "-o", "password_stdin"},
+    ASSERT_TRUE(tool("sshfs", {kUser + u'@' + kHost + ":share", m_mountPoint, "-o", "password_stdin"},
                      kPassword.toUtf8() + '\n'))
         << "the share could not be mounted by hand";
     VolumeUtilities volumes;
-    std::optional<VolumeDescriptor> row =
-        volumes.GetVolumeMountInfoDictionary(m_mountPoint + QStringLiteral("/on-server.txt"));
+    std::optional<VolumeDescriptor> row = volumes.GetVolumeMountInfoDictionary(m_mountPoint + "/on-server.txt");
     ASSERT_TRUE(row.has_value());
     EXPECT_EQ(row->volumeType, VolumeType::Remote);
-    EXPECT_EQ(row->scheme, QStringLiteral("sftp"));
-    EXPECT_EQ(row->user, kUser);
-    EXPECT_EQ(row->host, kHost);
-    EXPECT_EQ(row->path, QStringLiteral("/~/share"));
+    EXPECT_EQ(row->identity(), "sftp://" + kUser + u'@' + kHost + "/~/share");
     EXPECT_EQ(row->mountPoint, m_mountPoint);
     EXPECT_EQ(row->unmountVolume, 1);
     EXPECT_TRUE(VolumeUtilities::IsRemoteVolume(m_mountPoint));
@@ -195,8 +189,7 @@ TEST_F(SshVolume, AShareIsDescribedAndMountedAgainWithItsStoredPassword)
     row->password = PasswordCodec::SetWellData(kPassword);
     QVariantList rows = AutoMountList::defaultRows();
     rows[0] = row->toRecord();
-    const QVariantMap session = {{QStringLiteral("autoMountVolumeOn"), 1},
-                                 {QStringLiteral("autoMountVolumeArray"), rows}};
+    const QVariantMap session = {{"autoMountVolumeOn", 1}, {"autoMountVolumeArray", rows}};
     AutoMountList list(volumes);
 
     SessionVolumesReport r = list.UnmountAllVolumesForSession(session, {});
@@ -215,8 +208,7 @@ TEST_F(SshVolume, AShareIsDescribedAndMountedAgainWithItsStoredPassword)
     EXPECT_FALSE(mounted());
 
     // A wrong password mounts nothing and says so.
-    VolumeDescriptor wrong = *row;
-    const std::optional<TryOutcome> o = list.TryOneMount(wrong.toRecord(), kUser, "not-the-password");
+    const std::optional<TryOutcome> o = list.TryOneMount(row->toRecord(), kUser, "not-the-password");
     ASSERT_TRUE(o.has_value());
     EXPECT_NE(o->status, 0);
     EXPECT_FALSE(o->message.isEmpty());
