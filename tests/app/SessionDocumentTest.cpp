@@ -18,6 +18,15 @@ namespace {
 
 QVariant I(qlonglong v) { return QVariant(v); }
 
+// "key=value ..." of the given keys, so one comparison reads well when it fails.
+std::string fields(const QVariantMap &m, std::initializer_list<const char *> keys)
+{
+    QStringList out;
+    for (const char *k : keys)
+        out << QString::fromLatin1(k) + u'=' + (m.contains(k) ? m.value(k).toString() : "<none>");
+    return out.join(u' ').toStdString();
+}
+
 QVariantMap sessionAt(const QVariantMap &doc, int i)
 {
     return doc.value("sessionsArray").toList().value(i).toMap();
@@ -99,12 +108,6 @@ protected:
         EXPECT_TRUE(qmtest::writeBytes(path(name), bytes));
         return path(name);
     }
-    QString writeDocument(const QString &name, const QVariantMap &doc) const
-    {
-        QString error;
-        EXPECT_TRUE(qm::PropertyList::write(path(name), doc, &error)) << error.toStdString();
-        return path(name);
-    }
     QString templatePath() const { return path(SessionDocument::templateFileName()); }
 
     QTemporaryDir m_dir;
@@ -112,80 +115,34 @@ protected:
 
 } // namespace
 
-// ---------------------------------------------------------------- new document
-
-TEST(NewDocument, HoldsASyncThenABackupSessionWithEveryKeyAndFullRowLists)
+TEST(NewDocument, HoldsASyncThenABackupSessionWithFullRowLists)
 {
     QVariantMap doc = SessionDocument::NewTemplate();
-    EXPECT_EQ(doc.value("fileVersion").toLongLong(), 354);
-    EXPECT_EQ(doc.value("sessionIndex").toLongLong(), 0);
+    EXPECT_EQ(fields(doc, {"fileVersion", "sessionIndex"}), "fileVersion=354 sessionIndex=0");
     ASSERT_EQ(SessionDocument::sessionCount(doc), 2);
-    EXPECT_EQ(sessionAt(doc, 0).value("sessionName").toString(), "Default Sync Session");
-    EXPECT_EQ(sessionAt(doc, 0).value("settTask").toLongLong(), 1);
-    EXPECT_EQ(sessionAt(doc, 1).value("sessionName").toString(), "Default Backup Session");
-    EXPECT_EQ(sessionAt(doc, 1).value("settTask").toLongLong(), 2);
+    EXPECT_EQ(fields(sessionAt(doc, 0), {"sessionName", "settTask"}), "sessionName=Default Sync Session settTask=1");
+    EXPECT_EQ(fields(sessionAt(doc, 1), {"sessionName", "settTask"}), "sessionName=Default Backup Session settTask=2");
 
     SessionDocument::AddSession(2, "Third", &doc);
     ASSERT_EQ(SessionDocument::sessionCount(doc), 3);
     const QVariantMap s = sessionAt(doc, 2);
-    QStringList expected{
-        "sessionName", "topFolder", "bottomFolder", "settTask", "settExact",
-        "settInvisibleItems", "settLockedItems", "settResolveAlias", "settResolveSymLink",
-        "settNewItemsOnly", "settSkipEmptyFolders", "settMoveToTrash", "settCPOn",
-        "settCPPopOwner", "settCPPopGroup", "settCPPopOthers", "conflictBackupRadio",
-        "conflictBackupAsk", "conflictBackupRadio2", "conflictBackupAsk2",
-        "conflictExactBackupRadio", "conflictExactBackupAsk", "conflictSyncRadio",
-        "conflictSyncAsk", "conflictExactSyncRadio", "conflictExactSyncAsk", "timerOn",
-        "timerArray", "multiOn", "multiArray", "filterOn", "filterCopySkip", "filterArray",
-        "excludeOn", "excludeArray", "autoMountVolumeOn", "autoMountVolumeArray", "asStartOn",
-        "asStartText", "asEndOn", "asEndText"};
-    expected.sort();
-    EXPECT_EQ(s.keys(), expected);
     EXPECT_EQ(s.value("sessionName").toString(), "Third");
-    EXPECT_EQ(s.value("settInvisibleItems").toLongLong(), 1);
-    EXPECT_EQ(s.value("conflictBackupRadio2").toLongLong(), 1);
-
     for (const char *key : {"timerArray", "multiArray", "filterArray", "excludeArray"})
         EXPECT_EQ(rowsOf(s, key).size(), 32) << key;
     ASSERT_EQ(rowsOf(s, "autoMountVolumeArray").size(), 64);
-    // A new session's volume rows hold the nine keys; the icon belongs to
-    // repaired and filled rows only.
-    EXPECT_EQ(rowsOf(s, "autoMountVolumeArray").first().toMap().keys(),
-              (QStringList{"host", "mountPoint", "onOff", "password", "path", "scheme",
-                           "unmountVolume", "user", "volumeType"}));
-    EXPECT_EQ(rowsOf(s, "filterArray").first().toMap().size(), 29);
-
+    // The icon belongs to repaired and filled volume rows only.
+    EXPECT_FALSE(rowsOf(s, "autoMountVolumeArray").first().toMap().contains("volumeIcon"));
     const QDateTime unset(QDate(2004, 1, 1), QTime(0, 0), Qt::LocalTime);
-    for (const QVariant &row : rowsOf(s, "timerArray")) {
-        EXPECT_EQ(row.toMap().size(), 19);
-        EXPECT_EQ(row.toMap().value("start").toDateTime(), unset);
-        EXPECT_EQ(row.toMap().value("end").toDateTime(), unset);
-    }
+    for (const QVariant &row : rowsOf(s, "timerArray"))
+        EXPECT_TRUE(row.toMap().value("start") == unset && row.toMap().value("end") == unset);
 }
 
-// ------------------------------------------------------------------ round trip
 
 using DocumentRoundTrip = DocumentFiles;
 
-TEST_F(DocumentRoundTrip, EveryKeyOfANewDocumentSurvivesAndTheWrittenFormIsStable)
-{
-    QVariantMap doc = SessionDocument::NewTemplate();
-    const QString file = path("new.qmy");
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, file, templatePath()).ok);
-    const QByteArray first = bytesOf(file);
-
-    const DocumentReadResult read = SessionDocument::ReadFileSession(file);
-    ASSERT_TRUE(read.ok) << read.message.toStdString();
-    EXPECT_EQ(read.doc, doc);
-
-    // The unsaved-changes test compares written forms: reading must not
-    // change a current document at all.
-    QVariantMap again = read.doc;
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&again, file, templatePath()).ok);
-    EXPECT_EQ(bytesOf(file), first);
-}
-
-TEST_F(DocumentRoundTrip, UnknownKeysAreKeptAtEveryLevel)
+// The unsaved-changes test compares written forms: reading must not change a
+// current document at all, and keys of a later version are kept.
+TEST_F(DocumentRoundTrip, EveryKeyIncludingUnknownOnesSurvivesAndTheWrittenFormIsStable)
 {
     QVariantMap doc = SessionDocument::NewTemplate();
     doc.insert("laterRootKey", "root");
@@ -197,22 +154,24 @@ TEST_F(DocumentRoundTrip, UnknownKeysAreKeptAtEveryLevel)
     volume.insert("host", "nas.local");
     volume.insert("diskID", "/dev/sdb1");
     volume.insert("aliasData", QByteArray("\x00\x01\x02", 3));
-    s = setRow(setRow(s, "filterArray", 4, filter), "autoMountVolumeArray", 0, volume);
-    doc = withSession(doc, 1, s);
+    doc = withSession(doc, 1, setRow(setRow(s, "filterArray", 4, filter), "autoMountVolumeArray", 0, volume));
 
     const QString file = path("unknown.qmy");
+    QByteArray written;
     for (int pass = 0; pass < 2; ++pass) {
         QVariantMap copy = doc;
         ASSERT_TRUE(SessionDocument::WriteFileSession(&copy, file, templatePath()).ok);
+        if (pass == 1)
+            EXPECT_EQ(bytesOf(file), written);
+        written = bytesOf(file);
         const DocumentReadResult read = SessionDocument::ReadFileSession(file);
-        ASSERT_TRUE(read.ok);
+        ASSERT_TRUE(read.ok) << read.message.toStdString();
         EXPECT_EQ(read.doc, doc) << "pass " << pass;
         doc = read.doc;
     }
     EXPECT_EQ(sessionAt(doc, 1).value("settLaterFlag").toLongLong(), 7);
 }
 
-// --------------------------------------------------------------------- upgrades
 
 using DocumentUpgrade = DocumentFiles;
 
@@ -229,32 +188,26 @@ TEST_F(DocumentUpgrade, Before320TimersAreResetAndOldRulesConverted)
     const QVariantList timers = rowsOf(s, "timerArray");
     ASSERT_EQ(timers.size(), 32);
     const QDateTime stamp = timers[0].toMap().value("start").toDateTime();
-    EXPECT_GE(stamp, before);
-    EXPECT_LE(stamp, after);
+    EXPECT_TRUE(stamp >= before && stamp <= after);
     for (const QVariant &t : timers) {
         EXPECT_EQ(t.toMap().value("valid").toLongLong(), 0);
-        EXPECT_EQ(t.toMap().value("start").toDateTime(), stamp);
-        EXPECT_EQ(t.toMap().value("end").toDateTime(), stamp);
+        EXPECT_TRUE(t.toMap().value("start") == stamp && t.toMap().value("end") == stamp);
     }
 
     // Rows switched on only when they said exactly 1; a missing switch is off.
     EXPECT_EQ(rowsOf(s, "multiArray")[0].toMap().value("onOff").toLongLong(), 0);
     EXPECT_EQ(rowsOf(s, "multiArray")[1].toMap().value("onOff").toLongLong(), 1);
     EXPECT_EQ(rowsOf(s, "filterArray")[0].toMap().value("onOff").toLongLong(), 0);
-    EXPECT_EQ(rowsOf(s, "excludeArray")[0].toMap().value("onOff").toLongLong(), 0);
-    EXPECT_EQ(rowsOf(s, "excludeArray")[0].toMap().value("itemToExclude").toString(),
-              "/home/u/Photos/cache");
+    EXPECT_EQ(fields(rowsOf(s, "excludeArray")[0].toMap(), {"onOff", "itemToExclude"}),
+              "onOff=0 itemToExclude=/home/u/Photos/cache");
 
-    EXPECT_EQ(s.value("conflictBackupRadio").toLongLong(), 2);
-    EXPECT_EQ(s.value("conflictSyncRadio").toLongLong(), 1); // settCheckBackupDate 0
-    EXPECT_FALSE(s.contains("settCheckBackupDate"));
-    EXPECT_EQ(s.value("conflictBackupRadio2").toLongLong(), 2); // settOverride 1
-    EXPECT_FALSE(s.contains("settOverride"));
-    EXPECT_EQ(s.value("settMoveToTrash").toLongLong(), 0);
-    EXPECT_EQ(s.value("settCPOn").toLongLong(), 0);
-    // What the user chose stays.
-    EXPECT_EQ(s.value("settExact").toLongLong(), 1);
-    EXPECT_EQ(s.value("topFolder").toString(), "/home/u/Photos");
+    // settCheckBackupDate 0 and settOverride 1 become rules; what the user chose stays.
+    EXPECT_EQ(fields(s, {"conflictBackupRadio", "conflictSyncRadio", "settCheckBackupDate",
+                         "conflictBackupRadio2", "settOverride", "settMoveToTrash", "settCPOn",
+                         "settExact", "topFolder"}),
+              "conflictBackupRadio=2 conflictSyncRadio=1 settCheckBackupDate=<none> "
+              "conflictBackupRadio2=2 settOverride=<none> settMoveToTrash=0 settCPOn=0 "
+              "settExact=1 topFolder=/home/u/Photos");
 }
 
 TEST_F(DocumentUpgrade, Version320KeepsTimersAndRulesAndIsWrittenAs354)
@@ -263,15 +216,13 @@ TEST_F(DocumentUpgrade, Version320KeepsTimersAndRulesAndIsWrittenAs354)
         SessionDocument::ReadFileSession(write("320.qmy", oldDocumentXml(320)));
     ASSERT_TRUE(read.ok);
     const QVariantMap s = sessionAt(read.doc, 0);
-    EXPECT_EQ(s.value("timerOn").toLongLong(), 1);
     const QVariantMap timer = rowsOf(s, "timerArray")[0].toMap();
     EXPECT_EQ(timer.value("valid").toLongLong(), 1);
-    EXPECT_EQ(timer.value("start").toDateTime(),
-              QDateTime(QDate(2003, 5, 1), QTime(8, 0), Qt::UTC));
+    EXPECT_EQ(timer.value("start").toDateTime(), QDateTime(QDate(2003, 5, 1), QTime(8, 0), Qt::UTC));
     EXPECT_EQ(rowsOf(s, "multiArray")[0].toMap().value("onOff").toLongLong(), 5);
-    EXPECT_EQ(s.value("conflictSyncRadio").toLongLong(), 3);
-    EXPECT_EQ(s.value("settMoveToTrash").toLongLong(), 1);
-    EXPECT_TRUE(s.contains("settCheckBackupDate")); // converted only before 320
+    // Converted only before 320.
+    EXPECT_EQ(fields(s, {"timerOn", "conflictSyncRadio", "settMoveToTrash", "settCheckBackupDate"}),
+              "timerOn=1 conflictSyncRadio=3 settMoveToTrash=1 settCheckBackupDate=0");
 
     // Every write stamps the current version, also on an older document.
     QVariantMap doc = read.doc;
@@ -348,32 +299,26 @@ TEST(DocumentUpgradeRules, MissingScriptsAndFilterFieldsAreAdded)
     filter.insert("filterOwnerField", "alice");
     filter.insert("filterGroupOn", I(1));
     filter.insert("filterGroupField", "staff");
-    session = setRow(session, "filterArray", 0, filter);
-    QVariantMap doc{{"sessionsArray", QVariantList{session}}};
+    QVariantMap doc{{"sessionsArray", QVariantList{setRow(session, "filterArray", 0, filter)}}};
 
     ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 330));
     const QVariantMap s = sessionAt(doc, 0);
-    EXPECT_EQ(s.value("asStartOn").toLongLong(), 0);
     EXPECT_EQ(s.value("asStartText").toString(), qm::SessionDefaults::scriptText());
-    EXPECT_EQ(s.value("settSkipEmptyFolders").toLongLong(), 0);
-    const QVariantMap f = rowsOf(s, "filterArray")[0].toMap();
-    EXPECT_EQ(f.value("filterKindOn").toLongLong(), 0); // only a complete pair is kept
-    EXPECT_EQ(f.value("filterKindPop").toLongLong(), 0);
-    EXPECT_EQ(f.value("filterOwnerField").toString(), "");
-    EXPECT_EQ(f.value("filterGroupOn").toLongLong(), 1);
-    EXPECT_EQ(f.value("filterGroupField").toString(), "staff");
+    EXPECT_EQ(fields(s, {"asStartOn", "settSkipEmptyFolders"}), "asStartOn=0 settSkipEmptyFolders=0");
+    // Only a complete pair is kept.
+    EXPECT_EQ(fields(rowsOf(s, "filterArray")[0].toMap(),
+                     {"filterKindOn", "filterKindPop", "filterOwnerField", "filterGroupOn", "filterGroupField"}),
+              "filterKindOn=0 filterKindPop=0 filterOwnerField= filterGroupOn=1 filterGroupField=staff");
 }
 
-// ----------------------------------------------------------------------- repair
 
-TEST(DocumentRepair, RowListsAreBroughtToTheirExactSize)
+TEST(DocumentRepair, RowListsAreBroughtToTheirExactSizeAndMissingKeysFilled)
 {
     QVariantMap session = qm::SessionDefaults::session(2, "S");
     QVariantMap named = qm::SessionDefaults::filterRow();
     named.insert("filterNameField", "keep me");
     named.insert("filterColour", "blue");
-    session.insert("filterArray", QVariantList{qm::SessionDefaults::filterRow(), named,
-                                               QVariantMap{{"onOff", I(0)}}});
+    session.insert("filterArray", QVariantList{QString("garbage"), named, QVariantMap{{"onOff", I(0)}}});
     session.insert("excludeArray", qm::SessionDefaults::rows(
                                        QVariantMap{{"onOff", I(1)}, {"itemToExclude", "/x"}}, 40));
     QVariantMap volume = qm::SessionDefaults::volumeRow();
@@ -381,20 +326,20 @@ TEST(DocumentRepair, RowListsAreBroughtToTheirExactSize)
     session.insert("autoMountVolumeArray", qm::SessionDefaults::rows(volume, 10));
     session.insert("timerArray", "not a list");
     session.remove("multiArray");
-    QVariantList filters = session.value("filterArray").toList();
-    filters[0] = QString("garbage");
-    session.insert("filterArray", filters);
-    QVariantMap doc{{"sessionsArray", QVariantList{session}}};
+    QVariantMap doc{{"sessionsArray", QVariantList{session, QVariantMap{{"topFolder", "/src"}}}}};
 
     ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 354));
+    // Missing session keys take defaults, but a name and task are not invented.
+    EXPECT_EQ(fields(sessionAt(doc, 1), {"topFolder", "settInvisibleItems", "conflictSyncRadio", "sessionName", "settTask"}),
+              "topFolder=/src settInvisibleItems=1 conflictSyncRadio=2 sessionName=<none> settTask=<none>");
+    EXPECT_EQ(rowsOf(sessionAt(doc, 1), "autoMountVolumeArray").size(), 64);
     const QVariantMap s = sessionAt(doc, 0);
     const QVariantMap emptyFilter = qm::SessionDefaults::filterRow();
 
     const QVariantList f = rowsOf(s, "filterArray");
     ASSERT_EQ(f.size(), 32);
     EXPECT_EQ(f[0].toMap(), emptyFilter); // a row that was not a record
-    EXPECT_EQ(f[1].toMap().value("filterNameField").toString(), "keep me");
-    EXPECT_EQ(f[1].toMap().value("filterColour").toString(), "blue");
+    EXPECT_EQ(fields(f[1].toMap(), {"filterNameField", "filterColour"}), "filterNameField=keep me filterColour=blue");
     EXPECT_EQ(f[2].toMap().value("onOff").toLongLong(), 0); // stored value kept
     EXPECT_EQ(f[2].toMap().size(), emptyFilter.size());     // missing keys filled
     EXPECT_EQ(f[31].toMap(), emptyFilter);
@@ -408,19 +353,6 @@ TEST(DocumentRepair, RowListsAreBroughtToTheirExactSize)
     EXPECT_EQ(rowsOf(s, "timerArray").size(), 32);
     EXPECT_EQ(rowsOf(s, "multiArray"),
               qm::SessionDefaults::rows(qm::SessionDefaults::folderPairRow(), 32));
-}
-
-TEST(DocumentRepair, MissingSessionKeysTakeDefaultsButNameAndTaskAreNotInvented)
-{
-    QVariantMap doc{{"sessionsArray", QVariantList{QVariantMap{{"topFolder", "/src"}}}}};
-    ASSERT_TRUE(SessionDocument::CheckForDocDictionary(&doc, 354));
-    const QVariantMap s = sessionAt(doc, 0);
-    EXPECT_EQ(s.value("topFolder").toString(), "/src");
-    EXPECT_EQ(s.value("settInvisibleItems").toLongLong(), 1);
-    EXPECT_EQ(s.value("conflictSyncRadio").toLongLong(), 2);
-    EXPECT_EQ(rowsOf(s, "autoMountVolumeArray").size(), 64);
-    EXPECT_FALSE(s.contains("sessionName"));
-    EXPECT_FALSE(s.contains("settTask"));
 }
 
 TEST(DocumentRepair, SessionIndexMustNameASessionOrAllSessions)
@@ -441,37 +373,10 @@ TEST(DocumentRepair, SessionIndexMustNameASessionOrAllSessions)
     }
 }
 
-// --------------------------------------------------------------------- refusals
 
 using DocumentRefusal = DocumentFiles;
 
-TEST_F(DocumentRefusal, NewerVersionIsRefusedWithTheHigherVersionText)
-{
-    QVariantMap doc = SessionDocument::NewTemplate();
-    doc.insert("fileVersion", I(355));
-    const QString file = writeDocument("newer.qmy", doc);
-    const QByteArray before = bytesOf(file);
-
-    const DocumentReadResult read = SessionDocument::ReadFileSession(file, templatePath());
-    EXPECT_FALSE(read.ok);
-    EXPECT_EQ(read.reason, Reason::NewerVersion);
-    EXPECT_TRUE(read.showAlert);
-    EXPECT_EQ(read.fileVersion, 355);
-    EXPECT_EQ(read.message.toStdString(),
-              ("Can't open the file\r\"" + file
-               + "\"\rbecause it has been created by a higher version.")
-                  .toStdString());
-    EXPECT_TRUE(read.doc.isEmpty());
-    EXPECT_EQ(bytesOf(file), before);
-
-    // The template document is never the subject of that alert.
-    const QString tmpl = writeDocument(SessionDocument::templateFileName(), doc);
-    const DocumentReadResult quiet = SessionDocument::ReadFileSession(tmpl, tmpl);
-    EXPECT_EQ(quiet.reason, Reason::NewerVersion);
-    EXPECT_FALSE(quiet.showAlert);
-}
-
-TEST_F(DocumentRefusal, DamagedAndForeignFilesAreRefusedQuietlyAndLeftAlone)
+TEST_F(DocumentRefusal, RefusedFilesAreLeftAloneAndOnlyANewerVersionAlerts)
 {
     QByteArray current = qm::PropertyList::serialize(SessionDocument::NewTemplate());
     const auto without = [](QVariantMap m, const char *key) {
@@ -488,6 +393,7 @@ TEST_F(DocumentRefusal, DamagedAndForeignFilesAreRefusedQuietlyAndLeftAlone)
         QByteArray bytes;
         Reason reason;
     } cases[] = {
+        {"newer", with(doc, "fileVersion", I(355)), Reason::NewerVersion},
         {"truncated", current.left(current.size() / 2), Reason::Damaged},
         {"not-xml", QByteArray("fileVersion = 354\n"), Reason::Damaged},
         {"array-root", qm::PropertyList::serialize(QVariantList{doc}), Reason::NotADocument},
@@ -499,56 +405,58 @@ TEST_F(DocumentRefusal, DamagedAndForeignFilesAreRefusedQuietlyAndLeftAlone)
         {"sessions-dict", with(doc, "sessionsArray", QVariantMap()), Reason::NotADocument},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         const QString file = write(c.name, c.bytes);
         const DocumentReadResult read = SessionDocument::ReadFileSession(file, templatePath());
-        EXPECT_FALSE(read.ok) << c.name;
-        EXPECT_EQ(read.reason, c.reason) << c.name;
-        EXPECT_FALSE(read.showAlert) << c.name;
-        EXPECT_TRUE(read.message.startsWith("Can't open the file\r\"" + file + "\"\r")) << c.name;
-        EXPECT_EQ(bytesOf(file), c.bytes) << c.name;
+        EXPECT_FALSE(read.ok);
+        EXPECT_EQ(read.reason, c.reason);
+        EXPECT_EQ(read.showAlert, c.reason == Reason::NewerVersion);
+        EXPECT_TRUE(read.message.startsWith("Can't open the file\r\"" + file + "\"\r")) << read.message.toStdString();
+        EXPECT_TRUE(read.doc.isEmpty());
+        EXPECT_EQ(bytesOf(file), c.bytes);
     }
-
-    const DocumentReadResult damaged = SessionDocument::ReadFileSession(path("truncated"));
-    EXPECT_FALSE(damaged.detail.isEmpty()); // the parser says where
+    const DocumentReadResult newer = SessionDocument::ReadFileSession(path("newer"));
+    EXPECT_EQ(newer.fileVersion, 355);
+    EXPECT_TRUE(newer.message.endsWith("\"\rbecause it has been created by a higher version."));
+    EXPECT_FALSE(SessionDocument::ReadFileSession(path("truncated")).detail.isEmpty()); // the parser says where
 
     EXPECT_EQ(SessionDocument::ReadFileSession(path("absent.qmy")).reason, Reason::NotFound);
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.qmy"));
     EXPECT_EQ(SessionDocument::ReadFileSession(path("folder.qmy")).reason, Reason::IsFolder);
 }
 
-// -------------------------------------------------------------------- template
 
 using TemplateDocument = DocumentFiles;
 
 TEST_F(TemplateDocument, MissingDamagedOrNewerTemplateGivesANewDocumentOtherwiseItsContent)
 {
     const QString file = templatePath();
-    DocumentReadResult why;
-    EXPECT_EQ(SessionDocument::readTemplate(file, &why), SessionDocument::NewTemplate());
-    EXPECT_EQ(why.reason, Reason::NotFound);
-
-    write(SessionDocument::templateFileName(), "<plist><dict><key>fileVersion</key>");
-    EXPECT_EQ(SessionDocument::readTemplate(file, &why), SessionDocument::NewTemplate());
-    EXPECT_EQ(why.reason, Reason::Damaged);
-
     QVariantMap newer = SessionDocument::NewTemplate();
     newer.insert("fileVersion", I(400));
     SessionDocument::AddSession(1, "From the future", &newer);
-    writeDocument(SessionDocument::templateFileName(), newer);
-    EXPECT_EQ(SessionDocument::readTemplate(file, &why), SessionDocument::NewTemplate());
-    EXPECT_EQ(why.reason, Reason::NewerVersion);
-    EXPECT_FALSE(why.showAlert);
+    const std::pair<QByteArray, Reason> cases[] = {
+        {QByteArray(), Reason::NotFound},
+        {"<plist><dict><key>fileVersion</key>", Reason::Damaged},
+        {qm::PropertyList::serialize(newer), Reason::NewerVersion}};
+    for (const auto &[bytes, reason] : cases) {
+        if (!bytes.isEmpty())
+            write(SessionDocument::templateFileName(), bytes);
+        DocumentReadResult why;
+        EXPECT_EQ(SessionDocument::readTemplate(file, &why), SessionDocument::NewTemplate());
+        EXPECT_EQ(why.reason, reason);
+        EXPECT_FALSE(why.showAlert) << "the template is never the subject of an alert";
+    }
 
     // A readable template is the state left at the last quit.
     QVariantMap last = SessionDocument::NewTemplate();
     SessionDocument::AddSession(2, "Evening", &last);
     last.insert("sessionIndex", I(4)); // "All Sessions" of three
     ASSERT_TRUE(SessionDocument::WriteFileSession(&last, file, file).ok);
+    DocumentReadResult why;
     EXPECT_EQ(SessionDocument::readTemplate(file, &why), last);
     EXPECT_EQ(why.reason, Reason::None);
 }
 
-// ---------------------------------------------------------------------- writing
 
 using DocumentWrite = DocumentFiles;
 
