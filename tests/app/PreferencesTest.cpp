@@ -8,19 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <functional>
 
 #include <sys/stat.h>
 
 using namespace qm;
 
 namespace {
-
-QVariantMap readBack(const AppPaths &p)
-{
-    QVariantMap m;
-    PropertyList::readDictionary(p.prefFile, &m, nullptr);
-    return m;
-}
 
 StartupOptions withResources()
 {
@@ -29,59 +23,60 @@ StartupOptions withResources()
     return o;
 }
 
-} // namespace
+class PrefsFile : public ::testing::Test {
+protected:
+    PrefsFile() { QDir().mkpath(p.prefFolder); }
+    // The defaults with prefOnError 1 instead of 3, changed by `edit`.
+    void writeChanged(const std::function<void(QVariantMap &)> &edit = {})
+    {
+        QVariantMap m = defaults;
+        m["prefOnError"] = 1;
+        if (edit)
+            edit(m);
+        ASSERT_TRUE(PropertyList::write(p.prefFile, m, nullptr));
+    }
+    int onError(bool fresh = false) { return Preferences::read(p, false, fresh).value("prefOnError").toInt(); }
 
-TEST(Preferences, MissingNewerOrDamagedFilesAreReplacedByDefaults)
-{
     qmtest::TempHome home;
     const AppPaths p = AppPaths::fromEnvironment();
-    QDir().mkpath(p.prefFolder);
     const QVariantMap defaults = Preferences::defaults(p, false);
+};
+
+} // namespace
+
+TEST_F(PrefsFile, MissingNewerOrDamagedFilesAreReplacedByDefaults)
+{
     EXPECT_EQ(Preferences::read(p, false), defaults);
-    EXPECT_EQ(readBack(p), defaults); // written when built
+    QVariantMap written;
+    ASSERT_TRUE(PropertyList::readDictionary(p.prefFile, &written, nullptr));
+    EXPECT_EQ(written, defaults) << "written when built";
 
-    QVariantMap newer = defaults;
-    newer["fileVersion"] = 321;
-    newer["prefOnError"] = 1;
-    PropertyList::write(p.prefFile, newer, nullptr);
-    EXPECT_EQ(Preferences::read(p, false).value("prefOnError").toInt(), 3);
-
+    writeChanged([](QVariantMap &m) { m["fileVersion"] = 321; });
+    EXPECT_EQ(onError(), 3) << "newer";
+    writeChanged([](QVariantMap &m) { m.remove("fileVersion"); });
+    EXPECT_EQ(onError(), 3) << "no version";
     for (const QByteArray &bad : {QByteArray("<plist><dict><key>x</key></dict></plist>"), QByteArray("junk")}) {
         home.writeFile(".config/Quillmere/Quillmere 3.0 Prefs.plist", bad);
         EXPECT_EQ(Preferences::read(p, false), defaults);
     }
-    QVariantMap noVersion = defaults;
-    noVersion.remove("fileVersion");
-    noVersion["prefOnError"] = 1;
-    PropertyList::write(p.prefFile, noVersion, nullptr);
-    EXPECT_EQ(Preferences::read(p, false).value("prefOnError").toInt(), 3);
-    // A fresh start replaces a good file too.
-    QVariantMap good = defaults;
-    good["prefOnError"] = 1;
-    PropertyList::write(p.prefFile, good, nullptr);
-    EXPECT_EQ(Preferences::read(p, false, true).value("prefOnError").toInt(), 3);
+    writeChanged();
+    EXPECT_EQ(onError(true), 3) << "a fresh start replaces a good file too";
+    EXPECT_EQ(onError(), 3);
 }
 
-TEST(Preferences, OlderFilesKeepTheirValuesAndGainMissingKeys)
+TEST_F(PrefsFile, OlderFilesKeepTheirValuesAndGainMissingKeys)
 {
-    qmtest::TempHome home;
-    const AppPaths p = AppPaths::fromEnvironment();
-    QDir().mkpath(p.prefFolder);
-    QVariantMap old = Preferences::defaults(p, false);
-    old.remove("prefShutDown");
-    old.remove("prefDeleteLogsOn");
-    old.remove("prefDeleteLogsField");
-    old.remove("prefSmtpPort");
-    old["prefRoot"] = 1;
-    old["prefOnError"] = 1;
-    old["someLaterKey"] = QStringLiteral("kept");
-    PropertyList::write(p.prefFile, old, nullptr);
+    writeChanged([](QVariantMap &m) {
+        for (const char *key : {"prefShutDown", "prefDeleteLogsOn", "prefDeleteLogsField", "prefSmtpPort"})
+            m.remove(key);
+        m["prefRoot"] = 1;
+        m["someLaterKey"] = QStringLiteral("kept");
+    });
     const QByteArray before = qmtest::bytesOf(p.prefFile);
-
     const QVariantMap prefs = Preferences::read(p, false);
-    EXPECT_EQ(prefs.value("prefShutDown").toInt(), 0);
     EXPECT_EQ(prefs.value("prefOnError").toInt(), 1);
     EXPECT_EQ(prefs.value("prefRoot").toInt(), 0); // follows the process, not the file
+    EXPECT_EQ(prefs.value("prefShutDown").toInt(), 0);
     EXPECT_EQ(prefs.value("prefDeleteLogsOn").typeId(), QMetaType::Bool);
     EXPECT_EQ(prefs.value("prefDeleteLogsField").toInt(), 7);
     EXPECT_EQ(prefs.value("prefSmtpPort").toInt(), 587);
@@ -89,13 +84,12 @@ TEST(Preferences, OlderFilesKeepTheirValuesAndGainMissingKeys)
     EXPECT_EQ(qmtest::bytesOf(p.prefFile), before); // reading does not rewrite
 }
 
-TEST(Preferences, WindowChecks)
+TEST(Preferences, WindowChecksAcceptOnlyUsableValues)
 {
     // The address rules themselves are the mail tests' subject; here only the answer.
     EXPECT_TRUE(Preferences::checkMailAddress("me@mail.example.org").isEmpty());
-    EXPECT_EQ(Preferences::checkMailAddress("YOUR.NAME@YOUR-MAIL.EXAMPLE"), "Email address not valid.");
-    EXPECT_EQ(Preferences::checkDeleteLogsField(0),
-              "The Delete Logs text field must contain a value greater than zero.");
+    EXPECT_FALSE(Preferences::checkMailAddress("YOUR.NAME@YOUR-MAIL.EXAMPLE").isEmpty());
+    EXPECT_FALSE(Preferences::checkDeleteLogsField(0).isEmpty());
     EXPECT_TRUE(Preferences::checkDeleteLogsField(1).isEmpty());
 }
 
@@ -153,10 +147,9 @@ TEST(Startup, EachFailingCheckStopsWithItsMessage)
         // Nothing of the preferences is written after a fatal check.
         EXPECT_FALSE(QFileInfo::exists(home.configDir() + "/Quillmere 3.0 Prefs.plist"));
     }
-    EXPECT_FALSE(Startup::checkSystemVersion("6.2.0", "6.4.2").ok);
-    EXPECT_EQ(Startup::checkSystemVersion("6.2.0", "6.4.2").message,
-              "The minimum MacOS X version required is 6.4.2. Cannot run.");
-    EXPECT_TRUE(Startup::checkSystemVersion("6.5.0", "6.4.2").ok);
+    EXPECT_TRUE(Startup::checkSystemVersion("6.2.0", "6.4.2").message.contains("6.4.2. Cannot run."));
+    EXPECT_FALSE(Startup::checkSystemVersion("6.4.1", "6.4.2").ok);
+    EXPECT_TRUE(Startup::checkSystemVersion("6.10.0", "6.4.2").ok) << "versions compare by number";
 }
 
 TEST(Startup, OldIndexFolderMovesOrIsDropped)
