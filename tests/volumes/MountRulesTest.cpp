@@ -23,17 +23,8 @@ namespace {
 class ScriptedMounter : public Mounter {
 public:
     QString name() const override { return QStringLiteral("scripted"); }
-    MountOutcome mountRemote(const RemoteMountRequest &r) override
-    {
-        ++mounts;
-        lastRequest = r;
-        return mountAnswer;
-    }
-    MountOutcome mountDevice(const QString &, const QString &) override
-    {
-        ++mounts;
-        return mountAnswer;
-    }
+    MountOutcome mountRemote(const RemoteMountRequest &r) override { return lastRequest = r, ++mounts, mountAnswer; }
+    MountOutcome mountDevice(const QString &, const QString &) override { return ++mounts, mountAnswer; }
     MountOutcome attachImage(const QString &) override { return mountAnswer; }
     MountOutcome detachImage(const QString &) override { return {}; }
     MountOutcome unmount(const MountEntry &, const QString &) override
@@ -42,8 +33,7 @@ public:
         return unmountAnswers.isEmpty() ? MountOutcome() : unmountAnswers.takeFirst();
     }
 
-    int mounts = 0;
-    int unmounts = 0;
+    int mounts = 0, unmounts = 0;
     RemoteMountRequest lastRequest;
     MountOutcome mountAnswer;
     QList<MountOutcome> unmountAnswers;
@@ -266,10 +256,9 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         const QString bin = m_dir.filePath("bin");
         QDir().mkpath(bin);
-        for (const char *name : {"mount", "sshfs"}) {
-            QFile tool(bin + u'/' + QLatin1String(name));
-            ASSERT_TRUE(tool.open(QIODevice::WriteOnly) && tool.write(kStandIn) > 0);
-            tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::WriteOwner);
+        for (const char *name : {"/mount", "/sshfs"}) {
+            ASSERT_TRUE(qmtest::writeBytes(bin + name, kStandIn));
+            QFile::setPermissions(bin + name, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::WriteOwner);
         }
         ASSERT_TRUE(qmtest::writeBytes(m_dir.filePath("pattern"), kSecret));
         m_oldPath = qgetenv("PATH");
