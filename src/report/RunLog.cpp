@@ -153,7 +153,14 @@ public:
 
     QString compose()
     {
-        m_out = GetFixedLogHeader(m_style.host);
+        // The detailed texts are most of a long log: room for them once,
+        // instead of growing the log again and again while they go in.
+        qsizetype detailed = 0;
+        for (const LogSession &s : m_run.sessions)
+            for (const LogTask &t : s.tasks)
+                detailed += t.detailedLogText.size();
+        m_out.reserve(detailed + 64 * 1024);
+        m_out += GetFixedLogHeader(m_style.host);
         runHeader();
         for (const LogSession &s : m_run.sessions)
             session(s);
@@ -406,9 +413,12 @@ private:
         folderLine(secondLabel(s), t.destFolder, t.destKind, t.destOnRemoteVolume);
         m_out += kCR;
         const qlonglong kind = pref("prefLogKind");
-        if (kind == 2 || kind == 3)
-            m_out += GLS("Start") + QStringLiteral("\r--\r") + t.detailedLogText + QStringLiteral("--\r")
-                + GLS("End") + QStringLiteral("\r\r");
+        if (kind == 2 || kind == 3) {
+            // Appended piece by piece: a sum would copy the long text twice more.
+            m_out += GLS("Start") + QStringLiteral("\r--\r");
+            m_out += t.detailedLogText;
+            m_out += QStringLiteral("--\r") + GLS("End") + QStringLiteral("\r\r");
+        }
         summary(firstLabel(s), t.sourceFolder, t.sourceKind, t.a, QStringLiteral(" "));
         summary(secondLabel(s), t.destFolder, t.destKind, t.b, QStringLiteral("  "));
     }
