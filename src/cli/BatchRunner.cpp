@@ -6,6 +6,7 @@
 #include "cli/StopSignals.h"
 #include "cli/TerminalConflicts.h"
 
+#include <algorithm>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -38,6 +39,22 @@ int chooseSessionIndex(const BatchOptions &o, const QVariantMap &doc, QString *w
 
 } // namespace
 
+void BatchRunner::printLog(const QString &log, FILE *out)
+{
+    // In pieces: the log of a large run is many megabytes, and a whole
+    // converted copy of it would only add to the run's peak memory.
+    constexpr qsizetype kPiece = 64 * 1024;
+    for (qsizetype at = 0, length = 0; at < log.size(); at += length) {
+        length = std::min(kPiece, log.size() - at);
+        if (log.at(at + length - 1).isHighSurrogate() && at + length < log.size())
+            ++length; // a character outside the first plane is never split
+        QString piece = log.mid(at, length);
+        piece.replace(u'\r', u'\n');
+        std::fputs(piece.toLocal8Bit().constData(), out);
+    }
+    std::fflush(out);
+}
+
 int BatchRunner::run(const BatchOptions &options, FILE *out, FILE *err)
 {
     UnattendedQuestions questions;
@@ -65,10 +82,7 @@ int BatchRunner::run(const BatchOptions &options, FILE *out, FILE *err)
     QCoreApplication::exec();
     run.waitForRun();
 
-    QString log = run.records().log;
-    log.replace(u'\r', u'\n');
-    std::fputs(log.toLocal8Bit().constData(), out);
-    std::fflush(out);
+    printLog(run.records().log, out);
     const RunRecords &r = run.records();
     const bool stopped = run.flags().userPressedStop;
     return stopped || r.globalError > 0 || r.abandonedInPreview ? RunErrors : Done;

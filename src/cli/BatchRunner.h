@@ -4,6 +4,7 @@
 // stopped, 2 could not start.
 #include "cli/BatchOptions.h"
 
+#include <QString>
 #include <cstdio>
 
 namespace qm {
@@ -14,6 +15,9 @@ public:
 
     // Needs a QCoreApplication; runs its event loop until the run ends.
     static int run(const BatchOptions &options, FILE *out = stdout, FILE *err = stderr);
+
+    // Writes a run's log with its line ends made "\n", in the local encoding.
+    static void printLog(const QString &log, FILE *out);
 };
 
 } // namespace qm

@@ -1,5 +1,6 @@
 #include "CliSupport.h"
 #include "cli/BatchOptions.h"
+#include "cli/BatchRunner.h"
 #include "support/Files.h"
 #include "support/TempHome.h"
 
@@ -130,4 +131,25 @@ TEST(BatchRunner, BackupRunsAndPrintsItsLog)
     const Result failed = runProgram({"--batch", bad});
     EXPECT_EQ(failed.status, 1) << failed.out.toStdString();
     EXPECT_FALSE(QFileInfo::exists(b.path() + "/x"));
+}
+
+// A long log goes out in pieces; a character outside the first plane that
+// falls on a piece boundary must still come out whole.
+TEST(BatchLog, ALongLogIsPrintedWholeWithItsLineEnds)
+{
+    const QString wide = QString::fromUcs4(U"\U0001F4C1");
+    QString log = QString(64 * 1024 - 1, u'a') + wide + QStringLiteral("\rnext line\r");
+    log += QString(70 * 1024, u'b') + wide;
+    FILE *out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    BatchRunner::printLog(log, out);
+    std::rewind(out);
+    QByteArray printed;
+    char buffer[8192];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
+        printed.append(buffer, qsizetype(n));
+    std::fclose(out);
+    QString expected = log;
+    expected.replace(u'\r', u'\n');
+    EXPECT_EQ(printed, expected.toUtf8());
 }
