@@ -524,7 +524,11 @@ void Executor::startCopyAside(const Operation &op, quint64 size, bool replaces)
     pending.allSucceeded = m_asideSucceeded;
     pending.replaces = replaces;
     pending.status = m_pipeline->submit(
-        [this, item = op.item, target = op.target] { return copyAndStamp(item, target); });
+        // The engine's own copies start at the first temporary name, each
+        // copy thread at one of its own after it.
+        [this, item = op.item, target = op.target](int worker) {
+            return copyAndStamp(item, target, worker + 2);
+        });
     m_pending.push_back(std::move(pending));
     m_pendingBytes += size;
     m_wentAside = true;
@@ -566,9 +570,9 @@ bool Executor::copyWithRoom(const Operation &op, QString *extra)
 }
 
 // Runs on the copy threads too: the copier and the stamp keep no state.
-OSStatus Executor::copyAndStamp(const QString &item, const QString &target) const
+OSStatus Executor::copyAndStamp(const QString &item, const QString &target, int firstTempName) const
 {
-    const OSStatus status = copyInto(item, target);
+    const OSStatus status = copyInto(item, target, firstTempName);
     if (status == Status::noErr)
         LPUtilities().SetBackupDateDitto(item, m_copier.backupDate());
     return status;
@@ -680,14 +684,12 @@ bool Executor::CopySingleFile(const QString &item, QString &target, QString *err
 }
 
 // The item into the target's folder, replacing what has its name.
-OSStatus Executor::copyInto(const QString &item, const QString &target) const
+OSStatus Executor::copyInto(const QString &item, const QString &target, int firstTempName) const
 {
     CopyOptions options;
     options.duplicateAction = kDupReplace;
     options.faultHook = m_faultHook;
-    // This thread starts at the first temporary name, each copy thread at
-    // one of its own after it.
-    options.firstTempName = WorkerPool::workerIndex() + 2;
+    options.firstTempName = firstTempName;
     return m_copier.FSCopyObject(item, parentOf(target), options);
 }
 

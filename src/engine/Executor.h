@@ -114,8 +114,8 @@ private:
     void takeFinishedCopies(size_t keepRunning);
     bool copyWithRoom(const Operation &op, QString *extra);
     bool hasRoomFor(quint64 size, const QString &target, QString *errStr);
-    OSStatus copyInto(const QString &item, const QString &target) const;
-    OSStatus copyAndStamp(const QString &item, const QString &target) const;
+    OSStatus copyInto(const QString &item, const QString &target, int firstTempName = 1) const;
+    OSStatus copyAndStamp(const QString &item, const QString &target, int firstTempName = 1) const;
     bool copyObject(const QString &item, const QString &target, QString *errStr);
     void countVisibility(const Operation &op);
     void reportError(const QString &text);

@@ -262,7 +262,7 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
         if (dir >= 0)
             ::close(dir);
     };
-    std::future<OSStatus> other = m_s.reader().submit([&] {
+    std::future<OSStatus> other = m_s.reader().submit([&](int) {
         readSide(false);
         return Status::noErr;
     });

@@ -2,12 +2,6 @@
 
 namespace qm {
 
-namespace {
-thread_local int t_workerIndex = -1;
-}
-
-int WorkerPool::workerIndex() { return t_workerIndex; }
-
 WorkerPool::WorkerPool(int threads) : m_threadCount(threads < 1 ? 1 : threads) {}
 
 WorkerPool::~WorkerPool()
@@ -21,9 +15,9 @@ WorkerPool::~WorkerPool()
         t.join();
 }
 
-std::future<OSStatus> WorkerPool::submit(std::function<OSStatus()> job)
+std::future<OSStatus> WorkerPool::submit(std::function<OSStatus(int worker)> job)
 {
-    std::packaged_task<OSStatus()> task(std::move(job));
+    std::packaged_task<OSStatus(int)> task(std::move(job));
     std::future<OSStatus> result = task.get_future();
     {
         std::lock_guard lock(m_mutex);
@@ -39,9 +33,8 @@ std::future<OSStatus> WorkerPool::submit(std::function<OSStatus()> job)
 
 void WorkerPool::work(int index)
 {
-    t_workerIndex = index;
     for (;;) {
-        std::packaged_task<OSStatus()> task;
+        std::packaged_task<OSStatus(int)> task;
         {
             std::unique_lock lock(m_mutex);
             m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
@@ -50,7 +43,7 @@ void WorkerPool::work(int index)
             task = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        task();
+        task(index);
     }
 }
 

@@ -2,6 +2,7 @@
 // A few worker threads for file work that runs beside the engine thread (file
 // copies, one side of a folder read). Jobs start in the order they were given;
 // their results come through futures, in whatever order the caller chooses.
+// Each job is told the place of the worker running it, from 0.
 #include "platform/Status.h"
 #include <condition_variable>
 #include <deque>
@@ -21,11 +22,7 @@ public:
     WorkerPool(const WorkerPool &) = delete;
     WorkerPool &operator=(const WorkerPool &) = delete;
 
-    std::future<OSStatus> submit(std::function<OSStatus()> job);
-
-    // The calling thread's place among its pool's workers, from 0; -1 on
-    // any thread that is not a worker.
-    static int workerIndex();
+    std::future<OSStatus> submit(std::function<OSStatus(int worker)> job);
 
 private:
     void work(int index);
@@ -34,7 +31,7 @@ private:
     std::vector<std::thread> m_threads; // started with the first job
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::deque<std::packaged_task<OSStatus()>> m_jobs;
+    std::deque<std::packaged_task<OSStatus(int)>> m_jobs;
     bool m_stopping = false;
 };
 
