@@ -38,7 +38,10 @@ qm_install_optional() {
 }
 
 qm_build() {
-  cmake -S "$QM_ROOT" -B "$QM_ROOT/build" -G Ninja -Wno-dev >/dev/null
+  # A compiler cache, where the machine has one, makes rebuilds cheap.
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$QM_ROOT" -B "$QM_ROOT/build" -G Ninja -Wno-dev "${launcher[@]}" >/dev/null
   cmake --build "$QM_ROOT/build" -j"$(nproc)"
 }
 
