@@ -36,7 +36,7 @@ public:
     void appendDetailedLog(const QString &) override {}
     void diagnostic(const QString &) override {}
     bool isUnattended() const override { return true; }
-    int askConflict(const qm::ConflictQuestion &) override { return qm::ConflictAnswer::Skip; }
+    qm::ConflictReply askConflict(const qm::ConflictQuestion &) override { return {}; }
     void setStatusText(const QString &) override {}
     void itemStarted() override {}
     void noteItemDone() override {}

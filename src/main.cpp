@@ -32,7 +32,7 @@ int runDesktop(int argc, char **argv)
         QMessageBox::warning(nullptr, checked.title, QString(checked.message).replace(u'\r', u'\n'));
         return 2;
     }
-    qm::UnattendedQuestions questions;
+    qm::UnattendedRunQuestions questions;
     qm::AppController controller(std::move(started), questions);
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Quillmere %1").arg(QStringLiteral(QM_VERSION)));

@@ -4,9 +4,9 @@
 #include "app/Preferences.h"
 #include "app/SessionDocument.h"
 #include "report/LogFiles.h"
-#include "report/Mail.h"
+#include "schedule/Clock.h"
+#include "schedule/ScheduleHost.h"
 
-#include <syslog.h>
 
 namespace qm {
 
@@ -25,22 +25,75 @@ public:
 
 } // namespace
 
-AppController::AppController(StartedApp app, UserQuestions &questions,
-                             std::unique_ptr<RunStages> stages,
-                             DocumentQuestions *documentQuestions, QObject *parent)
+class AppController::ScheduleHostAdapter : public ScheduleHost {
+public:
+    explicit ScheduleHostAdapter(AppController &c) : m_c(c) {}
+    QVariantList sessions() const override { return m_c.sessionsArray(); }
+    int sessionIndex() const override { return m_c.documentSessionIndex(); }
+    bool syncAndQuit() const override { return m_c.m_app.prefs.value("prefSyncAndQuit").toInt() != 0; }
+    bool isRunUnderway() const override { return m_c.m_run && m_c.m_run->isRunning(); }
+    bool consoleShown() const override { return m_c.m_consoleShown; }
+
+private:
+    AppController &m_c;
+};
+
+// The schedule follows the document; the windows' own hooks come after.
+class AppController::Hooks : public DocumentHooks {
+public:
+    explicit Hooks(AppController &c) : m_c(c) {}
+    bool stopTimerCheck() override { return m_c.m_schedule->setCheckEnabled(false); }
+    void restartTimerCheck() override { m_c.m_schedule->setCheckEnabled(true); }
+    void documentReplaced() override
+    {
+        m_c.scheduleFollowsDocument();
+        if (m_c.m_windowHooks)
+            m_c.m_windowHooks->documentReplaced();
+    }
+    void documentRenamed() override
+    {
+        if (m_c.m_windowHooks)
+            m_c.m_windowHooks->documentRenamed();
+    }
+    void documentLetGo(bool windowClosing) override
+    {
+        m_c.m_schedule->setCheckEnabled(false);
+        if (m_c.m_windowHooks)
+            m_c.m_windowHooks->documentLetGo(windowClosing);
+    }
+    void sessionsChanged() override
+    {
+        m_c.scheduleFollowsDocument();
+        if (m_c.m_windowHooks)
+            m_c.m_windowHooks->sessionsChanged();
+    }
+
+private:
+    AppController &m_c;
+};
+
+AppController::AppController(StartedApp app, RunQuestions &questions, std::unique_ptr<RunStages> stages,
+                             DocumentQuestions *documentQuestions, const Clock *clock, QObject *parent)
     : QObject(parent),
       m_app(std::move(app)),
-      m_questions(questions),
+      m_questions(&questions),
       m_stages(std::move(stages))
 {
     if (!documentQuestions) {
         m_ownQuestions = std::make_unique<NoDocumentQuestions>();
         documentQuestions = m_ownQuestions.get();
     }
+    if (!clock) {
+        m_ownClock = std::make_unique<SystemClock>();
+        clock = m_ownClock.get();
+    }
+    m_scheduleHost = std::make_unique<ScheduleHostAdapter>(*this);
+    m_schedule = std::make_unique<ScheduleMonitor>(*clock, *m_scheduleHost);
+    m_hooks = std::make_unique<Hooks>(*this);
     auto busy = [this] { return m_run && m_run->isRunning(); };
     m_life = std::make_unique<DocumentLifecycle>(m_app.paths, m_app.templateDocument, *documentQuestions,
-                                                 nullptr, busy);
-    m_sessions = std::make_unique<SessionCommands>(m_life->document(), *documentQuestions, nullptr, busy);
+                                                 m_hooks.get(), busy);
+    m_sessions = std::make_unique<SessionCommands>(m_life->document(), *documentQuestions, m_hooks.get(), busy);
     if (!m_stages) {
         const AppPaths &p = m_app.paths;
         const QString logFolder = m_app.prefs.value("prefPathLogFolder").toString();
@@ -50,12 +103,46 @@ AppController::AppController(StartedApp app, UserQuestions &questions,
         m_stages = makeEngineStages(EngineConfig{p.exactSyncIndexFolder, own});
     }
     m_run = std::make_unique<RunDriver>(*this, *m_stages);
+    // A due entry starts the same run as the Execute button, as a timer run.
+    m_schedule->setRunStarter([this](int session, int, int) { return m_run->startFromTimer(session); });
 }
 
 AppController::~AppController()
 {
-    // The worker uses the stages: it must end before they go.
+    // The worker uses the stages and calls back here: it must end first.
     m_run.reset();
+}
+
+bool AppController::setQuestions(RunQuestions &questions)
+{
+    if (m_run->isRunning())
+        return false;
+    m_questions = &questions;
+    return true;
+}
+
+void AppController::setConsolePanelShown(bool shown)
+{
+    m_consoleShown = shown;
+    if (shown)
+        m_schedule->consolePanelShown();
+    else
+        m_schedule->setCheckEnabled(false);
+}
+
+void AppController::scheduleFollowsDocument()
+{
+    // While another panel is shown the check stays off; showing the console
+    // decides anew.
+    if (m_consoleShown && !m_run->isRunning())
+        m_schedule->consolePanelShown();
+}
+
+void AppController::finishLaunching()
+{
+    m_life->finishLaunching();
+    if (m_app.prefs.value("prefSyncAndQuit").toInt() != 0 && !m_run->isRunning())
+        m_run->PrepareToExecuteSyncAndQuit();
 }
 
 bool AppController::openDocument(const QString &path, QString *message)
@@ -118,41 +205,24 @@ void AppController::SaveLogFileToDisk(RunDriver &run)
         run.errors().ManageTheError(saved.errorText, PolicyUseInForce);
 }
 
-void AppController::runConcluded(RunDriver &run)
+void AppController::runConcluded(RunDriver &)
 {
-    RunRecords &r = run.records();
-    if (!r.abandonedInPreview) {
-        const MailResult mail = SendEmailTo(m_app.prefs, r.globalError, r.log);
-        if (!mail.ok()) {
-            syslog(LOG_WARNING, "%s", mail.detail.toLocal8Bit().constData());
-            r.mailFailure = mailFailureReportLine();
-        }
-    }
-    if (m_display)
-        m_display->concluded(run);
+    Q_EMIT runReportReady();
 }
 
-int AppController::askConflict(const ConflictQuestion &question)
+bool AppController::TimerSyncEnabled(bool enable)
 {
-    return m_conflictAsker ? m_conflictAsker(question) : ConflictAnswer::Skip;
+    return m_schedule->setCheckEnabled(enable);
 }
 
-void AppController::showStatus(const QString &text)
+void AppController::SchedulingTimerDone(RunDriver &run)
 {
-    if (m_display)
-        m_display->status(text);
-}
-
-void AppController::showProgress(int done, int total)
-{
-    if (m_display)
-        m_display->progress(done, total);
+    m_schedule->markDone(run.records().globalError, run.records().logPath);
 }
 
 void AppController::terminateApplication()
 {
-    if (m_display)
-        m_display->quitRequested();
+    Q_EMIT quitRequested();
 }
 
 } // namespace qm

@@ -6,6 +6,7 @@
 #include "app/SessionCommands.h"
 #include "app/Startup.h"
 #include "engine/RunDriver.h"
+#include "schedule/ScheduleMonitor.h"
 
 #include <QObject>
 
@@ -13,34 +14,43 @@
 
 namespace qm {
 
-// Where the controller shows a run's progress and outcome.
-class RunDisplay {
-public:
-    virtual ~RunDisplay() = default;
-    virtual void status(const QString &text) { (void)text; }
-    virtual void progress(int done, int total) { (void)done; (void)total; }
-    virtual void concluded(RunDriver &run) { (void)run; }
-    virtual void quitRequested() {}
-};
+class Clock;
 
+// The program's controller: it owns the preferences, the open document, the
+// run and the schedule, and answers the run's host calls on the main thread.
+// The windows (or the command-line runner) plug in the questions, listen to
+// the run's feedback() and to the signals below, and tell the controller
+// which panel the console shows.
 class AppController : public QObject, public RunHost {
     Q_OBJECT
 public:
     // Without stages of its own the controller runs the real engine; without
-    // document questions every document question is answered "cancel".
-    AppController(StartedApp app, UserQuestions &questions,
-                  std::unique_ptr<RunStages> stages = nullptr,
-                  DocumentQuestions *documentQuestions = nullptr, QObject *parent = nullptr);
+    // document questions every document question is answered "cancel";
+    // without a clock the schedule reads the system clock.
+    AppController(StartedApp app, RunQuestions &questions, std::unique_ptr<RunStages> stages = nullptr,
+                  DocumentQuestions *documentQuestions = nullptr, const Clock *clock = nullptr,
+                  QObject *parent = nullptr);
     ~AppController() override;
 
-    void setDisplay(RunDisplay *display) { m_display = display; }
-    // Who answers conflict questions in runs nobody watches (the terminal of
-    // the command-line runner); answers as the conflict dialog does.
-    void setConflictAsker(std::function<int(const ConflictQuestion &)> asker)
-    {
-        m_conflictAsker = std::move(asker);
-        m_run->setConflictsAnswered(bool(m_conflictAsker));
-    }
+    // Who answers the run's questions from now on (not while a run is under way).
+    bool setQuestions(RunQuestions &questions);
+    // The windows' own reactions to document changes; the controller keeps
+    // the schedule in step itself and then calls these.
+    void setDocumentHooks(DocumentHooks *hooks) { m_windowHooks = hooks; }
+
+    // The run's signals, on the main thread.
+    RunFeedback &feedback() { return m_run->feedback(); }
+    // The schedule of the timers and its 10-second check.
+    ScheduleMonitor &schedule() { return *m_schedule; }
+    // The console shows its main panel (true) or another panel (false): the
+    // check runs only while the main panel is shown, and showing it again
+    // rebuilds the schedule and decides anew.
+    void setConsolePanelShown(bool shown);
+    bool isConsolePanelShown() const { return m_consoleShown; }
+    // Launching has ended and the console is up: a document handed over
+    // earlier opens, and the Sync And Quit countdown starts when the
+    // preferences ask for it.
+    void finishLaunching();
 
     const AppPaths &paths() const { return m_app.paths; }
     QVariantMap &prefs() { return m_app.prefs; }
@@ -70,21 +80,36 @@ public:
     QVariantList sessionsArray() const override;
     int documentSessionIndex() const override;
     QVariantMap preferences() const override { return m_app.prefs; }
-    UserQuestions &questions() override { return m_questions; }
+    RunQuestions &questions() override { return *m_questions; }
+    bool TimerSyncEnabled(bool enable) override;
     void SaveLogFileToDisk(RunDriver &run) override;
     void runConcluded(RunDriver &run) override;
-    int askConflict(const ConflictQuestion &question) override;
-    void showStatus(const QString &text) override;
-    void showProgress(int done, int total) override;
+    void SchedulingTimerDone(RunDriver &run) override;
     void terminateApplication() override;
 
+Q_SIGNALS:
+    // The run is over and its report can be shown: run().records() hold the
+    // totals, the log and the mail failure line. Before feedback().runEnded().
+    void runReportReady();
+    // The program is to quit: a Sync And Quit run ended, or the user agreed
+    // to quit during the run.
+    void quitRequested();
+
 private:
+    class ScheduleHostAdapter;
+    void scheduleFollowsDocument();
+    class Hooks;
+
     StartedApp m_app;
-    UserQuestions &m_questions;
+    RunQuestions *m_questions;
     std::unique_ptr<RunStages> m_stages;
     std::unique_ptr<RunDriver> m_run;
-    RunDisplay *m_display = nullptr;
-    std::function<int(const ConflictQuestion &)> m_conflictAsker;
+    std::unique_ptr<Clock> m_ownClock;
+    std::unique_ptr<ScheduleHostAdapter> m_scheduleHost;
+    std::unique_ptr<ScheduleMonitor> m_schedule;
+    bool m_consoleShown = false;
+    DocumentHooks *m_windowHooks = nullptr;
+    std::unique_ptr<Hooks> m_hooks;
     std::unique_ptr<DocumentQuestions> m_ownQuestions;
     std::unique_ptr<DocumentLifecycle> m_life;
     std::unique_ptr<SessionCommands> m_sessions;

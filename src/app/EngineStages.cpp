@@ -8,6 +8,7 @@
 #include "fs/LPUtilities.h"
 #include "platform/CatalogDate.h"
 #include "platform/Messages.h"
+#include "report/Mail.h"
 #include "report/RunLog.h"
 #include "scripts/ScriptHooks.h"
 #include "volumes/AutoMountList.h"
@@ -89,13 +90,11 @@ public:
     void resetPlan(RunDriver &run) override
     {
         m_run = &run;
-        m_plan.clear();
-        m_planCounters = PlanCounters{};
         m_itemsStarted = 0;
         m_mounted.clear();
         m_cannotMount.clear();
         m_policy = std::make_unique<FilterItemPolicy>(policyWiring());
-        const QVariantList sessions = run.host().sessionsArray();
+        const QVariantList &sessions = run.sessions();
         const int current = run.sessionIndex();
         for (const ScriptRunError &e :
              m_scripts.GetExecutiveAppleScripts(sessions, RunDriver::isAllSessions(current, int(sessions.size())),
@@ -126,11 +125,9 @@ public:
         if (!scan.sourceFolder.isEmpty())
             run.setTaskFolders(scan.sourceFolder, scan.destFolder);
         if (scan.planned)
-            m_plan.push_back(std::move(scan.root));
+            run.plan().addTask(std::move(scan.root));
         return scan.verdict;
     }
-
-    int plannedItems() const override { return int(m_plan.size()); }
 
     void MainCopy(RunDriver &run) override
     {
@@ -144,7 +141,7 @@ public:
             sessions.push_back(std::move(st));
         }
         Executor executor(*this);
-        executor.MainCopy(sessions, m_plan);
+        executor.MainCopy(sessions, run.plan().itemsToCopy);
     }
 
     void concludeTask(RunDriver &run, const TaskRunRecord &task, bool userStopped) override
@@ -163,7 +160,7 @@ public:
     {
         // Sessions whose copy never came (a stop, a refused pair) still have
         // their volumes given back.
-        const QVariantList sessions = run.host().sessionsArray();
+        const QVariantList &sessions = run.sessions();
         for (int s : std::as_const(m_mounted))
             if (s < sessions.size())
                 volumeErrors(m_mounts.UnmountAllVolumesForSession(sessions.at(s).toMap(), SessionRunHooks{}));
@@ -175,6 +172,17 @@ public:
         LogStyle style;
         style.host = LogHost::current();
         return qm::MakeLog(toLogRun(run), style, &run.records().logFileName);
+    }
+
+    QString mailLog(RunDriver &run) override
+    {
+        const QVariantMap prefs = run.proxy().call([&run] { return run.host().preferences(); });
+        const RunRecords &r = run.records();
+        const MailResult mail = SendEmailTo(prefs, r.globalError, r.log);
+        if (mail.ok())
+            return QString();
+        syslog(LOG_WARNING, "%s", mail.detail.toLocal8Bit().constData());
+        return mailFailureReportLine();
     }
 
     // RunContext
@@ -193,30 +201,33 @@ public:
         syslog(LOG_DEBUG, "%s", text.toLocal8Bit().constData());
     }
     bool isUnattended() const override { return m_run->unattended(); }
-    int askConflict(const ConflictQuestion &q) override
+    ConflictReply askConflict(const ConflictQuestion &q) override
     {
         RunDriver *run = m_run;
-        return run->proxy().call([run, &q] { return run->host().askConflict(q); });
+        return run->proxy().call([run, &q] { return run->host().questions().askConflict(q); });
     }
-    void setStatusText(const QString &text) override { m_run->reportStatus(text); }
+    void setStatusText(const QString &text) override { m_run->feedback().postStatus(text); }
     void itemStarted() override
     {
-        RunRecords &r = m_run->records();
-        --r.globalItemsToDo;
+        int &left = m_run->plan().counters.globalItemsToDo;
+        --left;
         ++m_itemsStarted;
-        m_run->reportProgress(m_itemsStarted, m_itemsStarted + qMax(0, r.globalItemsToDo));
+        m_run->feedback().postProgress(m_itemsStarted, m_itemsStarted + qMax(0, left));
     }
     void noteItemDone() override { m_run->records().atLeastOneItemDone = true; }
-    void publishOperation(int, const QString &, const QString &) override {}
+    void publishOperation(int copyMode, const QString &item, const QString &target) override
+    {
+        m_run->feedback().postCurrentItem(copyMode, item, CopyMode::isRemoval(copyMode) ? QString() : target);
+    }
+    void publishBytes(qint64 copied, qint64 total) override { m_run->feedback().postBytes(copied, total); }
     void showTask(const CopyItem &root) override
     {
-        RunDriver *run = m_run;
-        run->proxy().call([run, &root] { run->host().showTask(root); });
+        m_run->feedback().postTask(root.sessionIndex, root.source, root.dest);
     }
     QDateTime runStart() const override { return m_run->records().start; }
     const SessionSettings &settings() const override { return m_run->settings(); }
     RunCounters &counters() override { return m_run->counters(); }
-    PlanCounters &planCounters() override { return m_planCounters; }
+    PlanCounters &planCounters() override { return m_run->plan().counters; }
     QStringList &restoreBackupDates() override { return m_run->restoreBackupDateArray(); }
     ItemPolicy &itemPolicy() override { return *m_policy; }
     void beforeCopySession(int sessionIndex) override
@@ -224,14 +235,14 @@ public:
         m_run->PurgeBeforeScanAndCopyOneSession(sessionIndex);
     }
     void beforeCopyTask() override { m_run->PurgeBeforeCopyOneTask(); }
-    void afterCopyTask(int sessionPosition, int taskPosition, int) override
+    void afterCopyTask(int sessionPosition, int taskPosition, int planIndex) override
     {
         // A stopped copy is not a bootable one.
         if (m_run->isCopying())
             blessIfStartupDiskCopy(m_run->sourceFolder(), m_run->destFolder());
         if (m_run->isCopying())
             m_run->countTaskDone();
-        m_run->PurgeAfterCopyOneTask(sessionPosition, taskPosition);
+        m_run->PurgeAfterCopyOneTask(sessionPosition, taskPosition, planIndex);
     }
     void afterCopySession(int sessionIndex) override
     {
@@ -242,8 +253,6 @@ public:
 private:
     EngineConfig m_config;
     RunDriver *m_run = nullptr;
-    std::vector<CopyItem> m_plan;
-    PlanCounters m_planCounters;
     std::unique_ptr<FilterItemPolicy> m_policy;
     LPUtilities m_fs;
     VolumeUtilities m_volumes;
@@ -276,7 +285,7 @@ private:
     {
         RunDriver *run = m_run;
         return SessionRunHooks{[run] { return run->isCopying(); },
-                               [run](const QString &text) { run->reportStatus(text); }};
+                               [run](const QString &text) { run->feedback().postStatus(text); }};
     }
 
     // A copy of the whole start-up disk onto another volume's root is made
@@ -324,7 +333,7 @@ private:
 
     void afterSessionServices(int session)
     {
-        const QVariantMap s = m_run->host().sessionsArray().value(session).toMap();
+        const QVariantMap s = m_run->sessions().value(session).toMap();
         ScriptContext ctx = ScriptContext::fromSession(s, session, int(m_run->executedBy()));
         ctx.errorCount = sessionErrors(session);
         if (const auto e = m_scripts.ExecuteAppleScript(session, 2, ctx))
@@ -363,10 +372,13 @@ private:
         request.source = task.sourceFolder;
         request.dest = task.destFolder;
         request.runStart = run.records().start;
-        for (const QVariant &v : task.addToExactIndexArray)
-            request.addToExactIndex << v.toString();
+        request.addToExactIndex = task.addToExactIndexArray;
         request.restoreBackupDates = task.restoreBackupDateArray;
         request.runCompleted = true;
+        request.onBuildingTrees = [&run] {
+            run.feedback().postPhase(RunFeedback::Phase::WritingIndex);
+            run.feedback().postStatus(GLS("Creating Exact Sync Index…"));
+        };
         const ExactSyncWriteResult written = store.write(request);
         if (written.failed())
             sessionServiceError(written.errorMessage);

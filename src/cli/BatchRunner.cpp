@@ -57,7 +57,11 @@ void BatchRunner::printLog(const QString &log, FILE *out)
 
 int BatchRunner::run(const BatchOptions &options, FILE *out, FILE *err)
 {
-    UnattendedQuestions questions;
+    // Questions need someone at a terminal on both ends.
+    UnattendedRunQuestions unattended;
+    TerminalRunQuestions terminal(stdin, err);
+    const bool ask = options.ask && isatty(fileno(stdin)) && isatty(fileno(err));
+    RunQuestions &questions = ask ? static_cast<RunQuestions &>(terminal) : unattended;
     const std::unique_ptr<AppController> started = startWithDocument(options.document, questions, err);
     if (!started)
         return CannotStart;
@@ -67,14 +71,10 @@ int BatchRunner::run(const BatchOptions &options, FILE *out, FILE *err)
     if (index < 0 || !controller.setSessionIndex(index))
         return reportCannotStart(err, why);
 
-    // Questions need someone at a terminal on both ends.
-    if (options.ask && isatty(fileno(stdin)) && isatty(fileno(err)))
-        controller.setConflictAsker([err](const ConflictQuestion &q) { return askConflictOnTerminal(q, stdin, err); });
-    ConsoleDisplay display(err);
-    controller.setDisplay(&display);
+    ConsoleDisplay display(err, controller.feedback());
     RunDriver &run = controller.run();
     StopSignals signals(run.flags());
-    QObject::connect(&run, &RunDriver::runFinished, QCoreApplication::instance(),
+    QObject::connect(&controller.feedback(), &RunFeedback::runEnded, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     // Unattended: the error policy is "continue" and nothing is asked.
     if (!run.startRun(RunTrigger::SyncAndQuit))

@@ -4,7 +4,11 @@
 
 namespace qm {
 
-ConsoleDisplay::ConsoleDisplay(FILE *err) : m_err(err), m_tty(isatty(fileno(err))) {}
+ConsoleDisplay::ConsoleDisplay(FILE *err, RunFeedback &feedback) : m_err(err), m_tty(isatty(fileno(err)))
+{
+    connect(&feedback, &RunFeedback::statusChanged, this, &ConsoleDisplay::status);
+    connect(&feedback, &RunFeedback::progressChanged, this, &ConsoleDisplay::progress);
+}
 
 ConsoleDisplay::~ConsoleDisplay()
 {
@@ -42,7 +46,7 @@ void ConsoleDisplay::endLine()
     m_open = false;
 }
 
-std::unique_ptr<AppController> startWithDocument(const QString &document, UserQuestions &questions,
+std::unique_ptr<AppController> startWithDocument(const QString &document, RunQuestions &questions,
                                                  FILE *err)
 {
     StartedApp app;

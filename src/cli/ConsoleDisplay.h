@@ -7,12 +7,14 @@
 
 namespace qm {
 
-class ConsoleDisplay : public RunDisplay {
+// Listens to the run's feedback, as the desktop console does.
+class ConsoleDisplay : public QObject {
+    Q_OBJECT
 public:
-    explicit ConsoleDisplay(FILE *err);
+    ConsoleDisplay(FILE *err, RunFeedback &feedback);
     ~ConsoleDisplay() override;
-    void status(const QString &text) override;
-    void progress(int done, int total) override;
+    void status(const QString &text);
+    void progress(int done, int total);
 
 private:
     FILE *m_err;
@@ -29,7 +31,7 @@ int reportCannotStart(FILE *err, const QString &why);
 
 // The start-up checks, then a controller with `document` open; null after
 // the reason was told on `err`.
-std::unique_ptr<AppController> startWithDocument(const QString &document, UserQuestions &questions,
+std::unique_ptr<AppController> startWithDocument(const QString &document, RunQuestions &questions,
                                                  FILE *err);
 
 } // namespace qm

@@ -14,7 +14,7 @@ void put(FILE *out, QString text)
 
 } // namespace
 
-int askConflictOnTerminal(const ConflictQuestion &question, FILE *in, FILE *out)
+ConflictReply askConflictOnTerminal(const ConflictQuestion &question, FILE *in, FILE *out)
 {
     const ConflictText t = conflictText(question);
     put(out, QStringLiteral("\n%1\n%2\n  %3\n  %4\n  %5\n  %6\n")
@@ -28,14 +28,14 @@ int askConflictOnTerminal(const ConflictQuestion &question, FILE *in, FILE *out)
         std::fflush(out);
         char line[64];
         if (!std::fgets(line, sizeof line, in))
-            return ConflictAnswer::Skip;
+            return ConflictReply{};
         switch (line[0]) {
-        case 'r': return ConflictAnswer::Carry;
-        case 's': return ConflictAnswer::Skip;
-        case 'x': return ConflictAnswer::Stop;
+        case 'r': return ConflictReply{ConflictReply::Choice::Carry, false};
+        case 's': return ConflictReply{ConflictReply::Choice::Skip, false};
+        case 'x': return ConflictReply{ConflictReply::Choice::Stop, false};
         case 'v':
             if (t.canChangeDirection)
-                return -ConflictAnswer::Carry;
+                return ConflictReply{ConflictReply::Choice::Carry, true};
             break;
         default:
             break;

@@ -3,35 +3,16 @@
 #include "app/AppController.h"
 #include "cli/ConsoleDisplay.h"
 #include "cli/StopSignals.h"
-#include "schedule/Clock.h"
-#include "schedule/ScheduleHost.h"
-#include "schedule/ScheduleMonitor.h"
+#include "cli/BatchRunner.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 
 namespace qm {
-namespace {
-
-class ControllerScheduleHost : public ScheduleHost {
-public:
-    explicit ControllerScheduleHost(AppController &c) : m_c(c) {}
-    QVariantList sessions() const override { return m_c.sessionsArray(); }
-    int sessionIndex() const override { return m_c.documentSessionIndex(); }
-    bool syncAndQuit() const override { return m_c.preferences().value("prefSyncAndQuit").toInt() != 0; }
-    bool isRunUnderway() const override { return m_c.run().isRunning(); }
-    // There is no console: the schedule is always to be kept.
-    bool consoleShown() const override { return true; }
-
-private:
-    AppController &m_c;
-};
-
-} // namespace
 
 int TimersRunner::run(const BatchOptions &options, FILE *out, FILE *err)
 {
-    UnattendedQuestions questions;
+    UnattendedRunQuestions questions;
     const std::unique_ptr<AppController> started = startWithDocument(options.document, questions, err);
     if (!started)
         return 2;
@@ -39,19 +20,12 @@ int TimersRunner::run(const BatchOptions &options, FILE *out, FILE *err)
     if (controller.preferences().value("prefSyncAndQuit").toInt() != 0)
         return reportCannotStart(err, QStringLiteral("timers are off while Sync And Quit is on"));
 
-    ConsoleDisplay display(err);
-    controller.setDisplay(&display);
-    SystemClock clock;
-    ControllerScheduleHost host(controller);
-    ScheduleMonitor monitor(clock, host);
+    ConsoleDisplay display(err, controller.feedback());
     RunDriver &driver = controller.run();
-    monitor.setRunStarter([&driver](int session, int, int) { return driver.startFromTimer(session); });
-    QObject::connect(&driver, &RunDriver::runFinished, &monitor, [&] {
-        QString log = driver.records().log;
-        log.replace(u'\r', u'\n');
-        std::fputs(log.toLocal8Bit().constData(), out);
-        std::fflush(out);
-        monitor.markDone(driver.records().globalError, driver.records().logPath);
+    // The controller's schedule starts each due run and marks it done, as
+    // in the desktop program; here only the log is printed.
+    QObject::connect(&controller.feedback(), &RunFeedback::runEnded, &display, [&] {
+        BatchRunner::printLog(driver.records().log, out);
     });
 
     StopSignals signals(driver.flags());
@@ -62,9 +36,9 @@ int TimersRunner::run(const BatchOptions &options, FILE *out, FILE *err)
             QCoreApplication::quit();
     });
     poll.start(200);
-    monitor.rebuild(true);
-    monitor.setCheckEnabled(true);
-    monitor.checkIfTimeToSync();
+    // There is no other panel: the console's main panel is always shown.
+    controller.setConsolePanelShown(true);
+    controller.schedule().checkIfTimeToSync();
     QCoreApplication::exec();
     return 0;
 }

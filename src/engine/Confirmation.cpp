@@ -55,14 +55,12 @@ QString confirmationQuestion(const ConfirmationRequest &r)
            + QStringLiteral("\"?");
 }
 
-bool AreYouSure(const ConfirmationRequest &request, UserQuestions &questions)
+bool AreYouSure(const ConfirmationRequest &request, RunQuestions &questions)
 {
     const QString question = confirmationQuestion(request);
     if (question.isEmpty())
         return true;
-    return questions.alert(AlertStyle::Informational, GLS("Starting task:"), question,
-                           {GLS("OK"), GLS("Cancel")})
-           == 0;
+    return questions.confirmRun(RunConfirmation{GLS("Starting task:"), question, {GLS("OK"), GLS("Cancel")}});
 }
 
 } // namespace qm

@@ -1,7 +1,7 @@
 #pragma once
 // The question asked before a run started with the Execute button.
 #include "engine/RunState.h"
-#include "engine/UserQuestions.h"
+#include "engine/RunQuestions.h"
 
 #include <QVariantMap>
 
@@ -18,6 +18,6 @@ struct ConfirmationRequest {
 QString confirmationQuestion(const ConfirmationRequest &request);
 
 // Yes (true) = start the run.
-bool AreYouSure(const ConfirmationRequest &request, UserQuestions &questions);
+bool AreYouSure(const ConfirmationRequest &request, RunQuestions &questions);
 
 } // namespace qm

@@ -57,6 +57,9 @@ struct PlanCounters {
     int itemsToDoBtoA = 0;    // modes 3 and 5
     int itemsToDoDelete = 0;  // modes 6 and 7
     int itemsToDoSkip = 0;    // switched off in the preview
+    // Operations of the whole run still to perform (modes 2 to 7): the scan
+    // counts them up, the preview down and up, the executor down.
+    int globalItemsToDo = 0;
     // Adds `delta` to the counter of `mode` (nothing for mode 0 or negative).
     void add(int mode, int delta = 1);
 };

@@ -45,10 +45,25 @@ struct ConflictQuestion {
     bool canChangeDirection = false; // kind 31 only
 };
 
-// Dialog codes of a conflict question; a reversed direction negates them.
-namespace ConflictAnswer {
-enum : int { Carry = 100, Skip = 99, Stop = 98 };
-}
+// The answer to a conflict question.
+struct ConflictReply {
+    enum class Choice { Carry, Skip, Stop };
+    // The dialog's codes: 100 carry out, 99 skip, 98 stop.
+    enum : int { kCarryCode = 100, kSkipCode = 99, kStopCode = 98 };
+
+    Choice choice = Choice::Skip;
+    // Kind 31 only: carry out the replacement the other way round.
+    bool reversed = false;
+
+    static ConflictReply fromDialogCode(int code, bool reversed)
+    {
+        ConflictReply r;
+        r.choice = code == kCarryCode ? Choice::Carry : code == kStopCode ? Choice::Stop : Choice::Skip;
+        r.reversed = reversed && r.choice == Choice::Carry;
+        return r;
+    }
+    bool operator==(const ConflictReply &) const = default;
+};
 
 class RunContext {
 public:
@@ -80,10 +95,9 @@ public:
     // Whether nobody is there to answer (a timer or Sync And Quit run). The
     // scanner never asks in an unattended run: the conflict is skipped.
     virtual bool isUnattended() const = 0;
-    // Shows the conflict dialog and answers its code: 100 carry out, 99 skip,
-    // 98 stop; negated when the user reversed the direction. The caller acts
-    // on 98 (requestUserStop).
-    virtual int askConflict(const ConflictQuestion &question) = 0;
+    // Puts the conflict to the user and waits for the answer. The caller
+    // acts on Stop (requestUserStop).
+    virtual ConflictReply askConflict(const ConflictQuestion &question) = 0;
 
     // --- Progress ------------------------------------------------------------
     virtual void setStatusText(const QString &text) = 0;
@@ -94,6 +108,8 @@ public:
     virtual void noteItemDone() = 0;
     // The operation in progress, for the information drawer.
     virtual void publishOperation(int copyMode, const QString &item, const QString &target) = 0;
+    // Bytes copied so far of the file being copied, where the copier tells.
+    virtual void publishBytes(qint64 copied, qint64 total) { (void)copied; (void)total; }
     // The task whose plan is now carried out (console marker and folders).
     virtual void showTask(const CopyItem &root) = 0;
 

@@ -12,13 +12,30 @@
 
 namespace qm {
 
+// The error policy asks through the host's questions, looked up at each
+// question so that the host may change who answers between runs.
+class RunDriver::HostQuestions : public RunQuestions {
+public:
+    explicit HostQuestions(RunDriver &run) : m_run(run) {}
+    bool confirmRun(const RunConfirmation &c) override { return q().confirmRun(c); }
+    ErrorChoice errorAlert(const ErrorAlert &a) override { return q().errorAlert(a); }
+    ConflictReply askConflict(const ConflictQuestion &c) override { return q().askConflict(c); }
+    bool showPreview(RunPlan &plan) override { return q().showPreview(plan); }
+    void beep() override { q().beep(); }
+
+private:
+    RunQuestions &q() { return m_run.host().questions(); }
+    RunDriver &m_run;
+};
+
 RunDriver::RunDriver(RunHost &host, RunStages &stages, QObject *parent)
     : QObject(parent),
       m_host(host),
       m_stages(stages),
+      m_questions(std::make_unique<HostQuestions>(*this)),
       m_errors(RunErrors::Wiring{&m_flags, &m_counters, &m_detailedLogText, &m_settings,
-                                 &m_executedBy, &host.questions(), &m_proxy,
-                                 [this] { return m_host.preferences().value("prefOnError", 3).toInt(); }}),
+                                 &m_executedBy, m_questions.get(), &m_proxy,
+                                 [this] { return this->host().preferences().value("prefOnError", 3).toInt(); }}),
       m_now([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
     m_countdown.setInterval(1000);
@@ -32,6 +49,13 @@ RunDriver::~RunDriver()
         waitForWorker();
         delete m_worker;
     }
+}
+
+RunHost &RunDriver::host()
+{
+    if (QThread::currentThread() != thread())
+        qFatal("RunDriver: the run's host was called outside the main thread");
+    return m_host;
 }
 
 bool RunDriver::isAllSessions(int sessionIndex, int sessionCount)
@@ -63,14 +87,14 @@ void RunDriver::TaskExecuteSyncOrBackup()
         requestStop();
         return;
     }
-    const QVariantList sessions = m_host.sessionsArray();
-    const int index = m_host.documentSessionIndex();
+    const QVariantList sessions = host().sessionsArray();
+    const int index = host().documentSessionIndex();
     ConfirmationRequest request;
     request.executedBy = RunTrigger::Button;
-    request.prefAskConfirmation = m_host.preferences().value("prefAskConfirmation", 1).toInt();
+    request.prefAskConfirmation = host().preferences().value("prefAskConfirmation", 1).toInt();
     request.allSessions = isAllSessions(index, int(sessions.size()));
     request.session = index >= 0 && index < sessions.size() ? sessions.at(index).toMap() : QVariantMap();
-    if (!AreYouSure(request, m_host.questions()))
+    if (!AreYouSure(request, host().questions()))
         return;
     startRun(RunTrigger::Button);
 }
@@ -79,10 +103,12 @@ bool RunDriver::startFromTimer(int session)
 {
     if (isRunning() || m_flags.isCopying)
         return false;
-    m_oldSessionIndex = m_host.documentSessionIndex();
+    m_oldSessionIndex = host().documentSessionIndex();
     m_sessionIndex = session;
     m_executedBy = RunTrigger::Timer;
+    m_sessionToShowAfterRun = m_oldSessionIndex;
     startWorker();
+    m_feedback.moveToSession(session);
     return true;
 }
 
@@ -99,6 +125,7 @@ void RunDriver::startWorker()
 {
     // Marked at once so that a second trigger is refused before the worker runs.
     m_flags.isCopying = true;
+    m_feedback.runBegins(m_executedBy);
     m_worker = QThread::create([this] { ExecuteSyncBackup(); });
     connect(m_worker, &QThread::finished, this, &RunDriver::onWorkerFinished);
     m_worker->start();
@@ -111,7 +138,9 @@ void RunDriver::onWorkerFinished()
     m_worker->wait();
     m_worker->deleteLater();
     m_worker = nullptr;
-    Q_EMIT runFinished();
+    if (m_sessionToShowAfterRun >= 0)
+        m_feedback.moveToSession(std::exchange(m_sessionToShowAfterRun, -1));
+    m_feedback.runEnds();
 }
 
 void RunDriver::waitForWorker()
@@ -140,8 +169,7 @@ void RunDriver::PrepareToExecuteSyncAndQuit()
     m_flags.isExecutingSyncAndQuit = false;
     m_executedBy = RunTrigger::SyncAndQuit;
     m_countdownStart = m_now();
-    m_host.showStatus(GLS("Starting Sync And Quit in %d seconds...").replace("%d", QString::number(kSyncAndQuitSeconds)));
-    Q_EMIT countdownChanged(kSyncAndQuitSeconds);
+    showCountdown(kSyncAndQuitSeconds);
     m_countdown.start();
 }
 
@@ -151,46 +179,39 @@ void RunDriver::ExecuteSyncAndQuit()
         return;
     const int remaining = int(kSyncAndQuitSeconds - (m_now() - m_countdownStart) / 1000.0);
     if (remaining > 0) {
-        m_host.showStatus(GLS("Starting Sync And Quit in %d seconds...").replace("%d", QString::number(remaining)));
-        Q_EMIT countdownChanged(remaining);
+        showCountdown(remaining);
         return;
     }
     m_countdown.stop();
     m_flags.isStartingSyncAndQuit = false;
     m_flags.isExecutingSyncAndQuit = true;
-    Q_EMIT countdownChanged(0);
+    m_feedback.countdownTick(0);
     startRun(RunTrigger::SyncAndQuit);
 }
 
 void RunDriver::StopSyncAndQuit()
 {
+    const bool wasCounting = m_flags.isStartingSyncAndQuit;
     m_countdown.stop();
-    m_host.showStatus(QString());
     m_flags.isStartingSyncAndQuit = false;
     m_flags.isExecutingSyncAndQuit = false;
+    if (wasCounting) {
+        m_feedback.postStatus(QString());
+        m_feedback.countdownStopped();
+    }
 }
 
-void RunDriver::reportProgress(int done, int total)
+void RunDriver::showCountdown(int secondsLeft)
 {
-    // At most ten updates a second: the worker never waits for the display.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (done < total && now - m_lastProgress.load() < 100)
-        return;
-    m_lastProgress = now;
-    QMetaObject::invokeMethod(&m_proxy, [this, done, total] { m_host.showProgress(done, total); },
-                              Qt::QueuedConnection);
-}
-
-void RunDriver::reportStatus(const QString &text)
-{
-    QMetaObject::invokeMethod(&m_proxy, [this, text] { m_host.showStatus(text); }, Qt::QueuedConnection);
+    m_feedback.postStatus(GLS("Starting Sync And Quit in %d seconds...").replace("%d", QString::number(secondsLeft)));
+    m_feedback.countdownTick(secondsLeft);
 }
 
 // ---- The run (worker thread) ----
 
 void RunDriver::ExecuteSyncBackup()
 {
-    m_flags.wasTimerOn = m_proxy.call([this] { return m_host.TimerSyncEnabled(false); });
+    m_flags.wasTimerOn = m_proxy.call([this] { return host().TimerSyncEnabled(false); });
     m_proxy.call([this] { PurgeBeforeWholeSyncBackup(); });
 
     const int remembered = m_sessionIndex;
@@ -200,9 +221,9 @@ void RunDriver::ExecuteSyncBackup()
 
     bool abandoned = false;
     if (m_flags.isCopying && verdict != 0) {
-        const bool wantsPreview = m_stages.plannedItems() > 0 && m_executedBy == RunTrigger::Button
-                                  && m_proxy.call([this] { return m_host.preferences().value("prefPreview").toInt(); }) != 0;
-        if (wantsPreview && !m_proxy.call([this] { return m_host.ShowPreview(*this); })) {
+        const bool wantsPreview = m_plan.taskCount() > 0 && m_executedBy == RunTrigger::Button
+                                  && m_proxy.call([this] { return host().preferences().value("prefPreview").toInt(); }) != 0;
+        if (wantsPreview && !m_proxy.call([this] { return ShowPreview(); })) {
             // A stop in the preview is the user's stop: nothing was copied, so
             // no index and no backup date may be written for this run.
             abandoned = true;
@@ -210,20 +231,25 @@ void RunDriver::ExecuteSyncBackup()
             m_flags.requestStop();
         }
         if (!abandoned) {
-            if (m_records.globalItemsToDo > 0)
+            m_feedback.postPhase(RunFeedback::Phase::Copying);
+            if (m_plan.counters.globalItemsToDo > 0)
                 m_proxy.call([this] { PurgeBeforeMainCopy(); });
             m_totSessionsDone = 0;
             m_stages.MainCopy(*this);
         }
     }
     PurgeAfterWholeSyncBackup();
+    m_feedback.postPhase(RunFeedback::Phase::Finishing);
     if (!abandoned) {
         m_records.log = m_stages.MakeLog(*this);
-        m_proxy.call([this] { m_host.SaveLogFileToDisk(*this); });
+        m_proxy.call([this] { host().SaveLogFileToDisk(*this); });
+        // Here on the worker, so that a slow mail server never holds up the
+        // windows; the report of the conclusion then tells a failure.
+        m_records.mailFailure = m_stages.mailLog(*this);
     }
     m_proxy.call([this] { ConcludeWholeSyncBackup(); });
     if (m_executedBy == RunTrigger::Timer)
-        m_proxy.call([this] { m_host.SchedulingTimerDone(*this); });
+        m_proxy.call([this] { host().SchedulingTimerDone(*this); });
     m_oldSessionIndex = -1;
     bool quit = false;
     if (m_flags.isExecutingSyncAndQuit && !m_flags.userPressedStop) {
@@ -233,7 +259,14 @@ void RunDriver::ExecuteSyncBackup()
     if (m_flags.terminateAfterSync)
         quit = true;
     if (quit)
-        m_proxy.call([this] { m_host.terminateApplication(); });
+        m_proxy.call([this] { host().terminateApplication(); });
+}
+
+bool RunDriver::ShowPreview()
+{
+    m_feedback.postPhase(RunFeedback::Phase::Preview);
+    m_feedback.postStatus(GLS("Preview…"));
+    return host().questions().showPreview(m_plan);
 }
 
 quint8 RunDriver::ScanAllSessions()
@@ -304,15 +337,18 @@ void RunDriver::PurgeBeforeWholeSyncBackup()
     m_flags.isCopying = true;
     m_flags.userPressedStop = false;
     m_flags.terminateAfterSync = false;
-    m_sessions = m_host.sessionsArray();
+    m_sessions = host().sessionsArray();
     if (m_oldSessionIndex < 0)
-        m_sessionIndex = m_host.documentSessionIndex();
+        m_sessionIndex = host().documentSessionIndex();
+    m_conflictsAnswered = host().questions().answersUnattendedConflicts();
     m_records = RunRecords{};
     m_records.start = QDateTime::currentDateTimeUtc();
-    m_settings.loadPreferences(m_host.preferences());
+    m_plan.clear();
+    m_settings.loadPreferences(host().preferences());
     m_settings.euidRoot = geteuid() == 0;
     m_stages.resetPlan(*this);
-    m_host.showStatus(GLS("Scanning Folders…"));
+    m_feedback.postPhase(RunFeedback::Phase::Scanning);
+    m_feedback.postStatus(GLS("Scanning Folders…"));
 }
 
 void RunDriver::PurgeBeforeScanOneSession(int s)
@@ -351,7 +387,7 @@ void RunDriver::PurgeAfterScanOneTask(int task)
     m_logTaskArray.append(record);
     m_detailedLogText.clear();
     m_restoreBackupDateArray.clear();
-    m_records.globalItemsToDo += m_counters.itemsToDo;
+    m_plan.counters.globalItemsToDo += m_counters.itemsToDo;
     m_records.globalItemsScanned += m_counters.a.foldersScanned + m_counters.a.filesScanned
                                     + m_counters.b.foldersScanned + m_counters.b.filesScanned;
     m_records.globalConflictsSkipped += m_counters.conflictsSkipped;
@@ -374,7 +410,7 @@ void RunDriver::PurgeAfterScanOneSession(int s)
 
 void RunDriver::PurgeBeforeMainCopy()
 {
-    m_host.showProgress(0, m_records.globalItemsToDo);
+    m_feedback.postProgress(0, m_plan.counters.globalItemsToDo);
 }
 
 void RunDriver::PurgeBeforeCopyOneTask()
@@ -388,7 +424,7 @@ void RunDriver::PurgeBeforeCopyOneTask()
     m_detailedLogText.clear();
 }
 
-void RunDriver::PurgeAfterCopyOneTask(int sessionPosition, int taskPosition)
+void RunDriver::PurgeAfterCopyOneTask(int sessionPosition, int taskPosition, int planIndex)
 {
     if (sessionPosition < 0 || sessionPosition >= m_records.logSessionArray.size())
         return;
@@ -408,6 +444,11 @@ void RunDriver::PurgeAfterCopyOneTask(int sessionPosition, int taskPosition)
     task.counters = merged;
     task.detailedLogText += m_detailedLogText;
     m_detailedLogText.clear();
+    // What the preview kept of the deletions it switched off goes with the
+    // task to its index.
+    if (m_settings.isSyncOn && m_settings.isExactOn && planIndex >= 0
+        && planIndex < int(m_plan.addToExactIndex.size()))
+        task.addToExactIndexArray = m_plan.addToExactIndex[size_t(planIndex)];
 }
 
 void RunDriver::PurgeAfterCopyOneSession(int)
@@ -436,11 +477,11 @@ void RunDriver::PurgeAfterWholeSyncBackup()
 
 void RunDriver::ConcludeWholeSyncBackup()
 {
-    m_host.runConcluded(*this);
+    host().runConcluded(*this);
     if (m_flags.wasTimerOn)
-        m_host.TimerSyncEnabled(true);
-    if (m_host.preferences().value("prefBeepWhenDone").toInt() != 0)
-        m_host.questions().beep();
+        host().TimerSyncEnabled(true);
+    if (host().preferences().value("prefBeepWhenDone").toInt() != 0)
+        host().questions().beep();
     m_flags.isCopying = false;
 }
 

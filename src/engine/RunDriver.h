@@ -3,8 +3,10 @@
 // worker thread, calling the stages in a fixed order and reaching the main
 // thread only through the proxy. Only one run exists at a time.
 #include "engine/MainThreadProxy.h"
+#include "engine/RunFeedback.h"
 #include "engine/RunErrors.h"
 #include "engine/RunHost.h"
+#include "engine/RunPlan.h"
 #include "engine/RunStages.h"
 #include "engine/RunState.h"
 
@@ -46,8 +48,11 @@ public:
     // The whole run; on the worker thread.
     void ExecuteSyncBackup();
 
-    // For the stages.
-    RunHost &host() { return m_host; }
+    // For the stages. The host only on the main thread: a call from any
+    // other thread is a fault that ends the program at once.
+    RunHost &host();
+    // The run's signals to the windows; posting is allowed from any thread.
+    RunFeedback &feedback() { return m_feedback; }
     MainThreadProxy &proxy() { return m_proxy; }
     RunErrors &errors() { return m_errors; }
     RunFlags &flags() { return m_flags; }
@@ -55,9 +60,10 @@ public:
     bool isCopying() const { return m_flags.isCopying; }
     RunTrigger executedBy() const { return m_executedBy; }
     // Nobody answers conflict questions (a timer or Sync And Quit run),
-    // unless someone was named to answer them.
+    // unless the questions say someone does (taken at the run's start).
     bool unattended() const { return m_executedBy != RunTrigger::Button && !m_conflictsAnswered; }
-    void setConflictsAnswered(bool answered) { m_conflictsAnswered = answered; }
+    // The document's sessions as the run took them at its start.
+    const QVariantList &sessions() const { return m_sessions; }
     SessionSettings &settings() { return m_settings; }
     bool isMultiOn() const { return m_multiOn; }
     const QVariantMap &sessionDict() const { return m_sessionDict; }
@@ -84,17 +90,19 @@ public:
     QVariantList &executiveFilterArray() { return m_executiveFilter; }
     QVariantList &executiveExcludeArray() { return m_executiveExclude; }
     RunRecords &records() { return m_records; }
+    // The plan: filled by the scan, edited by the preview while the worker
+    // waits for it, carried out by the copy, read by the index writer.
+    RunPlan &plan() { return m_plan; }
+    const RunPlan &plan() const { return m_plan; }
     const RunRecords &records() const { return m_records; }
     // The copy's bookkeeping, called by the stages' MainCopy around each
     // session and task (positions in records().logSessionArray).
     void PurgeBeforeScanAndCopyOneSession(int s);
     void PurgeBeforeCopyOneTask();
-    void PurgeAfterCopyOneTask(int sessionPosition, int taskPosition);
+    // `planIndex`: the task's position in the plan, -1 when it planned nothing.
+    void PurgeAfterCopyOneTask(int sessionPosition, int taskPosition, int planIndex = -1);
     void PurgeAfterCopyOneSession(int s);
     void countTaskDone() { ++m_totMultiDone; }
-    // Items done of items to do, shown without making the worker wait.
-    void reportProgress(int done, int total);
-    void reportStatus(const QString &text);
 
     // Rows of the session's multiple list that can be run.
     static QVariantList usableMultiRows(const QVariantMap &session);
@@ -104,14 +112,15 @@ public:
     // The countdown's clock, in milliseconds (tests give their own).
     void setClock(std::function<qint64()> now) { m_now = std::move(now); }
 
-Q_SIGNALS:
-    void runFinished();
-    void countdownChanged(int secondsLeft);
-
 private:
+    class HostQuestions;
+
     RunHost &m_host;
     RunStages &m_stages;
     MainThreadProxy m_proxy;
+    RunFeedback m_feedback;
+    std::unique_ptr<HostQuestions> m_questions;
+    RunPlan m_plan;
     RunFlags m_flags;
     RunTrigger m_executedBy = RunTrigger::None;
     SessionSettings m_settings;
@@ -135,7 +144,7 @@ private:
     QTimer m_countdown;
     qint64 m_countdownStart = 0;
     std::function<qint64()> m_now;
-    std::atomic<qint64> m_lastProgress{0};
+    int m_sessionToShowAfterRun = -1;
 
     void startWorker();
     void waitForWorker();
@@ -153,6 +162,8 @@ private:
     void PurgeBeforeMainCopy();
     void PurgeAfterWholeSyncBackup();
     void ConcludeWholeSyncBackup();
+    bool ShowPreview();
+    void showCountdown(int secondsLeft);
     QVariantMap sessionAt(int s) const;
 };
 

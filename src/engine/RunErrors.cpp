@@ -17,34 +17,29 @@ bool RunErrors::ManageTheError(const QString &text, int forceToCase)
     const int pref = m_w.prefOnError ? m_w.prefOnError() : PolicyAsk;
     const RunTrigger trigger = m_w.executedBy ? *m_w.executedBy : RunTrigger::Button;
     const int policy = forceToCase != PolicyUseInForce ? forceToCase : policyInForce(trigger, pref);
-    UserQuestions *q = m_w.questions;
-    if (q)
-        q->setProgressAnimation(false);
+    RunQuestions *q = m_w.questions;
     bool goOn = false;
     switch (policy) {
     case PolicyContinue:
         goOn = true;
         break;
     case PolicyAsk: {
-        const int answer = q ? q->alert(AlertStyle::Critical, m_errorTitle,
-                                        text + QStringLiteral(".\r") + GLS("Would you skip and continue?"),
-                                        {GLS("Continue"), GLS("Stop")})
-                             : 1;
-        goOn = answer == 0;
+        const ErrorAlert alert{ErrorAlert::Kind::AskToContinue, m_errorTitle,
+                               text + QStringLiteral(".\r") + GLS("Would you skip and continue?"),
+                               {GLS("Continue"), GLS("Stop")}};
+        goOn = q && q->errorAlert(alert) == ErrorChoice::Continue;
         if (!goOn && m_w.flags)
             m_w.flags->userPressedStop = true;
         break;
     }
     case PolicyStop:
         if (q)
-            q->alert(AlertStyle::Warning, m_errorTitle,
-                     text + QStringLiteral(".\r") + GLS("The process stopped."), {GLS("OK")});
+            q->errorAlert(ErrorAlert{ErrorAlert::Kind::Stopped, m_errorTitle,
+                                     text + QStringLiteral(".\r") + GLS("The process stopped."), {GLS("OK")}});
         break;
     default:
         break;
     }
-    if (q)
-        q->setProgressAnimation(true);
     if (!goOn && m_w.flags)
         m_w.flags->isCopying = false;
     return goOn;
@@ -57,11 +52,16 @@ void RunErrors::appendToLog(const QString &text)
         *m_w.detailedLogText += QStringLiteral("\u221A ") + text + u'\r';
 }
 
-bool RunErrors::decide(const QString &text, int forceToCase)
+bool RunErrors::decide(const QString &text, int forceToCase, bool beepFirst)
 {
+    auto onMain = [&] {
+        if (beepFirst && m_w.questions)
+            m_w.questions->beep();
+        return ManageTheError(text, forceToCase);
+    };
     if (m_w.proxy)
-        return m_w.proxy->call([&] { return ManageTheError(text, forceToCase); });
-    return ManageTheError(text, forceToCase);
+        return m_w.proxy->call(onMain);
+    return onMain();
 }
 
 bool RunErrors::AddErrQuickly(int forceToCase)
@@ -72,9 +72,7 @@ bool RunErrors::AddErrQuickly(int forceToCase)
     const RunTrigger trigger = m_w.executedBy ? *m_w.executedBy : RunTrigger::Button;
     if (trigger != RunTrigger::Button)
         return true;
-    if (m_w.questions)
-        m_w.questions->beep();
-    return decide(m_errString, forceToCase);
+    return decide(m_errString, forceToCase, true);
 }
 
 bool RunErrors::reportRunError(const QString &text)
@@ -89,7 +87,7 @@ bool RunErrors::reportRunError(const RunError &error)
     const QString usualTitle = m_errorTitle;
     if (!error.title.isEmpty())
         m_errorTitle = error.title;
-    const bool goOn = decide(error.text + error.dialogSuffix, PolicyUseInForce);
+    const bool goOn = decide(error.text + error.dialogSuffix, PolicyUseInForce, false);
     m_errorTitle = usualTitle;
     if (error.counted && m_w.counters)
         ++m_w.counters->totError;

@@ -4,7 +4,7 @@
 // policy, which goes on, asks, or stops the run.
 #include "engine/RunContext.h"
 #include "engine/RunState.h"
-#include "engine/UserQuestions.h"
+#include "engine/RunQuestions.h"
 
 #include <functional>
 
@@ -22,7 +22,7 @@ public:
         QString *detailedLogText = nullptr; // of the task being processed
         const SessionSettings *settings = nullptr;
         const RunTrigger *executedBy = nullptr;
-        UserQuestions *questions = nullptr;
+        RunQuestions *questions = nullptr; // used on the main thread only
         MainThreadProxy *proxy = nullptr;   // absent: decide on the calling thread
         std::function<int()> prefOnError;   // read at each error, on the main thread
     };
@@ -55,7 +55,8 @@ private:
     QString m_errorTitle;
 
     void appendToLog(const QString &text);
-    bool decide(const QString &text, int forceToCase);
+    // On the main thread (through the proxy when there is one).
+    bool decide(const QString &text, int forceToCase, bool beepFirst);
 };
 
 

@@ -17,10 +17,8 @@ public:
     // Session services before a session's first task is scanned (volumes
     // mounted, start script, executive filter and exclude lists).
     virtual void beforeSessionScan(RunDriver &run, int session) { (void)run; (void)session; }
-    // Scans one task into the plan; answers the scan verdict (0 = no copy).
+    // Scans one task into the run's plan; answers the scan verdict (0 = no copy).
     virtual quint8 ScanOneTask(RunDriver &run, int session, int task) = 0;
-    // Items of the plan (task roots included); no preview for an empty plan.
-    virtual int plannedItems() const = 0;
     // Carries out the plan: every session and task of the run's records, in
     // order, with the driver's copy bookkeeping around each.
     virtual void MainCopy(RunDriver &run) = 0;
@@ -38,6 +36,9 @@ public:
     virtual void endRun(RunDriver &run) { (void)run; }
     // The whole log text ("\r" line ends).
     virtual QString MakeLog(RunDriver &run) = 0;
+    // Mails the saved log when the preferences ask for it; on the worker.
+    // Answers the report's line when mailing failed, "" otherwise.
+    virtual QString mailLog(RunDriver &run) { (void)run; return QString(); }
 };
 
 } // namespace qm

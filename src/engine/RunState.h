@@ -43,7 +43,7 @@ struct TaskRunRecord {
     RunCounters counters;
     QString detailedLogText; // scan lines first, then copy lines
     QStringList restoreBackupDateArray;
-    QVariantList addToExactIndexArray;
+    QStringList addToExactIndexArray; // exact synchronizations only
 };
 
 struct SessionRunRecord {
@@ -57,7 +57,6 @@ struct RunRecords {
     QList<SessionRunRecord> logSessionArray;
     QDateTime start;
     QDateTime end;
-    int globalItemsToDo = 0;
     int globalItemsScanned = 0;
     int globalConflictsSkipped = 0;
     int globalError = 0;
@@ -67,7 +66,7 @@ struct RunRecords {
     QString log; // the composed log, "\r" line ends
     QString logFileName;
     QString logPath;     // the saved log file, empty when none was saved
-    QString mailFailure; // the report line when mailing the log failed
+    QString mailFailure; // the report line when mailing the log failed, else ""
 };
 
 } // namespace qm

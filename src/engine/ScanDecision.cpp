@@ -71,14 +71,13 @@ int ScanDecision::settle(const ConflictRule &rule, int kind, BackupSeconds date,
         q.kind = kind;
         q.isSyncOn = m_ctx.settings().isSyncOn;
         q.canChangeDirection = kind == 31;
-        const int code = m_ctx.askConflict(q);
-        const int absCode = code < 0 ? -code : code;
-        if (absCode == ConflictAnswer::Carry) {
-            if (kind == 31 && code < 0)
+        const ConflictReply reply = m_ctx.askConflict(q);
+        if (reply.choice == ConflictReply::Choice::Carry) {
+            if (kind == 31 && reply.reversed)
                 return mode == CopyMode::ReplaceB ? CopyMode::ReplaceA : CopyMode::ReplaceB;
             return mode;
         }
-        if (absCode == ConflictAnswer::Stop)
+        if (reply.choice == ConflictReply::Choice::Stop)
             m_ctx.requestUserStop();
     }
     ++m_ctx.counters().conflictsSkipped;

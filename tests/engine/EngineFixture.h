@@ -32,8 +32,8 @@ public:
     QStringList errorTitles;
     QString detailedLog;
     QList<qm::ConflictQuestion> questions;
-    std::function<int(const qm::ConflictQuestion &)> answer = [](const qm::ConflictQuestion &) {
-        return int(qm::ConflictAnswer::Skip);
+    std::function<qm::ConflictReply(const qm::ConflictQuestion &)> answer = [](const qm::ConflictQuestion &) {
+        return qm::ConflictReply{};
     };
     std::function<void()> onItemStarted;
     int itemsStarted = 0;
@@ -62,7 +62,7 @@ public:
     void appendDetailedLog(const QString &text) override { detailedLog += text; }
     void diagnostic(const QString &) override {}
     bool isUnattended() const override { return unattended; }
-    int askConflict(const qm::ConflictQuestion &q) override
+    qm::ConflictReply askConflict(const qm::ConflictQuestion &q) override
     {
         questions.append(q);
         return answer(q);

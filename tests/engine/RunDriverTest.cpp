@@ -14,12 +14,32 @@ using namespace qm;
 
 namespace {
 
-class ScriptedQuestions : public UserQuestions {
+// Answers with the button at `answer` (0 = the default one) and records
+// what was asked.
+class ScriptedQuestions : public RunQuestions {
 public:
     int answer = 0;
     QStringList titles, messages;
     QList<QStringList> buttons;
-    int alert(AlertStyle, const QString &title, const QString &message, const QStringList &b) override
+    std::function<bool(RunPlan &)> preview = [](RunPlan &) { return true; };
+    int previews = 0;
+    int beeps = 0;
+
+    bool confirmRun(const RunConfirmation &c) override { return record(c.title, c.question, c.buttons) == 0; }
+    ErrorChoice errorAlert(const ErrorAlert &a) override
+    {
+        return record(a.title, a.message, a.buttons) == 0 ? ErrorChoice::Continue : ErrorChoice::Stop;
+    }
+    ConflictReply askConflict(const ConflictQuestion &) override { return {}; }
+    bool showPreview(RunPlan &plan) override
+    {
+        ++previews;
+        return preview(plan);
+    }
+    void beep() override { ++beeps; }
+
+private:
+    int record(const QString &title, const QString &message, const QStringList &b)
     {
         titles << title;
         messages << message;
@@ -40,7 +60,7 @@ public:
     QVariantList sessionsArray() const override { return sessions; }
     int documentSessionIndex() const override { return index; }
     QVariantMap preferences() const override { return prefs; }
-    UserQuestions &questions() override { return asked; }
+    RunQuestions &questions() override { return asked; }
     bool TimerSyncEnabled(bool enable) override
     {
         calls << (enable ? "timersOn" : "timersOff");
@@ -67,8 +87,13 @@ public:
     bool errorAnswer = true;
 
     void resetPlan(RunDriver &) override { copied.clear(); scanned = 0; }
-    quint8 ScanOneTask(RunDriver &run, int, int) override
+    quint8 ScanOneTask(RunDriver &run, int session, int task) override
     {
+        CopyItem root;
+        root.isTheRootOfTheTree = true;
+        root.sessionIndex = session;
+        root.taskIndex = task;
+        run.plan().addTask(root);
         for (int i = 0; i < itemsPerTask && run.isCopying(); ++i) {
             if (slow)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -80,7 +105,6 @@ public:
         }
         return verdict;
     }
-    int plannedItems() const override { return 1; }
     void MainCopy(RunDriver &run) override
     {
         const auto &sessions = run.records().logSessionArray;
@@ -119,7 +143,7 @@ bool waitFor(RunDriver &run, int ms = 10000)
     if (!run.isRunning())
         return true;
     QEventLoop loop;
-    QObject::connect(&run, &RunDriver::runFinished, &loop, &QEventLoop::quit);
+    QObject::connect(&run.feedback(), &RunFeedback::runEnded, &loop, &QEventLoop::quit);
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
     return !run.isRunning();
@@ -159,7 +183,7 @@ TEST_F(RunFixture, StagesRunInOrderAndRecordsEveryTask)
     EXPECT_EQ(t.counters.a.filesScanned, 3);
     EXPECT_EQ(t.counters.b.filesCopied, 1);
     EXPECT_EQ(t.detailedLogText, "Copied\r");
-    EXPECT_EQ(r.globalItemsToDo, 9);
+    EXPECT_EQ(run->plan().counters.globalItemsToDo, 9);
     EXPECT_EQ(r.log, "log");
     EXPECT_FALSE(run->isCopying());
 }
@@ -270,7 +294,7 @@ TEST_F(RunFixture, SyncAndQuitCountsDownThenRunsAndQuits)
     RunDriver run(host, stages);
     run.setClock([&now] { return now; });
     QList<int> shown;
-    QObject::connect(&run, &RunDriver::countdownChanged, [&shown](int s) { shown << s; });
+    QObject::connect(&run.feedback(), &RunFeedback::countdownTicked, [&shown](int s) { shown << s; });
     run.PrepareToExecuteSyncAndQuit();
     for (int i = 1; i <= 10; ++i) {
         now += 1000;

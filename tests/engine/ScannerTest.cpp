@@ -281,7 +281,7 @@ TEST_F(ScannerTest, AStopDuringTheScanEndsItKeepingWhatWasPlanned)
     ctx.set.conflictBackup2.ask = true;
     writeFile(a + "/f2", "old", now);
     writeFile(b + "/f2", "newer", now + 50);
-    ctx.answer = [](const ConflictQuestion &) { return int(ConflictAnswer::Stop); };
+    ctx.answer = [](const ConflictQuestion &) { return ConflictReply{ConflictReply::Choice::Stop, false}; };
     const TaskScan t = scan();
     EXPECT_TRUE(ctx.userStopped);
     EXPECT_FALSE(ctx.copying);
@@ -337,7 +337,7 @@ TEST_F(ConflictTest, BackupOverAChangedDestinationIsKind11SkippedByDefault)
 
     ctx.taskCounters = {};
     ctx.set.conflictBackup.ask = true;
-    ctx.answer = [](const ConflictQuestion &) { return int(ConflictAnswer::Carry); };
+    ctx.answer = [](const ConflictQuestion &) { return ConflictReply{ConflictReply::Choice::Carry, false}; };
     t = scan();
     ASSERT_EQ(ctx.questions.size(), 1);
     EXPECT_EQ(ctx.questions[0].kind, 11);
@@ -357,7 +357,7 @@ TEST_F(ConflictTest, ANewerDestinationIsKind12AndTheRuleLetsTheSourceWin)
 {
     pair("f", now - 50, now);
     ctx.set.conflictBackup2.ask = true;
-    ctx.answer = [](const ConflictQuestion &) { return int(ConflictAnswer::Skip); };
+    ctx.answer = [](const ConflictQuestion &) { return ConflictReply{ConflictReply::Choice::Skip, false}; };
     TaskScan t = scan();
     ASSERT_EQ(ctx.questions.size(), 1);
     EXPECT_EQ(ctx.questions[0].kind, 12);
@@ -394,7 +394,7 @@ TEST_F(ConflictTest, SyncConflictIsKind31AndAReversedAnswerSwapsTheDirection)
     ctx.set.isExactOn = true;
     ctx.set.conflictSync.ask = true;
     pair("f", now, now - 50);
-    ctx.answer = [](const ConflictQuestion &) { return -int(ConflictAnswer::Carry); };
+    ctx.answer = [](const ConflictQuestion &) { return ConflictReply{ConflictReply::Choice::Carry, true}; };
     const TaskScan t = scan();
     ASSERT_EQ(ctx.questions.size(), 1);
     EXPECT_EQ(ctx.questions[0].kind, 31);
