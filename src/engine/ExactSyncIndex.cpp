@@ -1,4 +1,5 @@
 #include "engine/ExactSyncIndex.h"
+#include "platform/FileName.h"
 #include "engine/CopyItem.h"
 #include "engine/ScanListing.h"
 #include "fs/CatalogInfo.h"
@@ -53,6 +54,57 @@ std::optional<qlonglong> version(const QVariantMap &dict)
 
 bool isString(const QVariant &v) { return v.typeId() == QMetaType::QString; }
 
+// Whether the property-list XML holds the text exactly: no control
+// characters but tab, line feed and return, no non-characters, no escaped
+// bytes that are not UTF-8.
+bool isStorable(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if ((u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0xFFFE || u == 0xFFFF)
+            return false;
+    }
+    return !hasInvalidBytes(text);
+}
+
+// An entry name that XML cannot hold is stored as "/" and its bytes with
+// %-escapes. A real name never holds "/", so the two forms never meet, and
+// an older reader only sees a name that exists nowhere.
+QString storedName(const QString &name)
+{
+    if (isStorable(name))
+        return name;
+    return u'/' + QString::fromLatin1(nativeName(name).toPercentEncoding(" "));
+}
+
+std::optional<QString> nameFromStored(const QString &key)
+{
+    if (!key.startsWith(u'/'))
+        return key;
+    const QString name = fromNativeName(QByteArray::fromPercentEncoding(key.mid(1).toLatin1()));
+    if (name.isEmpty() || name.contains(u'/') || name.contains(QChar(0)))
+        return std::nullopt;
+    return name;
+}
+
+// A folder path that XML cannot hold is stored as its bytes (data).
+QVariant storedPath(const QString &path)
+{
+    return isStorable(path) ? QVariant(path) : QVariant(nativeName(path));
+}
+
+bool isStoredPath(const QVariant &v)
+{
+    return isString(v) || v.typeId() == QMetaType::QByteArray;
+}
+
+bool storedPathIs(const QVariant &stored, const QString &path)
+{
+    if (stored.typeId() == QMetaType::QByteArray)
+        return stored.toByteArray() == nativeName(path);
+    return stored.toString() == path;
+}
+
 // A file name that stays inside the index folder.
 bool isPlainName(const QString &name)
 {
@@ -64,13 +116,13 @@ enum class Match { None, Straight, Crossed };
 
 Match matchOf(const QVariantMap &dict, const QString &source, const QString &dest)
 {
-    if (!isString(dict.value(kSourceKey)) || !isString(dict.value(kDestKey)))
+    const QVariant s = dict.value(kSourceKey);
+    const QVariant d = dict.value(kDestKey);
+    if (!isStoredPath(s) || !isStoredPath(d))
         return Match::None;
-    const QString s = dict.value(kSourceKey).toString();
-    const QString d = dict.value(kDestKey).toString();
-    if (s == source && d == dest)
+    if (storedPathIs(s, source) && storedPathIs(d, dest))
         return Match::Straight;
-    if (s == dest && d == source)
+    if (storedPathIs(s, dest) && storedPathIs(d, source))
         return Match::Crossed;
     return Match::None;
 }
@@ -84,14 +136,14 @@ bool isExistingFile(const QString &path)
 QStringList listFolder(const QString &path)
 {
     QStringList names;
-    DIR *dir = ::opendir(QFile::encodeName(path).constData());
+    DIR *dir = ::opendir(nativeName(path).constData());
     if (!dir)
         return names;
     while (const dirent *entry = ::readdir(dir)) {
         const char *n = entry->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
-        names.append(QFile::decodeName(n));
+        names.append(fromNativeName(n));
     }
     ::closedir(dir);
     return names;
@@ -142,11 +194,11 @@ private:
         takeRecordedAnyway(folder, &names);
         const QString prefix = folder == QLatin1String("/") ? QString() : folder;
         // Entries are read relative to their open folder: no path lookup each.
-        const int dir = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const int dir = ::open(nativeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         for (const QString &name : std::as_const(names)) {
             const QString path = prefix + '/' + name;
-            const QByteArray native = QFile::encodeName(path);
-            const QByteArray own = QFile::encodeName(name);
+            const QByteArray native = nativeName(path);
+            const QByteArray own = nativeName(name);
             const xattr::Entry entry{dir >= 0 ? dir : AT_FDCWD,
                                      dir >= 0 ? own.constData() : native.constData(), native.constData()};
             bool isFolder = false;
@@ -283,7 +335,7 @@ QVariantMap ExactSyncTree::writeNode(int node) const
     QVariantMap out;
     const auto &children = m_nodes[size_t(node)];
     for (auto it = children.constBegin(); it != children.constEnd(); ++it)
-        out.insert(it.key(), *it == kFileMark ? QVariant(QString("")) : QVariant(writeNode(*it)));
+        out.insert(storedName(it.key()), *it == kFileMark ? QVariant(QString("")) : QVariant(writeNode(*it)));
     return out;
 }
 
@@ -295,11 +347,14 @@ bool ExactSyncTree::readNode(int into, const QVariantMap &node, int depth)
         return false;
     for (auto it = node.constBegin(); it != node.constEnd(); ++it) {
         const QVariant &v = it.value();
+        const std::optional<QString> name = nameFromStored(it.key());
+        if (!name)
+            return false;
         if (v.typeId() == QMetaType::QVariantMap) {
-            if (!readNode(addFolder(into, it.key()), v.toMap(), depth + 1))
+            if (!readNode(addFolder(into, *name), v.toMap(), depth + 1))
                 return false;
         } else if (isString(v) && v.toString().isEmpty()) {
-            addFile(into, it.key());
+            addFile(into, *name);
         } else {
             return false;
         }
@@ -440,8 +495,8 @@ std::optional<LoadedExactSyncIndex> ExactSyncIndexStore::load(const QString &sou
     const char *destTree = pair->crossed ? kTreeSourceKey : kTreeDestKey;
     const QVariantMap trees[2] = {pair->content.value(sourceTree).toMap(),
                                   pair->content.value(destTree).toMap()};
-    const QString sourceName = lastComponent(source);
-    const QString destName = lastComponent(dest);
+    const QString sourceName = storedName(lastComponent(source));
+    const QString destName = storedName(lastComponent(dest));
     if (!trees[0].contains(sourceName) || !trees[1].contains(destName))
         return std::nullopt;
     std::optional<ExactSyncTree> a = ExactSyncTree::fromNode(trees[0].value(sourceName));
@@ -554,8 +609,8 @@ ExactSyncWriteResult ExactSyncIndexStore::write(ExactSyncWriteRequest request) c
             result.logLine = "√ " + result.errorMessage + "\r";
             return result;
         }
-        rows.append(QVariantMap{{kSourceKey, request.source},
-                                {kDestKey, request.dest},
+        rows.append(QVariantMap{{kSourceKey, storedPath(request.source)},
+                                {kDestKey, storedPath(request.dest)},
                                 {kFileNameKey, QFileInfo(pairPath).fileName()}});
         main.insert(kListKey, rows);
         QString error;
@@ -568,8 +623,8 @@ ExactSyncWriteResult ExactSyncIndexStore::write(ExactSyncWriteRequest request) c
     if (request.onBuildingTrees)
         request.onBuildingTrees();
     QVariantMap pair{{kVersionKey, kFileVersion},
-                     {kSourceKey, request.source},
-                     {kDestKey, request.dest},
+                     {kSourceKey, storedPath(request.source)},
+                     {kDestKey, storedPath(request.dest)},
                      {kDateKey, request.runStart}};
     {
         ExactSyncTree a, b;
@@ -593,8 +648,9 @@ ExactSyncWriteResult ExactSyncIndexStore::write(ExactSyncWriteRequest request) c
             b = destSide.build();
             request.restoreBackupDates += destSide.restored();
         }
-        pair.insert(kTreeSourceKey, QVariantMap{{lastComponent(request.source), a.toNode()}});
-        pair.insert(kTreeDestKey, QVariantMap{{lastComponent(request.dest), b.toNode()}});
+        pair.insert(kTreeSourceKey,
+                    QVariantMap{{storedName(lastComponent(request.source)), a.toNode()}});
+        pair.insert(kTreeDestKey, QVariantMap{{storedName(lastComponent(request.dest)), b.toNode()}});
     }
 
     QString error;

@@ -1,7 +1,9 @@
 #include "engine/Executor.h"
+#include "platform/FileName.h"
 #include "engine/ScanListing.h"
 #include "fs/LPUtilities.h"
 #include "platform/Messages.h"
+#include "platform/Trash.h"
 
 #include <QFile>
 #include <cerrno>
@@ -22,7 +24,7 @@ QString parentOf(const QString &path)
 
 QString quoted(const QString &path)
 {
-    return QStringLiteral(" \"") + path + QLatin1Char('"');
+    return QStringLiteral(" \"") + displayName(path) + QLatin1Char('"');
 }
 
 QString errorTail(const QString &text)
@@ -34,7 +36,7 @@ QString errorTail(const QString &text)
 // entries (root passes, as the kernel lets it).
 bool isDeletable(const QString &path)
 {
-    return ::access(QFile::encodeName(parentOf(path)).constData(), W_OK | X_OK) == 0;
+    return ::access(nativeName(parentOf(path)).constData(), W_OK | X_OK) == 0;
 }
 
 QString copyStatusMessage(OSStatus status)
@@ -83,7 +85,7 @@ ItemInfo readInfo(const QString &path)
 ItemInfo readFolderDates(const QString &path)
 {
     ItemInfo info;
-    if (!readItemForScan(QFile::encodeName(path), false, &info))
+    if (!readItemForScan(nativeName(path), false, &info))
         info.kind = ItemKind::Missing;
     return info;
 }
@@ -356,12 +358,12 @@ bool Executor::createFolder(Operation &op)
         if (m_itemsDeleted.contains(parent))
             return true;
         reportError(GLS("Can't find the parent destination folder.") + QLatin1Char(' ')
-                    + GLS("Can't create the folder") + QStringLiteral(":\r\"") + op.target
+                    + GLS("Can't create the folder") + QStringLiteral(":\r\"") + displayName(op.target)
                     + QLatin1Char('"'));
         return false;
     }
     // Writable while it is filled; its own attributes follow its content.
-    if (::mkdir(QFile::encodeName(op.target).constData(), 0777) != 0) {
+    if (::mkdir(nativeName(op.target).constData(), 0777) != 0) {
         reportError(GLS("Can't create the folder") + quoted(op.target));
         return false;
     }
@@ -376,7 +378,7 @@ bool Executor::removeFolder(Operation &op)
     const SessionSettings &set = m_ctx.settings();
     bool refused = false;
     if (!isDeletable(op.item)) {
-        RunError error(GLS("Can't delete the folder") + QStringLiteral("\r\"") + op.item
+        RunError error(GLS("Can't delete the folder") + QStringLiteral("\r\"") + displayName(op.item)
                        + QStringLiteral("\". ") + GLS("Insufficient privileges"));
         error.title = GLS("Insufficient Privileges") + QLatin1Char(':');
         m_ctx.reportRunError(error);
@@ -384,7 +386,7 @@ bool Executor::removeFolder(Operation &op)
     }
     static const LPUtilities fs;
     if (!refused && set.isUnlockOn && !fs.UnlockItem(op.item)) {
-        reportError(GLS("Can't delete the locked folder") + QStringLiteral("\r\"") + op.item
+        reportError(GLS("Can't delete the locked folder") + QStringLiteral("\r\"") + displayName(op.item)
                     + QLatin1Char('"'));
         refused = true;
     }
@@ -415,8 +417,8 @@ bool Executor::removeItem(const Operation &op, bool isFolder)
 {
     const SessionSettings &set = m_ctx.settings();
     if (set.isMoveToTrash)
-        return op.deleteParent ? true : QFile::moveToTrash(op.item);
-    const QByteArray native = QFile::encodeName(op.item);
+        return op.deleteParent ? true : moveToTrash(op.item) == Status::noErr;
+    const QByteArray native = nativeName(op.item);
     if (isFolder) // its content went item by item: only an empty folder goes
         return ::rmdir(native.constData()) == 0;
     if (op.kind == Kind::Package)
@@ -476,8 +478,8 @@ bool Executor::copyOrReplaceFile(Operation &op)
         if (m_itemsDeleted.contains(parent))
             return true;
         reportError(GLS("Can't find the parent destination folder.") + QLatin1Char(' ')
-                    + GLS("Can't copy the file") + QStringLiteral(":\r\"") + op.item
-                    + QStringLiteral("\" ") + m_words.to + QStringLiteral("\r\"") + op.target
+                    + GLS("Can't copy the file") + QStringLiteral(":\r\"") + displayName(op.item)
+                    + QStringLiteral("\" ") + m_words.to + QStringLiteral("\r\"") + displayName(op.target)
                     + QLatin1Char('"'));
         return false;
     }
@@ -621,15 +623,15 @@ bool Executor::finishReplacement(const Operation &op, bool replaced, const QStri
         const char *what = op.kind == Kind::SymLink  ? "Can't replace the Sym Link"
                            : op.kind == Kind::Package ? "Can't replace the file package"
                                                       : "Can't replace the file";
-        reportError(GLS(what) + QStringLiteral(":\r\"") + op.target + QStringLiteral("\" ")
-                    + GLS("with the most recent:") + QStringLiteral("\r\"") + op.item
+        reportError(GLS(what) + QStringLiteral(":\r\"") + displayName(op.target) + QStringLiteral("\" ")
+                    + GLS("with the most recent:") + QStringLiteral("\r\"") + displayName(op.item)
                     + QLatin1Char('"') + extra);
         return false;
     }
     SideCounters &c = m_ctx.counters().side(op.changed);
     ++c.filesReplaced;
     countVisibility(op);
-    logLine(m_words.replacedFile + QStringLiteral(" \"") + op.target + QStringLiteral("\"\r")
+    logLine(m_words.replacedFile + QStringLiteral(" \"") + displayName(op.target) + QStringLiteral("\"\r")
             + m_words.withTheMostRecentFile + quoted(op.item));
     return true;
 }
@@ -649,14 +651,14 @@ bool Executor::finishNewFile(const Operation &op, bool copied, const QString &ex
         const char *what = (op.kind == Kind::Package) ? "Can't copy the file package"
                            : op.kind == Kind::SymLink ? "Can't copy the Sym Link"
                                                       : "Can't copy the file";
-        reportError(GLS(what) + QStringLiteral("\r\"") + op.item + QStringLiteral("\" ")
-                    + m_words.to + QStringLiteral("\r\"") + op.target + QLatin1Char('"') + extra);
+        reportError(GLS(what) + QStringLiteral("\r\"") + displayName(op.item) + QStringLiteral("\" ")
+                    + m_words.to + QStringLiteral("\r\"") + displayName(op.target) + QLatin1Char('"') + extra);
         return false;
     }
     ++m_ctx.counters().side(op.changed).filesCopied;
     countVisibility(op);
     logLine(m_words.copiedFile + quoted(op.item) + QLatin1Char(' ') + m_words.to
-            + QStringLiteral("\r\"") + op.target + QLatin1Char('"'));
+            + QStringLiteral("\r\"") + displayName(op.target) + QLatin1Char('"'));
     return true;
 }
 
@@ -713,7 +715,7 @@ bool Executor::CheckFreeSpaceFor(const QString &item, const QString &target, QSt
 bool Executor::hasRoomFor(quint64 size, const QString &target, QString *errStr)
 {
     struct statvfs vfs;
-    if (::statvfs(QFile::encodeName(parentOf(target)).constData(), &vfs) != 0)
+    if (::statvfs(nativeName(parentOf(target)).constData(), &vfs) != 0)
         return true; // no free size known: the copier's own failure will tell
     const quint64 free = quint64(vfs.f_bavail) * quint64(vfs.f_frsize);
     if (free > size)
@@ -748,7 +750,7 @@ bool Executor::copyAttributesItem(const QString &from, const QString &to, const 
         return false;
     }
     struct stat toNow;
-    const QByteArray toNative = QFile::encodeName(to);
+    const QByteArray toNative = nativeName(to);
     if (::lstat(toNative.constData(), &toNow) != 0) {
         m_ctx.diagnostic(QStringLiteral("CopyAttributesItem - Can't find the destination item: ") + to);
         return false;

@@ -1,4 +1,5 @@
 #include "engine/Filter.h"
+#include "platform/FileName.h"
 #include "fs/LPUtilities.h"
 #include <QFileInfo>
 #include <grp.h>
@@ -286,7 +287,7 @@ const ItemInfo *DiskFilterItemFacts::followed()
         return m_info.exists() ? &m_info : nullptr;
     if (!m_target) {
         m_target = ItemInfo();
-        m_targetPath = QFileInfo(m_path).canonicalFilePath();
+        m_targetPath = canonicalPath(m_path);
         if (!m_targetPath.isEmpty())
             ReadCatalogInfo(m_targetPath, &*m_target);
     }

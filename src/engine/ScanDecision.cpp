@@ -1,4 +1,5 @@
 #include "engine/ScanDecision.h"
+#include "platform/FileName.h"
 #include "platform/Messages.h"
 
 #include "engine/ScanListing.h"
@@ -29,7 +30,7 @@ std::optional<QDateTime> toDateTime(BackupSeconds s)
 std::optional<qint64> ScanSide::backupDate() const
 {
     if (!m_backupRead) {
-        m_backup = readBackupSeconds(QFile::encodeName(path));
+        m_backup = readBackupSeconds(nativeName(path));
         m_backupRead = true;
     }
     return m_backup;

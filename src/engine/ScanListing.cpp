@@ -1,4 +1,5 @@
 #include "engine/ScanListing.h"
+#include "platform/FileName.h"
 
 #include "platform/Xattr.h"
 
@@ -21,7 +22,7 @@ struct Name {
 
 bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out)
 {
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR *dir = ::opendir(nativeName(folder).constData());
     if (!dir)
         return false;
     while (const dirent *e = ::readdir(dir)) {
@@ -29,7 +30,7 @@ bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out)
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
         Name entry;
-        entry.name = QFile::decodeName(n);
+        entry.name = fromNativeName(n);
         entry.key = entry.name.toCaseFolded();
         entry.sideB = sideB;
         out->push_back(std::move(entry));

@@ -1,4 +1,5 @@
 #include "engine/Scanner.h"
+#include "platform/FileName.h"
 #include "engine/ScanDecision.h"
 #include "engine/ScanListing.h"
 #include "fs/LPUtilities.h"
@@ -40,7 +41,7 @@ struct Presence {
 Presence presenceOf(const QString &path)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(nativeName(path).constData(), &st) != 0)
         return {};
     return {true, S_ISDIR(st.st_mode)};
 }
@@ -117,9 +118,9 @@ bool Scanner::Level::run()
     const Presence s = presenceOf(m_p.source);
     const Presence d = presenceOf(m_p.dest);
     if (!s.exists && !d.exists) {
-        m_ctx.reportRunError(RunError::uncounted(GLS("Can't find the folders") + QStringLiteral(" \"") + m_p.source
+        m_ctx.reportRunError(RunError::uncounted(GLS("Can't find the folders") + QStringLiteral(" \"") + displayName(m_p.source)
                                   + QStringLiteral("\" ") + GLS("and") + QStringLiteral(" \r\"")
-                                  + m_p.dest + QLatin1Char('"')));
+                                  + displayName(m_p.dest) + QLatin1Char('"')));
         if (m_p.copyMode > CopyMode::ReplaceA)
             m_p.copyMode = CopyMode::Folder;
         return false;
@@ -137,7 +138,7 @@ bool Scanner::Level::run()
                              withDest, &pairs, &unreadable)) {
             // An unreadable folder must not look empty: that would plan the
             // removal of everything on the other side.
-            m_ctx.reportRunError(GLS("Can't scan the folder") + QStringLiteral(" \"") + unreadable
+            m_ctx.reportRunError(GLS("Can't scan the folder") + QStringLiteral(" \"") + displayName(unreadable)
                                  + QLatin1Char('"'));
             skip();
             pairs.clear();
@@ -165,7 +166,7 @@ bool Scanner::Level::takeTarget(ScanSide &side, const QString &target)
     if (m_set.isFilterOn)
         ReadCatalogInfo(target, &info);
     else
-        readItemForScan(QFile::encodeName(target), true, &info);
+        readItemForScan(nativeName(target), true, &info);
     side.path = target;
     side.info = info;
     side.isLink = info.isSymLink();
@@ -180,7 +181,7 @@ bool Scanner::Level::resolveAlias(ScanSide &side)
     QString target = side.path;
     QString error;
     if (!fs.ResolveTheAlias(target)) {
-        error = GLS("Can't resolve the alias") + QStringLiteral(" \"") + side.path + QLatin1Char('"');
+        error = GLS("Can't resolve the alias") + QStringLiteral(" \"") + displayName(side.path) + QLatin1Char('"');
     } else if (lastComponent(target) != lastComponent(side.path)) {
         error = GLS("Cannot resolve the Alias\r") + side.path
                 + GLS("\rbecause it points to a Target file\r") + target
@@ -197,9 +198,8 @@ bool Scanner::Level::resolveAlias(ScanSide &side)
 
 bool Scanner::Level::resolveSymLink(ScanSide &side)
 {
-    char buffer[PATH_MAX];
-    const char *resolved = ::realpath(QFile::encodeName(side.path).constData(), buffer);
-    const QString target = resolved ? QFile::decodeName(resolved) : side.path;
+    const QString resolved = canonicalPath(side.path);
+    const QString target = resolved.isEmpty() ? side.path : resolved;
     QString error;
     if (target == side.path) {
         error = GLS("Can't resolve the SYM link") + QStringLiteral(" \"") + side.path
@@ -223,7 +223,7 @@ bool Scanner::Level::readItem(const QString &path, ItemInfo *info) const
 {
     if (m_set.isFilterOn)
         return ReadCatalogInfo(path, info) == Status::noErr;
-    return readItemForScan(QFile::encodeName(path), wantsFinderInfo(), info);
+    return readItemForScan(nativeName(path), wantsFinderInfo(), info);
 }
 
 // A folder of many items is read on both sides at once: the two reads
@@ -240,7 +240,7 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
         const QString &folder = sideA ? m_p.source : m_p.dest;
         // Items read relative to their open folder spare the kernel a
         // lookup of the whole path each (filters need the full read).
-        const QByteArray native = QFile::encodeName(folder);
+        const QByteArray native = nativeName(folder);
         const int dir = m_set.isFilterOn ? -1
                                          : ::open(native.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         const bool withFinderInfo = wantsFinderInfo();
@@ -254,7 +254,7 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
                 out[i].ok = readItem(joinPath(folder, name), &out[i].info);
                 continue;
             }
-            const QByteArray own = QFile::encodeName(name);
+            const QByteArray own = nativeName(name);
             const QByteArray full = prefix + own;
             out[i].ok = readItemForScan(xattr::Entry{dir, own.constData(), full.constData()},
                                         withFinderInfo, &out[i].info);

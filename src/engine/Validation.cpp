@@ -1,4 +1,5 @@
 #include "engine/Validation.h"
+#include "platform/FileName.h"
 #include "fs/CatalogInfo.h"
 #include "fs/LPUtilities.h"
 #include "fs/Volume.h"
@@ -16,12 +17,12 @@ namespace {
 const QString kQuote = QStringLiteral("\"");
 const QString kCR = QStringLiteral("\r");
 
-QString quoted(const QString &path) { return kQuote + path + kQuote; }
+QString quoted(const QString &path) { return kQuote + displayName(path) + kQuote; }
 
 bool exists(const QString &path)
 {
     struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::lstat(nativeName(path).constData(), &st) == 0;
 }
 
 bool isFolder(const QString &path)
@@ -41,14 +42,14 @@ bool isPackage(const QString &path) { return isFilePackageAtPath(path); }
 
 bool listFolder(const QString &path, QStringList *names)
 {
-    DIR *dir = ::opendir(QFile::encodeName(path).constData());
+    DIR *dir = ::opendir(nativeName(path).constData());
     if (!dir)
         return false;
     while (const dirent *entry = ::readdir(dir)) {
         const char *n = entry->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
-        names->append(QFile::decodeName(n));
+        names->append(fromNativeName(n));
     }
     ::closedir(dir);
     return true;
@@ -95,7 +96,7 @@ ResolvedSide resolve(const QString &given, const char *aliasText, const char *li
             return {false, given, GLS(aliasText) + " " + quoted(given)};
     }
     if (isSymLink(side.path)) {
-        const QString target = QFileInfo(side.path).canonicalFilePath();
+        const QString target = canonicalPath(side.path);
         if (target.isEmpty() || target == side.path)
             return {false, given, GLS(linkText) + " " + quoted(given)};
         side.path = target;
@@ -116,15 +117,15 @@ QString missingMessage(const QString &path, const char *notFoundText,
 // itself when it cannot be resolved.
 QString canonical(const QString &path)
 {
-    const QString c = QFileInfo(path).canonicalFilePath();
+    const QString c = canonicalPath(path);
     return c.isEmpty() ? QDir::cleanPath(path) : c;
 }
 
 bool sameItem(const QString &a, const QString &b)
 {
     struct stat sa, sb;
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
-           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+    return ::stat(nativeName(a).constData(), &sa) == 0 &&
+           ::stat(nativeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
 }
 
@@ -358,7 +359,7 @@ PrivilegeCheck checkCopy(const QString &from, const QString &to, bool replaces, 
                 m += " " + GLS("or some of the items inside the filePackage.");
             m += kCR + insufficient() + ".";
         } else {
-            m += "\r\"" + from + "\".\r" + insufficient() + ".";
+            m += "\r\"" + displayName(from) + "\".\r" + insufficient() + ".";
         }
         return {PrivilegeCode::Insufficient, m};
     }
@@ -370,15 +371,15 @@ PrivilegeCheck checkCopy(const QString &from, const QString &to, bool replaces, 
     }
     if (!rights.isReallyWritableFileAtPath(parent))
         return {PrivilegeCode::Insufficient,
-                GLS("Can't write the item") + "\r\"" + from + "\" " + GLS("into the folder") +
-                    "\r\"" + parent + "\".\r" + insufficient() + " " + GLS("on that folder") + "."};
+                GLS("Can't write the item") + "\r\"" + displayName(from) + "\" " + GLS("into the folder") +
+                    "\r\"" + displayName(parent) + "\".\r" + insufficient() + " " + GLS("on that folder") + "."};
     if (!replaces)
         return {};
     if (lockedAndKept(to, unlockOn))
         return {PrivilegeCode::Locked,
-                GLS("Can't replace the item") + ":\r\"" + to + "\".\r" + GLS("Item Locked") + "."};
+                GLS("Can't replace the item") + ":\r\"" + displayName(to) + "\".\r" + GLS("Item Locked") + "."};
     if (!deletable(to, rights)) {
-        QString m = GLS("Can't replace the item") + ":\r\"" + to + "\".\r" + insufficient();
+        QString m = GLS("Can't replace the item") + ":\r\"" + displayName(to) + "\".\r" + insufficient();
         if (isPackage(to))
             m += " " + GLS("on some of the items of the filePackage");
         return {PrivilegeCode::Insufficient, m + "."};
@@ -390,9 +391,9 @@ PrivilegeCheck checkDelete(const QString &item, bool unlockOn, const AccessRight
 {
     if (lockedAndKept(item, unlockOn))
         return {PrivilegeCode::Locked,
-                GLS("Can't delete the item") + "\r\"" + item + "\".\r" + GLS("Item Locked") + "."};
+                GLS("Can't delete the item") + "\r\"" + displayName(item) + "\".\r" + GLS("Item Locked") + "."};
     if (!deletable(item, rights)) {
-        QString m = GLS("Can't delete the item") + "\r\"" + item + "\".\r" + insufficient();
+        QString m = GLS("Can't delete the item") + "\r\"" + displayName(item) + "\".\r" + insufficient();
         if (isPackage(item))
             m += " " + GLS("on some of the items of the filePackage");
         return {PrivilegeCode::Insufficient, m + "."};

@@ -1,4 +1,5 @@
 #include "fs/AccessRights.h"
+#include "platform/FileName.h"
 
 #include "fs/Volume.h"
 
@@ -58,7 +59,7 @@ bool writable(const ClassRights &r, bool folder)
 bool AccessRights::isReallyReadableFileAtPath(const QString &path) const
 {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(nativeName(path).constData(), &st) != 0)
         return false;
     const bool folder = S_ISDIR(st.st_mode);
     if (m_id.isRoot()) {
@@ -75,7 +76,7 @@ bool AccessRights::isReallyReadableFileAtPath(const QString &path) const
 bool AccessRights::isReallyWritableFileAtPath(const QString &path) const
 {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(nativeName(path).constData(), &st) != 0)
         return false;
     const bool folder = S_ISDIR(st.st_mode);
     const bool inGroup = isInGroupID(st.st_gid);

@@ -1,4 +1,5 @@
 #include "fs/CatalogInfo.h"
+#include "platform/FileName.h"
 
 #include "platform/FileFlags.h"
 #include "platform/Xattr.h"
@@ -151,12 +152,12 @@ OSStatus ReadCatalogInfo(const QByteArray &path, CatalogInfo *info)
 
 OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info)
 {
-    return readCatalog(QFile::encodeName(path), info, false);
+    return readCatalog(nativeName(path), info, false);
 }
 
 OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info)
 {
-    return ReadCatalogInfo(QFile::encodeName(path), info);
+    return ReadCatalogInfo(nativeName(path), info);
 }
 
 namespace {
@@ -248,7 +249,7 @@ OSStatus WriteCatalogInfo(const QByteArray &path, const CatalogInfo &info, unsig
 
 OSStatus WriteCatalogInfo(const QString &path, const CatalogInfo &info, unsigned fields)
 {
-    return WriteCatalogInfo(QFile::encodeName(path), info, fields);
+    return WriteCatalogInfo(nativeName(path), info, fields);
 }
 
 } // namespace qm

@@ -1,4 +1,5 @@
 #include "fs/FSCopyObject.h"
+#include "platform/FileName.h"
 
 #include "fs/Volume.h"
 #include "platform/FileFlags.h"
@@ -185,7 +186,7 @@ bool CopyJob::filterStops(const QByteArray &dst, int depth) const
         return false;
     CatalogInfo info;
     ReadCatalogInfo(dst, &info);
-    return m_options.filter(QFile::decodeName(dst), info, depth);
+    return m_options.filter(fromNativeName(dst), info, depth);
 }
 
 OSStatus CopyJob::copyItem(const Source &src, const QByteArray &dst, int depth, bool top)
@@ -615,7 +616,7 @@ OSStatus putInPlace(const QByteArray &tmp, const QByteArray &real, const CopyOpt
         // tmp now names the old object.
         struct stat old;
         const bool oldIsFolder = ::lstat(tmp.constData(), &old) == 0 && S_ISDIR(old.st_mode);
-        const OSStatus st = FSDeleteObjects(QFile::decodeName(tmp));
+        const OSStatus st = FSDeleteObjects(fromNativeName(tmp));
         if (st == Status::noErr)
             return st;
         qWarning("Cannot Delete the old file, err:%d", int(st));
@@ -637,7 +638,7 @@ OSStatus putInPlace(const QByteArray &tmp, const QByteArray &real, const CopyOpt
         return st;
     }
     // No atomic exchange here: delete the old object, then rename.
-    if (OSStatus st = FSDeleteObjects(QFile::decodeName(real))) {
+    if (OSStatus st = FSDeleteObjects(fromNativeName(real))) {
         qWarning("Cannot Delete the old file, err:%d", int(st));
         if (oldLocked && lexists(real))
             fileflags::setImmutable(real, true);
@@ -718,7 +719,7 @@ OSStatus deleteFolderContent(int dfd)
 
 OSStatus FSDeleteObjects(const QString &path)
 {
-    QByteArray p = QFile::encodeName(path);
+    QByteArray p = nativeName(path);
     while (p.size() > 1 && p.endsWith('/'))
         p.chop(1);
     if (p.isEmpty())
@@ -770,10 +771,10 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
 {
     if (source.isEmpty() || destFolder.isEmpty())
         return Status::paramErr;
-    QByteArray srcPath = QFile::encodeName(source);
+    QByteArray srcPath = nativeName(source);
     while (srcPath.size() > 1 && srcPath.endsWith('/'))
         srcPath.chop(1);
-    const QByteArray dstFolder = QFile::encodeName(destFolder);
+    const QByteArray dstFolder = nativeName(destFolder);
     Source src;
     if (OSStatus st = statSource(srcPath, &src))
         return st;
@@ -795,7 +796,7 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
     if (lookup)
         return lookup;
     if (exists && options.duplicateAction == kDupDeleteFirst) {
-        if (OSStatus st = FSDeleteObjects(QFile::decodeName(realPath)))
+        if (OSStatus st = FSDeleteObjects(fromNativeName(realPath)))
             return st;
     } else if (exists && options.duplicateAction != kDupReplace) {
         return Status::dupFNErr;
@@ -836,11 +837,11 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
         // Only what this call built goes; lexists guards against a name that
         // putInPlace already handed back to the old object.
         if (built && lexists(buildPath))
-            FSDeleteObjects(QFile::decodeName(buildPath));
+            FSDeleteObjects(fromNativeName(buildPath));
         return st;
     }
     if (newPath)
-        *newPath = QFile::decodeName(realPath);
+        *newPath = fromNativeName(realPath);
     return Status::noErr;
 }
 

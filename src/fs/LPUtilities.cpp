@@ -1,4 +1,5 @@
 #include "fs/LPUtilities.h"
+#include "platform/FileName.h"
 
 #include "fs/AliasRecord.h"
 #include "fs/Volume.h"
@@ -24,7 +25,7 @@ namespace {
 
 QByteArray enc(const QString &p)
 {
-    return QFile::encodeName(p);
+    return nativeName(p);
 }
 
 QDateTime wholeSecondsDate(const QDateTime &epoch, uint64_t seconds)
@@ -319,10 +320,13 @@ void LPUtilities::OpenFolder(const QString &path) const
 
 bool LPUtilities::CreateFolderWithFoldersInBetween(const QString &path) const
 {
-    const QFileInfo fi(path);
-    if (fi.exists())
-        return fi.isDir();
-    if (QDir().mkpath(path))
+    struct stat st;
+    if (::stat(enc(path).constData(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    const QString parent = QFileInfo(path).path();
+    if (parent != path && !CreateFolderWithFoldersInBetween(parent))
+        return false;
+    if (::mkdir(enc(path).constData(), 0777) == 0 || errno == EEXIST)
         return true;
     qWarning("CreateFolderWithFoldersInBetween: Error from the shell when creating folder: %s",
              qPrintable(path));
@@ -395,9 +399,17 @@ void UnlockWholeItem(const QString &path)
     struct stat st;
     if (::lstat(enc(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return;
-    const QStringList entries = QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                     | QDir::NoDotAndDotDot);
-    for (const QString &e : entries)
+    DIR *dir = ::opendir(enc(path).constData());
+    if (!dir)
+        return;
+    QStringList entries;
+    while (const dirent *e = ::readdir(dir)) {
+        const char *n = e->d_name;
+        if (!(n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))))
+            entries.append(fromNativeName(n));
+    }
+    ::closedir(dir);
+    for (const QString &e : std::as_const(entries))
         UnlockWholeItem(path + '/' + e);
 }
 

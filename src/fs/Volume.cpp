@@ -1,4 +1,5 @@
 #include "fs/Volume.h"
+#include "platform/FileName.h"
 
 #include <cerrno>
 #include <chrono>
@@ -35,14 +36,14 @@ QString unescape(const QByteArray &field)
         }
         out.append(field[i]);
     }
-    return QFile::decodeName(out);
+    return fromNativeName(out);
 }
 
 bool statNearest(const QString &path, struct stat *st, QString *existing)
 {
     QString p = path;
     for (int i = 0; i < 4096 && !p.isEmpty(); ++i) {
-        if (::stat(QFile::encodeName(p).constData(), st) == 0) {
+        if (::stat(nativeName(p).constData(), st) == 0) {
             *existing = p;
             return true;
         }

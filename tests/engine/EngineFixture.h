@@ -124,7 +124,7 @@ protected:
     static std::optional<qint64> backupDateOf(const QString &path);
     static bool lock(const QString &path); // false: the file system refuses
     static bool isLocked(const QString &path);
-    static bool exists(const QString &path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); }
+    static bool exists(const QString &path); // the item itself, a dangling link too
     // Every path under root, relative, sorted; folders end with "/".
     static QStringList tree(const QString &root);
 

@@ -1,6 +1,8 @@
 #include "EngineFixture.h"
 #include "engine/ExactSyncIndex.h"
 #include "engine/FilterItemPolicy.h"
+#include "fs/FSCopyObject.h"
+#include "platform/FileName.h"
 #include "platform/PropertyList.h"
 #include "platform/Xattr.h"
 #include "support/Files.h"
@@ -435,4 +437,87 @@ TEST_F(ExactSyncRunTest, ALostOrCorruptIndexDeletesNothing)
     ASSERT_TRUE(QDir(indexFolder).removeRecursively());
     runOnce();
     EXPECT_TRUE(exists(a + "/two") && exists(b + "/two"));
+}
+
+// --- Names are bytes -----------------------------------------------------------------
+
+TEST(ExactSyncTree, NamesTheXmlCannotHoldReadBackExactly)
+{
+    const QString names[] = {fromNativeName("report\x01"), fromNativeName("bad\xffname"),
+                             QString("report"), QString("tab\there"), QString("cr\rlf\n"),
+                             QString("100%"), QString("%2Fx"), QString::fromUtf16(u"non\uFFFE"),
+                             QString("caf\u00e9")};
+    ExactSyncTree tree;
+    const int folder = tree.addFolder(ExactSyncTree::kRoot, fromNativeName("dir\x02"));
+    for (const QString &n : names)
+        tree.addFile(folder, n);
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/tree.plist";
+    QString error;
+    ASSERT_TRUE(PropertyList::write(file, QVariantMap{{"t", tree.toNode()}}, &error)) << qPrintable(error);
+    QVariantMap read;
+    ASSERT_TRUE(PropertyList::readDictionary(file, &read, &error)) << qPrintable(error);
+    const std::optional<ExactSyncTree> back = ExactSyncTree::fromNode(read.value("t"));
+    ASSERT_TRUE(back);
+    for (const QString &n : names) {
+        EXPECT_TRUE(back->contains({fromNativeName("dir\x02"), n})) << qPrintable(displayName(n));
+    }
+    // Look-alikes of the awkward names were never recorded.
+    for (const QString &n : {QString("report"), QString("bad\uFFFDname"), QString("dir")}) {
+        EXPECT_FALSE(back->contains({n})) << qPrintable(n);
+    }
+    EXPECT_FALSE(back->contains({fromNativeName("dir\x02"), "report\uFFFD"}));
+}
+
+TEST_F(ExactSyncRunTest, NamesThatAreNotTextAreCopiedSynchronizedAndDeleted)
+{
+    const QString bad = fromNativeName("bad\xffname");
+    const QString ctl = fromNativeName("report\x01");
+    const QString folder = fromNativeName("f\xe9lder"); // Latin-1, not UTF-8
+    writeFile(a + '/' + bad, "bad", now - 500);
+    writeFile(a + '/' + ctl, "ctl", now - 500);
+    writeFile(a + '/' + folder + "/inner", "in", now - 500);
+    runOnce();
+    EXPECT_TRUE(ctx.errors.isEmpty()) << qPrintable(ctx.errors.join('\n'));
+    EXPECT_EQ(readFile(b + '/' + bad), "bad");
+    EXPECT_EQ(readFile(b + '/' + ctl), "ctl");
+    EXPECT_EQ(readFile(b + '/' + folder + "/inner"), "in");
+    EXPECT_EQ(tree(a), tree(b));
+    EXPECT_EQ(ctx.taskCounters.b.filesCopied, 3);
+    EXPECT_TRUE(ctx.detailedLog.contains("bad\\xFFname")) << "the log shows the name readably";
+    EXPECT_TRUE(ctx.detailedLog.contains("report\\x01"));
+
+    // Deleted on B: deleted on A, not brought back. A new "report" on A is
+    // another name and is copied, never taken for the deleted one.
+    ASSERT_TRUE(::unlink(nativeName(b + '/' + ctl).constData()) == 0);
+    writeFile(a + "/report", "new", clock + 10);
+    runOnce();
+    EXPECT_FALSE(exists(a + '/' + ctl)) << "the deletion on B travels to A";
+    EXPECT_EQ(readFile(b + "/report"), "new");
+    EXPECT_TRUE(exists(a + "/report"));
+
+    // The next run leaves all of it alone; deleting the other names travels too.
+    ASSERT_TRUE(::unlink(nativeName(a + '/' + bad).constData()) == 0);
+    ASSERT_TRUE(FSDeleteObjects(b + '/' + folder) == Status::noErr);
+    runOnce();
+    EXPECT_FALSE(exists(b + '/' + bad));
+    EXPECT_FALSE(exists(a + '/' + folder));
+    EXPECT_FALSE(exists(a + '/' + ctl)) << "not brought back";
+    EXPECT_EQ(tree(a), QStringList{"report"});
+    EXPECT_EQ(tree(a), tree(b));
+    EXPECT_TRUE(ctx.errors.isEmpty()) << qPrintable(ctx.errors.join('\n'));
+}
+
+TEST_F(ExactSyncRunTest, TrashedNamesThatAreNotTextLeaveNothingBehind)
+{
+    ctx.set.isMoveToTrash = true;
+    const QString bad = fromNativeName("bad\xffname");
+    writeFile(a + '/' + bad, "bad", now - 500);
+    runOnce();
+    ASSERT_TRUE(exists(b + '/' + bad));
+    ASSERT_TRUE(::unlink(nativeName(a + '/' + bad).constData()) == 0);
+    runOnce();
+    EXPECT_FALSE(exists(b + '/' + bad));
+    EXPECT_EQ(readFile(home.dataDir() + "/Trash/files/" + bad), "bad");
+    EXPECT_TRUE(ctx.errors.isEmpty()) << qPrintable(ctx.errors.join('\n'));
 }
