@@ -1,10 +1,13 @@
 #include "app/Preferences.h"
 
+#include "app/SecretStore.h"
+
 #include "platform/Messages.h"
 #include "report/Mail.h"
 #include "report/MailAddress.h"
 #include "platform/PropertyList.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace qm {
@@ -87,7 +90,13 @@ QVariantMap Preferences::read(const AppPaths &paths, bool euidRoot, bool forceDe
 
 bool Preferences::write(const AppPaths &paths, const QVariantMap &prefs, QString *error)
 {
-    return PropertyList::write(paths.prefFile, prefs, error);
+    const QVariantMap stored = MailPassword::forFile(prefs);
+    if (!PropertyList::write(paths.prefFile, stored, error))
+        return false;
+    // A password kept in the file is for the user's eyes only.
+    if (!stored.value(QStringLiteral("prefSmtpPassword")).toString().isEmpty())
+        QFile::setPermissions(paths.prefFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return true;
 }
 
 QString Preferences::checkMailAddress(const QString &address)
