@@ -63,17 +63,30 @@ void RunFeedback::armFlush()
         m_flushTimer.start(int(qMax<qint64>(0, kIntervalMs - since)));
 }
 
+RunFeedback::Pending RunFeedback::takePending()
+{
+    Pending p = std::move(m_pending);
+    m_pending = Pending{};
+    return p;
+}
+
 void RunFeedback::flush()
 {
     Pending p;
     {
         QMutexLocker lock(&m_mutex);
-        p = std::move(m_pending);
-        m_pending = Pending{};
         m_armed = false;
+        // An event still on its way re-arms the flush once it is told.
+        if (m_eventsQueued > 0)
+            return;
+        p = takePending();
     }
-    m_flushTimer.stop();
-    if (!(p.status || p.progress || p.bytes || p.item))
+    emitPending(p);
+}
+
+void RunFeedback::emitPending(const Pending &p)
+{
+    if (!isDirty(p))
         return;
     m_sinceFlush.start();
     if (p.status && p.statusText != m_shownStatus) {
@@ -95,12 +108,27 @@ void RunFeedback::flush()
 
 void RunFeedback::inOrder(std::function<void()> event)
 {
-    // Queued even on the main thread, behind the updates already posted.
+    // The updates posted before the event travel with it; those posted after
+    // wait until it has been told.
+    Pending before;
+    {
+        QMutexLocker lock(&m_mutex);
+        before = takePending();
+        ++m_eventsQueued;
+    }
     QMetaObject::invokeMethod(
         this,
-        [this, event = std::move(event)] {
-            flush();
+        [this, before = std::move(before), event = std::move(event)] {
+            emitPending(before);
             event();
+            bool arm = false;
+            {
+                QMutexLocker lock(&m_mutex);
+                --m_eventsQueued;
+                arm = m_eventsQueued == 0 && isDirty(m_pending) && !std::exchange(m_armed, true);
+            }
+            if (arm)
+                armFlush();
         },
         Qt::QueuedConnection);
 }
@@ -130,12 +158,22 @@ void RunFeedback::runBegins(RunTrigger trigger)
 
 void RunFeedback::runEnds()
 {
-    flush();
+    drain();
     if (m_phase != Phase::Idle) {
         m_phase = Phase::Idle;
         Q_EMIT phaseChanged(m_phase);
     }
     Q_EMIT runEnded();
+}
+
+void RunFeedback::drain()
+{
+    Pending p;
+    {
+        QMutexLocker lock(&m_mutex);
+        p = takePending();
+    }
+    emitPending(p);
 }
 
 void RunFeedback::countdownTick(int secondsLeft)
@@ -150,7 +188,7 @@ void RunFeedback::countdownStopped()
 
 void RunFeedback::moveToSession(int sessionIndex)
 {
-    flush();
+    drain();
     Q_EMIT sessionMoved(sessionIndex);
 }
 

@@ -98,14 +98,24 @@ private:
         Item currentItem;
     };
 
+    static bool isDirty(const Pending &p) { return p.status || p.progress || p.bytes || p.item; }
+    Pending takePending(); // with m_mutex held
     void markDirty(const std::function<void(Pending &)> &change);
     void armFlush();
     void flush();
+    // Main thread, when every event posted before has been told: tells
+    // what is pending now, whatever the interval.
+    void drain();
+    void emitPending(const Pending &p);
     void inOrder(std::function<void()> event);
 
     QMutex m_mutex;
-    Pending m_pending;     // guarded by m_mutex
-    bool m_armed = false;  // guarded: a flush is asked for or waiting
+    // Guarded by m_mutex: the updates not yet told; whether a flush is asked
+    // for or waiting; events posted and not yet told (updates wait for them,
+    // so that nothing posted after an event is told before it).
+    Pending m_pending;
+    bool m_armed = false;
+    int m_eventsQueued = 0;
     QTimer m_flushTimer;
     QElapsedTimer m_sinceFlush;
     Phase m_phase = Phase::Idle;

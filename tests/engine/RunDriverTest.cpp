@@ -360,3 +360,49 @@ TEST(Confirmation, QuestionTexts)
     EXPECT_EQ(q.titles, QStringList{"Starting task:"});
     EXPECT_EQ(q.buttons[0], (QStringList{"OK", "Cancel"}));
 }
+
+// A stage that reaches the host from the worker is a fault caught at once,
+// not a race with the windows.
+TEST(RunDriverDeathTest, TheHostIsRefusedOutsideTheMainThread)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct HostFromWorker : FakeStages {
+        quint8 ScanOneTask(RunDriver &run, int, int) override
+        {
+            (void)run.host().preferences();
+            return 1;
+        }
+    };
+    EXPECT_DEATH(
+        {
+            FakeHost host;
+            host.sessions = {session("one")};
+            HostFromWorker stages;
+            RunDriver run(host, stages);
+            run.startRun(RunTrigger::Timer);
+            waitFor(run);
+        },
+        "outside the main thread");
+}
+
+TEST_F(RunFixture, ThePreviewSeesThePlanAndItsStopAbandonsTheRun)
+{
+    host.prefs["prefPreview"] = 1;
+    int tasksSeen = -1;
+    host.asked.preview = [&tasksSeen](RunPlan &plan) {
+        tasksSeen = plan.taskCount();
+        return false; // Stop
+    };
+    const auto run = finishedRun(RunTrigger::Button);
+    EXPECT_EQ(tasksSeen, 1);
+    EXPECT_TRUE(stages.copied.isEmpty());
+    EXPECT_TRUE(run->records().abandonedInPreview);
+    EXPECT_TRUE(run->flags().userPressedStop);
+    EXPECT_FALSE(host.calls.contains("saveLog")) << "no log for a run abandoned in the preview";
+    EXPECT_TRUE(host.calls.contains("concluded"));
+
+    // Unattended runs never show it.
+    host.asked.previews = 0;
+    finishedRun(RunTrigger::Timer);
+    EXPECT_EQ(host.asked.previews, 0);
+}
