@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/Preferences.h"
+#include "app/SecretStore.h"
 #include "app/SessionDocument.h"
 #include "platform/Messages.h"
 
@@ -90,6 +91,11 @@ StartupResult Startup::run(const StartupOptions &options, StartedApp *out)
     out->paths = AppPaths::fromEnvironment();
     out->systemVersion = QString::fromLatin1(qVersion());
     out->prefs = Preferences::read(out->paths, out->identity.isRoot(), options.forceDefaults);
+    // The SMTP password may live in the desktop's password store; mailing
+    // needs it in the preferences held in memory.
+    if (MailPassword::placeOf(out->prefs) == MailPassword::Place::SecretStore
+        && !MailPassword::load(out->prefs, *makeDesktopSecretStore()))
+        syslog(LOG_WARNING, "The SMTP password could not be read from the password store.");
     out->templateDocument = options.forceDefaults ? SessionDocument::NewTemplate()
                                                   : SessionDocument::readTemplate(out->paths.templateFile);
     return kOk;

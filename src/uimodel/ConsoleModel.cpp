@@ -469,7 +469,13 @@ void ConsoleModel::moveToSession(int index)
 
 void ConsoleModel::follow(AppController &controller)
 {
-    RunFeedback &f = controller.feedback();
+    followFeedback(controller.feedback());
+    connect(&controller, &AppController::runReportReady, this,
+            [this, &controller] { runConcluded(reportOf(controller.run(), isAllSessions())); });
+}
+
+void ConsoleModel::followFeedback(RunFeedback &f)
+{
     connect(&f, &RunFeedback::runStarted, this, [this](RunTrigger) { runStarted(); });
     connect(&f, &RunFeedback::phaseChanged, this, [this](RunFeedback::Phase phase) {
         if (phase == RunFeedback::Phase::WritingIndex)
@@ -482,8 +488,6 @@ void ConsoleModel::follow(AppController &controller)
     connect(&f, &RunFeedback::countdownTicked, this, &ConsoleModel::syncAndQuitCountdown);
     connect(&f, &RunFeedback::countdownCancelled, this, &ConsoleModel::syncAndQuitCancelled);
     connect(&f, &RunFeedback::sessionMoved, this, &ConsoleModel::moveToSession);
-    connect(&controller, &AppController::runReportReady, this,
-            [this, &controller] { runConcluded(reportOf(controller.run(), isAllSessions())); });
     // A run that ends without a report (stopped in the preview) still gives
     // the console back.
     connect(&f, &RunFeedback::runEnded, this, [this] {

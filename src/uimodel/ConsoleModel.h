@@ -17,6 +17,7 @@ namespace qm {
 struct AppPaths;
 class AppController;
 class RunDriver;
+class RunFeedback;
 
 // What the console reads from outside the document; tests give their own.
 struct ConsoleEnvironment {
@@ -166,6 +167,7 @@ public:
     // Follows the controller's runs: its feedback signals drive the run
     // feedback above, and its report ends the run on the console.
     void follow(AppController &controller);
+    void followFeedback(RunFeedback &feedback);
 
 Q_SIGNALS:
     void changed();

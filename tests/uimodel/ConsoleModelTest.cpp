@@ -1,6 +1,10 @@
 #include "uimodel/ConsoleModel.h"
 
 #include "app/SessionDefaults.h"
+#include "engine/RunFeedback.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -279,4 +283,40 @@ TEST_F(ConsoleModelTest, TheDrawerTogglesAndSizesOnlyPlainFolders)
     EXPECT_EQ(v().drawer.size, "1 KB");
     model->ToggleDrawer();
     EXPECT_EQ(v().drawer.triangleImage, "TriangleRight_Up");
+}
+
+TEST_F(ConsoleModelTest, FollowsTheRunsFeedbackInOrder)
+{
+    open({sessionWith(Backup, {{"topFolder", "/a"}, {"bottomFolder", "/b"}}),
+          sessionWith(Sync, {{"multiOn", 1}, {"multiArray", pairs(1)}})},
+         0);
+    RunFeedback feedback;
+    model->followFeedback(feedback);
+
+    feedback.countdownTick(7);
+    EXPECT_EQ(v().comment, "Starting Sync And Quit in 7 seconds...");
+    EXPECT_EQ(v().execute.title, "Stop");
+    feedback.runBegins(RunTrigger::SyncAndQuit);
+    EXPECT_FALSE(v().sourceControls.pickEnabled);
+
+    feedback.postProgress(4, 10);
+    feedback.postCurrentItem(6, "/a/x", "");
+    feedback.postTask(1, "/s0", "/d0"); // a folder-pair task of session 1
+    feedback.postPhase(RunFeedback::Phase::WritingIndex);
+    const QDeadlineTimer deadline(5000);
+    while (v().comment != QString::fromUtf8("Creating Exact Sync Index…") && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(v().comment, QString::fromUtf8("Creating Exact Sync Index…"));
+    EXPECT_TRUE(v().progress.indeterminate);
+    EXPECT_EQ(v().progress.value, 4);
+    EXPECT_EQ(v().drawer.label, "Deleting:");
+    EXPECT_EQ(v().drawer.destination, "");
+    EXPECT_EQ(v().source.text, "/s0");
+    EXPECT_EQ(v().arrowImage, "OrangeArrow");
+
+    // Stopped in the preview: no report, the console is given back all the same.
+    feedback.runEnds();
+    EXPECT_EQ(v().execute.title, "Backup");
+    EXPECT_EQ(v().source.text, "/a");
+    EXPECT_TRUE(v().sourceControls.pickEnabled);
 }

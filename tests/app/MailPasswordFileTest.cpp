@@ -1,0 +1,44 @@
+#include "app/Preferences.h"
+#include "app/SecretStore.h"
+#include "platform/PropertyList.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace qm;
+
+TEST(MailPasswordFile, ThePasswordIsWrittenOnlyWhereNoStoreKeepsIt)
+{
+    qmtest::TempHome home;
+    const AppPaths paths = AppPaths::fromEnvironment();
+    ASSERT_TRUE(QDir().mkpath(paths.prefFolder));
+    // Files are readable by all unless the password makes them private.
+    const mode_t oldMask = ::umask(022);
+    struct Case {
+        int inStore;
+        const char *password;
+        const char *written;
+        bool ownerOnly;
+    } cases[] = {
+        {1, "s3cret", "", false},
+        {0, "s3cret", "s3cret", true},
+        {0, "", "", false},
+    };
+    for (const Case &c : cases) {
+        QFile::remove(paths.prefFile);
+        QVariantMap prefs = Preferences::defaults(paths, false);
+        prefs.insert(MailPassword::kInStoreKey, c.inStore);
+        prefs.insert("prefSmtpPassword", QString::fromLatin1(c.password));
+        ASSERT_TRUE(Preferences::write(paths, prefs));
+        QVariantMap read;
+        ASSERT_TRUE(PropertyList::readDictionary(paths.prefFile, &read, nullptr));
+        EXPECT_EQ(read.value("prefSmtpPassword").toString(), c.written) << c.inStore << c.password;
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        EXPECT_EQ((QFile::permissions(paths.prefFile) & others) == 0, c.ownerOnly) << c.inStore << c.password;
+    }
+    ::umask(oldMask);
+}
