@@ -2,9 +2,10 @@
 
 #include "app/SessionDefaults.h"
 #include "fs/LPUtilities.h"
+#include "platform/FileName.h"
 #include "platform/Messages.h"
 
-#include <QFileInfo>
+#include <sys/stat.h>
 
 namespace qm {
 
@@ -16,12 +17,10 @@ bool isSync(int task) { return task == int(SessionTask::Synchronize); }
 
 PathKind pathKindAt(const QString &path)
 {
-    if (path.isEmpty())
+    struct stat st;
+    if (path.isEmpty() || ::stat(nativeName(path).constData(), &st) != 0)
         return PathKind::Missing;
-    const QFileInfo info(path);
-    if (!info.exists())
-        return PathKind::Missing;
-    if (!info.isDir())
+    if (!S_ISDIR(st.st_mode))
         return PathKind::File;
     return isFilePackageAtPath(path) ? PathKind::Package : PathKind::Folder;
 }

@@ -1,28 +1,32 @@
 #include "uimodel/FolderSizer.h"
 
+#include "platform/FileName.h"
+
 #include <QCoreApplication>
-#include <QDirIterator>
-#include <QFileInfo>
 #include <QPointer>
 #include <QThread>
+
+#include <fts.h>
+#include <sys/stat.h>
 
 namespace qm {
 
 qint64 itemSizeInBytes(const QString &path, const std::atomic<bool> *cancel)
 {
-    const QFileInfo info(path);
-    if (!info.isDir() || info.isSymLink())
-        return info.exists() || info.isSymLink() ? info.size() : 0;
+    // Walked by bytes: a name in no valid encoding still counts.
+    QByteArray native = nativeName(path);
+    char *roots[] = {native.data(), nullptr};
+    FTS *fts = ::fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR, nullptr);
+    if (!fts)
+        return 0;
     qint64 total = 0;
-    QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
+    while (FTSENT *e = ::fts_read(fts)) {
         if (cancel && *cancel)
             break;
-        it.next();
-        if (!it.fileInfo().isSymLink())
-            total += it.fileInfo().size();
+        if (e->fts_info == FTS_F) // links are not followed, nor counted
+            total += e->fts_statp->st_size;
     }
+    ::fts_close(fts);
     return total;
 }
 

@@ -13,9 +13,9 @@ const QChar kEllipsis(0x2026);
 // counting the ellipsis that ends the text while it is measured). Every cut
 // falls next to the previous ones, so what is left is a head and a tail, and
 // the gap lies exactly at half the remaining length, taken downwards.
-QString cutText(const QList<uint> &chars, int cuts)
+QString cutText(const QString &text, const QList<qsizetype> &starts, int cuts)
 {
-    const int n = int(chars.size());
+    const int n = int(starts.size()) - 1; // characters; starts ends with the text's length
     int head = n; // characters kept from the start
     int tail = n; // index of the first character kept at the end
     for (int i = 0; i < cuts; ++i) {
@@ -34,21 +34,21 @@ QString cutText(const QList<uint> &chars, int cuts)
             ++tail;
         }
     }
-    QString out;
-    auto append = [&out](uint c) {
-        if (QChar::requiresSurrogates(c)) {
-            out += QChar(QChar::highSurrogate(c));
-            out += QChar(QChar::lowSurrogate(c));
-        } else {
-            out += QChar(char16_t(c));
-        }
-    };
-    for (int i = 0; i < head; ++i)
-        append(chars.at(i));
-    out += kEllipsis;
-    for (int i = tail; i < n; ++i)
-        append(chars.at(i));
-    return out;
+    return text.left(starts.at(head)) + kEllipsis + text.mid(starts.at(tail));
+}
+
+// Where each character begins: a surrogate pair is one character, and so is
+// a lone surrogate (a name byte that is no valid text), which stays as it is.
+QList<qsizetype> characterStarts(const QString &text)
+{
+    QList<qsizetype> starts;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        starts << i;
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+    }
+    starts << text.size();
+    return starts;
 }
 
 } // namespace
@@ -58,19 +58,19 @@ QString TruncatedString(const QString &text, const FieldFit &field)
     const int room = field.width - 2;
     if (text.isEmpty() || !field.measure || field.measure(text) <= room)
         return text;
-    const QList<uint> chars = text.toUcs4();
+    const QList<qsizetype> starts = characterStarts(text);
     // The width falls as cuts are added: find the fewest cuts that fit.
-    int low = 1, high = int(chars.size());
-    if (field.measure(cutText(chars, high)) > room)
+    int low = 1, high = int(starts.size()) - 1;
+    if (field.measure(cutText(text, starts, high)) > room)
         return QString(kEllipsis);
     while (low < high) {
         const int mid = low + (high - low) / 2;
-        if (field.measure(cutText(chars, mid)) <= room)
+        if (field.measure(cutText(text, starts, mid)) <= room)
             high = mid;
         else
             low = mid + 1;
     }
-    return cutText(chars, low);
+    return cutText(text, starts, low);
 }
 
 QString TruncatedLines(const QString &text, const FieldFit &field)

@@ -1,8 +1,12 @@
 #include "uimodel/ConsoleTexts.h"
 
+#include "platform/FileName.h"
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace qm;
 
@@ -46,6 +50,9 @@ TEST(PathKind, TellsFilesFoldersPackagesAndNothing)
     EXPECT_EQ(pathKindAt(dir.filePath("note.txt")), PathKind::File);
     EXPECT_EQ(pathKindAt(dir.filePath("gone")), PathKind::Missing);
     EXPECT_EQ(pathKindAt(QString()), PathKind::Missing);
+    const QString odd = dir.path() + "/" + fromNativeName(QByteArray("dir\xff"));
+    ASSERT_EQ(::mkdir(nativeName(odd).constData(), 0755), 0);
+    EXPECT_EQ(pathKindAt(odd), PathKind::Folder);
 }
 
 TEST(DrawerSize, DividesWhileAbove1024AtMostThreeTimes)

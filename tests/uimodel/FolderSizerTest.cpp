@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace qm;
 
 namespace {
@@ -30,6 +33,14 @@ TEST(FolderSizer, AddsEveryFileBelowAndDeliversOnlyTheLatestRequest)
     writeFile(dir.filePath("a/b/two"), 1);
     QFile::link(dir.filePath("one"), dir.filePath("a/link")); // not followed
     EXPECT_EQ(itemSizeInBytes(dir.path()), 1025);
+    // A name that is no valid text is counted like any other.
+    const QByteArray odd = QFile::encodeName(dir.filePath("a/b")) + "/bad\xff";
+    const int fd = ::open(odd.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "12345", 5), 5);
+    ::close(fd);
+    EXPECT_EQ(itemSizeInBytes(dir.filePath("a")), 24 + 1 + 5);
+    ::unlink(odd.constData());
     EXPECT_EQ(itemSizeInBytes(dir.filePath("a/b/two")), 1);
     EXPECT_EQ(itemSizeInBytes(dir.filePath("gone")), 0);
 

@@ -11,7 +11,13 @@ namespace {
 // Every character is 10 wide, whatever the plane it comes from.
 FieldFit fixedPitch(int width)
 {
-    return FieldFit{width, [](const QString &t) { return int(t.toUcs4().size()) * 10; }};
+    return FieldFit{width, [](const QString &t) {
+        int chars = 0;
+        for (qsizetype i = 0; i < t.size(); ++i, ++chars)
+            if (t.at(i).isHighSurrogate() && i + 1 < t.size() && t.at(i + 1).isLowSurrogate())
+                ++i;
+        return chars * 10;
+    }};
 }
 
 struct FitCase {
@@ -49,6 +55,10 @@ TEST(TruncatedString, CutsCharactersOutsideTheBasicPlaneWhole)
     const QString shown = TruncatedString(text, fixedPitch(61));
     EXPECT_EQ(shown, QString::fromUtf8("a\U0001F600…\U0001F603b"));
     EXPECT_TRUE(shown.isValidUtf16());
+
+    // A lone surrogate (a name byte that is no text) is one character, kept as it is.
+    const QString odd = QStringLiteral("ab") + QChar(0xDCFF) + QStringLiteral("cdefgh");
+    EXPECT_EQ(TruncatedString(odd, fixedPitch(72)), QStringLiteral("ab") + QChar(0xDCFF) + QString::fromUtf8("…fgh"));
 }
 
 TEST(TruncatedString, ShortensEachReportLineOnItsOwn)
