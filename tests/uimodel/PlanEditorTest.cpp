@@ -146,6 +146,11 @@ struct DirectionCase {
     int after;
 };
 
+void PrintTo(const DirectionCase &c, std::ostream *os)
+{
+    *os << (c.isSyncOn ? "sync, mode " : "backup, mode ") << c.mode;
+}
+
 class Direction : public ::testing::TestWithParam<DirectionCase> {};
 
 TEST_P(Direction, OnlyReplacementsOfASynchronizationTurnRound)

@@ -69,6 +69,11 @@ struct LookCase {
     Tone sourceTone, destTone;
 };
 
+void PrintTo(const LookCase &c, std::ostream *os)
+{
+    *os << c.item;
+}
+
 class Look : public ::testing::TestWithParam<LookCase> {};
 
 TEST_P(Look, ImagesAndTextToneFollowTheMode)
