@@ -95,18 +95,6 @@ TEST(DrawerTexts, LabelAndPathsFollowTheCopyMode)
     EXPECT_EQ(drawerTriangleImage(false), "TriangleRight_Up");
 }
 
-TEST(ExecuteButton, IsNamedForAllSessionsOrTheTask)
-{
-    EXPECT_EQ(SetMainButtonName(true, Backup).title, "Execute All");
-    EXPECT_EQ(SetMainButtonName(true, Backup).toolTip, "Executes/Stops all the Sessions");
-    EXPECT_EQ(SetMainButtonName(false, Sync).title, "Synchronize");
-    EXPECT_EQ(SetMainButtonName(false, Sync).toolTip, "Starts/Stops the Synchronization");
-    EXPECT_EQ(SetMainButtonName(false, Backup).title, "Backup");
-    EXPECT_EQ(SetMainButtonName(false, Backup).toolTip, "Starts/Stops the Backup");
-    EXPECT_EQ(arrowImageName(Sync), "OrangeArrow");
-    EXPECT_EQ(arrowImageName(Backup), "GrayArrow");
-}
-
 TEST(ConsoleTexts, ProgressAndLastExactSync)
 {
     EXPECT_EQ(itemsToDoText(12), "Items to do: 12");

@@ -45,34 +45,32 @@ TEST(MenuEnabling, FollowsTheTableByTag)
 
 TEST(GoPanel, EachPanelSetsTheMenuAndTheTimerCheck)
 {
-    struct Case {
-        Panel panel;
-        const char *id;
-        bool tab, menu, all;
-        PanelAction action;
-    } cases[] = {
-        {Panel::Console, "console", true, true, true, PanelAction::ShowSession},
-        {Panel::Timer, "timer", true, true, false, PanelAction::LoadTimerRows},
-        {Panel::Multi, "multi", true, true, false, PanelAction::LoadList},
-        {Panel::Filter, "filter", true, true, false, PanelAction::LoadList},
-        {Panel::Exclude, "exclude", true, true, false, PanelAction::LoadList},
-        {Panel::Settings, "settings", true, true, false, PanelAction::FillSettings},
-        {Panel::AutoMountVolumes, "autoMountVolumes", true, true, false, PanelAction::LoadVolumes},
-        {Panel::About, "about", false, false, false, PanelAction::OpenAbout},
-        {Panel::Preferences, "preferences", false, false, false, PanelAction::OpenPreferences},
-        {Panel::Conflicts, "conflicts", false, false, false, PanelAction::OpenConflicts},
-        {Panel::AppleScript, "appleScript", false, false, false, PanelAction::OpenScripts},
-        {Panel::DocumentClosed, "documentClosed", false, false, false, PanelAction::CloseDocument},
+    // The tabs keep the session menu (only the console with All Sessions);
+    // the windows and the closed document disable it; all but the console
+    // stop the timer check.
+    const std::tuple<Panel, const char *, bool, PanelAction> cases[] = {
+        {Panel::Console, "console", true, PanelAction::ShowSession},
+        {Panel::Timer, "timer", true, PanelAction::LoadTimerRows},
+        {Panel::Multi, "multi", true, PanelAction::LoadList},
+        {Panel::Filter, "filter", true, PanelAction::LoadList},
+        {Panel::Exclude, "exclude", true, PanelAction::LoadList},
+        {Panel::Settings, "settings", true, PanelAction::FillSettings},
+        {Panel::AutoMountVolumes, "autoMountVolumes", true, PanelAction::LoadVolumes},
+        {Panel::About, "about", false, PanelAction::OpenAbout},
+        {Panel::Preferences, "preferences", false, PanelAction::OpenPreferences},
+        {Panel::Conflicts, "conflicts", false, PanelAction::OpenConflicts},
+        {Panel::AppleScript, "appleScript", false, PanelAction::OpenScripts},
+        {Panel::DocumentClosed, "documentClosed", false, PanelAction::CloseDocument},
     };
-    for (const Case &c : cases) {
-        const PanelEntry e = GoPanel(c.panel);
-        EXPECT_EQ(e.identifier, c.id);
-        EXPECT_EQ(panelFromIdentifier(c.id), c.panel) << c.id;
-        EXPECT_EQ(e.isTab, c.tab) << c.id;
-        EXPECT_EQ(e.menuEnabled, c.menu) << c.id;
-        EXPECT_EQ(e.menuAllowsAllSessions, c.all) << c.id;
-        EXPECT_EQ(e.stopsTimerCheck, c.panel != Panel::Console) << c.id;
-        EXPECT_EQ(e.action, c.action) << c.id;
+    for (const auto &[panel, id, tab, action] : cases) {
+        const PanelEntry e = GoPanel(panel);
+        EXPECT_EQ(e.identifier, id);
+        EXPECT_EQ(panelFromIdentifier(id), panel) << id;
+        EXPECT_EQ(e.isTab, tab) << id;
+        EXPECT_EQ(e.menuEnabled, tab) << id;
+        EXPECT_EQ(e.menuAllowsAllSessions, panel == Panel::Console) << id;
+        EXPECT_EQ(e.stopsTimerCheck, panel != Panel::Console) << id;
+        EXPECT_EQ(e.action, action) << id;
     }
     EXPECT_FALSE(panelFromIdentifier("General").has_value());
 }
