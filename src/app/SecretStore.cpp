@@ -4,6 +4,7 @@
 
 #ifdef QM_HAVE_QTKEYCHAIN
 #include <QEventLoop>
+#include <QTimer>
 #include <qt6keychain/keychain.h>
 #endif
 
@@ -55,13 +56,23 @@ public:
     }
 
 private:
+    static constexpr int kAnswerTimeoutMs = 120000;
     static QString service() { return QStringLiteral("Quillmere"); }
     static Result run(QKeychain::Job &job)
     {
         QEventLoop loop;
-        QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
+        bool finished = false;
+        QObject::connect(&job, &QKeychain::Job::finished, &loop, [&] {
+            finished = true;
+            loop.quit();
+        });
+        // The store may ask to be unlocked; a store that never answers is
+        // taken as one that refused.
+        QTimer::singleShot(kAnswerTimeoutMs, &loop, &QEventLoop::quit);
         job.start();
         loop.exec();
+        if (!finished)
+            return Result::Failed;
         switch (job.error()) {
         case QKeychain::NoError: return Result::Done;
         case QKeychain::EntryNotFound: return Result::NotFound;

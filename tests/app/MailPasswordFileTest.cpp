@@ -42,3 +42,13 @@ TEST(MailPasswordFile, ThePasswordIsWrittenOnlyWhereNoStoreKeepsIt)
     }
     ::umask(oldMask);
 }
+
+TEST(DesktopSecretStore, NeverFindsASecretThatWasNotStored)
+{
+    // Whatever this desktop has (a password store or none), the answer comes
+    // and a missing entry is not reported found.
+    const std::unique_ptr<SecretStore> store = makeDesktopSecretStore();
+    QString secret = QStringLiteral("untouched");
+    EXPECT_NE(store->read(QStringLiteral("no-such-entry-for-tests"), &secret), SecretStore::Result::Done);
+    EXPECT_EQ(secret, "untouched");
+}
