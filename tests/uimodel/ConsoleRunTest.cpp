@@ -1,0 +1,76 @@
+#include "uimodel/ConsoleModel.h"
+
+#include "app/AppController.h"
+#include "app/SessionDocument.h"
+#include "engine/RunFeedback.h"
+#include "engine/RunQuestions.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace qm;
+
+// The console driven by a real run: a backup pressed from the console takes
+// the console, then gives it back with the report of what was copied.
+TEST(ConsoleRun, ABackupShowsStopThenItsReport)
+{
+    qmtest::TempHome home;
+    QTemporaryDir dir;
+    const QString a = dir.filePath("A"), b = dir.filePath("B");
+    ASSERT_TRUE(QDir().mkpath(a) && QDir().mkpath(b));
+    for (const char *name : {"one", "two"}) {
+        QFile f(a + '/' + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("data");
+    }
+
+    StartedApp app;
+    StartupOptions options;
+    options.resourcesDir = QStringLiteral(QM_SOURCE_DIR "/resources");
+    ASSERT_TRUE(Startup::run(options, &app).ok);
+    app.prefs.insert("prefAskConfirmation", 0);
+    UnattendedRunQuestions questions;
+    AppController controller(std::move(app), questions);
+
+    QVariantMap doc = SessionDocument::NewTemplate();
+    QVariantList sessions = doc.value("sessionsArray").toList();
+    QVariantMap s = sessions[0].toMap();
+    s.insert(QVariantMap{{"topFolder", a}, {"bottomFolder", b}, {"settTask", 2}});
+    sessions[0] = s;
+    doc["sessionsArray"] = sessions;
+    const QString path = dir.filePath("doc.qmy");
+    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, path, QString()).ok);
+    QString why;
+    ASSERT_TRUE(controller.openDocument(path, &why)) << why.toStdString();
+
+    ConsoleModel console(controller.documents().document(), controller.prefs(),
+                         ConsoleEnvironment::forController(controller));
+    console.follow(controller);
+    EXPECT_EQ(console.view().execute.title, "Backup");
+
+    bool sawStop = false, sawPanesOff = false;
+    QObject::connect(&console, &ConsoleModel::changed, [&] {
+        sawStop = sawStop || console.view().execute.title == "Stop";
+        sawPanesOff = sawPanesOff || !console.view().sourceControls.pickEnabled;
+    });
+    QEventLoop loop;
+    QObject::connect(&controller.feedback(), &RunFeedback::runEnded, &loop, &QEventLoop::quit);
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    controller.run().TaskExecuteSyncOrBackup();
+    loop.exec();
+    ASSERT_FALSE(controller.run().isRunning());
+
+    EXPECT_TRUE(sawStop);
+    EXPECT_TRUE(sawPanesOff);
+    EXPECT_TRUE(QFile::exists(b + "/one"));
+    EXPECT_EQ(console.view().comment, QString::fromUtf8("• ") + a + ": 0\r• " + b + ": 2\r• Errors: 0");
+    EXPECT_EQ(console.view().execute.title, "Backup");
+    EXPECT_EQ(console.view().source.text, a);
+    EXPECT_TRUE(console.view().sourceControls.pickEnabled);
+    EXPECT_FALSE(console.view().progress.visible);
+}
