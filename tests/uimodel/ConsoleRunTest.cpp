@@ -1,4 +1,5 @@
 #include "uimodel/ConsoleModel.h"
+#include "uimodel/MenuEnabling.h"
 
 #include "app/AppController.h"
 #include "app/SessionDocument.h"
@@ -53,10 +54,16 @@ TEST(ConsoleRun, ABackupShowsStopThenItsReport)
     console.follow(controller);
     EXPECT_EQ(console.view().execute.title, "Backup");
 
-    bool sawStop = false, sawPanesOff = false;
+    EXPECT_TRUE(isMenuItemEnabled(RevertTag, menuStateOf(controller, true, true)));
+    bool sawStop = false, sawPanesOff = false, sawMenuOff = false;
     QObject::connect(&console, &ConsoleModel::changed, [&] {
         sawStop = sawStop || console.view().execute.title == "Stop";
         sawPanesOff = sawPanesOff || !console.view().sourceControls.pickEnabled;
+        // Nothing that changes or replaces the document can be chosen meanwhile.
+        const MenuState m = menuStateOf(controller, true, true);
+        if (m.runUnderway)
+            sawMenuOff = sawMenuOff || (!isMenuItemEnabled(OpenTag, m) && !isMenuItemEnabled(SettingsTag, m)
+                                        && isMenuItemEnabled(ExecuteTag, m));
     });
     QEventLoop loop;
     QObject::connect(&controller.feedback(), &RunFeedback::runEnded, &loop, &QEventLoop::quit);
@@ -67,6 +74,8 @@ TEST(ConsoleRun, ABackupShowsStopThenItsReport)
 
     EXPECT_TRUE(sawStop);
     EXPECT_TRUE(sawPanesOff);
+    EXPECT_TRUE(sawMenuOff);
+    EXPECT_TRUE(isMenuItemEnabled(OpenTag, menuStateOf(controller, true, true)));
     EXPECT_TRUE(QFile::exists(b + "/one"));
     EXPECT_EQ(console.view().comment, QString::fromUtf8("• ") + a + ": 0\r• " + b + ": 2\r• Errors: 0");
     EXPECT_EQ(console.view().execute.title, "Backup");
