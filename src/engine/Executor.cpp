@@ -248,6 +248,12 @@ bool Executor::removeFolderWithContent(CopyItem &item, bool deleteParent, bool *
 {
     const SessionSettings &set = m_ctx.settings();
     const bool trashTop = set.isMoveToTrash && !deleteParent;
+    // A locked folder refuses every change to its content and its own move:
+    // with unlocking allowed, the lock goes first. A folder that stays after
+    // all gets it back.
+    const QString folder = item.copyMode == CopyMode::RemoveA ? item.source : item.dest;
+    static const LPUtilities fs;
+    const bool unlocked = set.isUnlockOn && readOperand(folder).locked && fs.UnlockItem(folder);
     std::vector<CopyItem> content = item.subItems;
     bool contentOk = true;
     bool result = copyItems(content, true, &contentOk);
@@ -277,6 +283,8 @@ bool Executor::removeFolderWithContent(CopyItem &item, bool deleteParent, bool *
         c.a.filesTrashed = c.b.filesTrashed = c.a.foldersTrashed = c.b.foldersTrashed = 0;
         m_trashLog.clear();
     }
+    if (unlocked && !result && readOperand(folder).exists())
+        ChangeFileAttributes(folder, AttributeChange{-1, 1, -1, -1});
     return result;
 }
 
@@ -758,6 +766,18 @@ bool Executor::copyAttributesItem(const QString &from, const QString &to, const 
     const SessionSettings &set = m_ctx.settings();
     if (!set.euidRoot)
         ChangeFileAttributes(to, AttributeChange{0777, -1, -1, -1});
+    // A folder's named streams and access control lists, as a copied file
+    // has them; before its modes, which an access list would set otherwise.
+    if (fromInfo.isFolder() && S_ISDIR(toNow.st_mode)) {
+        // A locked folder takes no attribute; SetCatInfo sets its lock again.
+        if (readOperand(to).locked)
+            ChangeFileAttributes(to, AttributeChange{-1, 0, -1, -1});
+        if (const OSStatus st = CopyFolderExtendedAttributes(from, to)) {
+            reportError(GLS("Can't copy the extended attributes of the folder") + quoted(to)
+                        + copyErrorText(st));
+            return false;
+        }
+    }
     SetCatInfoSettings cat;
     cat.startSyncDate = m_copier.backupDate();
     cat.changePermissions = set.changePermissions;

@@ -738,6 +738,59 @@ OSStatus FSDeleteObjects(const QString &path)
     return deleteEntry(pfd.fd, name.constData());
 }
 
+namespace {
+
+// Written by SetCatInfo from the catalog information, or this run's own.
+bool isCatalogAttribute(const QByteArray &name)
+{
+    return name == xattr::kFinderInfo || name == xattr::kCreationDate || name == xattr::kBackupDate;
+}
+
+// Security labels belong to the system that set them: never taken away.
+bool isMirrored(const QByteArray &name)
+{
+    return !isCatalogAttribute(name) && !name.startsWith("security.");
+}
+
+} // namespace
+
+OSStatus CopyFolderExtendedAttributes(const QString &from, const QString &to)
+{
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    Fd in(::open(nativeName(from).constData(), flags));
+    Fd out(::open(nativeName(to).constData(), flags));
+    if (in.fd < 0 || out.fd < 0)
+        return errnoStatus();
+    QList<QByteArray> names, present;
+    OSStatus st = xattr::list(in.fd, &names);
+    if (st == Status::errFSOperationNotSupported)
+        names.clear();
+    else if (st)
+        return st;
+    for (const QByteArray &name : std::as_const(names)) {
+        if (isCatalogAttribute(name))
+            continue;
+        QByteArray value;
+        if ((st = xattr::get(in.fd, name.constData(), &value))) {
+            if (st == Status::errFSAttributeNotFound)
+                continue;
+            return st;
+        }
+        QByteArray now;
+        if (xattr::get(out.fd, name.constData(), &now) == Status::noErr && now == value)
+            continue;
+        if ((st = xattr::set(out.fd, name.constData(), value)))
+            return st;
+    }
+    if (xattr::list(out.fd, &present) != Status::noErr)
+        return Status::noErr; // the destination keeps none
+    for (const QByteArray &name : std::as_const(present)) {
+        if (isMirrored(name) && !names.contains(name) && (st = xattr::remove(out.fd, name.constData())))
+            return st;
+    }
+    return Status::noErr;
+}
+
 uint32_t BufferSizeForSpeedGrade(int64_t grade)
 {
     if (grade >= 0)

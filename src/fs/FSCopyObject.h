@@ -89,6 +89,14 @@ private:
 // items first. A missing item is fnfErr.
 OSStatus FSDeleteObjects(const QString &path);
 
+// Gives the folder `to` every extended attribute of the folder `from` (its
+// named streams and its access control lists, access and default) but the
+// catalog fields, which SetCatInfo writes; attributes of those families
+// that `from` lacks are removed from `to`. Called once the folder's content
+// is in place: a default list applied earlier would change the modes of
+// everything created in it.
+OSStatus CopyFolderExtendedAttributes(const QString &from, const QString &to);
+
 // The copy buffer size for the volume holding path: 256 KB unless the volume
 // reports a speed grade, clamped to 1 KB .. 2 MB.
 uint32_t BufferSizeForVol(const QString &path);
