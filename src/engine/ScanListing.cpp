@@ -1,6 +1,7 @@
 #include "engine/ScanListing.h"
 #include "platform/FileName.h"
 
+#include "platform/FileFlags.h"
 #include "platform/Xattr.h"
 
 #include <QFile>
@@ -20,11 +21,12 @@ struct Name {
     bool sideB = false;
 };
 
-bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out)
+bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out, bool *ignoresCase)
 {
     DIR *dir = ::opendir(nativeName(folder).constData());
     if (!dir)
         return false;
+    *ignoresCase = *ignoresCase || fileflags::isCaseInsensitiveFolder(::dirfd(dir));
     while (const dirent *e = ::readdir(dir)) {
         const char *n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
@@ -118,14 +120,16 @@ bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBO
                      std::vector<ScanPairNames> *pairs, QString *unreadable)
 {
     std::vector<Name> names;
-    if (!folderA.isEmpty() && !listFolder(folderA, false, &names)) {
+    bool ignoresCase = false;
+    if (!folderA.isEmpty() && !listFolder(folderA, false, &names, &ignoresCase)) {
         *unreadable = folderA;
         return false;
     }
-    if (!folderB.isEmpty() && !listFolder(folderB, true, &names)) {
+    if (!folderB.isEmpty() && !listFolder(folderB, true, &names, &ignoresCase)) {
         *unreadable = folderB;
         return false;
     }
+
     std::sort(names.begin(), names.end(), [](const Name &x, const Name &y) {
         if (const int c = x.key.compare(y.key))
             return c < 0;
@@ -136,7 +140,9 @@ bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBO
     pairs->reserve(names.size());
     for (auto it = names.cbegin(); it != names.cend();) {
         auto end = it + 1;
-        while (end != names.cend() && end->key == it->key)
+        // Names differing in case are one item only where a side cannot
+        // hold both; elsewhere pairing them would write one file over another.
+        while (end != names.cend() && (ignoresCase ? end->key == it->key : end->name == it->name))
             ++end;
         pairGroup(it, end, withBOnly, pairs);
         it = end;

@@ -17,10 +17,11 @@ struct ScanPairNames {
 };
 
 // Lists `folderA` and `folderB` (an empty path is a side without a folder)
-// and pairs their names in case-insensitive order. A name differing only in
-// case on the two sides is one pair; when one side holds several names that
-// differ only in case (possible here, unlike on a case-insensitive volume),
-// each exact name is its own pair, so none of them is lost. Names found only
+// and pairs their names. Where either folder ignores case in its names
+// (vfat, exfat, a case-folding folder), a name differing only in case on the
+// two sides is one pair, and when one side holds several names that differ
+// only in case each exact name is its own pair, so none of them is lost.
+// Elsewhere names pair exactly. Names found only
 // on side B are left out unless `withBOnly`. A folder that exists but cannot
 // be listed answers false with its path in `unreadable`.
 bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBOnly,

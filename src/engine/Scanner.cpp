@@ -6,6 +6,7 @@
 #include "platform/Messages.h"
 
 #include <QFile>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -201,8 +202,10 @@ bool Scanner::Level::resolveSymLink(ScanSide &side)
     const QString resolved = canonicalPath(side.path);
     const QString target = resolved.isEmpty() ? side.path : resolved;
     QString error;
-    if (target == side.path) {
-        error = GLS("Can't resolve the SYM link") + QStringLiteral(" \"") + side.path
+    // A link to a folder the walk is inside (or above it) would be walked
+    // for ever.
+    if (target == side.path || m_s.isOnTheWalk(target)) {
+        error = GLS("Can't resolve the SYM link") + QStringLiteral(" \"") + displayName(side.path)
                 + QLatin1Char('"');
     } else if (lastComponent(target) != lastComponent(side.path)) {
         error = QStringLiteral("Cannot resolve the SymLink\r") + side.path
@@ -318,6 +321,16 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
     ScanSide a, b;
     a.path = joinPath(m_p.source, names.nameA);
     b.path = joinPath(m_p.dest, names.nameB);
+    // The kernel refuses longer paths: such an item can be neither read nor
+    // written by its path, and must not pass for absent.
+    for (const QString *p : {&a.path, &b.path}) {
+        // (A UTF-16 unit is at most three bytes: short paths are not encoded.)
+        if (p->size() * 3 >= PATH_MAX && nativeName(*p).size() >= PATH_MAX) {
+            m_ctx.reportRunError(GLS("The path is longer than the system allows:")
+                                 + QStringLiteral("\r\"") + displayName(*p) + QLatin1Char('"'));
+            return skip();
+        }
+    }
 
     ItemPolicy &policy = m_ctx.itemPolicy();
     // The program's own folders may lie anywhere below a task folder (a
@@ -469,8 +482,30 @@ bool Scanner::ScanSingleFolder(CopyItem &item)
 {
     if (!m_ctx.isCopying())
         return true;
+    // Only resolved links can lead the walk back into itself: the real
+    // folders it is inside are kept for them.
+    const bool trackWalk = m_ctx.settings().isResolveSymLinkOn;
+    if (trackWalk) {
+        for (const QString &p : {item.source, item.dest}) {
+            const QString real = canonicalPath(p);
+            m_walk.push_back(real.isEmpty() ? p : real);
+        }
+    }
     Level level(*this, item);
-    return level.run();
+    const bool answer = level.run();
+    if (trackWalk)
+        m_walk.resize(m_walk.size() - 2);
+    return answer;
+}
+
+bool Scanner::isOnTheWalk(const QString &folder) const
+{
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    for (const QString &p : m_walk) {
+        if (p == folder || p.startsWith(prefix))
+            return true;
+    }
+    return false;
 }
 
 WorkerPool &Scanner::reader()

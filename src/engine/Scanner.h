@@ -4,7 +4,8 @@
 //
 // Each folder level is listed once per side with one lstat per entry; the
 // names of both sides are merged, sorted once case-insensitively, and paired
-// by name (two names differing only in case are one pair). Each pair is
+// by name (two names differing only in case are one pair where a side's file
+// system ignores case, two otherwise). Each pair is
 // classified, compared with the date tolerance and the backup dates, and its
 // conflicts are settled by the session's rules or the user.
 #include "engine/CopyItem.h"
@@ -13,6 +14,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace qm {
 
@@ -56,6 +58,10 @@ private:
     std::optional<qint64> m_mainSourceBackup;
     std::optional<qint64> m_mainDestBackup;
     bool m_compareAtIndex = false;
+    // Real paths of the folder pairs being walked, outermost first.
+    std::vector<QString> m_walk;
+    // Whether `folder` is one of them or holds one.
+    bool isOnTheWalk(const QString &folder) const;
 
     // Reports a refusal of CheckPrivileges (1 = privileges, other = locked).
     void reportPrivilegeError(int answer, const QString &errString);

@@ -58,9 +58,15 @@ bool writable(const ClassRights &r, bool folder)
 
 bool AccessRights::isReallyReadableFileAtPath(const QString &path) const
 {
+    const QByteArray native = nativeName(path);
     struct stat st;
-    if (::stat(nativeName(path).constData(), &st) != 0)
+    if (::lstat(native.constData(), &st) != 0)
         return false;
+    // A link is an item of its own: its text is readable whatever its
+    // target is, or whether there is one. A link to a folder is judged as
+    // the folder when it stands for one.
+    if (S_ISLNK(st.st_mode) && (::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        return true;
     const bool folder = S_ISDIR(st.st_mode);
     if (m_id.isRoot()) {
         if (!isRemoteDevice(st.st_dev))

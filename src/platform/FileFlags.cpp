@@ -5,6 +5,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace qm::fileflags {
@@ -44,6 +45,27 @@ OSStatus setImmutable(const QByteArray &path, bool immutable)
     const OSStatus st = setImmutable(fd, immutable);
     ::close(fd);
     return st;
+}
+
+} // namespace qm::fileflags
+
+namespace qm::fileflags {
+
+bool isCaseInsensitiveFolder(int fd)
+{
+    constexpr long kMsdos = 0x4d44, kExfat = 0x2011BAB0, kHfsPlus = 0x482b;
+    constexpr long kExt4 = 0xEF53, kF2fs = 0xF2F52010;
+    constexpr int kCaseFold = 0x40000000; // FS_CASEFOLD_FL
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    const long type = long(fs.f_type);
+    if (type == kMsdos || type == kExfat || type == kHfsPlus)
+        return true;
+    if (type != kExt4 && type != kF2fs)
+        return false;
+    int flags = 0;
+    return ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & kCaseFold);
 }
 
 } // namespace qm::fileflags

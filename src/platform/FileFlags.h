@@ -14,4 +14,8 @@ OSStatus setImmutable(const QByteArray &path, bool immutable);
 // On an open descriptor (a file or folder opened for reading).
 OSStatus setImmutable(int fd, bool immutable);
 
+// Whether the open folder looks names up ignoring case: a whole file system
+// that does (vfat, exfat, hfsplus), or a case-folding folder (ext4, f2fs).
+bool isCaseInsensitiveFolder(int fd);
+
 } // namespace qm::fileflags
