@@ -477,7 +477,10 @@ TEST_F(ExactSyncRunTest, NamesThatAreNotTextAreCopiedSynchronizedAndDeleted)
     writeFile(a + '/' + bad, "bad", now - 500);
     writeFile(a + '/' + ctl, "ctl", now - 500);
     writeFile(a + '/' + folder + "/inner", "in", now - 500);
+    const QString fromB = fromNativeName("only\xfe" "B");
+    writeFile(b + '/' + fromB, "b", now - 500);
     runOnce();
+    EXPECT_EQ(readFile(a + '/' + fromB), "b") << "and the other way";
     EXPECT_TRUE(ctx.errors.isEmpty()) << qPrintable(ctx.errors.join('\n'));
     EXPECT_EQ(readFile(b + '/' + bad), "bad");
     EXPECT_EQ(readFile(b + '/' + ctl), "ctl");
@@ -503,7 +506,7 @@ TEST_F(ExactSyncRunTest, NamesThatAreNotTextAreCopiedSynchronizedAndDeleted)
     EXPECT_FALSE(exists(b + '/' + bad));
     EXPECT_FALSE(exists(a + '/' + folder));
     EXPECT_FALSE(exists(a + '/' + ctl)) << "not brought back";
-    EXPECT_EQ(tree(a), QStringList{"report"});
+    EXPECT_EQ(tree(a), (QStringList{fromB, "report"}));
     EXPECT_EQ(tree(a), tree(b));
     EXPECT_TRUE(ctx.errors.isEmpty()) << qPrintable(ctx.errors.join('\n'));
 }
