@@ -6,7 +6,7 @@ QM_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QM_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev
              libgtest-dev libgmock-dev libbenchmark-dev attr acl e2fsprogs
              util-linux procps unrtf python3 openssl dosfstools
-             qtkeychain-qt6-dev)
+             qtkeychain-qt6-dev libqt6svg6 desktop-file-utils appstream)
 
 qm_install() {
   local missing=()
