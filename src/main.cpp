@@ -4,12 +4,14 @@
 #include "cli/BatchRunner.h"
 #include "cli/TimersRunner.h"
 
-#include "app/AppController.h"
+#include "app/Startup.h"
+#include "ui/Dialogs.h"
+#include "ui/DesktopApp.h"
+#include "ui/DisplayCheck.h"
+#include "ui/Images.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QCoreApplication>
-#include <QMainWindow>
 
 #include <cstdio>
 
@@ -23,24 +25,33 @@ QStringList argumentsOf(int argc, char **argv)
     return args;
 }
 
-int runDesktop(int argc, char **argv)
+int runDesktop(int argc, char **argv, const qm::BatchOptions &options)
 {
-    QApplication app(argc, argv);
-    qm::StartedApp started;
-    const qm::StartupResult checked = qm::Startup::run(qm::StartupOptions{}, &started);
-    if (!checked.ok) {
-        QMessageBox::warning(nullptr, checked.title, QString(checked.message).replace(u'\r', u'\n'));
-        return 2;
+    // The toolkit aborts when it cannot reach a display: decide first.
+    const QString why = qm::DisplayCheck::whyNoDisplay(QProcessEnvironment::systemEnvironment());
+    if (!why.isEmpty()) {
+        std::fprintf(stderr, "quillmere: %s\n", why.toLocal8Bit().constData());
+        return qm::BatchRunner::CannotStart;
     }
-    qm::UnattendedRunQuestions questions;
-    qm::AppController controller(std::move(started), questions);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quillmere %1").arg(QStringLiteral(QM_VERSION)));
-    window.show();
-    // At quit the open document becomes the template and the preferences are stored.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&controller] {
-        controller.applicationWillTerminate(false, false);
-    });
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillmere"));
+    QApplication::setDesktopFileName(QStringLiteral("quillmere"));
+    QApplication::setWindowIcon(qm::applicationIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    qm::WidgetDialogs dialogs;
+    qm::StartupOptions startup;
+    // Alt held at launch asks for a fresh start, as --defaults does.
+    startup.forceDefaults = options.defaults || (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier);
+    qm::StartedApp started;
+    const qm::StartupResult checked = qm::Startup::run(startup, &started);
+    if (!checked.ok) {
+        dialogs.alert(nullptr, QMessageBox::Warning, checked.title, checked.message, {QStringLiteral("OK")});
+        return qm::BatchRunner::CannotStart;
+    }
+    qm::DesktopApp desktop(std::move(started), dialogs);
+    QObject::connect(&desktop, &qm::DesktopApp::quitFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    desktop.launch(qm::LaunchOptions{options.documents});
     return app.exec();
 }
 
@@ -73,5 +84,5 @@ int main(int argc, char **argv)
     case BatchOptions::Mode::Desktop:
         break;
     }
-    return runDesktop(argc, argv);
+    return runDesktop(argc, argv, options);
 }

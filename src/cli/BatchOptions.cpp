@@ -38,6 +38,10 @@ BatchOptions BatchOptions::parse(const QStringList &args)
             o.sessions = Sessions::All;
         } else if (a == u"--ask") {
             o.ask = true;
+        } else if (a == u"--defaults") {
+            o.defaults = true;
+        } else if (!a.startsWith(u'-')) {
+            o.documents << a;
         } else {
             return fail(QStringLiteral("unknown argument: ") + a);
         }
@@ -46,13 +50,18 @@ BatchOptions BatchOptions::parse(const QStringList &args)
         return o;
     if (o.mode == Mode::Desktop && (o.sessions != Sessions::Current || o.ask))
         return fail(QStringLiteral("--session, --all and --ask need --batch or --timers"));
+    if (o.mode != Mode::Desktop && (o.defaults || !o.documents.isEmpty()))
+        return fail(o.defaults ? QStringLiteral("--defaults is for the desktop program")
+                               : QStringLiteral("unknown argument: ") + o.documents.first());
     return o;
 }
 
 QString BatchOptions::usage()
 {
     return QStringLiteral(
-        "usage: quillmere                       open the desktop program\n"
+        "usage: quillmere [--defaults] [DOCUMENT...]\n"
+        "                                       open the desktop program (--defaults: default\n"
+        "                                       preferences and a fresh template, as Alt held at start)\n"
         "       quillmere --batch DOCUMENT [--session N | --all] [--ask]\n"
         "                                       run a document's session without a display\n"
         "       quillmere --timers DOCUMENT     run the document's timers until stopped\n"

@@ -14,6 +14,8 @@ struct BatchOptions {
     Sessions sessions = Sessions::Current;
     int sessionNumber = 0; // counted from 1
     bool ask = false;      // conflicts asked on the terminal
+    bool defaults = false; // desktop: default preferences and a fresh template
+    QStringList documents; // desktop: documents to open, as the desktop shell hands them over
     QString error;         // set when the command line is not valid
 
     // `args` without the program name.

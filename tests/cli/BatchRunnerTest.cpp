@@ -50,8 +50,14 @@ TEST(BatchOptions, ParsesAndRefuses)
     for (const QStringList &bad : {QStringList{"--batch"}, QStringList{"--batch", "d", "--session", "0"},
                                    QStringList{"--batch", "d", "--session", "x"},
                                    QStringList{"--batch", "d", "--all", "--session", "1"},
-                                   QStringList{"--frobnicate"}, QStringList{"--all"}})
+                                   QStringList{"--frobnicate"}, QStringList{"--all"},
+                                   QStringList{"--batch", "d", "extra.qmy"}, QStringList{"--batch", "d", "--defaults"}})
         EXPECT_FALSE(BatchOptions::parse(bad).error.isEmpty()) << bad.join(' ').toStdString();
+    // The desktop program takes the documents the desktop shell hands over.
+    const BatchOptions desktop = BatchOptions::parse({"--defaults", "a.qmy", "b.qmy"});
+    EXPECT_TRUE(desktop.error.isEmpty());
+    EXPECT_TRUE(desktop.defaults);
+    EXPECT_EQ(desktop.documents, (QStringList{"a.qmy", "b.qmy"}));
 }
 
 TEST(BatchRunner, ExitStatusesOfThingsThatCannotStart)

@@ -1,0 +1,116 @@
+#pragma once
+// The console window: the session pop-up in the toolbar, the console's
+// panels as pages switched by the program, the information drawer and the
+// main menu. It shows the controller's state and hands the user's actions
+// to the controller, the document commands and the session commands.
+#include "app/AppController.h"
+#include "ui/ConsolePanel.h"
+#include "uimodel/PanelTable.h"
+
+#include <QMainWindow>
+#include <QMap>
+
+class QComboBox;
+class QStackedWidget;
+
+namespace qm {
+
+class DesktopQuestions;
+class InfoDrawer;
+class SettingsPanel;
+
+class ConsoleWindow : public QMainWindow, public DocumentHooks {
+    Q_OBJECT
+public:
+    ConsoleWindow(AppController &controller, DesktopQuestions &questions, QWidget *parent = nullptr);
+    ~ConsoleWindow() override;
+
+    // GoPanel: switches the console's page or opens a window.
+    void GoPanel(Panel panel);
+    Panel currentPanel() const { return m_navigator.currentTab(); }
+    // A separate window closed: back to the tab it was opened from.
+    void returnFromWindow(Panel window);
+    // Everything shown again from the controller's state.
+    void refresh();
+
+    // The commands of the main menu, by tag.
+    QAction *action(int tag) const { return m_actions.value(tag); }
+    QComboBox *sessionPopup() const { return m_sessions; }
+    ConsolePanel *consolePanel() const { return m_console; }
+    SettingsPanel *settingsPanel() const { return m_settings; }
+    InfoDrawer *drawer() const { return m_drawer; }
+    QStackedWidget *pages() const { return m_pages; }
+    bool isDrawerOpen() const;
+    void setDrawerOpen(bool open);
+
+    // The commands (public so that the menu, the shell and tests share them).
+    void TaskPickFolder(int side);
+    void SetPickedFolder(const QString &path, int side);
+    void TaskExecuteSyncOrBackup();
+    void openDocument(const QString &path);
+    void FileOpen();
+    void chooseSession(int position, bool optionKey);
+
+    // DocumentHooks: the document was replaced, renamed or let go, or its
+    // sessions changed, by a command from anywhere.
+    void documentReplaced() override;
+    void documentRenamed() override;
+    void sessionsChanged() override;
+
+Q_SIGNALS:
+    // The user asked to quit (menu, shortcut) or a run ended that must quit.
+    void quitCommand();
+    void preferencesRequested();
+    void aboutRequested();
+    void runEnded(bool consoleActive);
+    // The console closed and let its document go.
+    void documentLetGo();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    AppController &m_controller;
+    DesktopQuestions &m_questions;
+    PanelNavigator m_navigator;
+    QComboBox *m_sessions = nullptr;
+    QStackedWidget *m_pages = nullptr;
+    ConsolePanel *m_console = nullptr;
+    SettingsPanel *m_settings = nullptr;
+    InfoDrawer *m_drawer = nullptr;
+    QMap<int, QAction *> m_actions;
+    QMap<Panel, QWidget *> m_pageOf;
+    QMenu *m_recentMenu = nullptr;
+    bool m_running = false;
+    bool m_reportShown = false;
+
+    void buildMenus();
+    QAction *addCommand(QMenu *menu, int tag, const QString &title, const QKeySequence &keys,
+                        std::function<void()> run);
+    QWidget *placeholderPage(Panel panel);
+    void connectConsole();
+    void showSessionMenu();
+    void showConsolePanes();
+    void clearComment();
+    void updateMenus();
+    void updateRunState();
+    void rebuildRecentMenu();
+    void afterDocumentCommand();
+    void openFolder(int side, Qt::KeyboardModifiers modifiers);
+    void revealFolder(int side);
+    void clearFolder(int side);
+    void goOption(ConsolePanel::Option option, Qt::KeyboardModifiers modifiers);
+    bool runUnderway() const;
+    void connectRun();
+    void showStatus(const QString &text);
+    void showProgress(int done, int total);
+    void showPhase(RunFeedback::Phase phase);
+    void showCurrentItem(int copyMode, const QString &source, const QString &dest);
+    void showTask(int sessionIndex, const QString &source, const QString &dest);
+    void SetReportOnConsole();
+    bool allSessionsCurrent() const;
+    QVariantMap currentSession() const;
+    void setCurrentSession(const QVariantMap &session);
+};
+
+} // namespace qm

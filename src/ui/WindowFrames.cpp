@@ -1,0 +1,32 @@
+#include "ui/WindowFrames.h"
+
+#include <QMainWindow>
+#include <QSettings>
+
+namespace qm {
+
+WindowFrames::WindowFrames(const QString &prefFolder)
+    : m_file(prefFolder + QStringLiteral("/Quillmere Window Frames.ini"))
+{
+}
+
+void WindowFrames::save(const QWidget *window, const QString &autosaveName) const
+{
+    QSettings store(m_file, QSettings::IniFormat);
+    store.setValue(autosaveName + QStringLiteral("/geometry"), window->saveGeometry());
+    if (auto *main = qobject_cast<const QMainWindow *>(window))
+        store.setValue(autosaveName + QStringLiteral("/state"), main->saveState());
+}
+
+bool WindowFrames::restore(QWidget *window, const QString &autosaveName) const
+{
+    const QSettings store(m_file, QSettings::IniFormat);
+    const QByteArray geometry = store.value(autosaveName + QStringLiteral("/geometry")).toByteArray();
+    if (geometry.isEmpty() || !window->restoreGeometry(geometry))
+        return false;
+    if (auto *main = qobject_cast<QMainWindow *>(window))
+        main->restoreState(store.value(autosaveName + QStringLiteral("/state")).toByteArray());
+    return true;
+}
+
+} // namespace qm
