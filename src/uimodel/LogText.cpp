@@ -35,14 +35,14 @@ int hexValue(char c)
 }
 
 // Destinations whose text is not part of the document.
-bool isSkippedDestination(const QByteArray &word)
+bool isSkippedDestination(QByteArrayView word)
 {
     static const char *const words[] = {"fonttbl", "colortbl", "stylesheet", "info",   "pict",
                                         "header",  "footer",   "headerl",    "headerr", "footerl",
                                         "footerr", "object",   "listtable",  "listoverridetable",
                                         "expandedcolortbl", "generator", "rsidtbl", "themedata"};
     for (const char *w : words)
-        if (word == w)
+        if (word == QByteArrayView(w))
             return true;
     return false;
 }
@@ -77,7 +77,15 @@ public:
             case '\n':
                 break; // line breaks of the RTF source itself
             default:
-                text(fromCp1252(uchar(c)));
+                if (m_pendingSkip > 0 || m_groups.back().skip || uchar(c) >= 0x80) {
+                    text(fromCp1252(uchar(c)));
+                    break;
+                }
+                // A run of plain characters, most of a log, in one step.
+                const qsizetype start = m_at - 1;
+                while (m_at < n && isPlain(m_data[m_at]))
+                    ++m_at;
+                m_out.append(QLatin1StringView(m_data.constData() + start, m_at - start));
                 break;
             }
         }
@@ -85,6 +93,12 @@ public:
     }
 
 private:
+    static bool isPlain(char c)
+    {
+        const uchar u = uchar(c);
+        return u >= 0x20 && u < 0x80 && c != '\\' && c != '{' && c != '}';
+    }
+
     struct Group {
         bool skip = false;
         int unicodeSkip = 1; // \ucN: fallback characters after each \uN
@@ -114,7 +128,7 @@ private:
         const qsizetype wordStart = m_at;
         while (m_at < n && std::isalpha(uchar(m_data[m_at])))
             ++m_at;
-        const QByteArray word = m_data.mid(wordStart, m_at - wordStart);
+        const QByteArrayView word(m_data.constData() + wordStart, m_at - wordStart);
         std::optional<int> param;
         const qsizetype numberStart = m_at;
         if (m_at < n && (m_data[m_at] == '-' || std::isdigit(uchar(m_data[m_at])))) {
@@ -169,7 +183,7 @@ private:
         text(QChar(u'\r'));
     }
 
-    void controlWord(const QByteArray &word, std::optional<int> param)
+    void controlWord(QByteArrayView word, std::optional<int> param)
     {
         if (word == "u" && param) {
             // A 16-bit code unit written as a signed number; its fallback
