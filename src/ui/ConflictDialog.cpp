@@ -2,6 +2,7 @@
 
 #include "fs/LPUtilities.h"
 #include "platform/Messages.h"
+#include "ui/Images.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -15,11 +16,6 @@
 
 namespace qm {
 namespace {
-
-QIcon image(const QString &name)
-{
-    return QIcon(QStringLiteral(":/images/") + name + QStringLiteral(".svg"));
-}
 
 QString shown(QString text)
 {
@@ -38,7 +34,7 @@ ConflictDialog::ConflictDialog(const ConflictQuestion &question, QWidget *parent
     setModal(true);
 
     auto *icon = new QLabel(this);
-    icon->setPixmap(image(t.icon).pixmap(32, 32));
+    icon->setPixmap(namedImage(t.icon).pixmap(32, 32));
     icon->setToolTip(t.iconTip);
     m_explanation = new QLabel(shown(t.explanation), this);
     m_explanation->setWordWrap(true);
@@ -83,7 +79,7 @@ ConflictDialog::ConflictDialog(const ConflictQuestion &question, QWidget *parent
     m_direction = new QPushButton(this);
     m_direction->setVisible(m_model.directionButtonShown());
     m_direction->setEnabled(m_model.directionButtonShown());
-    m_direction->setIcon(image(m_model.directionImage()));
+    m_direction->setIcon(namedImage(m_model.directionImage()));
     m_direction->setToolTip(t.changeDirectionTip);
     connect(m_direction, &QPushButton::clicked, this, &ConflictDialog::ChangeDirection);
 
@@ -121,7 +117,7 @@ QString ConflictDialog::explanation() const
 void ConflictDialog::ChangeDirection()
 {
     if (m_model.ChangeDirection())
-        m_direction->setIcon(image(m_model.directionImage()));
+        m_direction->setIcon(namedImage(m_model.directionImage()));
 }
 
 void ConflictDialog::end(ConflictDialogModel::Button button)

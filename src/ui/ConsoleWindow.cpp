@@ -8,6 +8,7 @@
 #include "ui/DropPane.h"
 #include "ui/Images.h"
 #include "ui/InfoDrawer.h"
+#include "ui/LogWindow.h"
 #include "ui/SettingsPanel.h"
 #include "uimodel/ConsoleTexts.h"
 #include "uimodel/MenuEnabling.h"
@@ -305,6 +306,11 @@ void ConsoleWindow::buildMenus()
     });
     addCommand(window, 0, GLS("Information"), QKeySequence(QStringLiteral("Ctrl+I")),
                [this] { setDrawerOpen(!isDrawerOpen()); });
+    m_log = new LogWindow(this);
+    addCommand(window, 0, GLS("Log Window"), QKeySequence(QStringLiteral("Ctrl+L")), [this] {
+        const RunRecords &records = m_controller.run().records();
+        m_log->WindowOpenLog(records.logPath, records.log);
+    });
 
     QMenu *help = menuBar()->addMenu(GLS("Help"));
     QAction *about = addCommand(help, AboutTag, GLS("About Quillmere"), QKeySequence(), [this] { GoPanel(Panel::About); });
@@ -709,6 +715,8 @@ void ConsoleWindow::SetReportOnConsole()
 {
     RunDriver &run = m_controller.run();
     const RunRecords &records = run.records();
+    if (m_log)
+        m_log->refreshAtRunEnd(records.logPath, records.log);
     const int sessionCount = m_controller.sessions().sessionCount();
     RunReport report;
     report.allSessions = RunDriver::isAllSessions(run.sessionIndex(), sessionCount);

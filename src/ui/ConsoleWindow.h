@@ -17,6 +17,7 @@ namespace qm {
 
 class DesktopQuestions;
 class InfoDrawer;
+class LogWindow;
 class SettingsPanel;
 
 class ConsoleWindow : public QMainWindow, public DocumentHooks {
@@ -39,6 +40,8 @@ public:
     ConsolePanel *consolePanel() const { return m_console; }
     SettingsPanel *settingsPanel() const { return m_settings; }
     InfoDrawer *drawer() const { return m_drawer; }
+    // The log window: a saved log or the last run's log.
+    LogWindow *logWindow() const { return m_log; }
     QStackedWidget *pages() const { return m_pages; }
     bool isDrawerOpen() const;
     void setDrawerOpen(bool open);
@@ -78,6 +81,7 @@ private:
     ConsolePanel *m_console = nullptr;
     SettingsPanel *m_settings = nullptr;
     InfoDrawer *m_drawer = nullptr;
+    LogWindow *m_log = nullptr;
     QMap<int, QAction *> m_actions;
     QMap<Panel, QWidget *> m_pageOf;
     QMenu *m_recentMenu = nullptr;

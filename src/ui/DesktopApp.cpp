@@ -12,6 +12,7 @@ namespace qm {
 DesktopApp::DesktopApp(StartedApp started, Dialogs &dialogs, std::unique_ptr<RunStages> stages, QObject *parent)
     : QObject(parent), m_questions(dialogs), m_frames(started.paths.prefFolder)
 {
+    m_questions.setFrames(&m_frames);
     m_controller = std::make_unique<AppController>(std::move(started), m_questions, std::move(stages), &m_questions);
     m_window = std::make_unique<ConsoleWindow>(*m_controller, m_questions);
     m_window->setWindowTitle(m_controller->documents().windowTitle());

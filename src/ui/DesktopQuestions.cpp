@@ -1,6 +1,9 @@
 #include "ui/DesktopQuestions.h"
 
 #include "platform/Messages.h"
+#include "ui/ConflictDialog.h"
+#include "ui/PreviewWindow.h"
+#include "ui/WindowFrames.h"
 
 namespace qm {
 
@@ -22,17 +25,25 @@ ErrorChoice DesktopQuestions::errorAlert(const ErrorAlert &alert)
     return chosen == 0 ? ErrorChoice::Continue : ErrorChoice::Stop;
 }
 
-ConflictReply DesktopQuestions::askConflict(const ConflictQuestion &)
+ConflictReply DesktopQuestions::askConflict(const ConflictQuestion &question)
 {
-    // The conflict dialog comes with the preview window; until then a
-    // conflict the rules say to ask about is skipped, as nobody answered.
-    return ConflictReply{};
+    if (m_animation)
+        m_animation(false);
+    const ConflictReply reply = ConflictDialog::ask(question, m_window);
+    if (m_animation)
+        m_animation(true);
+    return reply;
 }
 
-bool DesktopQuestions::showPreview(RunPlan &)
+bool DesktopQuestions::showPreview(RunPlan &plan)
 {
-    // The preview window is not there yet: the plan is carried out as made.
-    return true;
+    PreviewWindow::FrameKeeper keeper;
+    if (m_frames) {
+        const WindowFrames *frames = m_frames;
+        keeper.restore = [frames](QWidget *w, const QString &name) { frames->restore(w, name); };
+        keeper.save = [frames](const QWidget *w, const QString &name) { frames->save(w, name); };
+    }
+    return PreviewWindow::run(plan, m_window, std::move(keeper));
 }
 
 void DesktopQuestions::warn(AlertKind kind, const QString &message)

@@ -10,11 +10,15 @@
 
 namespace qm {
 
+class WindowFrames;
+
 class DesktopQuestions : public RunQuestions, public DocumentQuestions {
 public:
     explicit DesktopQuestions(Dialogs &dialogs) : m_dialogs(dialogs) {}
 
     void setWindow(QWidget *window) { m_window = window; }
+    // Where the preview keeps its frame ("PreviewWindowFrame").
+    void setFrames(const WindowFrames *frames) { m_frames = frames; }
     Dialogs &dialogs() { return m_dialogs; }
     // How many warnings were shown so far: a command can tell whether the
     // refusal it met was already explained.
@@ -40,6 +44,7 @@ public:
 private:
     Dialogs &m_dialogs;
     QPointer<QWidget> m_window;
+    const WindowFrames *m_frames = nullptr;
     std::function<void(bool)> m_animation;
     int m_warnings = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "fs/LPUtilities.h"
 #include "platform/Messages.h"
+#include "ui/Images.h"
 #include "uimodel/PreviewInfo.h"
 
 #include <QApplication>
@@ -85,7 +86,7 @@ private:
         else if (name == QLatin1String(PreviewModel::kFileImage))
             icon = QFileIconProvider().icon(QAbstractFileIconProvider::File);
         else
-            icon = QIcon(QStringLiteral(":/images/") + name + QStringLiteral(".svg"));
+            icon = namedImage(name);
         m_icons.insert(name, icon);
         return icon;
     }
