@@ -1,0 +1,127 @@
+#pragma once
+// What every row-list panel of a session shares: a working copy of the
+// session's rows and the list's switch, shown as a table; the click rules
+// by column; Apply that validates and stores, or stays with its warning.
+// Nothing reaches the session before Apply succeeds, so Cancel needs no undo.
+//
+// The widget shows the table through this model, passes each click to
+// click() and clears the selection afterwards whatever the answer, and
+// draws rows whose GrayRole is true in gray.
+#include "app/SessionDefaults.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+
+namespace qm {
+
+// The modifier keys held during a click.
+struct ClickKeys {
+    bool control = false; // reveal a path
+    bool option = false;  // empty or reset the row's cell
+};
+
+struct ListClick {
+    enum class Action {
+        None,        // only the selection is cleared
+        ListOff,     // alert `title`/`message` with one "OK" button
+        Changed,     // the working copy changed
+        Reveal,      // show `path` in the file manager
+        ChoosePath,  // open a chooser for one item (`title`, `buttonTitle`,
+                     // starting at `path`), then setPath(row, column, chosen)
+        EditRow,     // open the row editor on `row`
+    };
+    Action action = Action::None;
+    int row = -1;
+    int column = -1;
+    QString title;
+    QString message;
+    QString buttonTitle;
+    QString path;
+};
+
+struct ListApplyResult {
+    bool stored = false;
+    bool stayInPanel = false; // otherwise back to the console
+    QString warning;          // when not "": a "Warning:" alert with one "OK" button
+};
+
+class ListEditor : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Role {
+        GrayRole = Qt::UserRole + 1, // the list is off: drawn gray, not editable
+        OnOffRole,                   // the row's onOff is not 0
+        PathRole,                    // the full path behind a path cell
+    };
+    static constexpr int kCancelTag = 99;
+
+    ListEditor(RowList list, QString switchKey, int columns, QObject *parent = nullptr);
+
+    // Set...Array: loads the current session's switch and a copy of its
+    // rows; false (and nothing changes) when no session is current.
+    bool load(const QVariantMap &document);
+
+    bool isListOn() const { return m_on; }
+    void setListOn(bool on);
+    // The switch's title as the panel shows it; quoted by the "list is off" alert.
+    void setSwitchTitle(const QString &title) { m_switchTitle = title; }
+
+    const QVariantList &rows() const { return m_rows; }
+    QVariantMap rowAt(int row) const { return m_rows.value(row).toMap(); }
+
+    // The first reason the list may not be stored, or "" (always "" while off).
+    QString check() const;
+    // Get...Array: validates and, when valid, writes switch and rows into
+    // the current session. The warning, or "" when stored.
+    QString store(QVariantMap &document);
+    // The panel's Apply and Cancel buttons. Cancel (tag 99) leaves without
+    // storing; Apply stores and leaves, or stays with the Option key; a
+    // refused list stays with its warning. Nothing is stored during a run.
+    ListApplyResult apply(int buttonTag, bool optionKey, QVariantMap &document, bool runUnderway);
+
+    // A click at (row, column) of the table.
+    ListClick click(int row, int column, ClickKeys keys);
+
+    // The item and its ancestors from the root down, for the path menu.
+    static QStringList pathAncestors(const QString &path);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+protected:
+    // The list's own rules.
+    virtual QString validate() const = 0;
+    virtual QString cellText(const QVariantMap &row, int column) const = 0;
+    virtual QString cellPath(const QVariantMap &, int) const { return QString(); }
+    virtual QString offTitle() const = 0;
+    virtual QString offMessage() const = 0;
+    // A click in a column above 0 of a row, the list on.
+    virtual ListClick clickCell(int row, int column, ClickKeys keys) = 0;
+    // Keys beyond the switch and the rows (the filter mode).
+    virtual void loadExtra(const QVariantMap &) {}
+    virtual void storeExtra(QVariantMap &) {}
+    // Called after a successful store with the session written (volumes).
+    virtual void afterStore(QVariantMap &) {}
+
+    void setRow(int row, const QVariantMap &values);
+    QString switchTitle() const { return m_switchTitle; }
+
+private:
+    RowList m_list;
+    QString m_switchKey;
+    int m_columns;
+    bool m_on = false;
+    QString m_switchTitle;
+    QVariantList m_rows;
+};
+
+// The current session of a document, or -1.
+int currentSessionIndex(const QVariantMap &document);
+// The mark of the on/off column: "•" for onOff 1, "-" otherwise.
+QString onOffMark(const QVariantMap &row);
+
+} // namespace qm
