@@ -42,11 +42,21 @@ private:
 class AppController::Hooks : public DocumentHooks {
 public:
     explicit Hooks(AppController &c) : m_c(c) {}
-    bool stopTimerCheck() override { return m_c.m_schedule->setCheckEnabled(false); }
-    void restartTimerCheck() override { m_c.m_schedule->setCheckEnabled(true); }
+    bool stopTimerCheck() override
+    {
+        m_decided = false;
+        return m_c.m_schedule->setCheckEnabled(false);
+    }
+    // Showing the console again after a change decides anew, and that
+    // decision stands over the plain restart.
+    void restartTimerCheck() override
+    {
+        if (!m_decided)
+            m_c.m_schedule->setCheckEnabled(true);
+    }
     void documentReplaced() override
     {
-        m_c.scheduleFollowsDocument();
+        m_decided = m_c.scheduleFollowsDocument();
         if (m_c.m_windowHooks)
             m_c.m_windowHooks->documentReplaced();
     }
@@ -63,13 +73,14 @@ public:
     }
     void sessionsChanged() override
     {
-        m_c.scheduleFollowsDocument();
+        m_decided = m_c.scheduleFollowsDocument();
         if (m_c.m_windowHooks)
             m_c.m_windowHooks->sessionsChanged();
     }
 
 private:
     AppController &m_c;
+    bool m_decided = false;
 };
 
 AppController::AppController(StartedApp app, RunQuestions &questions, std::unique_ptr<RunStages> stages,
@@ -130,12 +141,14 @@ void AppController::setConsolePanelShown(bool shown)
         m_schedule->setCheckEnabled(false);
 }
 
-void AppController::scheduleFollowsDocument()
+bool AppController::scheduleFollowsDocument()
 {
     // While another panel is shown the check stays off; showing the console
     // decides anew.
-    if (m_consoleShown && !m_run->isRunning())
-        m_schedule->consolePanelShown();
+    if (!m_consoleShown || m_run->isRunning())
+        return false;
+    m_schedule->consolePanelShown();
+    return true;
 }
 
 void AppController::finishLaunching()

@@ -97,7 +97,8 @@ Q_SIGNALS:
 
 private:
     class ScheduleHostAdapter;
-    void scheduleFollowsDocument();
+    // True when the console decided anew about the check.
+    bool scheduleFollowsDocument();
     class Hooks;
 
     StartedApp m_app;

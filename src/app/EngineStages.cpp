@@ -219,7 +219,10 @@ public:
     {
         m_run->feedback().postCurrentItem(copyMode, item, CopyMode::isRemoval(copyMode) ? QString() : target);
     }
-    void publishBytes(qint64 copied, qint64 total) override { m_run->feedback().postBytes(copied, total); }
+    void publishBytes(const QString &item, qint64 copied, qint64 total) override
+    {
+        m_run->feedback().postBytes(item, copied, total);
+    }
     void showTask(const CopyItem &root) override
     {
         m_run->feedback().postTask(root.sessionIndex, root.source, root.dest);

@@ -700,6 +700,8 @@ OSStatus Executor::copyInto(const QString &item, const QString &target, int firs
     options.duplicateAction = kDupReplace;
     options.faultHook = m_faultHook;
     options.firstTempName = firstTempName;
+    RunContext &ctx = m_ctx;
+    options.dataProgress = [&ctx, item](int64_t copied, int64_t size) { ctx.publishBytes(item, copied, size); };
     return m_copier.FSCopyObject(item, parentOf(target), options);
 }
 

@@ -108,8 +108,14 @@ public:
     virtual void noteItemDone() = 0;
     // The operation in progress, for the information drawer.
     virtual void publishOperation(int copyMode, const QString &item, const QString &target) = 0;
-    // Bytes copied so far of the file being copied, where the copier tells.
-    virtual void publishBytes(qint64 copied, qint64 total) { (void)copied; (void)total; }
+    // Bytes copied so far of the file `item`, where the copier tells; any
+    // thread (copies run side by side).
+    virtual void publishBytes(const QString &item, qint64 copied, qint64 total)
+    {
+        (void)item;
+        (void)copied;
+        (void)total;
+    }
     // The task whose plan is now carried out (console marker and folders).
     virtual void showTask(const CopyItem &root) = 0;
 

@@ -37,8 +37,13 @@ void RunFeedback::postProgress(int done, int total)
     });
 }
 
-void RunFeedback::postBytes(qint64 copied, qint64 total)
+void RunFeedback::postBytes(const QString &item, qint64 copied, qint64 total)
 {
+    {
+        QMutexLocker lock(&m_mutex);
+        if (item != m_latestItem)
+            return;
+    }
     markDirty([=](Pending &p) {
         p.bytes = true;
         p.bytesCopied = copied;
@@ -51,6 +56,9 @@ void RunFeedback::postCurrentItem(int copyMode, const QString &source, const QSt
     markDirty([&](Pending &p) {
         p.item = true;
         p.currentItem = Item{copyMode, source, dest};
+        if (m_latestItem != source)
+            p.bytes = false; // the last item's, told no more
+        m_latestItem = source;
     });
 }
 
@@ -98,12 +106,13 @@ void RunFeedback::emitPending(const Pending &p)
         m_shownTotal = p.total;
         Q_EMIT progressChanged(p.done, p.total);
     }
-    if (p.bytes)
-        Q_EMIT bytesChanged(p.bytesCopied, p.bytesTotal);
     if (p.item && !(p.currentItem == m_shownItem)) {
         m_shownItem = p.currentItem;
         Q_EMIT currentItemChanged(m_shownItem.copyMode, m_shownItem.source, m_shownItem.dest);
     }
+    // After the item they belong to.
+    if (p.bytes)
+        Q_EMIT bytesChanged(p.bytesCopied, p.bytesTotal);
 }
 
 void RunFeedback::inOrder(std::function<void()> event)

@@ -49,7 +49,9 @@ public:
     // Any thread, throttled.
     void postStatus(const QString &text);
     void postProgress(int done, int total);
-    void postBytes(qint64 copied, qint64 total);
+    // Bytes of `item`'s data copied so far: told only while it is the
+    // current item (copies of several files may run side by side).
+    void postBytes(const QString &item, qint64 copied, qint64 total);
     void postCurrentItem(int copyMode, const QString &source, const QString &dest);
 
     // Any thread, in order.
@@ -114,6 +116,7 @@ private:
     // for or waiting; events posted and not yet told (updates wait for them,
     // so that nothing posted after an event is told before it).
     Pending m_pending;
+    QString m_latestItem; // the source of the current item last posted
     bool m_armed = false;
     int m_eventsQueued = 0;
     QTimer m_flushTimer;

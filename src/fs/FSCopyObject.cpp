@@ -176,6 +176,12 @@ private:
     std::vector<char> m_buffer;
     bool m_tryClone;
     bool m_tryCopyRange = true;
+    bool m_tellData = false; // the file being copied is the top object
+    void tellData(off_t copied, off_t size) const
+    {
+        if (m_tellData)
+            m_options.dataProgress(int64_t(copied), int64_t(size));
+    }
     bool m_topNameTaken = false;
     bool m_topCreated = false;
 };
@@ -229,6 +235,7 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     }
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
+    m_tellData = top && bool(m_options.dataProgress);
     if ((st = copyData(in.fd, out.fd, src))) {
         qWarning("CopyItemsForks err: %d", int(st));
         return st;
@@ -257,8 +264,10 @@ OSStatus CopyJob::copyData(int in, int out, const Source &src)
     // A clone shares the blocks: instant, and exactly the same bytes.
     // (Not under fault injection, which needs the piecewise path.)
     if (m_tryClone && !m_options.faultHook) {
-        if (::ioctl(out, FICLONE, in) == 0)
+        if (::ioctl(out, FICLONE, in) == 0) {
+            tellData(size, size);
             return Status::noErr;
+        }
         if (errno != EXDEV && errno != EINVAL && errno != EOPNOTSUPP && errno != ENOTTY
             && errno != EPERM && errno != ETXTBSY)
             return errnoStatus();
@@ -304,6 +313,7 @@ OSStatus CopyJob::copyDataBuffered(int in, int out, off_t from, off_t to, const 
             const ssize_t n = ::copy_file_range(in, &ip, out, &op, want, 0);
             if (n > 0) {
                 pos += n;
+                tellData(pos, off_t(src.stx.stx_size));
                 continue;
             }
             if (n == 0)
@@ -326,6 +336,7 @@ OSStatus CopyJob::copyDataBuffered(int in, int out, off_t from, off_t to, const 
             done += w;
         }
         pos += n;
+        tellData(pos, off_t(src.stx.stx_size));
     }
     return Status::noErr;
 }

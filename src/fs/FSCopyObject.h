@@ -40,6 +40,9 @@ struct CopyOptions {
     int duplicateAction = kDupReplace;
     CopyFilter filter;
     CopyFaultHook faultHook;
+    // Told on the copying thread as the data of the top object, when it is
+    // a file, is copied: the bytes copied so far and the file's size.
+    std::function<void(int64_t copied, int64_t size)> dataProgress;
     // The temporary name tried first (1 to 9, then on in turn). Copies
     // running side by side in one folder start at different ones, so that
     // they do not try each other's names first.

@@ -250,4 +250,12 @@ TEST_F(ControllerTest, TheControllersScheduleStartsADueTimerRunAndMarksItDone)
     EXPECT_EQ(entry.errors, 0);
     EXPECT_EQ(entry.pathLogFile, controller->run().records().logPath);
     EXPECT_FALSE(entry.pathLogFile.isEmpty());
+
+    // The schedule follows the session shown: one without timers stops the
+    // check, All Sessions with a timer somewhere starts it again.
+    ASSERT_TRUE(controller->setSessionIndex(1));
+    EXPECT_FALSE(schedule.isCheckEnabled());
+    EXPECT_EQ(schedule.toolTip(), "Go to the Timer panel");
+    ASSERT_TRUE(controller->setSessionIndex(allSessions));
+    EXPECT_TRUE(schedule.isCheckEnabled());
 }

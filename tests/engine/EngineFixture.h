@@ -36,6 +36,8 @@ public:
         return qm::ConflictReply{};
     };
     std::function<void()> onItemStarted;
+    // Any thread: copies run side by side.
+    std::function<void(const QString &, qint64, qint64)> onBytes;
     int itemsStarted = 0;
     int tasksAfterCopy = 0;
     QDateTime start = QDateTime::currentDateTimeUtc();
@@ -76,6 +78,11 @@ public:
     }
     void noteItemDone() override {}
     void publishOperation(int, const QString &, const QString &) override {}
+    void publishBytes(const QString &item, qint64 copied, qint64 total) override
+    {
+        if (onBytes)
+            onBytes(item, copied, total);
+    }
     void showTask(const qm::CopyItem &) override {}
     QDateTime runStart() const override { return start; }
     const qm::SessionSettings &settings() const override { return set; }

@@ -2,6 +2,9 @@
 
 #include <QFile>
 #include <cerrno>
+#include <mutex>
+
+#include <QMap>
 
 using namespace qm;
 
@@ -56,6 +59,33 @@ TEST_F(ExecutorTest, FirstBackupCopiesTheWholeTreeWithDatesAndStampsBackupDates)
     EXPECT_TRUE(ctx.detailedLog.contains("Created folder \"" + b + "/docs\"\r"));
     EXPECT_EQ(backupDateOf(a + "/top.txt"), ctx.start.toSecsSinceEpoch());
     EXPECT_EQ(backupDateOf(b + "/top.txt"), ctx.start.toSecsSinceEpoch());
+}
+
+// The drawer's byte count: the copier tells how far a file's data has come,
+// for files copied whole, not for the files inside a package.
+TEST_F(ExecutorTest, CopiesTellTheBytesOfTheFileTheyCopy)
+{
+    const QByteArray big(3 * 1024 * 1024 + 5, 'q');
+    writeFile(a + "/big.bin", big, now - 100);
+    writeFile(a + "/small.txt", "small", now - 100);
+    writeFile(a + "/Tool.app/inner.bin", big, now - 100);
+    std::mutex m;
+    QMap<QString, QList<QPair<qint64, qint64>>> told;
+    ctx.onBytes = [&](const QString &item, qint64 copied, qint64 total) {
+        std::lock_guard lock(m);
+        told[item].append({copied, total});
+    };
+    run();
+    EXPECT_EQ(readFile(b + "/big.bin"), big);
+    EXPECT_EQ(told.keys(), (QStringList{a + "/big.bin", a + "/small.txt"}));
+    for (const auto &[item, steps] : told.asKeyValueRange()) {
+        SCOPED_TRACE(item.toStdString());
+        const qint64 size = QFileInfo(item).size();
+        ASSERT_FALSE(steps.isEmpty());
+        EXPECT_EQ(steps.last(), qMakePair(size, size));
+        for (int i = 1; i < steps.size(); ++i)
+            EXPECT_GT(steps[i].first, steps[i - 1].first);
+    }
 }
 
 TEST_F(ExecutorTest, ALaterBackupLeavesAnUnchangedTreeAloneAndReplacesAChangedFile)

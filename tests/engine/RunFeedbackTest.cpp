@@ -109,3 +109,22 @@ TEST(RunFeedback, EventsComeAfterTheUpdatesPostedBeforeThem)
                                   "status Done", "phase 0", "ended"}));
     EXPECT_EQ(feedback.phase(), RunFeedback::Phase::Idle);
 }
+
+TEST(RunFeedback, BytesAreToldOnlyForTheCurrentItemAndAfterIt)
+{
+    RunFeedback feedback;
+    QStringList told;
+    QObject::connect(&feedback, &RunFeedback::currentItemChanged,
+                     [&](int, const QString &source, const QString &) { told << "item " + source; });
+    QObject::connect(&feedback, &RunFeedback::bytesChanged,
+                     [&](qint64 copied, qint64 total) { told << QStringLiteral("bytes %1/%2").arg(copied).arg(total); });
+    feedback.postBytes("/a/f", 1, 10); // nothing is current yet
+    feedback.postCurrentItem(2, "/a/f", "/b/f");
+    feedback.postBytes("/a/g", 7, 9); // a copy running beside it
+    feedback.postBytes("/a/f", 5, 10);
+    serveEvents(3 * RunFeedback::kIntervalMs);
+    feedback.postBytes("/a/f", 10, 10);
+    feedback.postCurrentItem(2, "/a/g", "/b/g"); // the last bytes of f are stale now
+    serveEvents(3 * RunFeedback::kIntervalMs);
+    EXPECT_EQ(told, (QStringList{"item /a/f", "bytes 5/10", "item /a/g"}));
+}
