@@ -160,7 +160,7 @@ QVariant ListEditor::data(const QModelIndex &index, int role) const
         const QString path = cellPath(row, index.column());
         return path.isEmpty() ? QVariant() : QVariant(path);
     }
-    case GrayRole: return !m_on;
+    case GrayRole: return isCellGray(row, index.column());
     case OnOffRole: return row.value(QStringLiteral("onOff")).toLongLong() != 0;
     case PathRole: return cellPath(row, index.column());
     default: return QVariant();

@@ -97,6 +97,8 @@ protected:
     virtual QString validate() const = 0;
     virtual QString cellText(const QVariantMap &row, int column) const = 0;
     virtual QString cellPath(const QVariantMap &, int) const { return QString(); }
+    // Drawn gray and not editable: every cell while the list is off.
+    virtual bool isCellGray(const QVariantMap &, int) const { return !m_on; }
     virtual QString offTitle() const = 0;
     virtual QString offMessage() const = 0;
     // A click in a column above 0 of a row, the list on.

@@ -75,7 +75,6 @@ TEST_P(MultiApply, ValidatesBeforeStoring)
     const QVariantMap before = doc;
     MultiListEditor editor(nullptr);
     ASSERT_TRUE(editor.load(doc));
-    // Flip one row's mark and back: the working copy is what gets stored.
     editor.setSwitchTitle("Multi");
     const ListApplyResult result = editor.apply(1, false, doc, false);
     EXPECT_EQ(result.warning, QString::fromUtf8(c.warning));
