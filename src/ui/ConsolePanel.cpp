@@ -3,6 +3,7 @@
 #include "platform/Messages.h"
 #include "ui/DropPane.h"
 #include "ui/Images.h"
+#include "uimodel/TextFit.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -40,13 +41,13 @@ ConsolePanel::ConsolePanel(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("console"));
     auto *folders = new QVBoxLayout;
-    folders->addWidget(makeFolderRow(ConsolePaneState::Source));
+    folders->addWidget(makeFolderRow(Source));
     m_arrow = new QLabel(this);
     m_arrow->setObjectName(QStringLiteral("consArrow"));
     m_arrow->setAlignment(Qt::AlignCenter);
     m_arrow->setFixedHeight(44);
     folders->addWidget(m_arrow);
-    folders->addWidget(makeFolderRow(ConsolePaneState::Destination));
+    folders->addWidget(makeFolderRow(Destination));
 
     m_execute = new QPushButton(this);
     m_execute->setObjectName(QStringLiteral("consExecuteBtn"));
@@ -99,7 +100,6 @@ ConsolePanel::ConsolePanel(QWidget *parent) : QWidget(parent)
     m_drawerButton->setAutoRaise(true);
     m_drawerButton->setIconSize(QSize(12, 12));
     connect(m_drawerButton, &QToolButton::clicked, this, &ConsolePanel::drawerToggled);
-    setDrawerOpen(false);
 
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_drawerButton);
@@ -116,24 +116,24 @@ ConsolePanel::ConsolePanel(QWidget *parent) : QWidget(parent)
 QWidget *ConsolePanel::makeFolderRow(int side)
 {
     auto *pane = new DropPane(this);
-    pane->setObjectName(side == ConsolePaneState::Source ? QStringLiteral("consDragTopPane")
+    pane->setObjectName(side == Source ? QStringLiteral("consDragTopPane")
                                                          : QStringLiteral("consDragBottomPane"));
     pane->setFrameShape(QFrame::StyledPanel);
     connect(pane, &DropPane::dropped, this, [this, side](const QString &path) { Q_EMIT folderDropped(side, path); });
 
     auto *field = new QLabel(pane);
-    field->setObjectName(side == ConsolePaneState::Source ? QStringLiteral("sourcePathField")
+    field->setObjectName(side == Source ? QStringLiteral("sourcePathField")
                                                           : QStringLiteral("destPathField"));
     field->setMinimumWidth(200);
     field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto *pick = new QPushButton(GLS("Choose") + QStringLiteral("…"), pane);
-    pick->setObjectName(side == ConsolePaneState::Source ? QStringLiteral("consPickTopFolderBtn")
+    pick->setObjectName(side == Source ? QStringLiteral("consPickTopFolderBtn")
                                                          : QStringLiteral("consPickBottomFolderBtn"));
     connect(pick, &QPushButton::clicked, this, [this, side] { Q_EMIT pickRequested(side); });
 
     auto *open = new OpenButton(pane);
-    open->setObjectName(side == ConsolePaneState::Source ? QStringLiteral("consOpenTopFolderBtn")
+    open->setObjectName(side == Source ? QStringLiteral("consOpenTopFolderBtn")
                                                          : QStringLiteral("consOpenBottomFolderBtn"));
     open->setText(GLS("Open"));
     open->setPopupMode(QToolButton::DelayedPopup);
@@ -160,37 +160,60 @@ QWidget *ConsolePanel::makeFolderRow(int side)
     return pane;
 }
 
-void ConsolePanel::show(const ConsolePaneState &state)
+void ConsolePanel::show(const ConsoleView &view)
 {
-    m_state = state;
+    m_view = view;
     for (int side = 0; side < 2; ++side) {
+        const FolderSide s = side == Source ? FolderSide::Source : FolderSide::Destination;
+        const FolderFieldView &field = view.field(s);
+        const SideControlsView &controls = view.controls(s);
         QPalette palette = m_fields[side]->palette();
-        palette.setColor(QPalette::WindowText, state.rootColour ? QColor(Qt::blue)
-                                                                : QApplication::palette().color(QPalette::WindowText));
+        palette.setColor(QPalette::WindowText,
+                         field.blue ? QColor(Qt::blue) : QApplication::palette().color(QPalette::WindowText));
         m_fields[side]->setPalette(palette);
-        m_fields[side]->setToolTip(state.folderToolTip[side]);
-        m_pick[side]->setToolTip(state.pickToolTip[side]);
-        m_pick[side]->setEnabled(state.pickEnabled);
-        m_open[side]->setEnabled(state.openEnabled);
+        m_fields[side]->setToolTip(field.toolTip);
+        m_pick[side]->setToolTip(controls.pickToolTip);
+        m_pick[side]->setEnabled(controls.pickEnabled);
+        m_open[side]->setEnabled(controls.openEnabled);
     }
     showFolders();
-    setArrow(state.arrowImage);
-    setExecuteButton(state.executeTitle, state.executeToolTip, true);
-    static const int withImages[] = {Timer, Multi, Filter, Exclude, Volumes};
-    for (int i = 0; i < 5; ++i)
-        m_options[withImages[i]]->setIcon(namedImage(state.optionImage[size_t(i)]));
-    for (int i = 0; i < OptionCount; ++i)
-        m_options[i]->setEnabled(i == Timer ? state.timerEnabled : state.optionsEnabled);
+    m_arrow->setPixmap(namedPixmap(view.arrowImage, QSize(22, 44)));
+    m_execute->setText(view.execute.title);
+    m_execute->setToolTip(view.execute.toolTip);
+    for (int i = 0; i < OptionCount; ++i) {
+        const OptionButtonView &o = view.options[size_t(i)];
+        if (!o.imageName.isEmpty())
+            m_options[i]->setIcon(namedImage(o.imageName));
+        if (!o.toolTip.isEmpty())
+            m_options[i]->setToolTip(o.toolTip);
+        m_options[i]->setEnabled(o.enabled);
+    }
+    showComment();
+    // A range of 0..0 makes the bar busy: scanning, or an index being written.
+    const ProgressView &p = view.progress;
+    m_progress->setRange(0, p.indeterminate ? 0 : std::max(p.maximum, 1));
+    m_progress->setValue(p.indeterminate ? 0 : std::clamp(p.value, 0, std::max(p.maximum, 1)));
+    m_drawerButton->setIcon(namedImage(view.drawer.triangleImage));
 }
 
 void ConsolePanel::showFolders()
 {
+    const std::array<const FolderFieldView *, 2> fields = {&m_view.source, &m_view.destination};
     for (int side = 0; side < 2; ++side) {
-        const QString &text = m_state.folderText[size_t(side)];
         QLabel *field = m_fields[side];
-        const int width = field->contentsRect().width();
-        field->setText(m_state.shortenFolders && m_shorten ? m_shorten(text, width, field->fontMetrics()) : text);
+        const QString &text = fields[size_t(side)]->text;
+        field->setText(m_shorten ? m_shorten(text, field->contentsRect().width(), field->fontMetrics()) : text);
     }
+}
+
+void ConsolePanel::showComment()
+{
+    const QFontMetrics font = m_comment->fontMetrics();
+    const int width = m_comment->contentsRect().width() - 2 * m_comment->margin();
+    const QString text = TruncatedLines(m_view.comment, FieldFit{width, [&font](const QString &t) {
+                                                                     return font.horizontalAdvance(t);
+                                                                 }});
+    m_comment->setText(QString(text).replace(u'\r', u'\n'));
 }
 
 QString ConsolePanel::folderFieldText(int side) const
@@ -202,51 +225,12 @@ void ConsolePanel::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     showFolders();
-}
-
-void ConsolePanel::setComment(const QString &text)
-{
-    m_comment->setText(QString(text).replace(u'\r', u'\n'));
+    showComment();
 }
 
 QString ConsolePanel::comment() const
 {
     return QString(m_comment->text()).replace(u'\n', u'\r');
-}
-
-void ConsolePanel::setProgress(int done, int total)
-{
-    // A range of 0..0 makes the bar busy: scanning, or an index being written.
-    m_progress->setRange(0, std::max(total, 0));
-    m_progress->setValue(total > 0 ? std::clamp(done, 0, total) : 0);
-}
-
-void ConsolePanel::setExecuteButton(const QString &title, const QString &toolTip, bool enabled)
-{
-    m_execute->setText(title);
-    m_execute->setToolTip(toolTip);
-    m_execute->setEnabled(enabled);
-}
-
-void ConsolePanel::setArrow(const QString &imageName)
-{
-    m_arrow->setPixmap(namedPixmap(imageName, QSize(22, 44)));
-}
-
-void ConsolePanel::showRunningTask(const QString &source, const QString &dest, const QString &arrowImage,
-                                   bool showTaskFolders)
-{
-    setArrow(arrowImage);
-    if (!showTaskFolders)
-        return;
-    m_state.folderText = {source, dest};
-    m_state.shortenFolders = true;
-    showFolders();
-}
-
-void ConsolePanel::setDrawerOpen(bool open)
-{
-    m_drawerButton->setIcon(namedImage(open ? QStringLiteral("TriangleDown_Up") : QStringLiteral("TriangleRight_Up")));
 }
 
 } // namespace qm

@@ -3,6 +3,8 @@
 // open buttons, the arrow, the Execute button, the option buttons, the
 // comment field and the progress bar. It shows what it is given and passes
 // the user's actions on; it decides nothing.
+#include "uimodel/ConsoleModel.h"
+
 #include <QWidget>
 
 #include <array>
@@ -17,42 +19,18 @@ namespace qm {
 
 class DropPane;
 
-// What the panel shows for the current session.
-struct ConsolePaneState {
-    enum Side { Source = 0, Destination = 1 };
-    std::array<QString, 2> folderText;     // whole, before shortening
-    std::array<QString, 2> folderToolTip;
-    bool shortenFolders = true;            // paths are shortened, other texts not
-    bool rootColour = false;               // blue: running as root
-    QString arrowImage;                    // "OrangeArrow" or "GrayArrow"
-    QString executeTitle, executeToolTip;
-    std::array<QString, 2> pickToolTip;
-    // Images of the timer, multi, filter, exclude and volume buttons.
-    std::array<QString, 5> optionImage;
-    bool optionsEnabled = true;            // the seven option buttons (timer aside)
-    bool timerEnabled = true;
-    bool pickEnabled = true;
-    bool openEnabled = true;
-};
-
 class ConsolePanel : public QWidget {
     Q_OBJECT
 public:
+    // The two sides, upper first.
+    enum Side { Source = 0, Destination = 1 };
     // The option buttons, in the order of the console.
     enum Option { Timer, Multi, Filter, Exclude, Conflicts, Volumes, Settings, OptionCount };
 
     explicit ConsolePanel(QWidget *parent = nullptr);
 
-    void show(const ConsolePaneState &state);
-    void setComment(const QString &text);
+    void show(const ConsoleView &view);
     QString comment() const;
-    // Determinate (items done of items to do) or, with total 0, busy.
-    void setProgress(int done, int total);
-    void setExecuteButton(const QString &title, const QString &toolTip, bool enabled);
-    void setDrawerOpen(bool open);
-    void setArrow(const QString &imageName);
-    // A run moved to a task: its arrow, and for a folder-pair task its folders.
-    void showRunningTask(const QString &source, const QString &dest, const QString &arrowImage, bool showFolders);
 
     // Shortens a text to a field's width in its font.
     using Shortener = std::function<QString(const QString &text, int width, const QFontMetrics &font)>;
@@ -92,10 +70,11 @@ private:
     QLabel *m_comment = nullptr;
     QProgressBar *m_progress = nullptr;
     QToolButton *m_drawerButton = nullptr;
-    ConsolePaneState m_state;
+    ConsoleView m_view;
     Shortener m_shorten;
 
     void showFolders();
+    void showComment();
     QWidget *makeFolderRow(int side);
 };
 

@@ -1,20 +1,15 @@
 #include "ui/ConsoleWindow.h"
 
-#include "app/Preferences.h"
-#include "app/SessionDocument.h"
 #include "platform/Messages.h"
 #include "ui/DesktopQuestions.h"
-#include "ui/DesktopShell.h"
 #include "ui/DropPane.h"
 #include "ui/Images.h"
 #include "ui/InfoDrawer.h"
 #include "ui/LogWindow.h"
 #include "ui/SettingsPanel.h"
-#include "uimodel/ConsoleTexts.h"
+#include "uimodel/FolderSizer.h"
 #include "uimodel/MenuEnabling.h"
 #include "uimodel/TextFit.h"
-#include "volumes/AutoMountList.h"
-#include "volumes/VolumeUtilities.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -37,12 +32,7 @@ namespace {
 
 FolderSide folderSide(int side)
 {
-    return side == ConsolePaneState::Source ? FolderSide::Source : FolderSide::Destination;
-}
-
-const char *folderKey(int side)
-{
-    return side == ConsolePaneState::Source ? "topFolder" : "bottomFolder";
+    return side == ConsolePanel::Source ? FolderSide::Source : FolderSide::Destination;
 }
 
 // The option buttons and the panels they lead to.
@@ -69,6 +59,10 @@ ConsoleWindow::ConsoleWindow(AppController &controller, DesktopQuestions &questi
     setObjectName(QStringLiteral("ConsoleWindow"));
     setWindowIcon(applicationIcon());
     m_questions.setWindow(this);
+    m_model = new ConsoleModel(controller.documents().document(), controller.prefs(),
+                               ConsoleEnvironment::forController(controller), this);
+    m_model->follow(controller);
+    m_sizer = new FolderSizer(this);
 
     auto *toolbar = addToolBar(GLS("Sessions PopMenu"));
     toolbar->setObjectName(QStringLiteral("ConsoleToolbar"));
@@ -104,7 +98,11 @@ ConsoleWindow::ConsoleWindow(AppController &controller, DesktopQuestions &questi
     m_drawer = new InfoDrawer(this);
     addDockWidget(Qt::BottomDockWidgetArea, m_drawer);
     m_drawer->hide();
-    connect(m_drawer, &QDockWidget::visibilityChanged, m_console, &ConsolePanel::setDrawerOpen);
+    // The dock's own close button closes the drawer as the triangle does.
+    connect(m_drawer, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible && m_model->view().drawer.open && !isHidden())
+            m_model->setDrawerOpen(false);
+    });
 
     connectConsole();
     connect(m_settings, &SettingsPanel::finished, this, [this](bool stored, bool stay) {
@@ -121,8 +119,7 @@ ConsoleWindow::ConsoleWindow(AppController &controller, DesktopQuestions &questi
     m_controller.setDocumentHooks(this);
     m_questions.setProgressAnimationHandler([this](bool running) {
         // A busy bar stands still while a question waits for the user.
-        if (m_console->progressBar()->maximum() == 0)
-            m_console->progressBar()->setEnabled(running);
+        m_console->progressBar()->setEnabled(running);
     });
     resize(640, 440);
     GoPanel(Panel::Console);
@@ -135,33 +132,42 @@ ConsoleWindow::~ConsoleWindow()
 
 void ConsoleWindow::connectRun()
 {
+    connect(m_model, &ConsoleModel::changed, this, &ConsoleWindow::showConsoleView);
+    connect(&m_controller, &AppController::runReportReady, this, [this] {
+        const RunRecords &records = m_controller.run().records();
+        if (m_log)
+            m_log->refreshAtRunEnd(records.logPath, records.log);
+    });
+    connect(m_sizer, &FolderSizer::sizeReady, this, [this](const QString &, qint64 bytes) { m_model->setDrawerSize(bytes); });
     RunFeedback &f = m_controller.feedback();
     connect(&f, &RunFeedback::runStarted, this, [this] { updateRunState(); });
     connect(&f, &RunFeedback::runEnded, this, [this] {
         updateRunState();
         Q_EMIT runEnded(isActiveWindow());
     });
-    connect(&f, &RunFeedback::statusChanged, this, &ConsoleWindow::showStatus);
-    connect(&f, &RunFeedback::progressChanged, this, &ConsoleWindow::showProgress);
-    connect(&f, &RunFeedback::phaseChanged, this, &ConsoleWindow::showPhase);
-    connect(&f, &RunFeedback::currentItemChanged, this, &ConsoleWindow::showCurrentItem);
-    connect(&f, &RunFeedback::taskChanged, this, &ConsoleWindow::showTask);
     connect(&f, &RunFeedback::countdownTicked, this, [this] { updateRunState(); });
-    connect(&f, &RunFeedback::countdownCancelled, this, [this] {
-        m_console->setComment(QString());
-        updateRunState();
-    });
-    connect(&f, &RunFeedback::sessionMoved, this, [this] {
-        showSessionMenu();
-        if (m_navigator.currentTab() == Panel::Console)
-            showConsolePanes();
-    });
-    connect(&m_controller, &AppController::runReportReady, this, &ConsoleWindow::SetReportOnConsole);
+    connect(&f, &RunFeedback::countdownCancelled, this, [this] { updateRunState(); });
+    connect(&f, &RunFeedback::sessionMoved, this, [this] { showSessionMenu(); });
+}
+
+void ConsoleWindow::showConsoleView()
+{
+    const ConsoleView &view = m_model->view();
+    m_console->show(view);
+    if (QAction *execute = action(ExecuteTag))
+        execute->setText(view.execute.title);
+    const DrawerView &d = view.drawer;
+    m_drawer->show(DrawerText{d.label, d.source, d.destination, d.size});
+    if (m_drawer->isVisible() != d.open)
+        m_drawer->setVisible(d.open);
+    if (d.open && m_model->drawerItemNeedsSize() && d.source != m_sizing) {
+        m_sizing = d.source;
+        m_sizer->request(d.source);
+    }
 }
 
 void ConsoleWindow::documentReplaced()
 {
-    clearComment();
     refresh();
 }
 
@@ -195,19 +201,19 @@ void ConsoleWindow::connectConsole()
 {
     ConsolePanel *c = m_console;
     connect(c, &ConsolePanel::pickRequested, this, &ConsoleWindow::TaskPickFolder);
-    connect(c, &ConsolePanel::openRequested, this, &ConsoleWindow::openFolder);
-    connect(c, &ConsolePanel::revealRequested, this, &ConsoleWindow::revealFolder);
-    connect(c, &ConsolePanel::clearRequested, this, &ConsoleWindow::clearFolder);
+    connect(c, &ConsolePanel::openRequested, this, [this](int side, Qt::KeyboardModifiers m) {
+        m_model->openFolderClicked(folderSide(side), m & Qt::ControlModifier, m & Qt::AltModifier);
+    });
+    connect(c, &ConsolePanel::revealRequested, this,
+            [this](int side) { m_model->openFolderClicked(folderSide(side), true, false); });
+    connect(c, &ConsolePanel::clearRequested, this,
+            [this](int side) { m_model->openFolderClicked(folderSide(side), false, true); });
     connect(c, &ConsolePanel::folderDropped, this, [this](int side, const QString &path) { SetPickedFolder(path, side); });
     connect(c, &ConsolePanel::executeRequested, this, &ConsoleWindow::TaskExecuteSyncOrBackup);
     connect(c, &ConsolePanel::optionRequested, this, &ConsoleWindow::goOption);
-    connect(c, &ConsolePanel::drawerToggled, this, [this] { setDrawerOpen(!isDrawerOpen()); });
-    for (int side = 0; side < 2; ++side) {
-        c->dropPane(side)->setAcceptance([this] {
-            const QVariantMap s = currentSession();
-            return !runUnderway() && !allSessionsCurrent() && s.value("multiOn").toInt() != 1;
-        });
-    }
+    connect(c, &ConsolePanel::drawerToggled, this, [this] { m_model->ToggleDrawer(); });
+    for (int side = 0; side < 2; ++side)
+        c->dropPane(side)->setAcceptance([this] { return m_model->view().acceptsDrops; });
 }
 
 QAction *ConsoleWindow::addCommand(QMenu *menu, int tag, const QString &title, const QKeySequence &keys,
@@ -281,9 +287,9 @@ void ConsoleWindow::buildMenus()
     // The third menu's third command is Execute/Stop.
     QMenu *task = menuBar()->addMenu(GLS("Task"));
     addCommand(task, PickSourceTag, GLS("Choose the source Folder"), QKeySequence(),
-               [this] { TaskPickFolder(ConsolePaneState::Source); });
+               [this] { TaskPickFolder(ConsolePanel::Source); });
     addCommand(task, PickDestinationTag, GLS("Choose the destination Folder"), QKeySequence(),
-               [this] { TaskPickFolder(ConsolePaneState::Destination); });
+               [this] { TaskPickFolder(ConsolePanel::Destination); });
     addCommand(task, ExecuteTag, GLS("Synchronize"), QKeySequence(QStringLiteral("Ctrl+Return")),
                [this] { TaskExecuteSyncOrBackup(); });
 
@@ -361,16 +367,26 @@ void ConsoleWindow::setCurrentSession(const QVariantMap &session)
     doc.insert("sessionsArray", sessions);
 }
 
+bool ConsoleWindow::isDrawerOpen() const
+{
+    return m_model->view().drawer.open;
+}
+
+void ConsoleWindow::setDrawerOpen(bool open)
+{
+    m_model->setDrawerOpen(open);
+}
+
 void ConsoleWindow::refresh()
 {
     DocumentLifecycle &docs = m_controller.documents();
     setWindowTitle(docs.isDocumentOpen() ? docs.windowTitle() : QStringLiteral("Quillmere"));
     showSessionMenu();
-    if (m_navigator.currentTab() == Panel::Console)
-        showConsolePanes();
+    if (m_navigator.currentTab() == Panel::Console && !runUnderway())
+        m_model->SetConsolePanes(m_controller.documentSessionIndex());
     else if (m_navigator.currentTab() == Panel::Settings && !allSessionsCurrent())
         m_settings->fill(currentSession());
-    updateRunState();
+    updateMenus();
 }
 
 void ConsoleWindow::showSessionMenu()
@@ -393,76 +409,13 @@ void ConsoleWindow::showSessionMenu()
     m_sessions->setEnabled(menu.enabled);
 }
 
-void ConsoleWindow::showConsolePanes()
-{
-    SessionCommands &sessions = m_controller.sessions();
-    const bool all = sessions.IsCurrentSessionAllSessions();
-    const QVariantMap s = currentSession();
-    const int task = all ? 1 : s.value("settTask", 1).toInt();
-    const bool multi = !all && s.value("multiOn").toInt() != 0;
-    ConsolePaneState st;
-    st.rootColour = m_controller.identity().isRoot();
-    const ButtonText button = SetMainButtonName(all, task);
-    st.executeTitle = button.title;
-    st.executeToolTip = button.toolTip;
-    st.arrowImage = all ? arrowImageName(1) : arrowImageName(task);
-    const auto onOff = [](const char *stem, bool on) {
-        return QString::fromLatin1(stem) + (on ? QStringLiteral("OnBtn") : QStringLiteral("OffBtn"));
-    };
-    st.optionImage = {onOff("icnWatch", !all && s.value("timerOn").toInt() != 0), onOff("icnMulti", multi),
-                      onOff("icnFilter", !all && s.value("filterOn").toInt() != 0),
-                      onOff("icnExclude", !all && s.value("excludeOn").toInt() != 0),
-                      onOff("icnAutoMount", !all && s.value("autoMountVolumeOn").toInt() != 0)};
-    if (all) {
-        const QString text = GLS("All Sessions") + QStringLiteral(" (%1)").arg(sessions.sessionCount());
-        st.folderText = {text, text};
-        st.folderToolTip.fill(GLS("All the Sessions defined in the Session PopUpMenu"));
-        st.shortenFolders = false;
-        st.optionsEnabled = st.pickEnabled = st.openEnabled = false;
-    } else if (multi) {
-        const QString text = GLS("Multiple List") + QStringLiteral(" (%1)").arg(RunDriver::usableMultiRows(s).size());
-        st.folderText = {text, text};
-        st.folderToolTip.fill(GLS("Multiple Task defined in the Multiple List"));
-        st.shortenFolders = false;
-    } else {
-        for (int side = 0; side < 2; ++side) {
-            const QString folder = s.value(folderKey(side)).toString();
-            const QString other = s.value(folderKey(1 - side)).toString();
-            const QString empty = GetEmptyTopBottomString(folderSide(side), false, task, pathKindAt(other));
-            st.folderText[size_t(side)] = folder.isEmpty() ? empty : folder;
-            st.folderToolTip[size_t(side)] = folder.isEmpty() ? empty : folderToolTip(folderSide(side));
-        }
-    }
-    for (int side = 0; side < 2; ++side)
-        st.pickToolTip[size_t(side)] = pickToolTip(folderSide(side), task);
-    m_console->show(st);
-}
-
 void ConsoleWindow::updateRunState()
 {
     const bool busy = runUnderway();
-    const bool all = allSessionsCurrent();
-    const QVariantMap s = currentSession();
-    const bool multi = !all && s.value("multiOn").toInt() == 1;
     if (busy != m_running) {
         m_running = busy;
         showSessionMenu();
-        if (busy)
-            m_reportShown = false;
     }
-    // Around a run: the options and pick buttons follow the run, the open
-    // buttons also stay off for a folder-pair list; All Sessions keeps them off.
-    const ButtonText button = SetMainButtonName(all, all ? 1 : s.value("settTask", 1).toInt());
-    const QString title = busy ? stopButtonTitle() : button.title;
-    m_console->setExecuteButton(title, button.toolTip, true);
-    if (QAction *execute = action(ExecuteTag))
-        execute->setText(title);
-    for (int side = 0; side < 2; ++side) {
-        m_console->pickButton(side)->setEnabled(!busy && !all);
-        m_console->openButton(side)->setEnabled(!busy && !all && !multi);
-    }
-    for (int o = 0; o < ConsolePanel::OptionCount; ++o)
-        m_console->optionButton(ConsolePanel::Option(o))->setEnabled(!busy && (!all || o == ConsolePanel::Timer));
     updateMenus();
 }
 
@@ -504,24 +457,12 @@ void ConsoleWindow::GoPanel(Panel panel)
         m_pages->setCurrentWidget(page);
     if (!entry->isTab && panel != Panel::DocumentClosed)
         m_pages->setCurrentWidget(m_pageOf.value(panel));
-    if (panel == Panel::Console)
-        clearComment();
     refresh();
 }
 
 void ConsoleWindow::returnFromWindow(Panel window)
 {
     GoPanel(m_navigator.afterWindowCloses(window, isVisible()));
-}
-
-void ConsoleWindow::clearComment()
-{
-    // Showing a session empties the comment field, but never what a run
-    // or the countdown is telling.
-    if (runUnderway())
-        return;
-    m_reportShown = false;
-    m_console->setComment(QString());
 }
 
 void ConsoleWindow::goOption(ConsolePanel::Option option, Qt::KeyboardModifiers)
@@ -536,72 +477,29 @@ void ConsoleWindow::chooseSession(int position, bool optionKey)
     const SessionCommandResult r = m_controller.sessions().ChooseSession(position, true, optionKey);
     if (r.outcome == SessionCommandResult::Outcome::Refused && !r.message.isEmpty())
         m_questions.warn(DocumentQuestions::AlertKind::Plain, r.message);
-    if (r.done())
-        clearComment();
     refresh();
 }
 
 void ConsoleWindow::TaskPickFolder(int side)
 {
-    if (runUnderway() || allSessionsCurrent())
+    const PickRequest request = m_model->TaskPickFolder(folderSide(side));
+    switch (request.action) {
+    case PickRequest::Action::Nothing:
         return;
-    const QVariantMap s = currentSession();
-    if (s.value("multiOn").toInt() == 1) {
+    case PickRequest::Action::FolderPairPanel:
         GoPanel(Panel::Multi);
         return;
+    case PickRequest::Action::ChooseItem:
+        break;
     }
-    const QString current = s.value(folderKey(side)).toString();
-    const QString start = !current.isEmpty() && QFileInfo::exists(current) ? current : QDir::homePath();
-    const QString chosen = m_questions.dialogs().chooseItem(this, pickPanelTitle(folderSide(side)), start);
+    const QString chosen = m_questions.dialogs().chooseItem(this, request.title, request.startFolder);
     if (!chosen.isEmpty())
         SetPickedFolder(chosen, side);
 }
 
 void ConsoleWindow::SetPickedFolder(const QString &path, int side)
 {
-    if (runUnderway() || allSessionsCurrent() || path.isEmpty())
-        return;
-    QVariantMap s = currentSession();
-    if (s.value("multiOn").toInt() == 1)
-        return;
-    s.insert(folderKey(side), QDir::cleanPath(path));
-    // The folder's volume joins the session's volume list, to be mounted
-    // before a run when it is not there.
-    const VolumeUtilities volumes;
-    AutoMountList(volumes).AddToAutoMountVolumeArray(&s, path);
-    setCurrentSession(s);
-    refresh();
-}
-
-void ConsoleWindow::openFolder(int side, Qt::KeyboardModifiers modifiers)
-{
-    if (modifiers & Qt::AltModifier)
-        clearFolder(side);
-    else
-        revealFolder(side);
-    // Without a modifier the folder opens; with Ctrl it is shown where it lies.
-    Q_UNUSED(modifiers);
-}
-
-void ConsoleWindow::revealFolder(int side)
-{
-    if (runUnderway() || currentSession().value("multiOn").toInt() == 1)
-        return;
-    const QString folder = currentSession().value(folderKey(side)).toString();
-    if (!folder.isEmpty())
-        DesktopShell::reveal(folder);
-}
-
-void ConsoleWindow::clearFolder(int side)
-{
-    if (runUnderway() || allSessionsCurrent())
-        return;
-    QVariantMap s = currentSession();
-    if (s.value("multiOn").toInt() == 1)
-        return;
-    s.insert(folderKey(side), QString());
-    setCurrentSession(s);
-    refresh();
+    m_model->SetPickedFolder(path, folderSide(side));
 }
 
 void ConsoleWindow::TaskExecuteSyncOrBackup()
@@ -642,19 +540,7 @@ void ConsoleWindow::afterDocumentCommand()
     } else {
         GoPanel(Panel::DocumentClosed);
     }
-    clearComment();
     refresh();
-}
-
-bool ConsoleWindow::isDrawerOpen() const
-{
-    return m_drawer->isVisible();
-}
-
-void ConsoleWindow::setDrawerOpen(bool open)
-{
-    m_drawer->setVisible(open);
-    m_console->setDrawerOpen(open);
 }
 
 void ConsoleWindow::closeEvent(QCloseEvent *event)
@@ -669,87 +555,6 @@ void ConsoleWindow::closeEvent(QCloseEvent *event)
     updateMenus();
     // Without the console there is no menu left on this desktop: closing it quits.
     Q_EMIT documentLetGo();
-}
-
-void ConsoleWindow::showStatus(const QString &text)
-{
-    m_console->setComment(text);
-}
-
-void ConsoleWindow::showPhase(RunFeedback::Phase phase)
-{
-    // Scanning and writing an index have no measure: the bar is busy.
-    if (phase == RunFeedback::Phase::Scanning || phase == RunFeedback::Phase::WritingIndex)
-        m_console->setProgress(0, 0);
-    updateRunState();
-}
-
-void ConsoleWindow::showProgress(int done, int total)
-{
-    m_console->setProgress(done, total);
-    m_console->setComment(itemsToDoText(std::max(total - done, 0)));
-}
-
-void ConsoleWindow::showCurrentItem(int copyMode, const QString &source, const QString &dest)
-{
-    const DrawerTexts texts = drawerTexts(copyMode, source, dest);
-    // The size of a folder is worked out only while the drawer is open.
-    std::optional<qint64> size;
-    const QFileInfo item(source);
-    if (isDrawerOpen() && item.isFile())
-        size = item.size();
-    m_drawer->show(DrawerText{texts.label, texts.source, texts.destination, drawerSizeText(size)});
-}
-
-void ConsoleWindow::showTask(int sessionIndex, const QString &source, const QString &dest)
-{
-    // A folder-pair task shows its own folders while it runs.
-    const QVariantList sessions = m_controller.document().value("sessionsArray").toList();
-    const QVariantMap s = sessionIndex >= 0 && sessionIndex < sessions.size() ? sessions.at(sessionIndex).toMap()
-                                                                              : QVariantMap();
-    m_console->showRunningTask(source, dest, arrowImageName(s.value("settTask", 1).toInt()),
-                               s.value("multiOn").toInt() == 1);
-}
-
-void ConsoleWindow::SetReportOnConsole()
-{
-    RunDriver &run = m_controller.run();
-    const RunRecords &records = run.records();
-    if (m_log)
-        m_log->refreshAtRunEnd(records.logPath, records.log);
-    const int sessionCount = m_controller.sessions().sessionCount();
-    RunReport report;
-    report.allSessions = RunDriver::isAllSessions(run.sessionIndex(), sessionCount);
-    report.startedByTimer = run.executedBy() == RunTrigger::Timer;
-    report.sessionsDone = run.totSessionsDone();
-    report.sessionCount = sessionCount;
-    report.errors = records.globalError;
-    report.mailFailed = !records.mailFailure.isEmpty();
-    const QVariantList sessions = m_controller.document().value("sessionsArray").toList();
-    const int ran = records.logSessionArray.isEmpty() ? run.sessionIndex() : records.logSessionArray.last().sessionIndex;
-    const QVariantMap s = ran >= 0 && ran < sessions.size() ? sessions.at(ran).toMap() : QVariantMap();
-    report.task = s.value("settTask", 1).toInt();
-    report.multi = s.value("multiOn").toInt() == 1;
-    report.tasksDone = run.totMultiDone();
-    report.taskCount = run.totMulti();
-    report.sourceFolder = s.value("topFolder").toString();
-    report.destFolder = s.value("bottomFolder").toString();
-    if (!records.logSessionArray.isEmpty() && !records.logSessionArray.last().tasks.isEmpty()) {
-        const RunCounters &c = records.logSessionArray.last().tasks.last().counters;
-        report.sourceFilesCopied = c.a.filesCopied;
-        report.destFilesCopied = c.b.filesCopied;
-    }
-    m_reportShown = true;
-    if (m_navigator.currentTab() == Panel::Console)
-        showConsolePanes();
-    m_console->setArrow(reportArrowImageName(report));
-    QLabel *field = m_console->commentField();
-    const QFontMetrics font = field->fontMetrics();
-    m_console->setComment(TruncatedLines(reportText(report),
-                                         FieldFit{field->contentsRect().width() - 2 * field->margin(),
-                                                  [&font](const QString &t) { return font.horizontalAdvance(t); }}));
-    const int total = run.plan().counters.globalItemsToDo;
-    m_console->setProgress(total, std::max(total, 1));
 }
 
 } // namespace qm

@@ -15,7 +15,9 @@ class QStackedWidget;
 
 namespace qm {
 
+class ConsoleModel;
 class DesktopQuestions;
+class FolderSizer;
 class InfoDrawer;
 class LogWindow;
 class SettingsPanel;
@@ -38,6 +40,7 @@ public:
     QAction *action(int tag) const { return m_actions.value(tag); }
     QComboBox *sessionPopup() const { return m_sessions; }
     ConsolePanel *consolePanel() const { return m_console; }
+    ConsoleModel *consoleModel() const { return m_model; }
     SettingsPanel *settingsPanel() const { return m_settings; }
     InfoDrawer *drawer() const { return m_drawer; }
     // The log window: a saved log or the last run's log.
@@ -76,6 +79,9 @@ private:
     AppController &m_controller;
     DesktopQuestions &m_questions;
     PanelNavigator m_navigator;
+    ConsoleModel *m_model = nullptr;
+    FolderSizer *m_sizer = nullptr;
+    QString m_sizing;
     QComboBox *m_sessions = nullptr;
     QStackedWidget *m_pages = nullptr;
     ConsolePanel *m_console = nullptr;
@@ -86,7 +92,6 @@ private:
     QMap<Panel, QWidget *> m_pageOf;
     QMenu *m_recentMenu = nullptr;
     bool m_running = false;
-    bool m_reportShown = false;
 
     void buildMenus();
     QAction *addCommand(QMenu *menu, int tag, const QString &title, const QKeySequence &keys,
@@ -94,24 +99,14 @@ private:
     QWidget *placeholderPage(Panel panel);
     void connectConsole();
     void showSessionMenu();
-    void showConsolePanes();
-    void clearComment();
+    void showConsoleView();
     void updateMenus();
     void updateRunState();
     void rebuildRecentMenu();
     void afterDocumentCommand();
-    void openFolder(int side, Qt::KeyboardModifiers modifiers);
-    void revealFolder(int side);
-    void clearFolder(int side);
     void goOption(ConsolePanel::Option option, Qt::KeyboardModifiers modifiers);
     bool runUnderway() const;
     void connectRun();
-    void showStatus(const QString &text);
-    void showProgress(int done, int total);
-    void showPhase(RunFeedback::Phase phase);
-    void showCurrentItem(int copyMode, const QString &source, const QString &dest);
-    void showTask(int sessionIndex, const QString &source, const QString &dest);
-    void SetReportOnConsole();
     bool allSessionsCurrent() const;
     QVariantMap currentSession() const;
     void setCurrentSession(const QVariantMap &session);

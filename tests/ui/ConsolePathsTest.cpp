@@ -76,11 +76,11 @@ TEST(ConsolePaths, PickTwoFoldersThroughThePanelsBackUpAndReadTheReport)
     w.chooseSession(1, false); // the template's backup session
     EXPECT_EQ(console->executeButton()->text(), QStringLiteral("Backup"));
     f.dialogs.items << QFileInfo(source).path() << dest;
-    QTest::mouseClick(console->pickButton(ConsolePaneState::Source), Qt::LeftButton);
-    QTest::mouseClick(console->pickButton(ConsolePaneState::Destination), Qt::LeftButton);
+    QTest::mouseClick(console->pickButton(ConsolePanel::Source), Qt::LeftButton);
+    QTest::mouseClick(console->pickButton(ConsolePanel::Destination), Qt::LeftButton);
     EXPECT_EQ(f.dialogs.itemPanelTitles,
               (QStringList{"Choose the source Folder", "Choose the destination Folder"}));
-    EXPECT_EQ(console->folderFieldText(ConsolePaneState::Destination).isEmpty(), false);
+    EXPECT_EQ(console->folderFieldText(ConsolePanel::Destination).isEmpty(), false);
 
     RunDriver &run = f.app().controller().run();
     QSignalSpy finished(&f.app().controller().feedback(), &RunFeedback::runEnded);
@@ -115,7 +115,7 @@ TEST(ConsolePaths, StopDuringARunEndsItBeforeTheCopyAndGivesTheConsoleBack)
     EXPECT_EQ(console->executeButton()->text(), QStringLiteral("Stop"));
     EXPECT_FALSE(w.action(NewTag)->isEnabled());
     EXPECT_FALSE(w.sessionPopup()->isEnabled());
-    EXPECT_FALSE(console->pickButton(ConsolePaneState::Source)->isEnabled());
+    EXPECT_FALSE(console->pickButton(ConsolePanel::Source)->isEnabled());
 
     QTest::mouseClick(console->executeButton(), Qt::LeftButton);
     ASSERT_TRUE(finished.wait(10000));
