@@ -28,7 +28,10 @@ QStringList argumentsOf(int argc, char **argv)
 int runDesktop(int argc, char **argv, const qm::BatchOptions &options)
 {
     // The toolkit aborts when it cannot reach a display: decide first.
-    const QString why = qm::DisplayCheck::whyNoDisplay(QProcessEnvironment::systemEnvironment());
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QString why = qm::DisplayCheck::whyNoDisplay(env);
+    if (why.isEmpty())
+        why = qm::DisplayCheck::whyX11Refuses(env);
     if (!why.isEmpty()) {
         std::fprintf(stderr, "quillmere: %s\n", why.toLocal8Bit().constData());
         return qm::BatchRunner::CannotStart;

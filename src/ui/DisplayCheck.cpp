@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include <cstring>
+#include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -65,6 +66,34 @@ bool DisplayCheck::waylandReachable(const QProcessEnvironment &env, const Socket
         return probe(name);
     const QString runtime = env.value(QStringLiteral("XDG_RUNTIME_DIR"));
     return !runtime.isEmpty() && probe(runtime + u'/' + name);
+}
+
+QString DisplayCheck::whyX11Refuses(const QProcessEnvironment &env)
+{
+    const QString platform = env.value(QStringLiteral("QT_QPA_PLATFORM"));
+    if (!platform.isEmpty() && platform != u"xcb")
+        return QString();
+    void *xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!xcb)
+        return QString(); // the toolkit will say what it misses
+    using Connect = void *(*)(const char *, int *);
+    using HasError = int (*)(void *);
+    using Disconnect = void (*)(void *);
+    const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
+    QString why;
+    if (connect && hasError && disconnect) {
+        const QByteArray display = env.value(QStringLiteral("DISPLAY")).toLocal8Bit();
+        void *c = connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
+        if (hasError(c))
+            why = QStringLiteral("the display refused the connection (DISPLAY=%1); "
+                                 "quillmere --batch DOCUMENT.qmy runs a document without one")
+                      .arg(QString::fromLocal8Bit(display));
+        disconnect(c);
+    }
+    ::dlclose(xcb);
+    return why;
 }
 
 QString DisplayCheck::whyNoDisplay(const QProcessEnvironment &env, const SocketProbe &probe)

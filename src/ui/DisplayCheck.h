@@ -18,6 +18,10 @@ public:
     // A stream connection to the socket succeeds (also the abstract name
     // the X server listens on beside its file).
     static bool listening(const QString &path);
+    // When the toolkit would start on X11: empty when the X server accepts
+    // a connection (authorization included), otherwise why not. Asked of
+    // the X library itself, loaded only for this question.
+    static QString whyX11Refuses(const QProcessEnvironment &env);
 
 private:
     static bool x11Reachable(const QString &display, const SocketProbe &probe);
