@@ -4,6 +4,7 @@
 #include "cli/BatchRunner.h"
 #include "cli/TimersRunner.h"
 
+#include "app/PrivilegedMode.h"
 #include "app/Startup.h"
 #include "ui/Dialogs.h"
 #include "ui/DesktopApp.h"
@@ -62,6 +63,9 @@ int runDesktop(int argc, char **argv, const qm::BatchOptions &options)
 
 int main(int argc, char **argv)
 {
+    // Before anything reads the environment or starts the toolkit.
+    if (const std::optional<int> status = qm::PrivilegedMode::atProgramStart(argc, argv))
+        return *status;
     using qm::BatchOptions;
     const BatchOptions options = BatchOptions::parse(argumentsOf(argc, argv));
     if (!options.error.isEmpty()) {

@@ -1,5 +1,7 @@
 #include "app/SessionDocument.h"
 
+#include "platform/OwnFiles.h"
+
 #include "platform/Messages.h"
 #include "platform/PropertyList.h"
 
@@ -410,6 +412,7 @@ DocumentWriteResult SessionDocument::WriteFileSession(QVariantMap *doc, const QS
         !samePath(path, templatePath) && VolumeListContainsPassword(doc, false, decode);
     const QByteArray bytes = PropertyList::serialize(*doc);
 
+    const OwnFilesAccess asUser;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return writeFailed(path, file.errorString());

@@ -4,6 +4,7 @@
 #include "app/SecretStore.h"
 #include "app/SessionDocument.h"
 #include "platform/Messages.h"
+#include "platform/OwnFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -75,6 +76,7 @@ StartupResult Startup::run(const StartupOptions &options, StartedApp *out)
         return fatal(GLS("Warning:"), GLS("Cannot find the folder (Home)/Library.\rCannot run."));
     // The support folder, the index folder and the preferences folder are all
     // made at every start, so later stages may simply write into them.
+    const OwnFilesAccess asUser;
     if (!QDir().mkpath(paths.supportFolder) || !QDir().mkpath(paths.prefFolder))
         return fatal(GLS("Warning:"),
                      GLS("Cannot create the folder \"(Home)/Library/Application Support/Brantwick/")

@@ -1,5 +1,6 @@
 #include "engine/ExactSyncIndex.h"
 #include "platform/FileName.h"
+#include "platform/OwnFiles.h"
 #include "engine/CopyItem.h"
 #include "engine/ScanListing.h"
 #include "fs/CatalogInfo.h"
@@ -550,7 +551,11 @@ bool ExactSyncIndexStore::prepareFolder(ExactSyncWriteResult *result) const
             return false;
         }
     }
-    if (!QDir().mkpath(m_folder)) {
+    const bool made = [this] {
+        const OwnFilesAccess asUser; // the index folder is the user's, like the indexes
+        return QDir().mkpath(m_folder);
+    }();
+    if (!made) {
         fail(result, indexError("Can't create the ExactSync Index Folder", m_folder), thus);
         return false;
     }

@@ -1,5 +1,7 @@
 #include "platform/PropertyList.h"
 
+#include "platform/OwnFiles.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
@@ -317,6 +319,8 @@ bool PropertyList::parse(const QByteArray &bytes, const QString &sourceName, QVa
 
 bool PropertyList::read(const QString &path, QVariant *out, QString *error)
 {
+    // Every property list is one of the program's own files.
+    const OwnFilesAccess asUser;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)
@@ -357,6 +361,7 @@ QByteArray PropertyList::serialize(const QVariant &root)
 
 bool PropertyList::write(const QString &path, const QVariant &root, QString *error)
 {
+    const OwnFilesAccess asUser;
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {
         if (error)

@@ -1,6 +1,7 @@
 #include "report/LogFiles.h"
 
 #include "platform/Messages.h"
+#include "platform/OwnFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@ namespace {
 
 bool writeAtomically(const QString &path, const QByteArray &bytes)
 {
+    const OwnFilesAccess asUser;
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         return false;
@@ -49,6 +51,7 @@ FolderState folderState(const QString &path)
 QString usableLogFolder(const QString &preferred, const QString &supportFolder, QString *error,
                         bool *usedFallback)
 {
+    const OwnFilesAccess asUser;
     *usedFallback = false;
     switch (folderState(preferred)) {
     case FolderState::Ready:

@@ -1,0 +1,237 @@
+#include "app/PrivilegedMode.h"
+
+#include "platform/OwnFiles.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace qm {
+namespace {
+
+// The escalation service's own note of who asked it to start the program.
+constexpr char kInvokerVariable[] = "PKEXEC_UID";
+
+std::optional<uid_t> parseUid(const QByteArray &text)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return std::nullopt;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    bool ok = false;
+    const qulonglong value = text.toULongLong(&ok);
+    if (!ok || value >= qulonglong(uid_t(-1)))
+        return std::nullopt;
+    return uid_t(value);
+}
+
+// The real user id of a process, from its status file.
+std::optional<uid_t> realUidOf(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("Uid:"))
+            return parseUid(line.mid(4).simplified().split(' ').value(0));
+    return std::nullopt;
+}
+
+bool fail(QString *error, const char *what)
+{
+    if (error)
+        *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return false;
+}
+
+bool ownedBy(const QByteArray &path, uid_t uid, bool folder)
+{
+    struct stat st {};
+    if (!path.startsWith('/') || ::stat(path.constData(), &st) != 0 || st.st_uid != uid)
+        return false;
+    return folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
+}
+
+int changeOwnExecutable(bool toRoot)
+{
+    const std::optional<uid_t> invoker = PrivilegedMode::invokingUser();
+    const std::optional<Account> account = invoker ? Account::byUid(*invoker) : std::nullopt;
+    if (!account) {
+        std::fprintf(stderr, "quillmere: %s is given only by the privilege-escalation service\n",
+                     toRoot ? PrivilegedMode::kSetUidRoot : PrivilegedMode::kSetUidMe);
+        return PrivilegedMode::kRefused;
+    }
+    // The file this process runs, whatever path it was started by: nothing
+    // can swap it between the check and the change.
+    const int fd = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    QString error;
+    const bool ok = fd >= 0
+                    && (toRoot ? PrivilegedMode::makeRootSetUid(fd, account->gid, &error)
+                               : PrivilegedMode::giveBack(fd, account->uid, gid_t(-1), &error));
+    if (fd >= 0)
+        ::close(fd);
+    if (!ok) {
+        std::fprintf(stderr, "quillmere: cannot change the program file: %s\n",
+                     fd < 0 ? std::strerror(errno) : error.toLocal8Bit().constData());
+        return PrivilegedMode::kRefused;
+    }
+    return 0;
+}
+
+bool rebuildEnvironment()
+{
+    const std::optional<Account> account = Account::byUid(::getuid());
+    if (!account) {
+        std::fputs("quillmere: the user running the program has no account\n", stderr);
+        return false;
+    }
+    QByteArrayList current;
+    for (char **e = environ; e && *e; ++e)
+        current.append(QByteArray(*e));
+    const QByteArrayList kept = PrivilegedMode::cleanEnvironment(current, *account);
+    ::clearenv();
+    for (const QByteArray &entry : kept) {
+        const qsizetype eq = entry.indexOf('=');
+        ::setenv(entry.left(eq).constData(), entry.mid(eq + 1).constData(), 1);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<Account> Account::byUid(uid_t uid)
+{
+    const passwd *pw = ::getpwuid(uid);
+    if (!pw || !pw->pw_name || !pw->pw_dir)
+        return std::nullopt;
+    return Account{QString::fromLocal8Bit(pw->pw_name), QString::fromLocal8Bit(pw->pw_dir), pw->pw_uid,
+                   pw->pw_gid};
+}
+
+std::optional<int> PrivilegedMode::atProgramStart(int argc, char **argv)
+{
+    if (argc == 2 && std::strcmp(argv[1], kSetUidRoot) == 0)
+        return changeOwnExecutable(true);
+    if (argc == 2 && std::strcmp(argv[1], kSetUidMe) == 0)
+        return changeOwnExecutable(false);
+    if (OwnFilesAccess::isSetUserId()) {
+        if (!rebuildEnvironment())
+            return kCannotStart;
+        QCoreApplication::setSetuidAllowed(true);
+    }
+    return std::nullopt;
+}
+
+QString PrivilegedMode::escalationTool()
+{
+    return QStringLiteral(QM_ESCALATION_TOOL);
+}
+
+QString PrivilegedMode::ownExecutable()
+{
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
+
+std::optional<uid_t> PrivilegedMode::invokingUser()
+{
+    if (::getuid() != 0 || ::geteuid() != 0)
+        return std::nullopt;
+    const std::optional<uid_t> invoker = parseUid(qgetenv(kInvokerVariable));
+    if (!invoker || *invoker == 0)
+        return std::nullopt;
+    // A root shell that sets the note itself is not the service: the
+    // service's caller is the parent and runs as the user it names.
+    if (realUidOf(::getppid()) != invoker)
+        return std::nullopt;
+    return invoker;
+}
+
+bool PrivilegedMode::makeRootSetUid(int fd, gid_t userGroup, QString *error)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail(error, "stat");
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return fail(error, "stat");
+    }
+    // The owner first: changing it clears the set-user-id bit.
+    if (::fchown(fd, 0, userGroup) != 0)
+        return fail(error, "chown");
+    if (::fchmod(fd, setUidRootMode(st.st_mode)) != 0)
+        return fail(error, "chmod");
+    return true;
+}
+
+bool PrivilegedMode::giveBack(int fd, uid_t user, gid_t group, QString *error)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail(error, "stat");
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return fail(error, "stat");
+    }
+    if (::fchown(fd, user, group) != 0)
+        return fail(error, "chown");
+    if (::fchmod(fd, kGivenBackMode) != 0)
+        return fail(error, "chmod");
+    return true;
+}
+
+bool PrivilegedMode::isKeptVariable(const QByteArray &name)
+{
+    static const QByteArrayList kKept{"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "XDG_SESSION_TYPE",
+                                      "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR", "LANG", "LANGUAGE"};
+    if (kKept.contains(name))
+        return true;
+    if (!name.startsWith("LC_") || name.size() == 3)
+        return false;
+    for (char c : name.mid(3))
+        if (!(c >= 'A' && c <= 'Z') && c != '_')
+            return false;
+    return true;
+}
+
+QByteArrayList PrivilegedMode::cleanEnvironment(const QByteArrayList &environment, const Account &account)
+{
+    QByteArrayList kept;
+    for (const QByteArray &entry : environment) {
+        const qsizetype eq = entry.indexOf('=');
+        if (eq <= 0)
+            continue;
+        const QByteArray name = entry.left(eq);
+        const QByteArray value = entry.mid(eq + 1);
+        if (!isKeptVariable(name))
+            continue;
+        // Files and folders named here are read with root's rights: only
+        // the user's own are trusted.
+        if (name == "XAUTHORITY" && !ownedBy(value, account.uid, false))
+            continue;
+        if (name == "XDG_RUNTIME_DIR" && !ownedBy(value, account.uid, true))
+            continue;
+        // A display name, never a path to some other socket.
+        if (name == "WAYLAND_DISPLAY" && value.contains('/'))
+            continue;
+        kept.append(entry);
+    }
+    kept.append("HOME=" + QFile::encodeName(account.home));
+    kept.append("USER=" + QFile::encodeName(account.name));
+    kept.append("LOGNAME=" + QFile::encodeName(account.name));
+    kept.append(QByteArray("PATH=") + kSafePath);
+    return kept;
+}
+
+} // namespace qm
