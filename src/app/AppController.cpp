@@ -105,6 +105,7 @@ AppController::AppController(StartedApp app, RunQuestions &questions, std::uniqu
     m_life = std::make_unique<DocumentLifecycle>(m_app.paths, m_app.templateDocument, *documentQuestions,
                                                  m_hooks.get(), busy);
     m_sessions = std::make_unique<SessionCommands>(m_life->document(), *documentQuestions, m_hooks.get(), busy);
+    m_privilegeChange = std::make_unique<PrivilegeChange>(&m_app.prefs, m_app.identity.isRoot());
     if (!m_stages) {
         const AppPaths &p = m_app.paths;
         const QString logFolder = m_app.prefs.value("prefPathLogFolder").toString();

@@ -3,6 +3,7 @@
 // the run, and answers the run's questions on the main thread. What is shown
 // is left to a display (the desktop windows or the command-line runner).
 #include "app/DocumentLifecycle.h"
+#include "app/PrivilegeChange.h"
 #include "app/SessionCommands.h"
 #include "app/Startup.h"
 #include "engine/RunDriver.h"
@@ -64,6 +65,8 @@ public:
     // commands (add, duplicate, rename, remove, move, select).
     DocumentLifecycle &documents() { return *m_life; }
     SessionCommands &sessions() { return *m_sessions; }
+    // The run-as-root box's action (after the preferences window's OK).
+    PrivilegeChange &privilegeChange() { return *m_privilegeChange; }
     // Opens the file; on refusal the open document stays as it was and
     // `message` tells why.
     bool openDocument(const QString &path, QString *message);
@@ -114,6 +117,7 @@ private:
     std::unique_ptr<DocumentQuestions> m_ownQuestions;
     std::unique_ptr<DocumentLifecycle> m_life;
     std::unique_ptr<SessionCommands> m_sessions;
+    std::unique_ptr<PrivilegeChange> m_privilegeChange;
 };
 
 } // namespace qm

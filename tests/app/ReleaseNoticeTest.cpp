@@ -1,6 +1,7 @@
 // "What's New" against a real HTTP server on 127.0.0.1.
 #include "app/ReleaseNotice.h"
 #include "platform/PropertyList.h"
+#include "support/TinyHttpServer.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -13,46 +14,6 @@
 using namespace qm;
 
 namespace {
-
-// Answers every request with one canned reply and notes the request lines.
-class TinyHttpServer : public QObject {
-public:
-    QByteArray status = "200 OK";
-    QByteArray body;
-    bool silent = false; // accepts, reads, never answers
-    QList<QByteArray> requests;
-
-    bool listen() { return m_server.listen(QHostAddress::LocalHost); }
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/release.plist").arg(m_server.serverPort())); }
-
-    TinyHttpServer()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *s = m_server.nextPendingConnection()) {
-                s->setParent(this);
-                connect(s, &QTcpSocket::readyRead, this, [this, s] { answer(s); });
-            }
-        });
-    }
-
-private:
-    void answer(QTcpSocket *s)
-    {
-        QByteArray &got = m_pending[s];
-        got += s->readAll();
-        if (!got.contains("\r\n\r\n"))
-            return;
-        requests.append(got.left(got.indexOf("\r\n")));
-        if (silent)
-            return;
-        s->write("HTTP/1.1 " + status + "\r\nContent-Type: application/xml\r\nContent-Length: "
-                 + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-        s->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket *, QByteArray> m_pending;
-};
 
 QByteArray info(const QVariantMap &m)
 {
@@ -102,7 +63,7 @@ TEST(ReleaseNotice, ShowsOnlyTheNotesOfANewerRelease)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        TinyHttpServer server;
+        qmtest::TinyHttpServer server;
         ASSERT_TRUE(server.listen());
         server.status = c.status;
         server.body = c.body;
@@ -131,7 +92,7 @@ TEST(ReleaseNotice, ADeadOrSilentServerShowsNothing)
     EXPECT_TRUE(r.ended);
     EXPECT_TRUE(r.shown.isEmpty());
 
-    TinyHttpServer server;
+    qmtest::TinyHttpServer server;
     ASSERT_TRUE(server.listen());
     server.silent = true;
     ReleaseNotice notice(server.url());
@@ -147,7 +108,7 @@ TEST(ReleaseNotice, ADeadOrSilentServerShowsNothing)
 
 TEST(ReleaseNotice, AnOpenWindowIsOnlyRaised)
 {
-    TinyHttpServer server;
+    qmtest::TinyHttpServer server;
     ASSERT_TRUE(server.listen());
     server.body = info({{"lastVersion", 361001}, {"whatsNew", "new"}});
     ReleaseNotice notice(server.url());
