@@ -6,6 +6,7 @@
 #include "platform/PropertyList.h"
 #include "support/TempHome.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -30,6 +31,7 @@ TEST(RunAsRootBox, FollowsTheProcessNotTheFileAndACancelLeavesItOff)
 {
     qmtest::TempHome home;
     const AppPaths paths = AppPaths::fromEnvironment();
+    ASSERT_TRUE(QDir().mkpath(paths.prefFolder));
     QVariantMap stored = Preferences::defaults(paths, true);
     ASSERT_EQ(stored.value("prefRoot").toInt(), 1);
     ASSERT_TRUE(Preferences::write(paths, stored));
