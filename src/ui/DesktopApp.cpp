@@ -2,6 +2,7 @@
 
 #include "platform/Messages.h"
 #include "ui/AboutWindow.h"
+#include "ui/PrivilegeAlerts.h"
 #include "ui/DesktopShell.h"
 #include "ui/PreferencesWindow.h"
 
@@ -20,6 +21,10 @@ DesktopApp::DesktopApp(StartedApp started, Dialogs &dialogs, std::unique_ptr<Run
     connect(w, &ConsoleWindow::quitCommand, this, &DesktopApp::requestQuit);
     connect(w, &ConsoleWindow::preferencesRequested, this, &DesktopApp::openPreferences);
     connect(w, &ConsoleWindow::aboutRequested, this, &DesktopApp::openAbout);
+    connect(&m_controller->privilegeChange(), &PrivilegeChange::finished, this, [this](const PrivilegeOutcome &o) {
+        if (showPrivilegeOutcome(o, m_window.get()))
+            requestQuit();
+    });
     // A Sync And Quit run, or one the user agreed to quit during, has
     // concluded: quit once its worker is gone.
     connect(m_controller.get(), &AppController::quitRequested, this, [this] { m_quitAfterRun = true; });
@@ -102,8 +107,10 @@ void DesktopApp::openPreferences()
 {
     PreferencesWindow prefs(m_controller->prefs(), m_controller->paths(), m_questions, m_window.get());
     m_frames.restore(&prefs, QString::fromLatin1(kPreferencesFrame));
-    prefs.exec();
+    const bool ok = prefs.exec() == QDialog::Accepted;
     m_frames.save(&prefs, QString::fromLatin1(kPreferencesFrame));
+    if (ok && prefs.rootChanged())
+        m_controller->privilegeChange().PrefRunAsRoot(m_controller->prefs().value("prefRoot").toInt() == 1);
     m_window->returnFromWindow(Panel::Preferences);
 }
 
