@@ -6,6 +6,7 @@
 #include "ui/Images.h"
 #include "ui/InfoDrawer.h"
 #include "ui/LogWindow.h"
+#include "ui/ReleaseNotesWindow.h"
 #include "ui/SettingsPanel.h"
 #include "uimodel/FolderSizer.h"
 #include "uimodel/MenuEnabling.h"
@@ -321,6 +322,8 @@ void ConsoleWindow::buildMenus()
     QMenu *help = menuBar()->addMenu(GLS("Help"));
     QAction *about = addCommand(help, AboutTag, GLS("About Quillmere"), QKeySequence(), [this] { GoPanel(Panel::About); });
     about->setMenuRole(QAction::AboutRole);
+    // "What's New…" exists only in a program built with a release-information address.
+    help->addAction((new ReleaseNotesWindow(ReleaseNotice::builtInAddress(), this))->menuAction());
 
     // Enabling is decided when a menu opens, and kept current for the shortcuts.
     for (QMenu *m : {file, session, task, options, window, help})
