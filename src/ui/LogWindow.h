@@ -5,10 +5,12 @@
 
 #include <functional>
 
-class QPlainTextEdit;
+class QListView;
 class QPushButton;
 
 namespace qm {
+
+class LogLinesModel;
 
 class LogWindow : public QWidget {
     Q_OBJECT
@@ -27,8 +29,12 @@ public:
     void refreshAtRunEnd(const QString &pathLogFile, const QString &lastRunLog);
     // LogFindError: the previous or next error line, selected.
     void LogFindError(bool previous);
+    // The selected lines joined by "\n", as Ctrl+C copies them.
+    QString selectedLinesText() const;
+    void copySelectedLines() const;
 
-    QPlainTextEdit *textView() const { return m_view; }
+    QListView *linesView() const { return m_view; }
+    LogLinesModel *linesModel() const { return m_lines; }
     QPushButton *previousButton() const { return m_previous; }
     QPushButton *nextButton() const { return m_next; }
 
@@ -36,13 +42,16 @@ public:
     std::function<void()> beep;
     std::function<void(const QString &title, const QString &message)> alert;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    QPlainTextEdit *m_view = nullptr;
+    QList<int> selectedRows() const;
+
+    LogLinesModel *m_lines = nullptr;
+    QListView *m_view = nullptr;
     QPushButton *m_previous = nullptr;
     QPushButton *m_next = nullptr;
-    // The text shown, kept for the search: asking the view for it would
-    // copy a log of many megabytes at each step.
-    QString m_text;
 };
 
 } // namespace qm

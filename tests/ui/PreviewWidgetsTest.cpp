@@ -5,11 +5,14 @@
 #include "ui/ConflictDialog.h"
 #include "ui/LogWindow.h"
 #include "ui/PreviewWindow.h"
+#include "uimodel/LogLinesModel.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
-#include <QPlainTextEdit>
+#include <QItemSelectionModel>
+#include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -205,13 +208,25 @@ TEST(LogWindowWidget, ShowsTheLogAndWalksItsErrors)
     ASSERT_TRUE(w.isVisible());
     EXPECT_EQ(w.windowTitle(), "QMLog_2026_12_07_18_00_00.rtf");
     w.nextButton()->click();
-    EXPECT_EQ(w.textView()->textCursor().selectedText(), "√ Can't copy \"/a\"");
+    EXPECT_EQ(w.selectedLinesText(), "√ Can't copy \"/a\"");
     w.nextButton()->click();
-    EXPECT_EQ(w.textView()->textCursor().selectedText(), "√ Can't delete \"/b\"");
+    EXPECT_EQ(w.selectedLinesText(), "√ Can't delete \"/b\"");
     w.nextButton()->click(); // wraps round
-    EXPECT_EQ(w.textView()->textCursor().selectedText(), "√ Can't copy \"/a\"");
+    EXPECT_EQ(w.selectedLinesText(), "√ Can't copy \"/a\"");
     w.previousButton()->click();
-    EXPECT_EQ(w.textView()->textCursor().selectedText(), "√ Can't delete \"/b\"");
+    EXPECT_EQ(w.selectedLinesText(), "√ Can't delete \"/b\"");
+    EXPECT_EQ(w.linesView()->currentIndex().row(), 3);
+
+    // Ctrl+C copies the selected lines, in their order, one line each.
+    QItemSelectionModel *selection = w.linesView()->selectionModel();
+    selection->select(w.linesModel()->index(0), QItemSelectionModel::Select);
+    selection->select(w.linesModel()->index(1), QItemSelectionModel::Select);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(w.linesView(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "Start\n√ Can't copy \"/a\"\n√ Can't delete \"/b\"");
+    // The search goes on from the current line, wrapping round.
+    w.nextButton()->click();
+    EXPECT_EQ(w.selectedLinesText(), "√ Can't copy \"/a\"");
 
     // The end of a run refills a shown window: here from the last run's log.
     w.refreshAtRunEnd(dir.path() + "/none.rtf", "no errors\r");
