@@ -1,5 +1,6 @@
 #include "app/DocumentLifecycle.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Messages.h"
 #include "platform/PropertyList.h"
 
@@ -65,7 +66,7 @@ bool RecentDocuments::clear() { return store({}); }
 
 bool RecentDocuments::store(const QStringList &paths)
 {
-    QDir().mkpath(QFileInfo(m_file).path());
+    atomicfile::makePrivateFolder(QFileInfo(m_file).path());
     QVariantList list;
     for (const QString &p : paths)
         list.append(p);
@@ -299,7 +300,7 @@ bool DocumentLifecycle::isDocumentToBeSaved()
 {
     if (!m_open || m_template)
         return false;
-    QDir().mkpath(m_paths.prefFolder);
+    atomicfile::makeOwnFolder(m_paths.prefFolder);
     // A copy: the test must not stamp anything into the open document.
     QVariantMap current = m_doc;
     const bool wrote =
@@ -354,7 +355,7 @@ TerminateReply DocumentLifecycle::applicationShouldTerminate()
 
 DocumentWriteResult DocumentLifecycle::writeTemplate()
 {
-    QDir().mkpath(QFileInfo(m_paths.templateFile).path());
+    atomicfile::makePrivateFolder(QFileInfo(m_paths.templateFile).path());
     return SessionDocument::WriteFileSession(&m_doc, m_paths.templateFile, m_paths.templateFile);
 }
 

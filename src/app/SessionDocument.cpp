@@ -3,10 +3,10 @@
 #include "platform/OwnFiles.h"
 
 #include "platform/Messages.h"
+#include "platform/AtomicFile.h"
 #include "platform/PropertyList.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -393,49 +393,18 @@ bool SessionDocument::CheckForDocDictionary(QVariantMap *doc, qlonglong fileVers
     return true;
 }
 
-bool SessionDocument::SetRWXNoAccessNoAccessToFile(QFileDevice *file)
-{
-    using P = QFileDevice::Permission;
-    QFileDevice::Permissions mode = file->permissions();
-    mode |= P::ReadOwner | P::WriteOwner | P::ExeOwner | P::ReadUser | P::WriteUser | P::ExeUser;
-    mode &= ~QFileDevice::Permissions(P::ReadGroup | P::WriteGroup | P::ExeGroup | P::ReadOther
-                                      | P::WriteOther | P::ExeOther);
-    return file->setPermissions(mode);
-}
-
 DocumentWriteResult SessionDocument::WriteFileSession(QVariantMap *doc, const QString &path,
                                                       const QString &templatePath,
                                                       const PasswordDecoder &decode)
 {
     doc->insert(kFileVersion, QVariant(kDocumentFileVersion));
-    const bool restrict =
-        !samePath(path, templatePath) && VolumeListContainsPassword(doc, false, decode);
-    const QByteArray bytes = PropertyList::serialize(*doc);
-
-    const OwnFilesAccess asUser;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return writeFailed(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString detail = file.errorString();
-        file.cancelWriting();
+    (void)templatePath;
+    (void)decode;
+    // Written private to the owner (volume rows may hold passwords), whole
+    // or not at all: a failure leaves the previous file as it was.
+    QString detail;
+    if (!atomicfile::write(path, PropertyList::serialize(*doc), &detail))
         return writeFailed(path, detail);
-    }
-    // The temporary is restricted before it replaces the target, so the
-    // passwords are never readable by others, and a failure leaves the
-    // previous file as it was.
-    if (restrict && !SetRWXNoAccessNoAccessToFile(&file)) {
-        const QString detail = file.errorString();
-        file.cancelWriting();
-        return {false, DocumentWriteResult::Reason::PermissionsFailed,
-                writeRefusal(path) + ' '
-                    + GLS("because it contains passwords to connect to remote volumes, and I "
-                          "cannot set the file permissions to rw-------")
-                    + '.',
-                detail};
-    }
-    if (!file.commit())
-        return writeFailed(path, file.errorString());
     return {true, DocumentWriteResult::Reason::None, QString(), QString()};
 }
 

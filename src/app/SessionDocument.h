@@ -74,16 +74,12 @@ public:
     static bool CheckForDocDictionary(QVariantMap *doc, qlonglong fileVersion,
                                       const QDateTime &now = QDateTime::currentDateTime());
 
-    // Stamps `fileVersion` 354 into the document and writes it atomically.
-    // Outside the template path, a document holding volume passwords is
-    // restricted to its owner before it replaces the previous file.
+    // Stamps `fileVersion` 354 into the document and writes it atomically,
+    // readable by its owner only (volume rows may hold passwords). The
+    // template path and the decoder no longer change how it is written.
     static DocumentWriteResult WriteFileSession(QVariantMap *doc, const QString &path,
                                                 const QString &templatePath,
                                                 const PasswordDecoder &decode = {});
-
-    // Sets the owner's read, write and execute bits and clears every group
-    // and other bit of an open file.
-    static bool SetRWXNoAccessNoAccessToFile(QFileDevice *file);
 
     // Whether any volume row of any session holds a password; with
     // `removePasswords` also empties each such password and answers whether

@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 #include "app/SecretStore.h"
 #include "app/SessionDocument.h"
+#include "platform/AtomicFile.h"
 #include "platform/Messages.h"
 #include "platform/OwnFiles.h"
 
@@ -77,7 +78,8 @@ StartupResult Startup::run(const StartupOptions &options, StartedApp *out)
     // The support folder, the index folder and the preferences folder are all
     // made at every start, so later stages may simply write into them.
     const OwnFilesAccess asUser;
-    if (!QDir().mkpath(paths.supportFolder) || !QDir().mkpath(paths.prefFolder))
+    atomicfile::ignoreFileSizeSignal();
+    if (!atomicfile::makeOwnFolder(paths.supportFolder) || !atomicfile::makeOwnFolder(paths.prefFolder))
         return fatal(GLS("Warning:"),
                      GLS("Cannot create the folder \"(Home)/Library/Application Support/Brantwick/")
                          + QStringLiteral("Quillmere Vell 3")
@@ -85,7 +87,7 @@ StartupResult Startup::run(const StartupOptions &options, StartedApp *out)
                                "got Read&Write privileges for the current user:\r\r(Home)\r(Home)/Library\r"
                                "(Home)/Library/Application Support\r(Home)/Library/Application Support/Brantwick\r"));
     moveOldIndexFolder(paths);
-    QDir().mkpath(paths.exactSyncIndexFolder);
+    atomicfile::makeOwnFolder(paths.exactSyncIndexFolder);
     r = loadMessages(options.resourcesDir.isEmpty() ? resourcesDirectory() : options.resourcesDir);
     if (!r.ok)
         return r;

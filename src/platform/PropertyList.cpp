@@ -1,10 +1,10 @@
 #include "platform/PropertyList.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/OwnFiles.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -36,6 +36,16 @@ private:
     QXmlStreamReader m_xml;
     QString m_source;
     QString m_error;
+    int m_depth = 0;
+
+    // Each nested dictionary or array costs the reader stack: a damaged
+    // file must be refused, not end the program.
+    struct Nesting {
+        Reader &r;
+        explicit Nesting(Reader &reader) : r(reader) { ++r.m_depth; }
+        ~Nesting() { --r.m_depth; }
+        bool tooDeep() const { return r.m_depth > PropertyList::kMaxNesting; }
+    };
 
     std::nullopt_t fail(const QString &what)
     {
@@ -136,6 +146,9 @@ private:
 
     std::optional<QVariant> readDict()
     {
+        const Nesting nesting(*this);
+        if (nesting.tooDeep())
+            return fail(QStringLiteral("values nested too deeply"));
         QVariantMap map;
         for (;;) {
             if (!nextTag())
@@ -162,6 +175,9 @@ private:
 
     std::optional<QVariant> readArray()
     {
+        const Nesting nesting(*this);
+        if (nesting.tooDeep())
+            return fail(QStringLiteral("values nested too deeply"));
         QVariantList list;
         for (;;) {
             if (!nextTag())
@@ -361,21 +377,7 @@ QByteArray PropertyList::serialize(const QVariant &root)
 
 bool PropertyList::write(const QString &path, const QVariant &root, QString *error)
 {
-    const OwnFilesAccess asUser;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, f.errorString());
-        return false;
-    }
-    const QByteArray bytes = serialize(root);
-    if (f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, f.errorString());
-        f.cancelWriting();
-        return false;
-    }
-    return true;
+    return atomicfile::write(path, serialize(root), error);
 }
 
 } // namespace qm

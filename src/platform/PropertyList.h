@@ -13,6 +13,11 @@ namespace qm {
 
 class PropertyList {
 public:
+    // Dictionaries and arrays nested deeper than this are refused as
+    // damaged. Far above what this program writes (an index of a folder
+    // tree nested this deep could not be read back by the index anyway).
+    static constexpr int kMaxNesting = 8192;
+
     // Parses bytes; `sourceName` is used in error messages (a path, usually).
     static bool parse(const QByteArray &bytes, const QString &sourceName,
                       QVariant *out, QString *error);
@@ -21,7 +26,7 @@ public:
     static bool readDictionary(const QString &path, QVariantMap *out, QString *error);
 
     static QByteArray serialize(const QVariant &root);
-    // Atomic: a temporary file in the same folder replaces the target.
+    // Atomic, and private to the owner (see AtomicFile.h).
     static bool write(const QString &path, const QVariant &root, QString *error);
 };
 

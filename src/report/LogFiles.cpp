@@ -1,5 +1,6 @@
 #include "report/LogFiles.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Messages.h"
 #include "platform/OwnFiles.h"
 
@@ -7,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QtDebug>
 
 #include <algorithm>
@@ -16,13 +16,10 @@ namespace qm {
 
 namespace {
 
+// A log lists every file name of the run: private to its owner.
 bool writeAtomically(const QString &path, const QByteArray &bytes)
 {
-    const OwnFilesAccess asUser;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return false;
-    return f.commit();
+    return atomicfile::write(path, bytes);
 }
 
 QString undeletableFileMessage(const QString &folder)
@@ -60,7 +57,7 @@ QString usableLogFolder(const QString &preferred, const QString &supportFolder, 
         *error = undeletableFileMessage(preferred);
         return QString();
     case FolderState::Missing:
-        if (QDir().mkpath(preferred))
+        if (atomicfile::makePrivateFolder(preferred))
             return preferred;
         break;
     }
@@ -73,7 +70,7 @@ QString usableLogFolder(const QString &preferred, const QString &supportFolder, 
         *error = undeletableFileMessage(fallback);
         return QString();
     case FolderState::Missing:
-        if (!supportFolder.isEmpty() && QDir().mkpath(fallback))
+        if (!supportFolder.isEmpty() && atomicfile::makePrivateFolder(fallback))
             return fallback;
         break;
     }

@@ -61,13 +61,6 @@ mode_t modeOf(const QString &path)
     return st.st_mode & 07777;
 }
 
-mode_t systemCreateMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 // A document in the form a version before 320 wrote: check-backup-date and
 // override flags, timers of the old meaning, no volume list, no scripts, no
 // filter kind, owner or group fields.
@@ -473,31 +466,22 @@ QVariantMap documentWithPassword(const QByteArray &password)
 
 } // namespace
 
-TEST_F(DocumentWrite, PasswordsRestrictTheFileToItsOwnerExceptForTheTemplate)
+// Volume rows may hold passwords and every document names folders: each is
+// its owner's only, the template too, whatever mode an older file had.
+TEST_F(DocumentWrite, EveryDocumentIsRestrictedToItsOwner)
 {
-    QVariantMap doc = documentWithPassword("secret");
-    const QString file = write("shared.qmy", "old content");
-    ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                                | QFile::ReadOther | QFile::WriteOther));
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, file, templatePath()).ok);
-    EXPECT_EQ(modeOf(file) & 0777, mode_t(0700));
-    ASSERT_TRUE(SessionDocument::ReadFileSession(file).ok);
-
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, templatePath(), templatePath()).ok);
-    EXPECT_EQ(modeOf(templatePath()), systemCreateMode());
-
+    QVariantMap withPassword = documentWithPassword("secret");
     QVariantMap plain = SessionDocument::NewTemplate();
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&plain, path("plain.qmy"), templatePath()).ok);
-    EXPECT_EQ(modeOf(path("plain.qmy")), systemCreateMode());
-
-    // A password that decodes to nothing is no password.
-    QVariantMap shortOne = documentWithPassword("xy");
-    const auto decodeShortAsNone = [](const QByteArray &data) {
-        return data.size() <= 2 ? QString() : QString::fromUtf8(data);
-    };
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&shortOne, path("short.qmy"), templatePath(),
-                                                  decodeShortAsNone).ok);
-    EXPECT_EQ(modeOf(path("short.qmy")), systemCreateMode());
+    const QString shared = write("shared.qmy", "old content");
+    ASSERT_TRUE(QFile::setPermissions(shared, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                                  | QFile::ReadOther | QFile::WriteOther));
+    const std::pair<QVariantMap *, QString> writes[] = {
+        {&withPassword, shared}, {&withPassword, templatePath()}, {&plain, path("plain.qmy")}};
+    for (const auto &[doc, file] : writes) {
+        ASSERT_TRUE(SessionDocument::WriteFileSession(doc, file, templatePath()).ok) << file.toStdString();
+        EXPECT_EQ(modeOf(file), mode_t(0600)) << file.toStdString();
+    }
+    ASSERT_TRUE(SessionDocument::ReadFileSession(shared).ok);
 }
 
 TEST_F(DocumentWrite, AFailedWriteSaysSoAndLeavesNoFile)

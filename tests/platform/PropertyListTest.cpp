@@ -76,3 +76,41 @@ TEST(PropertyList, WriteReplacesTheTargetWholeAndReadsBack)
     EXPECT_FALSE(PropertyList::readDictionary(dir.filePath("none.plist"), &back, &error));
     EXPECT_TRUE(error.contains("none.plist"));
 }
+
+namespace {
+
+// `depth` containers, dictionaries and arrays in turn, around one string.
+QByteArray nested(int depth)
+{
+    QByteArray open, close;
+    for (int i = 0; i < depth; ++i) {
+        open += i % 2 ? "<array>" : "<dict><key>k</key>";
+        close.prepend(i % 2 ? "</array>" : "</dict>");
+    }
+    return wrap(open + "<string>leaf</string>" + close);
+}
+
+} // namespace
+
+// A damaged file read at every start must be refused, never end the program.
+TEST(PropertyList, NestingBeyondTheLimitIsRefusedAsDamaged)
+{
+    const struct {
+        int depth;
+        bool accepted;
+    } cases[] = {
+        {PropertyList::kMaxNesting, true},
+        {PropertyList::kMaxNesting + 1, false},
+        {31000, false},
+        {200000, false},
+    };
+    for (const auto &c : cases) {
+        QVariant out(QStringLiteral("untouched"));
+        QString error;
+        EXPECT_EQ(PropertyList::parse(nested(c.depth), "deep.plist", &out, &error), c.accepted) << c.depth;
+        if (!c.accepted) {
+            EXPECT_EQ(out.toString(), "untouched");
+            EXPECT_TRUE(error.startsWith("deep.plist, line ")) << error.toStdString();
+        }
+    }
+}
