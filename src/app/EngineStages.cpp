@@ -93,6 +93,7 @@ public:
         m_itemsStarted = 0;
         m_mounted.clear();
         m_cannotMount.clear();
+        m_keepRecords.clear();
         m_policy = std::make_unique<FilterItemPolicy>(policyWiring());
         const QVariantList &sessions = run.sessions();
         const int current = run.sessionIndex();
@@ -124,6 +125,8 @@ public:
         TaskScan scan = scanner.ScanOneTask(session, task, run.sourceFolder(), run.destFolder());
         if (!scan.sourceFolder.isEmpty())
             run.setTaskFolders(scan.sourceFolder, scan.destFolder);
+        if (scan.keepRecords)
+            m_keepRecords.insert(pairKey(run.sourceFolder(), run.destFolder()));
         if (scan.planned)
             run.plan().addTask(std::move(scan.root));
         return scan.verdict;
@@ -144,8 +147,10 @@ public:
         executor.MainCopy(sessions, run.plan().itemsToCopy);
     }
 
-    void concludeTask(RunDriver &run, const TaskRunRecord &task, bool userStopped) override
+    void concludeTask(RunDriver &run, TaskRunRecord &task, bool userStopped) override
     {
+        if (m_keepRecords.contains(pairKey(task.sourceFolder, task.destFolder)))
+            return;
         const SessionSettings &set = run.settings();
         if (set.isSyncOn && set.isExactOn)
             writeIndex(run, task, userStopped);
@@ -263,7 +268,10 @@ private:
     ScriptHooks m_scripts;
     QSet<int> m_mounted;
     QStringList m_cannotMount;
+    QSet<QString> m_keepRecords; // pairKey of tasks refused before their walk
     int m_itemsStarted = 0;
+
+    static QString pairKey(const QString &source, const QString &dest) { return source + QChar(0) + dest; }
 
     FilterItemPolicyWiring policyWiring()
     {
@@ -355,7 +363,17 @@ private:
         return n;
     }
 
-    void writeIndex(RunDriver &run, const TaskRunRecord &task, bool userStopped)
+    // An index error belongs to its task: logged and counted there, and
+    // put to the error policy.
+    void indexError(RunDriver &run, TaskRunRecord &task, const QString &logLine, const QString &message)
+    {
+        ++task.counters.totError;
+        if (run.settings().makeDetailedLog || run.settings().makeErrorsLog)
+            task.detailedLogText += logLine;
+        run.proxy().call([&run, &message] { return run.errors().ManageTheError(message, PolicyUseInForce); });
+    }
+
+    void writeIndex(RunDriver &run, TaskRunRecord &task, bool userStopped)
     {
         const ExactSyncIndexStore store(m_config.indexFolder);
         if (userStopped) {
@@ -367,8 +385,11 @@ private:
                                 + a.filesDeleted + a.foldersTrashed + a.filesTrashed + b.foldersCreated
                                 + b.filesCopied + b.filesReplaced + b.foldersDeleted + b.filesDeleted
                                 + b.foldersTrashed + b.filesTrashed;
-            if (changes > 0)
-                store.discard(task.sourceFolder, task.destFolder);
+            if (changes > 0 && !store.forget(task.sourceFolder, task.destFolder)) {
+                const QString text = GLS("Can't update the ExactSync MainIndex File") + " \""
+                                     + store.mainIndexPath() + "\"";
+                indexError(run, task, QStringLiteral("\u221A ") + text + u'\r', text);
+            }
             return;
         }
         ExactSyncWriteRequest request;
@@ -384,7 +405,7 @@ private:
         };
         const ExactSyncWriteResult written = store.write(request);
         if (written.failed())
-            sessionServiceError(written.errorMessage);
+            indexError(run, task, written.logLine, written.errorMessage);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "engine/ScanListing.h"
 #include "fs/CatalogInfo.h"
 #include "fs/LPUtilities.h"
+#include "platform/AtomicFile.h"
 #include "platform/Messages.h"
 #include "platform/PropertyList.h"
 #include "platform/Xattr.h"
@@ -463,9 +464,62 @@ ExactSyncIndexStore::findPairFile(const QVariantMap &main, const QString &source
     return std::nullopt;
 }
 
+QString ExactSyncIndexStore::setAsidePath() const
+{
+    return parentOf(m_folder) + QStringLiteral("/QM3ExactSyncSetAside.plist");
+}
+
+bool ExactSyncIndexStore::isSetAside(const QString &source, const QString &dest) const
+{
+    if (!QFileInfo::exists(setAsidePath()))
+        return false;
+    QVariantMap list;
+    QString error;
+    // A list that cannot be read could hold the pair: no index is safer.
+    if (!PropertyList::readDictionary(setAsidePath(), &list, &error))
+        return true;
+    for (const QVariant &row : list.value(kListKey).toList())
+        if (matchOf(row.toMap(), source, dest) != Match::None)
+            return true;
+    return false;
+}
+
+bool ExactSyncIndexStore::setAside(const QString &source, const QString &dest, bool on) const
+{
+    QVariantMap list;
+    QString error;
+    const bool exists = QFileInfo::exists(setAsidePath());
+    if (exists && !PropertyList::readDictionary(setAsidePath(), &list, &error) && on)
+        list.clear();
+    if (!exists && !on)
+        return true;
+    QVariantList rows = list.value(kListKey).toList();
+    const qsizetype before = rows.size();
+    rows.removeIf([&](const QVariant &row) { return matchOf(row.toMap(), source, dest) != Match::None; });
+    if (on)
+        rows.append(QVariantMap{{kSourceKey, source}, {kDestKey, dest}});
+    else if (rows.size() == before)
+        return true;
+    if (rows.isEmpty())
+        return QFile::remove(setAsidePath());
+    list.insert(kVersionKey, kFileVersion);
+    list.insert(kListKey, rows);
+    return PropertyList::write(setAsidePath(), list, &error);
+}
+
+bool ExactSyncIndexStore::forget(const QString &source, const QString &dest) const
+{
+    discard(source, dest);
+    if (!lastExactSyncDate(source, dest))
+        return true;
+    return setAside(source, dest, true);
+}
+
 std::optional<QDateTime> ExactSyncIndexStore::lastExactSyncDate(const QString &source,
                                                                 const QString &dest) const
 {
+    if (isSetAside(source, dest))
+        return std::nullopt;
     const std::optional<QVariantMap> main = readMainIndex();
     if (!main)
         return std::nullopt;
@@ -479,6 +533,8 @@ std::optional<LoadedExactSyncIndex> ExactSyncIndexStore::load(const QString &sou
                                                               const QString &dest,
                                                               bool taskIsExactSync) const
 {
+    if (taskIsExactSync && isSetAside(source, dest))
+        return std::nullopt;
     const std::optional<QVariantMap> main = readMainIndex();
     if (!main)
         return std::nullopt;
@@ -551,11 +607,7 @@ bool ExactSyncIndexStore::prepareFolder(ExactSyncWriteResult *result) const
             return false;
         }
     }
-    const bool made = [this] {
-        const OwnFilesAccess asUser; // the index folder is the user's, like the indexes
-        return QDir().mkpath(m_folder);
-    }();
-    if (!made) {
+    if (!atomicfile::makeOwnFolder(m_folder)) {
         fail(result, indexError("Can't create the ExactSync Index Folder", m_folder), thus);
         return false;
     }
@@ -592,9 +644,27 @@ bool ExactSyncIndexStore::prepareMainIndex(ExactSyncWriteResult *result) const
 
 ExactSyncWriteResult ExactSyncIndexStore::write(ExactSyncWriteRequest request) const
 {
-    ExactSyncWriteResult result;
     if (!request.runCompleted)
-        return result; // the previous index stays as it was
+        return {}; // the previous index stays as it was
+    const QString source = request.source;
+    const QString dest = request.dest;
+    ExactSyncWriteResult result = writePair(std::move(request));
+    if (!result.failed()) {
+        setAside(source, dest, false);
+        return result;
+    }
+    if (!forget(source, dest)) {
+        const QString more = ".\r" + GLS("The previous index could not be set aside: please empty the folder")
+                             + " \"" + m_folder + "\"";
+        result.errorMessage += more;
+        result.logLine.insert(result.logLine.size() - 1, more);
+    }
+    return result;
+}
+
+ExactSyncWriteResult ExactSyncIndexStore::writePair(ExactSyncWriteRequest request) const
+{
+    ExactSyncWriteResult result;
     if (!prepareFolder(&result) || !prepareMainIndex(&result))
         return result;
 
@@ -660,9 +730,9 @@ ExactSyncWriteResult ExactSyncIndexStore::write(ExactSyncWriteRequest request) c
 
     QString error;
     if (!PropertyList::write(pairPath, pair, &error)) {
-        // An older file left in place would describe trees this run has
-        // changed, and could make the next run delete an item created since.
-        QFile::remove(pairPath);
+        // The older file is forgotten by write(): it describes trees this
+        // run has changed, and could make the next run delete an item
+        // created since.
         fail(&result, indexError("Can't update the ExactSync Index File", pairPath));
         return result;
     }

@@ -124,9 +124,20 @@ public:
     // it is left.
     bool discard(const QString &source, const QString &dest) const;
 
+    // After a run that may have changed the pair without a new index: the
+    // old index no longer tells a deletion from an addition and must not be
+    // used again. Discarded where the index folder allows, otherwise set
+    // aside in a list beside it. False when neither could be done.
+    bool forget(const QString &source, const QString &dest) const;
+
     // WriteExactSyncIndex: records both trees of the pair from their actual
-    // content and stamps the run's start as backup date on every file.
+    // content and stamps the run's start as backup date on every file. On
+    // failure the pair's previous index is forgotten.
     ExactSyncWriteResult write(ExactSyncWriteRequest request) const;
+
+    // The list of pairs whose index must not be used (beside the index
+    // folder, which may be the very thing that cannot be written).
+    QString setAsidePath() const;
 
 private:
     struct PairFile {
@@ -139,6 +150,9 @@ private:
     std::optional<PairFile> findPairFile(const QVariantMap &main, const QString &source,
                                          const QString &dest) const;
     int findRow(const QVariantList &rows, const QString &source, const QString &dest) const;
+    ExactSyncWriteResult writePair(ExactSyncWriteRequest request) const;
+    bool isSetAside(const QString &source, const QString &dest) const;
+    bool setAside(const QString &source, const QString &dest, bool on) const;
     bool prepareFolder(ExactSyncWriteResult *result) const;
     bool prepareMainIndex(ExactSyncWriteResult *result) const;
 

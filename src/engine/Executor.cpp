@@ -16,6 +16,9 @@ namespace qm {
 
 namespace {
 
+// Folders being filled, and items whose attributes are being changed.
+constexpr int kPrivateFolderMode = 0700;
+
 QString parentOf(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -370,12 +373,14 @@ bool Executor::createFolder(Operation &op)
                     + QLatin1Char('"'));
         return false;
     }
-    // Writable while it is filled; its own attributes follow its content.
-    if (::mkdir(nativeName(op.target).constData(), 0777) != 0) {
+    // Private to the owner while it is filled: nobody else may plant an
+    // item in it that a later run would carry into the other side. Its own
+    // attributes, mode included, follow its content.
+    if (::mkdir(nativeName(op.target).constData(), kPrivateFolderMode) != 0) {
         reportError(GLS("Can't create the folder") + quoted(op.target));
         return false;
     }
-    ChangeFileAttributes(op.target, AttributeChange{0777, -1, -1, -1});
+    ChangeFileAttributes(op.target, AttributeChange{kPrivateFolderMode, -1, -1, -1});
     ++m_ctx.counters().side(op.changed).foldersCreated;
     logLine(m_words.createdFolder + quoted(op.target));
     return true;
@@ -766,8 +771,9 @@ bool Executor::copyAttributesItem(const QString &from, const QString &to, const 
         return false;
     }
     const SessionSettings &set = m_ctx.settings();
+    // The owner may then change it; nobody else gains anything meanwhile.
     if (!set.euidRoot)
-        ChangeFileAttributes(to, AttributeChange{0777, -1, -1, -1});
+        ChangeFileAttributes(to, AttributeChange{kPrivateFolderMode, -1, -1, -1});
     // A folder's named streams and access control lists, as a copied file
     // has them; before its modes, which an access list would set otherwise.
     if (fromInfo.isFolder() && S_ISDIR(toNow.st_mode)) {

@@ -47,6 +47,10 @@ public:
     int foldersAreValid(QString &source, QString &dest) override;
     int checkPrivileges(const QString &a, const QString &b, int copyMode,
                         QString *errString) override;
+    bool isOnUnmountedVolume(const QString &path) override
+    {
+        return m_w.isOnUnmountedVolume && m_w.isOnUnmountedVolume(path);
+    }
     bool loadExactSyncIndex(const QString &source, const QString &dest) override;
     bool itWasExisting(const QString &path, int where) override;
     void makeItemsToDontCopyList(const QString &source, const QString &dest) override;

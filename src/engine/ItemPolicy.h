@@ -20,6 +20,10 @@ public:
     virtual int checkPrivileges(const QString &a, const QString &b, int copyMode,
                                 QString *errString) = 0;
 
+    // The path lies on a volume of the session's list that could not be
+    // mounted: what is there is the empty mount point, not the volume.
+    virtual bool isOnUnmountedVolume(const QString &path) { (void)path; return false; }
+
     // Loads the Exact Sync index of the pair; true when one applies.
     virtual bool loadExactSyncIndex(const QString &source, const QString &dest) = 0;
     // Did the path exist at the last Exact Sync? where 0 = side B tree,

@@ -463,16 +463,19 @@ void RunDriver::PurgeAfterWholeSyncBackup()
         m_sessionIndex = m_oldSessionIndex;
     m_records.end = QDateTime::currentDateTimeUtc();
     m_stages.endRun(*this);
-    m_records.globalError = m_records.errorsOutsideTasks;
+    // The totals are taken after the indexes are written: a failed index
+    // is an error of its task like any other.
+    int tasksErrors = 0;
     for (SessionRunRecord &session : m_records.logSessionArray) {
         PurgeBeforeScanAndCopyOneSession(session.sessionIndex);
         session.totError = 0;
-        for (const TaskRunRecord &task : session.tasks) {
-            session.totError += task.counters.totError;
+        for (TaskRunRecord &task : session.tasks) {
             m_stages.concludeTask(*this, task, m_flags.userPressedStop);
+            session.totError += task.counters.totError;
         }
-        m_records.globalError += session.totError;
+        tasksErrors += session.totError;
     }
+    m_records.globalError = m_records.errorsOutsideTasks + tasksErrors;
 }
 
 void RunDriver::ConcludeWholeSyncBackup()

@@ -24,8 +24,9 @@ public:
     virtual void MainCopy(RunDriver &run) = 0;
     // After the run, for every task: the Exact Sync index of an exact
     // synchronization and the backup dates of both top folders, which a run
-    // the user stopped must leave as they were.
-    virtual void concludeTask(RunDriver &run, const TaskRunRecord &task, bool userStopped)
+    // the user stopped must leave as they were. Errors met here are the
+    // task's: counted in its record and written to its detailed log.
+    virtual void concludeTask(RunDriver &run, TaskRunRecord &task, bool userStopped)
     {
         (void)run;
         (void)task;

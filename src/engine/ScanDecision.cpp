@@ -43,6 +43,16 @@ bool ScanDecision::isNewer(const timespec &x, const timespec &y, int delta)
     return diff / kNanos > delta;
 }
 
+bool ScanDecision::laterThan(const timespec &x, const timespec &y)
+{
+    return x.tv_sec > y.tv_sec || (x.tv_sec == y.tv_sec && x.tv_nsec > y.tv_nsec);
+}
+
+bool ScanDecision::sizesDiffer() const
+{
+    return m_a->info.dataLogicalSize != m_b->info.dataLogicalSize;
+}
+
 bool ScanDecision::isLater(const timespec &x, qint64 seconds)
 {
     return x.tv_sec > seconds || (x.tv_sec == seconds && x.tv_nsec > 0);
@@ -137,6 +147,20 @@ int ScanDecision::syncFiles(bool dsStore)
         mode = CopyMode::ReplaceB;
     else if (isNewer(dd, sd, set.modificationDelta))
         mode = CopyMode::ReplaceA;
+    else if (sizesDiffer()) {
+        // Rewritten within the tolerance of its copy: the whole seconds
+        // cannot tell, the full dates can; equal ones are a conflict.
+        if (laterThan(sd, dd))
+            mode = CopyMode::ReplaceB;
+        else if (laterThan(dd, sd))
+            mode = CopyMode::ReplaceA;
+        else if (dsStore || set.conflictSync.bypassesConflicts())
+            return CopyMode::ReplaceB;
+        else
+            return settle(set.conflictSync, 31,
+                          referenceDate(backupOf(*m_a), backupOf(*m_b), m_dates.mainDestBackup),
+                          CopyMode::ReplaceB, CopyMode::Nothing);
+    }
     if (mode == CopyMode::Nothing || set.conflictSync.bypassesConflicts() || dsStore)
         return mode;
     const BackupSeconds ref = referenceDate(backupOf(*m_a), backupOf(*m_b), m_dates.mainDestBackup);
@@ -158,7 +182,11 @@ int ScanDecision::backupFiles(bool dsStore)
     const SessionSettings &set = m_ctx.settings();
     const timespec &sd = m_a->info.contentModDate;
     const timespec &dd = m_b->info.contentModDate;
-    if (isNewer(sd, dd, set.modificationDelta)) {
+    // Equal dates with other data (a source rewritten within the tolerance
+    // of its copy) count as a newer source.
+    const bool newer = isNewer(sd, dd, set.modificationDelta)
+                       || (!isNewer(dd, sd, set.modificationDelta) && sizesDiffer());
+    if (newer) {
         if (set.conflictBackup.bypassesConflicts() || dsStore)
             return CopyMode::ReplaceB;
         const BackupSeconds ref =

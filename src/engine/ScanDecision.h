@@ -49,6 +49,8 @@ public:
     // X newer than Y by more than `delta` whole seconds (the difference is
     // truncated toward zero before the comparison).
     static bool isNewer(const timespec &x, const timespec &y, int delta);
+    // X strictly later than Y at full precision.
+    static bool laterThan(const timespec &x, const timespec &y);
     // X strictly later than a whole-second date.
     static bool isLater(const timespec &x, qint64 seconds);
     // The later of two backup dates, else the one that exists, else `fallback`.
@@ -60,6 +62,8 @@ private:
     const ScanSide *m_a = nullptr;
     const ScanSide *m_b = nullptr;
 
+    // The data forks of the pair differ in size.
+    bool sizesDiffer() const;
     int bothFiles(bool dsStore);
     int syncFiles(bool dsStore);
     int backupFiles(bool dsStore);

@@ -2,6 +2,7 @@
 #include "platform/FileName.h"
 #include "engine/ScanDecision.h"
 #include "engine/ScanListing.h"
+#include "fs/FSCopyObject.h"
 #include "fs/LPUtilities.h"
 #include "platform/Messages.h"
 
@@ -102,6 +103,8 @@ private:
     size_t m_pairIndex = 0;
 
     bool readItem(const QString &path, ItemInfo *info) const;
+    void takeLeftovers(std::vector<ScanPairNames> &pairs);
+    bool isLeftover(const QString &path, bool mayRemove);
     // Invisible items are left out, or aliases resolved: the Finder information tells.
     bool wantsFinderInfo() const { return !m_set.isInvisibleOn || m_set.isResolveAliasOn; }
     void readAhead(const std::vector<ScanPairNames> &pairs);
@@ -135,8 +138,10 @@ bool Scanner::Level::run()
     } else {
         const bool withDest = d.isDir && (m_set.isSyncOn || m_set.isExactOn);
         QString unreadable;
+        // Side B is listed in every task kind so that leftovers of ours
+        // there are found; its own items count only where the kind says.
         if (!pairFolderNames(s.isDir ? m_p.source : QString(), d.isDir ? m_p.dest : QString(),
-                             withDest, &pairs, &unreadable)) {
+                             true, &pairs, &unreadable)) {
             // An unreadable folder must not look empty: that would plan the
             // removal of everything on the other side.
             m_ctx.reportRunError(GLS("Can't scan the folder") + QStringLiteral(" \"") + displayName(unreadable)
@@ -144,6 +149,9 @@ bool Scanner::Level::run()
             skip();
             pairs.clear();
         }
+        takeLeftovers(pairs);
+        if (!withDest)
+            std::erase_if(pairs, [](const ScanPairNames &p) { return !p.inA; });
     }
 
     const bool atRoot = m_p.isTheRootOfTheTree;
@@ -157,6 +165,40 @@ bool Scanner::Level::run()
     if (m_keepFolder)
         repair(s, d);
     return m_answer;
+}
+
+// Temporaries that a stopped or crashed copy left are never the user's
+// items: they are left out of the pairs and, on a side this task may
+// change, removed.
+void Scanner::Level::takeLeftovers(std::vector<ScanPairNames> &pairs)
+{
+    std::erase_if(pairs, [this](ScanPairNames &p) {
+        if (p.inA && IsTemporaryName(p.nameA) && isLeftover(joinPath(m_p.source, p.nameA), m_set.isSyncOn))
+            p.inA = false;
+        if (p.inB && IsTemporaryName(p.nameB) && isLeftover(joinPath(m_p.dest, p.nameB), true))
+            p.inB = false;
+        return !p.inA && !p.inB;
+    });
+}
+
+bool Scanner::Level::isLeftover(const QString &path, bool mayRemove)
+{
+    if (!IsLeftoverTemporary(path))
+        return false;
+    // One changed since this run began may be another process's copy
+    // under way: left alone until a later run.
+    struct stat st;
+    const bool old = ::lstat(nativeName(path).constData(), &st) == 0
+                     && qint64(st.st_ctim.tv_sec) < m_ctx.runStart().toSecsSinceEpoch();
+    if (!mayRemove || !old)
+        return true;
+    if (FSDeleteObjects(path) == Status::noErr)
+        m_ctx.logSuccess(GLS("Removed the leftover temporary item") + QStringLiteral(" \"") + path
+                         + QLatin1Char('"'));
+    else
+        m_ctx.reportRunError(GLS("Can't remove the leftover temporary item") + QStringLiteral(" \"")
+                             + path + QLatin1Char('"'));
+    return true;
 }
 
 bool Scanner::Level::takeTarget(ScanSide &side, const QString &target)
@@ -458,6 +500,66 @@ void Scanner::Level::repair(Presence s, Presence d)
 
 Scanner::Scanner(RunContext &context) : m_ctx(context) {}
 
+namespace {
+
+// The names directly inside a folder; nullopt when it cannot be listed.
+std::optional<QStringList> namesIn(const QString &folder)
+{
+    std::vector<ScanPairNames> pairs;
+    QString unreadable;
+    if (!pairFolderNames(folder, QString(), false, &pairs, &unreadable))
+        return std::nullopt;
+    QStringList names;
+    for (const ScanPairNames &p : pairs)
+        names.append(p.nameA);
+    return names;
+}
+
+} // namespace
+
+QString Scanner::refusedSide(const QString &source, const QString &dest)
+{
+    ItemPolicy &policy = m_ctx.itemPolicy();
+    for (const QString &side : {source, dest}) {
+        if (policy.isOnUnmountedVolume(side))
+            return GLS("Can't use the folder") + QStringLiteral(" \"") + side + QStringLiteral("\" ")
+                   + GLS("because I cannot mount the volume it resides on");
+    }
+    const SessionSettings &set = m_ctx.settings();
+    if (!set.isExactOn)
+        return QString();
+    const std::optional<QStringList> a = namesIn(source);
+    const std::optional<QStringList> b = namesIn(dest);
+    if (!a || !b || a->isEmpty() == b->isEmpty())
+        return QString();
+    // One side is empty. Its deletions would be carried to the other side
+    // only for items that were there at the last run: then the emptiness is
+    // far more likely a disk that is not there than the user's wish.
+    const bool emptyA = a->isEmpty();
+    const QString &emptied = emptyA ? source : dest;
+    const QStringList &others = emptyA ? *b : *a;
+    bool wereThere = false;
+    if (set.isSyncOn) {
+        for (const QString &name : others) {
+            if (policy.itWasExisting(joinPath(emptied, name), emptyA ? 1 : 0)) {
+                wereThere = true;
+                break;
+            }
+        }
+    } else if (emptyA) {
+        // An exact backup: the destination's backup dates tell what earlier
+        // runs put there.
+        wereThere = m_mainDestBackup.has_value();
+        for (qsizetype i = 0; !wereThere && i < others.size(); ++i)
+            wereThere = readBackupSeconds(nativeName(joinPath(dest, others[i]))).has_value();
+    }
+    if (!wereThere)
+        return QString();
+    return GLS("The folder is empty, but the other folder holds items that were there at the last run. "
+               "Nothing is deleted or copied for this task. Is its volume mounted?")
+           + QStringLiteral(" \"") + emptied + QLatin1Char('"');
+}
+
 void Scanner::reportPrivilegeError(int answer, const QString &errString)
 {
     RunError error(errString);
@@ -573,6 +675,13 @@ TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &so
     m_mainSourceBackup = backupDateOf(source);
     m_mainDestBackup = backupDateOf(dest);
     m_compareAtIndex = policy.loadExactSyncIndex(source, dest);
+    if (root.subItems.empty()) {
+        if (const QString refused = refusedSide(source, dest); !refused.isEmpty()) {
+            m_ctx.reportRunError(refused);
+            scan.keepRecords = true;
+            return scan;
+        }
+    }
     policy.makeItemsToDontCopyList(source, dest);
 
     const bool ok = ScanSingleFolder(root);

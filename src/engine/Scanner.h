@@ -27,6 +27,10 @@ struct TaskScan {
     // appends `root` to the plan (and an empty Exact Sync list beside it).
     bool planned = false;
     CopyItem root;
+    // The task was refused before its walk because a side looked emptied
+    // or unmounted: nothing of it may be recorded (index, backup dates),
+    // or the next run would take the empty side for the truth.
+    bool keepRecords = false;
     // The task's folders as validation left them (links resolved); empty
     // when validation refused the pair.
     QString sourceFolder;
@@ -63,6 +67,10 @@ private:
     // Whether `folder` is one of them or holds one.
     bool isOnTheWalk(const QString &folder) const;
 
+    // The folder of an exact task that must not be acted on because it was
+    // emptied (an unmounted disk leaves an empty mount point), or a side on
+    // a volume that could not be mounted; empty when the task may go on.
+    QString refusedSide(const QString &source, const QString &dest);
     // Reports a refusal of CheckPrivileges (1 = privileges, other = locked).
     void reportPrivilegeError(int answer, const QString &errString);
 };

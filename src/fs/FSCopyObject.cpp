@@ -459,6 +459,12 @@ OSStatus CopyJob::copyFolder(const Source &src, const QByteArray &dst, int depth
         return errnoStatus();
     }
     m_topCreated = m_topCreated || top;
+    // The busy creation date marks the folder as a copy under way, so that
+    // one left by a crash is known as ours; its real date is written last.
+    if (top && !m_dropBox) {
+        if (OSStatus st = keepable(xattr::set(dst, xattr::kCreationDate, m_busyDate.encode())))
+            return st;
+    }
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
     if (OSStatus st = copyFolderContent(src, dst, depth))
@@ -627,6 +633,10 @@ OSStatus putInPlace(const QByteArray &tmp, const QByteArray &real, const CopyOpt
         // tmp now names the old object.
         struct stat old;
         const bool oldIsFolder = ::lstat(tmp.constData(), &old) == 0 && S_ISDIR(old.st_mode);
+        // Deleting a folder takes time: marked busy, what a crash leaves of
+        // it is known as a leftover of ours rather than taken for the user's.
+        if (oldIsFolder)
+            xattr::set(tmp, xattr::kCreationDate, UTCDateTime::magicBusyDate().encode());
         const OSStatus st = FSDeleteObjects(fromNativeName(tmp));
         if (st == Status::noErr)
             return st;
@@ -802,6 +812,29 @@ OSStatus CopyFolderExtendedAttributes(const QString &from, const QString &to)
     return Status::noErr;
 }
 
+bool IsTemporaryName(const QString &name)
+{
+    static const QString prefix = QStringLiteral("QMTempFile ");
+    return name.size() == prefix.size() + 1 && name.startsWith(prefix)
+           && name.back() >= u'1' && name.back() <= u'9';
+}
+
+bool IsLeftoverTemporary(const QString &path)
+{
+    if (!IsTemporaryName(path.mid(path.lastIndexOf(u'/') + 1)))
+        return false;
+    const QByteArray p = nativeName(path);
+    struct stat st;
+    if (::lstat(p.constData(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))
+        return false;
+    QByteArray value;
+    if (xattr::get(p, xattr::kCreationDate, &value) == Status::noErr
+        && value == UTCDateTime::magicBusyDate().encode())
+        return true;
+    return S_ISREG(st.st_mode) && xattr::get(p, xattr::kFinderInfo, &value) == Status::noErr
+           && FinderInfo::decode(value).fileType() == kBusyFileType;
+}
+
 uint32_t BufferSizeForSpeedGrade(int64_t grade)
 {
     if (grade >= 0)
@@ -868,7 +901,6 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
     const uint32_t bufferSize = std::min(BufferSizeForVol(source), BufferSizeForVol(destFolder));
     const bool dropBox = isDropBoxFolder(dstFolder, dst);
     const bool tryClone = m_noCloneDevice.load(std::memory_order_relaxed) != uint64_t(dst.st_dev);
-    const bool replacing = exists && options.duplicateAction == kDupReplace;
     // The first free "QMTempFile N" is the one whose exclusive creation
     // succeeds: copies running side by side never take the same one, and
     // no name is looked up before it is tried.
@@ -876,23 +908,21 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
     OSStatus st = Status::noErr;
     bool built = false; // buildPath names what this call made
     const int first = std::clamp(options.firstTempName, 1, kTempNames) - 1;
-    for (int tried = 0; tried <= kTempNames; ++tried) {
-        if (tried == kTempNames) {
-            if (replacing)
-                return Status::dupFNErr; // all temporary names taken: leave the old object alone
-            buildPath = realPath;
-        } else {
-            buildPath = childPath(dstFolder, tempName((first + tried) % kTempNames + 1).constData());
-        }
+    // A copy is never written straight to its final name, where a stop or
+    // a crash would leave a torn file that looks newer than its source.
+    for (int tried = 0;; ++tried) {
+        if (tried == kTempNames)
+            return Status::dupFNErr; // every temporary name taken: nothing is touched
+        buildPath = childPath(dstFolder, tempName((first + tried) % kTempNames + 1).constData());
         CopyJob job(options, m_backupDate, bufferSize, dropBox, tryClone);
         st = job.copyTop(src, buildPath);
         built = job.topCreated();
         if (job.cloneRefused())
             m_noCloneDevice.store(uint64_t(dst.st_dev), std::memory_order_relaxed);
-        if (!job.topNameTaken() || buildPath == realPath)
+        if (!job.topNameTaken())
             break;
     }
-    if (st == Status::noErr && buildPath != realPath)
+    if (st == Status::noErr)
         st = putInPlace(buildPath, realPath, options);
     if (st == Status::noErr && src.locked() && src.type() != S_IFLNK)
         st = fileflags::setImmutable(realPath, true);

@@ -100,6 +100,13 @@ OSStatus FSDeleteObjects(const QString &path);
 // everything created in it.
 OSStatus CopyFolderExtendedAttributes(const QString &from, const QString &to);
 
+// "QMTempFile N" (N from 1 to 9): the names copies are built under.
+bool IsTemporaryName(const QString &name);
+// A copy's temporary that a stop or a crash left behind: a temporary name on
+// a file or folder that still carries the busy marks of a copy under way.
+// Such an item is never the user's.
+bool IsLeftoverTemporary(const QString &path);
+
 // The copy buffer size for the volume holding path: 256 KB unless the volume
 // reports a speed grade, clamped to 1 KB .. 2 MB.
 uint32_t BufferSizeForVol(const QString &path);

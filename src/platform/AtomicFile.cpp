@@ -1,4 +1,6 @@
 #include "platform/AtomicFile.h"
+#include "platform/FileName.h"
+#include "platform/OwnFiles.h"
 
 #include <QFile>
 
@@ -71,7 +73,7 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
 {
     // A set-user-id process writes the user's files as the user.
     const OwnFilesAccess asUser;
-    const QByteArray target = targetOf(QFile::encodeName(path));
+    const QByteArray target = targetOf(nativeName(path));
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : target.left(slash));
     const QByteArray name = slash < 0 ? target : target.mid(slash + 1);
@@ -116,7 +118,7 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
 bool makePrivateFolder(const QString &path)
 {
     const OwnFilesAccess asUser;
-    QByteArray p = QFile::encodeName(path);
+    QByteArray p = nativeName(path);
     while (p.size() > 1 && p.endsWith('/'))
         p.chop(1);
     if (p.isEmpty())
@@ -125,7 +127,7 @@ bool makePrivateFolder(const QString &path)
     if (::stat(p.constData(), &st) == 0)
         return S_ISDIR(st.st_mode);
     const qsizetype slash = p.lastIndexOf('/');
-    if (slash > 0 && !makePrivateFolder(QFile::decodeName(p.left(slash))))
+    if (slash > 0 && !makePrivateFolder(fromNativeName(p.left(slash))))
         return false;
     if (::mkdir(p.constData(), kFolderMode) != 0 && errno != EEXIST)
         return false;
@@ -136,7 +138,7 @@ bool makeOwnFolder(const QString &path)
 {
     if (!makePrivateFolder(path))
         return false;
-    const QByteArray p = QFile::encodeName(path);
+    const QByteArray p = nativeName(path);
     struct stat st;
     if (::stat(p.constData(), &st) != 0)
         return false;

@@ -376,6 +376,7 @@ TEST_F(ConflictTest, ExactBackupAsksKind21ForAChangedAndKind22ForAnUnstampedFile
 {
     ctx.set.isExactOn = true;
     setBackupDate(b, lastRun);
+    pair("kept", lastRun - 10, lastRun - 10); // a source that is not empty
     stamped(b + "/changed", now);
     stamped(b + "/untouched", lastRun - 10);
     writeFile(b + "/unstamped", "x", now);
@@ -421,6 +422,7 @@ TEST_F(ConflictTest, AnUnattendedRunNeverAsksAndCountsEveryConflict)
 TEST_F(ConflictTest, ExactSyncRemovesWhatTheOtherSideDeletedUnlessItChangedKind41)
 {
     exactSyncRemembering({b + "/deletedOnB", b + "/changedSince"});
+    pair("kept", lastRun - 10, lastRun - 10); // B was not emptied
     stamped(a + "/deletedOnB", lastRun - 10);
     stamped(a + "/changedSince", now);
     writeFile(a + "/brandNew", "x", now);
@@ -435,6 +437,7 @@ TEST_F(ConflictTest, ExactSyncRemovesWhatTheOtherSideDeletedUnlessItChangedKind4
 TEST_F(ConflictTest, AFileAddedInAFolderTheOtherSideDeletedRecreatesTheFolderKind42)
 {
     exactSyncRemembering({b + "/dir", b + "/dir/old"});
+    pair("kept", lastRun - 10, lastRun - 10); // B was not emptied
     stamped(a + "/dir/old", lastRun - 10);
     writeFile(a + "/dir/added", "x", now);
     ctx.set.conflictExactSync.ask = true;
@@ -450,6 +453,7 @@ TEST_F(ConflictTest, AFileAddedInAFolderTheOtherSideDeletedRecreatesTheFolderKin
 TEST_F(ConflictTest, ADesktopMetadataFileFollowsTheFolderItsSiblingKeeps)
 {
     exactSyncRemembering({b + "/dir", b + "/dir/.DS_Store"});
+    pair("kept", lastRun - 10, lastRun - 10); // B was not emptied
     writeFile(a + "/dir/.DS_Store", "x", lastRun - 10);
     writeFile(a + "/dir/added", "x", now);
     const TaskScan t = scan();

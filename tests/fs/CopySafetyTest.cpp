@@ -211,6 +211,47 @@ TEST_F(CopySafety, TemporaryNamesAreTriedInTurnAndAllTakenLeavesTheOldObjectAlon
     EXPECT_EQ(entries(dir.file("dst")).size(), 11);
 }
 
+// A copy is never written straight to its final name: there a stop would
+// leave a torn file with a newer date that the next run keeps.
+TEST_F(CopySafety, WithEveryTemporaryNameTakenANewCopyFailsAndWritesNothing)
+{
+    makeNewObjects(10);
+    for (int n = 1; n <= 9; ++n)
+        writeFile(dir.file("dst/QMTempFile " + QString::number(n)), "theirs");
+    for (const char *item : {"src/Doc.txt", "src/Album"}) {
+        EXPECT_EQ(copier.FSCopyObject(dir.file(item), dir.file("dst")), Status::dupFNErr) << item;
+        EXPECT_EQ(entries(dir.file("dst")).size(), 9) << item;
+    }
+}
+
+// What a copy stopped half-way leaves is known as ours by its name and its
+// busy marks; a complete copy, or the user's own item of that name, is not.
+TEST_F(CopySafety, APartialCopyIsKnownAsALeftoverAndNothingElseIs)
+{
+    makeNewObjects(3 << 20);
+    CopyOptions options;
+    QStringList seen;
+    options.filter = [&](const QString &path, const CatalogInfo &, int depth) {
+        if (depth == 0)
+            seen.append(QString::number(IsLeftoverTemporary(path)) + ' ' + QFileInfo(path).fileName());
+        return false;
+    };
+    options.faultHook = [&](const char *op, const QByteArray &) {
+        if (!strcmp(op, "write") && seen.size() == 2)
+            seen.append(QString::number(IsLeftoverTemporary(dir.file("dst/QMTempFile 1")))
+                        + " folder being filled");
+        return 0;
+    };
+    ASSERT_EQ(copier.FSCopyObject(dir.file("src/Doc.txt"), dir.file("dst"), options), Status::noErr);
+    ASSERT_EQ(copier.FSCopyObject(dir.file("src/Album"), dir.file("dst"), options), Status::noErr);
+    EXPECT_EQ(seen, (QStringList{"1 QMTempFile 1", "1 QMTempFile 1", "1 folder being filled"}));
+    writeFile(dir.file("dst/QMTempFile 2"), "a user's file");
+    QDir().mkpath(dir.file("dst/QMTempFile 3"));
+    writeFile(dir.file("dst/QMTempFile 10"), "not one of the names");
+    for (const char *name : {"Doc.txt", "Album", "QMTempFile 2", "QMTempFile 3", "QMTempFile 10"})
+        EXPECT_FALSE(IsLeftoverTemporary(dir.file(QString("dst/") + name))) << name;
+}
+
 TEST_F(CopySafety, AFailedCopyRemovesOnlyTheTemporaryItMade)
 {
     makeNewObjects(10);
