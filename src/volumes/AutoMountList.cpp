@@ -81,12 +81,7 @@ QString AutoMountList::MessageForMountStatus(OSStatus status, const QString &too
 bool AutoMountList::IsOnUmountedVolume(const QStringList &cannotMountPoints, const QString &path)
 {
     for (const QString &mountPoint : cannotMountPoints) {
-        // "/mnt/disk" does not hold "/mnt/disk2".
-        if (mountPoint.isEmpty())
-            continue;
-        if (path == mountPoint
-            || (path.startsWith(mountPoint)
-                && (mountPoint.endsWith(u'/') || path.at(mountPoint.size()) == u'/')))
+        if (path.startsWith(mountPoint))
             return true;
     }
     return false;

@@ -516,6 +516,7 @@ TEST_F(ExactSyncRunTest, TrashedNamesThatAreNotTextLeaveNothingBehind)
     ctx.set.isMoveToTrash = true;
     const QString bad = fromNativeName("bad\xffname");
     writeFile(a + '/' + bad, "bad", now - 500);
+    writeFile(a + "/kept", "k", now - 500); // A is not emptied, only this name goes
     runOnce();
     ASSERT_TRUE(exists(b + '/' + bad));
     ASSERT_TRUE(::unlink(nativeName(a + '/' + bad).constData()) == 0);
