@@ -90,13 +90,9 @@ QVariantMap Preferences::read(const AppPaths &paths, bool euidRoot, bool forceDe
 
 bool Preferences::write(const AppPaths &paths, const QVariantMap &prefs, QString *error)
 {
-    const QVariantMap stored = MailPassword::forFile(prefs);
-    if (!PropertyList::write(paths.prefFile, stored, error))
-        return false;
-    // A password kept in the file is for the user's eyes only.
-    if (!stored.value(QStringLiteral("prefSmtpPassword")).toString().isEmpty())
-        QFile::setPermissions(paths.prefFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return true;
+    // Written private to the owner from the start: a password kept in the
+    // file is never readable by others, not even for a moment.
+    return PropertyList::write(paths.prefFile, MailPassword::forFile(prefs), error);
 }
 
 QString Preferences::checkMailAddress(const QString &address)

@@ -16,7 +16,7 @@ TEST(MailPasswordFile, ThePasswordIsWrittenOnlyWhereNoStoreKeepsIt)
     qmtest::TempHome home;
     const AppPaths paths = AppPaths::fromEnvironment();
     ASSERT_TRUE(QDir().mkpath(paths.prefFolder));
-    // Files are readable by all unless the password makes them private.
+    // The preferences file is its owner's only, whatever it holds.
     const mode_t oldMask = ::umask(022);
     struct Case {
         int inStore;
@@ -24,9 +24,9 @@ TEST(MailPasswordFile, ThePasswordIsWrittenOnlyWhereNoStoreKeepsIt)
         const char *written;
         bool ownerOnly;
     } cases[] = {
-        {1, "s3cret", "", false},
+        {1, "s3cret", "", true},
         {0, "s3cret", "s3cret", true},
-        {0, "", "", false},
+        {0, "", "", true},
     };
     for (const Case &c : cases) {
         QFile::remove(paths.prefFile);
