@@ -14,9 +14,10 @@ namespace qm {
 class PropertyList {
 public:
     // Dictionaries and arrays nested deeper than this are refused as
-    // damaged. Far above what this program writes (an index of a folder
-    // tree nested this deep could not be read back by the index anyway).
-    static constexpr int kMaxNesting = 8192;
+    // damaged. Far above what this program writes; low enough that reading
+    // stays within a thread's stack also in instrumented builds (an index
+    // of a tree deeper than this is simply unavailable: nothing is deleted).
+    static constexpr int kMaxNesting = 2048;
 
     // Parses bytes; `sourceName` is used in error messages (a path, usually).
     static bool parse(const QByteArray &bytes, const QString &sourceName,
