@@ -5,6 +5,9 @@ namespace qm {
 RunFeedback::RunFeedback(QObject *parent) : QObject(parent)
 {
     m_flushTimer.setSingleShot(true);
+    // A coarse timer may fire up to 5% early, which would break the promise
+    // of at most one update per interval.
+    m_flushTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_flushTimer, &QTimer::timeout, this, &RunFeedback::flush);
 }
 
