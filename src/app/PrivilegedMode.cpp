@@ -109,6 +109,19 @@ bool rebuildEnvironment()
     return true;
 }
 
+// The executable's descriptor must name a regular file before its owner or
+// mode is touched.
+bool statRegularFile(int fd, struct stat *st, QString *error)
+{
+    if (::fstat(fd, st) != 0)
+        return fail(error, "stat");
+    if (!S_ISREG(st->st_mode)) {
+        errno = EINVAL;
+        return fail(error, "stat");
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<Account> Account::byUid(uid_t uid)
@@ -161,12 +174,8 @@ std::optional<uid_t> PrivilegedMode::invokingUser()
 bool PrivilegedMode::makeRootSetUid(int fd, gid_t userGroup, QString *error)
 {
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return fail(error, "stat");
-    if (!S_ISREG(st.st_mode)) {
-        errno = EINVAL;
-        return fail(error, "stat");
-    }
+    if (!statRegularFile(fd, &st, error))
+        return false;
     // The owner first: changing it clears the set-user-id bit.
     if (::fchown(fd, 0, userGroup) != 0)
         return fail(error, "chown");
@@ -178,12 +187,8 @@ bool PrivilegedMode::makeRootSetUid(int fd, gid_t userGroup, QString *error)
 bool PrivilegedMode::giveBack(int fd, uid_t user, gid_t group, QString *error)
 {
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return fail(error, "stat");
-    if (!S_ISREG(st.st_mode)) {
-        errno = EINVAL;
-        return fail(error, "stat");
-    }
+    if (!statRegularFile(fd, &st, error))
+        return false;
     if (::fchown(fd, user, group) != 0)
         return fail(error, "chown");
     if (::fchmod(fd, kGivenBackMode) != 0)

@@ -41,8 +41,7 @@ QString ExcludeListEditor::offTitle() const
 
 QString ExcludeListEditor::offMessage() const
 {
-    return GLS("In order to edit the Exclude list, mark the check-box") + QStringLiteral(" \"") + switchTitle() +
-           QStringLiteral("\".");
+    return offMessageNaming(GLS("In order to edit the Exclude list, mark the check-box"));
 }
 
 ListClick ExcludeListEditor::clickCell(int row, int column, ClickKeys keys)

@@ -63,8 +63,7 @@ QString FilterListEditor::offTitle() const
 
 QString FilterListEditor::offMessage() const
 {
-    return GLS("In order to edit the Filter list, mark the check-box") + QStringLiteral(" \"") + switchTitle() +
-           QStringLiteral("\".");
+    return offMessageNaming(GLS("In order to edit the Filter list, mark the check-box"));
 }
 
 ListClick FilterListEditor::clickCell(int row, int column, ClickKeys keys)

@@ -88,6 +88,11 @@ ListApplyResult ListEditor::apply(int buttonTag, bool optionKey, QVariantMap &do
     return {true, optionKey, QString()};
 }
 
+QString ListEditor::offMessageNaming(const QString &sentence) const
+{
+    return sentence + QStringLiteral(" \"") + switchTitle() + QStringLiteral("\".");
+}
+
 ListClick ListEditor::click(int row, int column, ClickKeys keys)
 {
     ListClick result;

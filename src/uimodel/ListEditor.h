@@ -101,6 +101,8 @@ protected:
     virtual bool isCellGray(const QVariantMap &, int) const { return !m_on; }
     virtual QString offTitle() const = 0;
     virtual QString offMessage() const = 0;
+    // The looked-up sentence followed by the switch's title in quotes.
+    QString offMessageNaming(const QString &sentence) const;
     // A click in a column above 0 of a row, the list on.
     virtual ListClick clickCell(int row, int column, ClickKeys keys) = 0;
     // Keys beyond the switch and the rows (the filter mode).

@@ -80,8 +80,7 @@ QString MultiListEditor::offTitle() const
 
 QString MultiListEditor::offMessage() const
 {
-    return GLS("In order to edit the Multiple list, mark the check-box") + QStringLiteral(" \"") + switchTitle() +
-           QStringLiteral("\".");
+    return offMessageNaming(GLS("In order to edit the Multiple list, mark the check-box"));
 }
 
 ListClick MultiListEditor::clickCell(int row, int column, ClickKeys keys)
