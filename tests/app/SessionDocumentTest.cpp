@@ -154,8 +154,9 @@ TEST_F(DocumentRoundTrip, EveryKeyIncludingUnknownOnesSurvivesAndTheWrittenFormI
     for (int pass = 0; pass < 2; ++pass) {
         QVariantMap copy = doc;
         ASSERT_TRUE(SessionDocument::WriteFileSession(&copy, file, templatePath()).ok);
-        if (pass == 1)
+        if (pass == 1) {
             EXPECT_EQ(bytesOf(file), written);
+        }
         written = bytesOf(file);
         const DocumentReadResult read = SessionDocument::ReadFileSession(file);
         ASSERT_TRUE(read.ok) << read.message.toStdString();

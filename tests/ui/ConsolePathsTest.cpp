@@ -82,7 +82,6 @@ TEST(ConsolePaths, PickTwoFoldersThroughThePanelsBackUpAndReadTheReport)
               (QStringList{"Choose the source Folder", "Choose the destination Folder"}));
     EXPECT_EQ(console->folderFieldText(ConsolePanel::Destination).isEmpty(), false);
 
-    RunDriver &run = f.app().controller().run();
     QSignalSpy finished(&f.app().controller().feedback(), &RunFeedback::runEnded);
     QTest::mouseClick(console->executeButton(), Qt::LeftButton);
     ASSERT_TRUE(finished.wait(30000));

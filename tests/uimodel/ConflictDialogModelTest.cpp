@@ -95,8 +95,9 @@ TEST(ConflictDialog, EachButtonsAnswerWithAndWithoutTheDirectionTurned)
                                  + " button " + std::to_string(int(c.button));
         EXPECT_EQ(m.dialogCode(c.button), c.code) << what;
         EXPECT_TRUE(m.reply(c.button) == c.reply) << what;
-        if (c.kind == 31)
+        if (c.kind == 31) {
             EXPECT_EQ(m.directionImage(), QString(c.directionImage)) << what;
+        }
     }
 }
 

@@ -80,8 +80,9 @@ TEST_P(MultiApply, ValidatesBeforeStoring)
     EXPECT_EQ(result.warning, QString::fromUtf8(c.warning));
     EXPECT_EQ(result.stored, QString::fromUtf8(c.warning).isEmpty());
     EXPECT_EQ(result.stayInPanel, !result.stored);
-    if (!result.stored)
+    if (!result.stored) {
         EXPECT_EQ(doc, before);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MultiApply, testing::ValuesIn(kMultiApplyCases),
@@ -182,8 +183,9 @@ TEST_P(MultiClick, ActsByColumn)
         EXPECT_EQ(click.title, "The Multiple list is off:");
         EXPECT_EQ(click.message, "In order to edit the Multiple list, mark the check-box \"Multiple\".");
     }
-    if (c.action == ListClick::Action::Reveal)
+    if (c.action == ListClick::Action::Reveal) {
         EXPECT_EQ(click.path, "/dst/b");
+    }
     if (c.action == ListClick::Action::ChoosePath) {
         EXPECT_EQ(click.title, "Choose the source Folder");
         EXPECT_EQ(click.buttonTitle, "Choose");

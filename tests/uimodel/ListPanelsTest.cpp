@@ -54,8 +54,9 @@ TEST_P(ExcludeApply, RefusesAnEmptyList)
     const ListApplyResult r = editor.apply(1, false, doc, false);
     EXPECT_EQ(r.stored, GetParam().accepted);
     EXPECT_EQ(r.warning, GetParam().accepted ? QString() : QString("Can't set an empty Exclude list."));
-    if (!r.stored)
+    if (!r.stored) {
         EXPECT_EQ(doc, before);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExcludeApply, testing::ValuesIn(kExcludeCases),
