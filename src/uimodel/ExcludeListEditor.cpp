@@ -1,7 +1,6 @@
 #include "uimodel/ExcludeListEditor.h"
 
 #include "platform/Messages.h"
-#include "uimodel/MultiListEditor.h"
 
 namespace qm {
 
@@ -29,9 +28,31 @@ QString ExcludeListEditor::cellText(const QVariantMap &row, int column) const
     return cellPath(row, column);
 }
 
-QString ExcludeListEditor::cellPath(const QVariantMap &row, int column) const
+QString ExcludeListEditor::columnTitle(int) const
 {
-    return column == PathColumn ? row.value(kItem).toString() : QString();
+    return GLS("Item to exclude");
+}
+
+ListEditor::CellKind ExcludeListEditor::cellKind(int column) const
+{
+    return column == PathColumn ? CellKind::Path : CellKind::Inert;
+}
+
+QString ExcludeListEditor::pathKey(int column) const
+{
+    return column == PathColumn ? kItem : QString();
+}
+
+QString ExcludeListEditor::chooserTitle(int) const
+{
+    return GLS("Choose the item to exclude");
+}
+
+QVariantMap ExcludeListEditor::clearedCell(QVariantMap row, int column) const
+{
+    row = ListEditor::clearedCell(row, column);
+    row.insert(QStringLiteral("onOff"), qlonglong(1));
+    return row;
 }
 
 QString ExcludeListEditor::offTitle() const
@@ -42,53 +63,6 @@ QString ExcludeListEditor::offTitle() const
 QString ExcludeListEditor::offMessage() const
 {
     return offMessageNaming(GLS("In order to edit the Exclude list, mark the check-box"));
-}
-
-ListClick ExcludeListEditor::clickCell(int row, int column, ClickKeys keys)
-{
-    ListClick result;
-    if (column != PathColumn)
-        return result;
-    result.row = row;
-    result.column = column;
-    const QString path = rowAt(row).value(kItem).toString();
-    if (keys.control) {
-        result.action = ListClick::Action::Reveal;
-        result.path = path;
-    } else if (keys.option) {
-        QVariantMap values = rowAt(row);
-        values.insert(kItem, QString());
-        values.insert(QStringLiteral("onOff"), qlonglong(1));
-        setRow(row, values);
-        result.action = ListClick::Action::Changed;
-    } else {
-        result.action = ListClick::Action::ChoosePath;
-        result.path = chooserStartPath(path);
-        result.buttonTitle = GLS("Choose");
-    }
-    return result;
-}
-
-void ExcludeListEditor::setPath(int row, const QString &path)
-{
-    if (row < 0 || row >= rowCount() || path.isEmpty())
-        return;
-    QVariantMap values = rowAt(row);
-    values.insert(kItem, path);
-    setRow(row, values);
-}
-
-bool ExcludeListEditor::canDrop(int row, int column) const
-{
-    return isListOn() && column == PathColumn && row >= 0 && row < rowCount();
-}
-
-bool ExcludeListEditor::drop(int row, int column, const QStringList &paths)
-{
-    if (!canDrop(row, column) || paths.isEmpty() || paths.first().isEmpty())
-        return false;
-    setPath(row, paths.first());
-    return true;
 }
 
 } // namespace qm

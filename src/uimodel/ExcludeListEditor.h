@@ -11,19 +11,19 @@ public:
 
     explicit ExcludeListEditor(QObject *parent = nullptr);
 
-    // A chosen item stored as the row's path.
-    void setPath(int row, const QString &path);
-    // Drops: on the path cell of a row while the list is on; the first path counts.
-    bool canDrop(int row, int column) const;
-    bool drop(int row, int column, const QStringList &paths);
-
 protected:
     QString validate() const override;
     QString cellText(const QVariantMap &row, int column) const override;
-    QString cellPath(const QVariantMap &row, int column) const override;
+    QString columnTitle(int) const override;
+    CellKind cellKind(int column) const override;
+    QString pathKey(int column) const override;
+    QString chooserTitle(int) const override;
+    // Emptying the path also switches the row on.
+    QVariantMap clearedCell(QVariantMap row, int column) const override;
+    // A drop anywhere on a row names the row's item.
+    int dropColumn(int) const override { return PathColumn; }
     QString offTitle() const override;
     QString offMessage() const override;
-    ListClick clickCell(int row, int column, ClickKeys keys) override;
 };
 
 } // namespace qm

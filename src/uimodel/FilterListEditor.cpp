@@ -66,18 +66,14 @@ QString FilterListEditor::offMessage() const
     return offMessageNaming(GLS("In order to edit the Filter list, mark the check-box"));
 }
 
-ListClick FilterListEditor::clickCell(int row, int column, ClickKeys keys)
+QString FilterListEditor::columnTitle(int) const
 {
-    ListClick result;
-    result.row = row;
-    result.column = column;
-    if (keys.option) {
-        setRow(row, SessionDefaults::filterRow());
-        result.action = ListClick::Action::Changed;
-    } else {
-        result.action = ListClick::Action::EditRow;
-    }
-    return result;
+    return GLS("Filter");
+}
+
+QVariantMap FilterListEditor::resetRow(const QVariantMap &) const
+{
+    return SessionDefaults::filterRow();
 }
 
 void FilterListEditor::loadExtra(const QVariantMap &session)

@@ -26,9 +26,12 @@ public:
 protected:
     QString validate() const override;
     QString cellText(const QVariantMap &row, int column) const override;
+    QString columnTitle(int) const override;
+    // Every column past the mark edits the row (Option resets it to the defaults).
+    CellKind cellKind(int) const override { return CellKind::Row; }
+    QVariantMap resetRow(const QVariantMap &) const override;
     QString offTitle() const override;
     QString offMessage() const override;
-    ListClick clickCell(int row, int column, ClickKeys keys) override;
     void loadExtra(const QVariantMap &session) override;
     void storeExtra(QVariantMap &session) override;
 

@@ -3,6 +3,7 @@
 #include "platform/Messages.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace qm {
 
@@ -117,6 +118,92 @@ ListClick ListEditor::click(int row, int column, ClickKeys keys)
     return clickCell(row, column, keys);
 }
 
+ListClick ListEditor::clickCell(int row, int column, ClickKeys keys)
+{
+    ListClick result;
+    const CellKind kind = cellKind(column);
+    if (kind == CellKind::Inert)
+        return result;
+    result.row = row;
+    result.column = column;
+    if (kind == CellKind::Row) {
+        if (keys.option) {
+            setRow(row, resetRow(rowAt(row)));
+            result.action = ListClick::Action::Changed;
+        } else {
+            result.action = ListClick::Action::EditRow;
+        }
+        return result;
+    }
+    const QString path = cellPath(rowAt(row), column);
+    if (keys.control) {
+        result.action = ListClick::Action::Reveal;
+        result.path = path;
+    } else if (keys.option) {
+        setRow(row, clearedCell(rowAt(row), column));
+        result.action = ListClick::Action::Changed;
+    } else {
+        result.action = ListClick::Action::ChoosePath;
+        result.path = chooserStartPath(path);
+        result.buttonTitle = GLS("Choose");
+        result.title = chooserTitle(column);
+    }
+    return result;
+}
+
+QString ListEditor::cellPath(const QVariantMap &row, int column) const
+{
+    const QString key = pathKey(column);
+    return key.isEmpty() ? QString() : row.value(key).toString();
+}
+
+QVariantMap ListEditor::clearedCell(QVariantMap row, int column) const
+{
+    row.insert(pathKey(column), QString());
+    return row;
+}
+
+void ListEditor::setPath(int row, int column, const QString &path)
+{
+    const QString key = pathKey(column);
+    if (key.isEmpty() || row < 0 || row >= rowCount() || path.isEmpty())
+        return;
+    QVariantMap values = rowAt(row);
+    values.insert(key, path);
+    setRow(row, values);
+    pathStored(path);
+}
+
+bool ListEditor::canDrop(int row, int column) const
+{
+    return m_on && row >= 0 && row < rowCount() && column >= 0 && column < m_columns && dropColumn(column) >= 0;
+}
+
+bool ListEditor::drop(int row, int column, const QStringList &paths)
+{
+    if (!canDrop(row, column) || paths.isEmpty() || paths.first().isEmpty())
+        return false;
+    setPath(row, dropColumn(column), paths.first());
+    return true;
+}
+
+QString ListEditor::optionActionTitle(int column) const
+{
+    switch (column > 0 && column < m_columns ? cellKind(column) : CellKind::Inert) {
+    case CellKind::Path: return GLS("Clear");
+    case CellKind::Row: return GLS("Reset Row");
+    case CellKind::Inert: break;
+    }
+    return QString();
+}
+
+QString chooserStartPath(const QString &cellPath)
+{
+    if (!cellPath.isEmpty() && (QFileInfo::exists(cellPath) || QFileInfo(cellPath).isSymLink()))
+        return cellPath;
+    return QDir::homePath();
+}
+
 QStringList ListEditor::pathAncestors(const QString &path)
 {
     QStringList chain;
@@ -151,6 +238,18 @@ int ListEditor::rowCount(const QModelIndex &parent) const
 int ListEditor::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_columns;
+}
+
+QVariant ListEditor::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || section < 0)
+        return QVariant();
+    // Rows are numbered from 1, as the warnings name them.
+    if (orientation == Qt::Vertical)
+        return section < rowCount() ? QVariant(section + 1) : QVariant();
+    if (section >= m_columns)
+        return QVariant();
+    return section == 0 ? GLS("On") : columnTitle(section);
 }
 
 QVariant ListEditor::data(const QModelIndex &index, int role) const

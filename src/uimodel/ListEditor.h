@@ -84,27 +84,54 @@ public:
     // A click at (row, column) of the table.
     ListClick click(int row, int column, ClickKeys keys);
 
+    // A chosen or dropped path stored into a path cell.
+    void setPath(int row, int column, const QString &path);
+    // Drops: on a row while the list is on, into the cell dropColumn() names;
+    // the first path counts.
+    bool canDrop(int row, int column) const;
+    bool drop(int row, int column, const QStringList &paths);
+    // The Option action of a cell, for the menus that offer it visibly: "" when it has none.
+    QString optionActionTitle(int column) const;
+
     // The item and its ancestors from the root down, for the path menu.
     static QStringList pathAncestors(const QString &path);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 protected:
+    // What a click in a column above 0 does, the list on.
+    enum class CellKind {
+        Inert, // only the selection is cleared
+        Path,  // Control reveals, Option empties, a plain click chooses
+        Row,   // Option resets the row, a plain click opens the row editor
+    };
+
     // The list's own rules.
     virtual QString validate() const = 0;
     virtual QString cellText(const QVariantMap &row, int column) const = 0;
-    virtual QString cellPath(const QVariantMap &, int) const { return QString(); }
+    virtual QString columnTitle(int) const { return QString(); }
+    virtual CellKind cellKind(int column) const = 0;
+    // The stored key of a path cell.
+    virtual QString pathKey(int) const { return QString(); }
+    virtual QString cellPath(const QVariantMap &row, int column) const;
+    virtual QString chooserTitle(int) const { return QString(); }
+    // The Option-click: a path cell emptied, or the whole row reset.
+    virtual QVariantMap clearedCell(QVariantMap row, int column) const;
+    virtual QVariantMap resetRow(const QVariantMap &row) const { return row; }
+    // The cell a drop on `column` of a row fills, or -1 (refused).
+    virtual int dropColumn(int column) const { return cellKind(column) == CellKind::Path ? column : -1; }
+    // A path was stored into the working copy.
+    virtual void pathStored(const QString &) {}
     // Drawn gray and not editable: every cell while the list is off.
     virtual bool isCellGray(const QVariantMap &, int) const { return !m_on; }
     virtual QString offTitle() const = 0;
     virtual QString offMessage() const = 0;
     // The looked-up sentence followed by the switch's title in quotes.
     QString offMessageNaming(const QString &sentence) const;
-    // A click in a column above 0 of a row, the list on.
-    virtual ListClick clickCell(int row, int column, ClickKeys keys) = 0;
     // Keys beyond the switch and the rows (the filter mode).
     virtual void loadExtra(const QVariantMap &) {}
     virtual void storeExtra(QVariantMap &) {}
@@ -115,6 +142,8 @@ protected:
     QString switchTitle() const { return m_switchTitle; }
 
 private:
+    ListClick clickCell(int row, int column, ClickKeys keys);
+
     RowList m_list;
     QString m_switchKey;
     int m_columns;
@@ -127,5 +156,7 @@ private:
 int currentSessionIndex(const QVariantMap &document);
 // The mark of the on/off column: "•" for onOff 1, "-" otherwise.
 QString onOffMark(const QVariantMap &row);
+// The path a chooser starts at: the cell's item when it exists, else the home folder.
+QString chooserStartPath(const QString &cellPath);
 
 } // namespace qm

@@ -3,30 +3,8 @@
 #include "platform/Messages.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace qm {
-
-namespace {
-
-const char *sideKey(int column)
-{
-    return column == MultiListEditor::SourceColumn ? "source" : "destination";
-}
-
-bool isPathColumn(int column)
-{
-    return column == MultiListEditor::SourceColumn || column == MultiListEditor::DestinationColumn;
-}
-
-} // namespace
-
-QString chooserStartPath(const QString &cellPath)
-{
-    if (!cellPath.isEmpty() && (QFileInfo::exists(cellPath) || QFileInfo(cellPath).isSymLink()))
-        return cellPath;
-    return QDir::homePath();
-}
 
 QString lastPathComponent(const QString &path)
 {
@@ -68,9 +46,28 @@ QString MultiListEditor::cellText(const QVariantMap &row, int column) const
     return lastPathComponent(cellPath(row, column));
 }
 
-QString MultiListEditor::cellPath(const QVariantMap &row, int column) const
+QString MultiListEditor::columnTitle(int column) const
 {
-    return isPathColumn(column) ? row.value(QLatin1String(sideKey(column))).toString() : QString();
+    return column == SourceColumn ? GLS("Source") : GLS("Destination");
+}
+
+ListEditor::CellKind MultiListEditor::cellKind(int column) const
+{
+    return column == SourceColumn || column == DestinationColumn ? CellKind::Path : CellKind::Inert;
+}
+
+QString MultiListEditor::pathKey(int column) const
+{
+    switch (column) {
+    case SourceColumn: return QStringLiteral("source");
+    case DestinationColumn: return QStringLiteral("destination");
+    default: return QString();
+    }
+}
+
+QString MultiListEditor::chooserTitle(int column) const
+{
+    return column == SourceColumn ? GLS("Choose the source Folder") : GLS("Choose the destination Folder");
 }
 
 QString MultiListEditor::offTitle() const
@@ -81,52 +78,6 @@ QString MultiListEditor::offTitle() const
 QString MultiListEditor::offMessage() const
 {
     return offMessageNaming(GLS("In order to edit the Multiple list, mark the check-box"));
-}
-
-ListClick MultiListEditor::clickCell(int row, int column, ClickKeys keys)
-{
-    ListClick result;
-    result.row = row;
-    result.column = column;
-    const QString path = cellPath(rowAt(row), column);
-    if (keys.control) {
-        result.action = ListClick::Action::Reveal;
-        result.path = path;
-    } else if (keys.option) {
-        QVariantMap values = rowAt(row);
-        values.insert(QLatin1String(sideKey(column)), QString());
-        setRow(row, values);
-        result.action = ListClick::Action::Changed;
-    } else {
-        result.action = ListClick::Action::ChoosePath;
-        result.path = chooserStartPath(path);
-        result.buttonTitle = GLS("Choose");
-        result.title = column == SourceColumn ? GLS("Choose the source Folder") : GLS("Choose the destination Folder");
-    }
-    return result;
-}
-
-void MultiListEditor::setPath(int row, int column, const QString &path)
-{
-    if (!isPathColumn(column) || row < 0 || row >= rowCount() || path.isEmpty())
-        return;
-    QVariantMap values = rowAt(row);
-    values.insert(QLatin1String(sideKey(column)), path);
-    setRow(row, values);
-    m_pickedPaths.append(path);
-}
-
-bool MultiListEditor::canDrop(int row, int column) const
-{
-    return isListOn() && isPathColumn(column) && row >= 0 && row < rowCount();
-}
-
-bool MultiListEditor::drop(int row, int column, const QStringList &paths)
-{
-    if (!canDrop(row, column) || paths.isEmpty() || paths.first().isEmpty())
-        return false;
-    setPath(row, column, paths.first());
-    return true;
 }
 
 void MultiListEditor::afterStore(QVariantMap &session)

@@ -17,20 +17,18 @@ public:
 
     explicit MultiListEditor(VolumeAdder addVolume, QObject *parent = nullptr);
 
-    // A chosen folder stored into a path cell; its volume joins the
-    // session's volume list when the list is applied.
-    void setPath(int row, int column, const QString &path);
-    // Drops: only on a path cell of a row while the list is on; the first path counts.
-    bool canDrop(int row, int column) const;
-    bool drop(int row, int column, const QStringList &paths);
-
 protected:
     QString validate() const override;
     QString cellText(const QVariantMap &row, int column) const override;
-    QString cellPath(const QVariantMap &row, int column) const override;
+    QString columnTitle(int column) const override;
+    CellKind cellKind(int column) const override;
+    QString pathKey(int column) const override;
+    QString chooserTitle(int column) const override;
     QString offTitle() const override;
     QString offMessage() const override;
-    ListClick clickCell(int row, int column, ClickKeys keys) override;
+    // A chosen or dropped folder's volume joins the session's volume list
+    // when the list is applied.
+    void pathStored(const QString &path) override { m_pickedPaths.append(path); }
     void loadExtra(const QVariantMap &) override { m_pickedPaths.clear(); }
     void afterStore(QVariantMap &session) override;
 
@@ -39,8 +37,6 @@ private:
     QStringList m_pickedPaths;
 };
 
-// The path a chooser starts at: the cell's item when it exists, else the home folder.
-QString chooserStartPath(const QString &cellPath);
 // The text of a path cell: the last component ("/" for the root).
 QString lastPathComponent(const QString &path);
 

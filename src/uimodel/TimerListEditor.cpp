@@ -1,5 +1,7 @@
 #include "uimodel/TimerListEditor.h"
 
+#include "platform/Messages.h"
+
 namespace qm {
 
 TimerListEditor::TimerListEditor(Now now, QLocale locale, QObject *parent)
@@ -38,6 +40,11 @@ QString TimerListEditor::cellText(const QVariantMap &row, int column) const
     }
 }
 
+QString TimerListEditor::columnTitle(int column) const
+{
+    return column == StartColumn ? GLS("Start") : GLS("Interval");
+}
+
 bool TimerListEditor::isCellGray(const QVariantMap &row, int column) const
 {
     // A switched-off timer keeps its mark column live so it can be switched on again.
@@ -54,20 +61,6 @@ QString TimerListEditor::offTitle() const
 QString TimerListEditor::offMessage() const
 {
     return timerListOffMessage(switchTitle());
-}
-
-ListClick TimerListEditor::clickCell(int row, int column, ClickKeys keys)
-{
-    ListClick result;
-    result.row = row;
-    result.column = column;
-    if (keys.option) {
-        setRow(row, emptiedRow(rowAt(row), now()));
-        result.action = ListClick::Action::Changed;
-    } else {
-        result.action = ListClick::Action::EditRow;
-    }
-    return result;
 }
 
 } // namespace qm

@@ -28,10 +28,13 @@ public:
 protected:
     QString validate() const override;
     QString cellText(const QVariantMap &row, int column) const override;
+    QString columnTitle(int column) const override;
     bool isCellGray(const QVariantMap &row, int column) const override;
+    CellKind cellKind(int column) const override { return column <= IntervalColumn ? CellKind::Row : CellKind::Inert; }
+    // The Option-click empties the row.
+    QVariantMap resetRow(const QVariantMap &row) const override { return emptiedRow(row, now()); }
     QString offTitle() const override;
     QString offMessage() const override;
-    ListClick clickCell(int row, int column, ClickKeys keys) override;
 
 private:
     QDateTime now() const { return m_now ? m_now() : QDateTime::currentDateTime(); }

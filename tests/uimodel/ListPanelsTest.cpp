@@ -126,14 +126,16 @@ TEST_P(ExcludeClick, ActsOnThePathColumn)
 INSTANTIATE_TEST_SUITE_P(Cases, ExcludeClick, testing::ValuesIn(kExcludeClicks),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST(ExcludeListEditor, DropsOnlyOnThePathWhileOn)
+TEST(ExcludeListEditor, DropsOnARowNameItsItemWhileOn)
 {
     QVariantMap doc = documentWithList("excludeOn", true, "excludeArray", {});
     ExcludeListEditor editor;
     editor.load(doc);
-    EXPECT_FALSE(editor.drop(0, 0, {"/x"}));
+    EXPECT_FALSE(editor.drop(0, 2, {"/x"})) << "no such column";
     EXPECT_TRUE(editor.drop(3, 1, {"/x", "/y"}));
     EXPECT_EQ(editor.rowAt(3)["itemToExclude"].toString(), "/x");
+    EXPECT_TRUE(editor.drop(5, 0, {"/on/the/mark"}));
+    EXPECT_EQ(editor.rowAt(5)["itemToExclude"].toString(), "/on/the/mark");
     editor.setListOn(false);
     EXPECT_FALSE(editor.drop(4, 1, {"/x"}));
     EXPECT_EQ(editor.click(3, 1, {}).action, ListClick::Action::ListOff);
