@@ -5,6 +5,7 @@
 #include "ui/DropPane.h"
 #include "ui/Images.h"
 #include "ui/InfoDrawer.h"
+#include "ui/ListPanels.h"
 #include "ui/LogWindow.h"
 #include "ui/ReleaseNotesWindow.h"
 #include "ui/SettingsPanel.h"
@@ -88,8 +89,13 @@ ConsoleWindow::ConsoleWindow(AppController &controller, DesktopQuestions &questi
     m_settings = new SettingsPanel(m_pages);
     m_pages->addWidget(m_settings);
     m_pageOf.insert(Panel::Settings, m_settings);
-    for (Panel p : {Panel::Timer, Panel::Multi, Panel::Filter, Panel::Exclude, Panel::AutoMountVolumes,
-                    Panel::Conflicts, Panel::AppleScript, Panel::DocumentClosed}) {
+    m_lists = makeListPanels(controller, questions.dialogs(), m_pages);
+    for (auto it = m_lists.cbegin(); it != m_lists.cend(); ++it) {
+        m_pages->addWidget(it.value());
+        m_pageOf.insert(it.key(), it.value());
+        connect(it.value(), &ListPanel::leave, this, [this] { GoPanel(Panel::Console); });
+    }
+    for (Panel p : {Panel::AutoMountVolumes, Panel::Conflicts, Panel::AppleScript, Panel::DocumentClosed}) {
         QWidget *page = placeholderPage(p);
         m_pages->addWidget(page);
         m_pageOf.insert(p, page);
@@ -389,6 +395,8 @@ void ConsoleWindow::refresh()
         m_model->SetConsolePanes(m_controller.documentSessionIndex());
     else if (m_navigator.currentTab() == Panel::Settings && !allSessionsCurrent())
         m_settings->fill(currentSession());
+    else if (ListPanel *list = listPanel(m_navigator.currentTab()); list && !allSessionsCurrent())
+        list->load(m_controller.document());
     updateMenus();
 }
 

@@ -19,6 +19,7 @@ class ConsoleModel;
 class DesktopQuestions;
 class FolderSizer;
 class InfoDrawer;
+class ListPanel;
 class LogWindow;
 class SettingsPanel;
 
@@ -42,6 +43,8 @@ public:
     ConsolePanel *consolePanel() const { return m_console; }
     ConsoleModel *consoleModel() const { return m_model; }
     SettingsPanel *settingsPanel() const { return m_settings; }
+    // The timer, folder-pair, filter and exclude pages.
+    ListPanel *listPanel(Panel panel) const { return m_lists.value(panel); }
     InfoDrawer *drawer() const { return m_drawer; }
     // The log window: a saved log or the last run's log.
     LogWindow *logWindow() const { return m_log; }
@@ -86,6 +89,7 @@ private:
     QStackedWidget *m_pages = nullptr;
     ConsolePanel *m_console = nullptr;
     SettingsPanel *m_settings = nullptr;
+    QMap<Panel, ListPanel *> m_lists;
     InfoDrawer *m_drawer = nullptr;
     LogWindow *m_log = nullptr;
     QMap<int, QAction *> m_actions;

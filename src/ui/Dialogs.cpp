@@ -58,6 +58,17 @@ QString WidgetDialogs::chooseFolder(QWidget *parent, const QString &title, const
     return QFileDialog::getExistingDirectory(parent, title, startFolder);
 }
 
+QString WidgetDialogs::chooseFile(QWidget *parent, const QString &title, const QString &startFolder)
+{
+    QFileDialog panel(parent, title, startFolder);
+    panel.setFileMode(QFileDialog::ExistingFile);
+    panel.setOption(QFileDialog::DontResolveSymlinks);
+    panel.setLabelText(QFileDialog::Accept, GLS("Choose"));
+    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
+        return QString();
+    return panel.selectedFiles().first();
+}
+
 QString WidgetDialogs::chooseDocument(QWidget *parent, const QString &startFolder)
 {
     return QFileDialog::getOpenFileName(parent, QString(), startFolder,

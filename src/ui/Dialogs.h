@@ -24,6 +24,11 @@ public:
     virtual QString chooseItem(QWidget *parent, const QString &title, const QString &startFolder) = 0;
     // An open panel for one folder; "" when cancelled.
     virtual QString chooseFolder(QWidget *parent, const QString &title, const QString &startFolder) = 0;
+    // An open panel for one existing file, no folders; "" when cancelled.
+    virtual QString chooseFile(QWidget *parent, const QString &title, const QString &startFolder)
+    {
+        return chooseItem(parent, title, startFolder);
+    }
     // An open panel for one "qmy" document; "" when cancelled.
     virtual QString chooseDocument(QWidget *parent, const QString &startFolder) = 0;
     // A save panel requiring "qmy"; the path, with the extension, or "".
@@ -42,6 +47,7 @@ public:
               const QStringList &buttons) override;
     QString chooseItem(QWidget *parent, const QString &title, const QString &startFolder) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &startFolder) override;
+    QString chooseFile(QWidget *parent, const QString &title, const QString &startFolder) override;
     QString chooseDocument(QWidget *parent, const QString &startFolder) override;
     QString chooseSavePath(QWidget *parent, const QString &startFolder, const QString &proposedName) override;
     bool askName(QWidget *parent, QString *name,
