@@ -101,6 +101,7 @@ FilterRowDialog::FilterRowDialog(FilterListEditor &editor, int row, Dialogs &dia
     connect(buttons, &QDialogButtonBox::rejected, this, &FilterRowDialog::reject);
     layout->addWidget(buttons);
     updateEnabling();
+    control(QStringLiteral("filterFileNameOn"))->setFocus();
 }
 
 void FilterRowDialog::addCriterion(int index)

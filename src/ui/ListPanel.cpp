@@ -211,7 +211,7 @@ void ListPanel::applyClicked(int tag, bool stay)
 void ListPanel::clickCell(int row, int column, Qt::KeyboardModifiers keys)
 {
     const ListClick click = m_editor->click(row, column, clickKeys(keys));
-    m_table->clearSelection();
+    m_table->selectionModel()->clear(); // no cell stays marked either
     switch (click.action) {
     case ListClick::Action::None:
     case ListClick::Action::Changed:

@@ -91,7 +91,10 @@ QMap<Panel, ListPanel *> makeListPanels(AppController &controller, Dialogs &dial
     ListPanelServices services;
     services.dialogs = &dialogs;
     services.document = [&controller]() -> QVariantMap & { return controller.documents().document(); };
-    services.runUnderway = [&controller] { return controller.run().isRunning(); };
+    services.runUnderway = [&controller] {
+        RunDriver &run = controller.run();
+        return run.isRunning() || run.flags().isStartingSyncAndQuit;
+    };
     services.reveal = env.reveal;
 
     QMap<Panel, ListPanel *> panels;

@@ -36,8 +36,11 @@ QHBoxLayout *line(std::initializer_list<std::pair<QString, QWidget *>> items, QW
 {
     auto *box = new QHBoxLayout;
     for (const auto &[label, widget] : items) {
-        if (!label.isEmpty())
-            box->addWidget(new QLabel(label));
+        if (!label.isEmpty()) {
+            auto *title = new QLabel(label);
+            title->setBuddy(widget); // grayed with its field
+            box->addWidget(title);
+        }
         box->addWidget(widget);
     }
     if (tail)
@@ -166,6 +169,9 @@ void TimerRowDialog::applyEnabling()
     box(EndDate)->setEnabled(e.endTimeFields);
     for (Field f : {EndDay, EndMonth, EndYear})
         field(f)->setEnabled(e.endDateFields);
+    for (QLabel *title : findChildren<QLabel *>())
+        if (title->buddy())
+            title->setEnabled(title->buddy()->isEnabled());
 }
 
 void TimerRowDialog::startDateStepped()
