@@ -143,8 +143,8 @@ ScriptPanelCheck ScriptHooks::GetAppleScriptPanes(bool startOn, const QString &s
     return {};
 }
 
-QString ScriptHooks::AppleScriptTryExecute(int tag, const QString &text,
-                                           const ScriptContext &context) const
+QString ScriptHooks::AppleScriptTryExecute(int tag, const QString &text, const ScriptContext &context,
+                                           QByteArray *output) const
 {
     const QString which = ordinal(tag == 1);
     const QString compiling = QStringLiteral("Error compiling the %1 AppleScript.").arg(which);
@@ -155,7 +155,7 @@ QString ScriptHooks::AppleScriptTryExecute(int tag, const QString &text,
     ScriptRunOptions options = m_options;
     options.environment = context.environment(
         m_options.environment, tag == 1 ? ScriptContext::Hook::Before : ScriptContext::Hook::After);
-    if (const std::optional<ScriptError> failure = ShellScript::run(text, options))
+    if (const std::optional<ScriptError> failure = ShellScript::run(text, options, output))
         return QStringLiteral("Error running the %1 AppleScript.").arg(which)
             + AddAppleScriptErrorDescription(&*failure);
     return {};

@@ -58,7 +58,9 @@ public:
     // (tag 1 the first script, any other the second); "" when it went well.
     static ScriptPanelCheck GetAppleScriptPanes(bool startOn, const QString &startText, bool endOn,
                                                 const QString &endText);
-    QString AppleScriptTryExecute(int tag, const QString &text, const ScriptContext &context) const;
+    // With `output`, what the script wrote to its standard output.
+    QString AppleScriptTryExecute(int tag, const QString &text, const ScriptContext &context,
+                                  QByteArray *output = nullptr) const;
 
 private:
     ScriptRunOptions m_options;

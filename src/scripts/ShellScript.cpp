@@ -126,7 +126,8 @@ std::optional<ScriptError> ShellScript::compile(const QString &text)
     return ScriptError {process.exitCode(), message, syntaxErrorLine(message)};
 }
 
-std::optional<ScriptError> ShellScript::run(const QString &text, const ScriptRunOptions &options)
+std::optional<ScriptError> ShellScript::run(const QString &text, const ScriptRunOptions &options,
+                                            QByteArray *output)
 {
     const QByteArray source = text.toUtf8();
     if (source.size() > kMaxScriptBytes || source.contains('\0'))
@@ -146,7 +147,8 @@ std::optional<ScriptError> ShellScript::run(const QString &text, const ScriptRun
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(QStringLiteral("/"));
     process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
+    if (!output)
+        process.setStandardOutputFile(QProcess::nullDevice());
     const std::optional<UserIdentity> runAs = options.runAs;
     process.setChildProcessModifier([runAs] {
         // In the child, between fork and exec: only async-signal-safe calls.
@@ -174,6 +176,8 @@ std::optional<ScriptError> ShellScript::run(const QString &text, const ScriptRun
                             -1};
     }
     const QByteArray errorOutput = process.readAllStandardError();
+    if (output)
+        *output = process.readAllStandardOutput().left(kMaxOutputBytes);
     if (process.exitStatus() != QProcess::NormalExit) {
         QString message = GLS("The script was ended by a signal.");
         if (!shellMessage(errorOutput).isEmpty())

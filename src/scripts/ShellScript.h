@@ -54,8 +54,12 @@ public:
     static bool isEmptyText(const QString &text);
     // nullopt when the text passes the syntax check.
     static std::optional<ScriptError> compile(const QString &text);
-    // nullopt when the script ran and ended with status 0.
-    static std::optional<ScriptError> run(const QString &text, const ScriptRunOptions &options);
+    // nullopt when the script ran and ended with status 0. With `output`,
+    // what the script wrote to its standard output is kept there (at most
+    // kMaxOutputBytes); otherwise it is discarded.
+    static std::optional<ScriptError> run(const QString &text, const ScriptRunOptions &options,
+                                          QByteArray *output = nullptr);
+    static constexpr qsizetype kMaxOutputBytes = 1 << 20;
 };
 
 } // namespace qm

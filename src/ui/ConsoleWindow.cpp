@@ -1,6 +1,7 @@
 #include "ui/ConsoleWindow.h"
 
 #include "platform/Messages.h"
+#include "ui/ConflictsWindow.h"
 #include "ui/DesktopQuestions.h"
 #include "ui/DropPane.h"
 #include "ui/Images.h"
@@ -8,10 +9,14 @@
 #include "ui/ListPanels.h"
 #include "ui/LogWindow.h"
 #include "ui/ReleaseNotesWindow.h"
+#include "ui/SchedulingWindow.h"
+#include "ui/ScriptsWindow.h"
 #include "ui/SettingsPanel.h"
+#include "ui/VolumesPanel.h"
 #include "uimodel/FolderSizer.h"
 #include "uimodel/MenuEnabling.h"
 #include "uimodel/TextFit.h"
+#include "volumes/VolumeUtilities.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -90,12 +95,13 @@ ConsoleWindow::ConsoleWindow(AppController &controller, DesktopQuestions &questi
     m_pages->addWidget(m_settings);
     m_pageOf.insert(Panel::Settings, m_settings);
     m_lists = makeListPanels(controller, questions.dialogs(), m_pages);
+    buildSessionWindows();
     for (auto it = m_lists.cbegin(); it != m_lists.cend(); ++it) {
         m_pages->addWidget(it.value());
         m_pageOf.insert(it.key(), it.value());
         connect(it.value(), &ListPanel::leave, this, [this] { GoPanel(Panel::Console); });
     }
-    for (Panel p : {Panel::AutoMountVolumes, Panel::Conflicts, Panel::AppleScript, Panel::DocumentClosed}) {
+    for (Panel p : {Panel::DocumentClosed}) {
         QWidget *page = placeholderPage(p);
         m_pages->addWidget(page);
         m_pageOf.insert(p, page);
@@ -135,6 +141,37 @@ ConsoleWindow::ConsoleWindow(AppController &controller, DesktopQuestions &questi
 ConsoleWindow::~ConsoleWindow()
 {
     m_controller.setDocumentHooks(nullptr);
+}
+
+void ConsoleWindow::buildSessionWindows()
+{
+    const auto document = [this]() -> QVariantMap & { return m_controller.documents().document(); };
+    ListPanelServices services;
+    services.dialogs = &m_questions.dialogs();
+    services.document = document;
+    services.runUnderway = [this] { return runUnderway(); };
+    m_volumes = new VolumesPanel(services, std::make_shared<VolumeUtilities>(), m_pages);
+    m_lists.insert(Panel::AutoMountVolumes, m_volumes);
+
+    m_conflicts = new ConflictsWindow(this);
+    connect(m_conflicts, &QDialog::finished, this, [this, document](int code) {
+        if (m_conflicts->apply(code, document()) == ConflictsForm::Outcome::Beep)
+            m_questions.dialogs().beep();
+        returnFromWindow(Panel::Conflicts);
+    });
+    m_scripts = new ScriptsWindow(m_questions.dialogs(), this);
+    connect(m_scripts, &QDialog::finished, this, [this] { returnFromWindow(Panel::AppleScript); });
+}
+
+void ConsoleWindow::openSessionWindow(PanelAction action)
+{
+    const auto document = [this]() -> QVariantMap & { return m_controller.documents().document(); };
+    const bool opened = action == PanelAction::OpenConflicts ? m_conflicts->openFor(document())
+                                                             : m_scripts->openFor(document);
+    if (!opened) {
+        m_questions.dialogs().beep();
+        returnFromWindow(action == PanelAction::OpenConflicts ? Panel::Conflicts : Panel::AppleScript);
+    }
 }
 
 void ConsoleWindow::connectRun()
@@ -324,6 +361,10 @@ void ConsoleWindow::buildMenus()
         const RunRecords &records = m_controller.run().records();
         m_log->WindowOpenLog(records.logPath, records.log);
     });
+    m_scheduling = new SchedulingWindow(m_controller.schedule(),
+                                        [this](const QString &path) { m_log->OpenLogWithFileFromScheduling(path); }, this);
+    addCommand(window, 0, GLS("Scheduling"), QKeySequence(QStringLiteral("Ctrl+Shift+T")),
+               [this] { m_scheduling->WindowOpenScheduling(); });
 
     QMenu *help = menuBar()->addMenu(GLS("Help"));
     QAction *about = addCommand(help, AboutTag, GLS("About Quillmere"), QKeySequence(), [this] { GoPanel(Panel::About); });
@@ -461,6 +502,13 @@ void ConsoleWindow::GoPanel(Panel panel)
     case PanelAction::FillSettings:
         m_settings->fill(currentSession());
         break;
+    case PanelAction::OpenConflicts:
+    case PanelAction::OpenScripts:
+        // Windows over the console, which stays on its page behind them.
+        m_pages->setCurrentWidget(m_console);
+        refresh();
+        openSessionWindow(entry->action);
+        return;
     default:
         break;
     }
@@ -476,8 +524,13 @@ void ConsoleWindow::returnFromWindow(Panel window)
     GoPanel(m_navigator.afterWindowCloses(window, isVisible()));
 }
 
-void ConsoleWindow::goOption(ConsolePanel::Option option, Qt::KeyboardModifiers)
+void ConsoleWindow::goOption(ConsolePanel::Option option, Qt::KeyboardModifiers modifiers)
 {
+    if (option == ConsolePanel::Timer
+        && PanelNavigator::timerCommandOpensMonitor(allSessionsCurrent(), modifiers & Qt::AltModifier)) {
+        m_scheduling->WindowOpenScheduling();
+        return;
+    }
     if (runUnderway() || (allSessionsCurrent() && option != ConsolePanel::Timer))
         return;
     GoPanel(panelOf(option));

@@ -15,13 +15,17 @@ class QStackedWidget;
 
 namespace qm {
 
+class ConflictsWindow;
 class ConsoleModel;
 class DesktopQuestions;
 class FolderSizer;
 class InfoDrawer;
 class ListPanel;
 class LogWindow;
+class SchedulingWindow;
+class ScriptsWindow;
 class SettingsPanel;
+class VolumesPanel;
 
 class ConsoleWindow : public QMainWindow, public DocumentHooks {
     Q_OBJECT
@@ -48,6 +52,10 @@ public:
     InfoDrawer *drawer() const { return m_drawer; }
     // The log window: a saved log or the last run's log.
     LogWindow *logWindow() const { return m_log; }
+    SchedulingWindow *schedulingWindow() const { return m_scheduling; }
+    VolumesPanel *volumesPanel() const { return m_volumes; }
+    ConflictsWindow *conflictsWindow() const { return m_conflicts; }
+    ScriptsWindow *scriptsWindow() const { return m_scripts; }
     QStackedWidget *pages() const { return m_pages; }
     bool isDrawerOpen() const;
     void setDrawerOpen(bool open);
@@ -92,6 +100,10 @@ private:
     QMap<Panel, ListPanel *> m_lists;
     InfoDrawer *m_drawer = nullptr;
     LogWindow *m_log = nullptr;
+    SchedulingWindow *m_scheduling = nullptr;
+    VolumesPanel *m_volumes = nullptr;
+    ConflictsWindow *m_conflicts = nullptr;
+    ScriptsWindow *m_scripts = nullptr;
     QMap<int, QAction *> m_actions;
     QMap<Panel, QWidget *> m_pageOf;
     QMenu *m_recentMenu = nullptr;
@@ -102,6 +114,8 @@ private:
                         std::function<void()> run);
     QWidget *placeholderPage(Panel panel);
     void connectConsole();
+    void buildSessionWindows();
+    void openSessionWindow(PanelAction action);
     void showSessionMenu();
     void showConsoleView();
     void updateMenus();

@@ -5,6 +5,7 @@
 #include "ui/PrivilegeAlerts.h"
 #include "ui/DesktopShell.h"
 #include "ui/PreferencesWindow.h"
+#include "ui/SchedulingWindow.h"
 
 #include <QApplication>
 
@@ -70,6 +71,11 @@ void DesktopApp::splashEnded(const LaunchOptions &options)
     for (const QString &path : options.documents)
         m_window->openDocument(path);
     m_window->setDrawerOpen(m_controller->prefs().value("consInfoDrawerIsOpen").toBool());
+    SchedulingWindow *monitor = m_window->schedulingWindow();
+    m_frames.restore(monitor, QString::fromLatin1(SchedulingWindow::kFrameName));
+    m_frames.restoreHeader(monitor->table(), QString::fromLatin1(SchedulingWindow::kTableName));
+    if (m_controller->prefs().value("prefSchedulingWindowIsOpen").toBool())
+        monitor->WindowOpenScheduling();
     // With the document open, the Sync And Quit countdown may start.
     m_controller->finishLaunching();
 }
@@ -98,7 +104,11 @@ void DesktopApp::finishQuit()
         return;
     m_quit = true;
     m_frames.save(m_window.get(), QString::fromLatin1(kConsoleFrame));
-    m_controller->applicationWillTerminate(false, m_window->isDrawerOpen());
+    SchedulingWindow *monitor = m_window->schedulingWindow();
+    m_frames.save(monitor, QString::fromLatin1(SchedulingWindow::kFrameName));
+    m_frames.saveHeader(monitor->table(), QString::fromLatin1(SchedulingWindow::kTableName));
+    m_controller->applicationWillTerminate(monitor->isVisible(), m_window->isDrawerOpen());
+    monitor->hide();
     m_window->hide();
     Q_EMIT quitFinished();
 }

@@ -217,6 +217,7 @@ void ListPanel::clickCell(int row, int column, Qt::KeyboardModifiers keys)
     case ListClick::Action::Changed:
         break;
     case ListClick::Action::ListOff:
+    case ListClick::Action::Alert:
         warn(click.title, click.message);
         break;
     case ListClick::Action::Reveal:

@@ -1,7 +1,9 @@
 #include "ui/WindowFrames.h"
 
 #include <QMainWindow>
+#include <QHeaderView>
 #include <QSettings>
+#include <QTableView>
 
 namespace qm {
 
@@ -27,6 +29,19 @@ bool WindowFrames::restore(QWidget *window, const QString &autosaveName) const
     if (auto *main = qobject_cast<QMainWindow *>(window))
         main->restoreState(store.value(autosaveName + QStringLiteral("/state")).toByteArray());
     return true;
+}
+
+void WindowFrames::saveHeader(const QTableView *table, const QString &autosaveName) const
+{
+    QSettings store(m_file, QSettings::IniFormat);
+    store.setValue(autosaveName + QStringLiteral("/columns"), table->horizontalHeader()->saveState());
+}
+
+bool WindowFrames::restoreHeader(QTableView *table, const QString &autosaveName) const
+{
+    const QSettings store(m_file, QSettings::IniFormat);
+    const QByteArray state = store.value(autosaveName + QStringLiteral("/columns")).toByteArray();
+    return !state.isEmpty() && table->horizontalHeader()->restoreState(state);
 }
 
 } // namespace qm

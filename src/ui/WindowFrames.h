@@ -6,6 +6,7 @@
 
 class QWidget;
 class QMainWindow;
+class QTableView;
 
 namespace qm {
 
@@ -16,6 +17,9 @@ public:
     void save(const QWidget *window, const QString &autosaveName) const;
     // False when no frame was kept under the name (the window keeps its own).
     bool restore(QWidget *window, const QString &autosaveName) const;
+    // A table's column positions and widths, by autosave name.
+    void saveHeader(const QTableView *table, const QString &autosaveName) const;
+    bool restoreHeader(QTableView *table, const QString &autosaveName) const;
 
 private:
     QString m_file;

@@ -26,6 +26,7 @@ struct ListClick {
     enum class Action {
         None,        // only the selection is cleared
         ListOff,     // alert `title`/`message` with one "OK" button
+        Alert,       // the same alert, for a refusal of the list's own
         Changed,     // the working copy changed
         Reveal,      // show `path` in the file manager
         ChoosePath,  // open a chooser for one item (`title`, `buttonTitle`,
@@ -91,7 +92,7 @@ public:
     bool canDrop(int row, int column) const;
     bool drop(int row, int column, const QStringList &paths);
     // The Option action of a cell, for the menus that offer it visibly: "" when it has none.
-    QString optionActionTitle(int column) const;
+    virtual QString optionActionTitle(int column) const;
 
     // The item and its ancestors from the root down, for the path menu.
     static QStringList pathAncestors(const QString &path);
@@ -138,11 +139,14 @@ protected:
     // Called after a successful store with the session written (volumes).
     virtual void afterStore(QVariantMap &) {}
 
+    // A click in a column above 0, the list on: by the column's kind. A list
+    // with rules of its own for a row cell (volumes) answers them here.
+    virtual ListClick clickCell(int row, int column, ClickKeys keys);
+
     void setRow(int row, const QVariantMap &values);
     QString switchTitle() const { return m_switchTitle; }
 
 private:
-    ListClick clickCell(int row, int column, ClickKeys keys);
 
     RowList m_list;
     QString m_switchKey;
