@@ -211,7 +211,7 @@ TEST(ListPanelsPaths, FilterRowEditedWithTodayAndOwnerThenAppliedWithTheMode)
     EXPECT_EQ(storedRow(f, "filterArray", 1)["filterOwnerOn"].toLongLong(), 1);
 }
 
-TEST(ListPanelsPaths, ExcludeClickWhileOffExplainsThenADropIsApplied)
+TEST(ListPanelsPaths, ExcludeClickWhileOffExplainsThenADropIsAppliedAndAnotherSessionShowsItsOwn)
 {
     DesktopFixture f;
     f.app().launch(LaunchOptions{{}, 0});
@@ -241,6 +241,12 @@ TEST(ListPanelsPaths, ExcludeClickWhileOffExplainsThenADropIsApplied)
     EXPECT_EQ(f.window().pages()->currentWidget(), excludes) << "Apply and Stay";
     EXPECT_EQ(currentSession(f)["excludeOn"].toLongLong(), 1);
     EXPECT_EQ(storedRow(f, "excludeArray", 4)["itemToExclude"].toString(), item);
+
+    // Another session chosen from the pop-up: the page shows that session's list.
+    f.window().chooseSession(1, false);
+    EXPECT_EQ(excludes->table()->model()->index(4, 1).data().toString(), "");
+    f.window().chooseSession(0, false);
+    EXPECT_EQ(excludes->table()->model()->index(4, 1).data().toString(), item);
 
     clickCell(excludes, 4, 1, Qt::AltModifier);
     excludes->cancelButton()->click();
