@@ -1,12 +1,22 @@
 #!/bin/bash
-# Whole-run timings of the command-line runner beside rsync (backup) and
-# unison (synchronization), each started as a whole process on the same tree.
-# Usage: bench/whole_run.sh [FILES] [FOLDERS]   (default 20000 files in 1000 folders)
+# Whole-run timings and peak memory of the command-line runner beside its
+# peers (rsync -a and cp -a for backups, unison for synchronization), each
+# started as a whole process on the same tree, the tools alternating, and
+# the median of RUNS rounds reported.
+#
+# Usage: bench/whole_run.sh [CASE ...]
+#   cases: files20k files100k small300k tiny100k sync20k (default: all)
+#   RUNS=3          rounds per case (each tool once per round, alternating)
+#   QM=path         the program to measure (default build/quillmere)
+#   OLD=path        an earlier build measured in the same rounds, for a
+#                   before/after comparison of one change
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-QM="$ROOT/build/quillmere"
-FILES=${1:-20000}
-FOLDERS=${2:-1000}
+QM=${QM:-"$ROOT/build/quillmere"}
+OLD=${OLD:-}
+RUNS=${RUNS:-3}
+CASES=("$@")
+((${#CASES[@]})) || CASES=(files20k files100k small300k tiny100k sync20k)
 need=()
 command -v rsync >/dev/null || need+=(rsync)
 command -v unison >/dev/null || need+=(unison)
@@ -18,29 +28,33 @@ fi
 
 # ext4 without a journal passes over inodes freed in the last minute when it
 # allocates new ones, so files created soon after a large removal cost more.
-# The first backups must not pay for the previous run's cleanup.
+# No first backup may pay for an earlier removal: destinations are only
+# removed at the end, and a run waits 70 s after the previous one's cleanup.
 STAMP=/var/tmp/qmbench.cleaned
 if [[ -f "$STAMP" ]]; then
   wait_s=$(( $(stat -c %Y "$STAMP") + 70 - $(date +%s) ))
-  if ((wait_s > 0)); then echo "Waiting ${wait_s} s after the last run's cleanup..."; sleep "$wait_s"; fi
+  if ((wait_s > 0)); then echo "Waiting ${wait_s} s after the last run's cleanup..." >&2; sleep "$wait_s"; fi
 fi
 WORK=$(mktemp -d /var/tmp/qmbench.XXXXXX)
 trap 'rm -rf "$WORK"; touch "$STAMP"' EXIT
 export HOME="$WORK/home"
 mkdir -p "$HOME"
+ROWS="$WORK/rows"
+: >"$ROWS"
 
-echo "Generating $FILES files (1-64 KB) in $FOLDERS folders..."
-python3 - "$WORK/src" "$FILES" "$FOLDERS" <<'PY'
+# tree ROOT FILES FOLDERS MIN MAX: FILES random files of MIN..MAX bytes.
+tree() {
+  python3 - "$@" <<'PY'
 import os, random, sys
-root, files, folders = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+root, files, folders, lo, hi = sys.argv[1], *map(int, sys.argv[2:6])
 random.seed(7)
 for i in range(files):
     d = os.path.join(root, "d%03d" % (i % folders // 50), "f%04d" % (i % folders))
     os.makedirs(d, exist_ok=True)
-    with open(os.path.join(d, "file%05d.bin" % i), "wb") as f:
-        f.write(os.urandom(random.randint(1, 64) * 1024))
+    with open(os.path.join(d, "file%06d.bin" % i), "wb") as f:
+        f.write(os.urandom(random.randint(lo, hi)))
 PY
-du -sh "$WORK/src" | sed 's/^/tree size: /'
+}
 
 # A document of one session: task 2 back up, task 1 synchronize.
 make_doc() { # path source dest task
@@ -61,7 +75,8 @@ PY
 
 drop_caches() { sync; [[ $(id -u) -eq 0 ]] && echo 3 > /proc/sys/vm/drop_caches 2>/dev/null || true; }
 
-# Prints "seconds peakKB" of one command.
+# Prints "seconds peakKB" of one command; status 1 (errors in the run) is
+# not a failure of the benchmark, any other is.
 measure() {
   drop_caches
   /usr/bin/time -f "%e %M" -o "$WORK/time.txt" "$@" >/dev/null 2>"$WORK/err.txt" || {
@@ -69,44 +84,120 @@ measure() {
   cat "$WORK/time.txt"
 }
 
-report() { # label ours peer peerName
-  read -r qs qm <<<"$2"; read -r ps pm <<<"$3"
-  awk -v l="$1" -v qs="$qs" -v ps="$ps" -v qm="$qm" -v pm="$pm" -v n="$4" -v items="$FILES" 'BEGIN {
-    printf "%-34s quillmere %7.2f s  %s %7.2f s  ratio %.2f  peak memory %6.1f MB (%.1f MB per 10,000 items), %s %6.1f MB\n",
-      l, qs, n, ps, qs / ps, qm / 1024, qm / 1024 / (items / 10000), n, pm / 1024 }'
+# The program's own footprint: a backup of one file.
+base_kb() {
+  mkdir -p "$WORK/base/src" "$WORK/base/dst"; echo x >"$WORK/base/src/one"
+  make_doc "$WORK/base/doc.qmy" "$WORK/base/src" "$WORK/base/dst" 2
+  measure "$QM" --batch "$WORK/base/doc.qmy" | awk '{print $2}'
+}
+BASE_KB=$(base_kb)
+
+# One table row from the samples of ours and of the peer.
+row() { # name items case-label peer-label peer-name
+  local name=$1 items=$2 what=$3 peer=$4 pname=$5
+  python3 - "$WORK/s.$name.qm" "$WORK/s.$name.$peer" "$items" "$BASE_KB" "$what" "$pname" \
+    "$WORK/s.$name.old" <<'PY' >>"$ROWS"
+import os, statistics as st, sys
+q, p, items, base, what, pname, old = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5], sys.argv[6], sys.argv[7]
+read = lambda f: [tuple(map(float, l.split())) for l in open(f) if l.strip()]
+qs, ps = read(q), read(p)
+ratios = [a[0] / b[0] for a, b in zip(qs, ps)]
+qt, pt = st.median(x[0] for x in qs), st.median(x[0] for x in ps)
+qm, pm = max(x[1] for x in qs) / 1024, max(x[1] for x in ps) / 1024
+line = (f"| {what} | {qt:.2f} s | {pname} {pt:.2f} s | {st.median(ratios):.2f} ({min(ratios):.2f}-{max(ratios):.2f}) "
+        f"| {qm:.1f} MB | {qm * 100000 / items:.1f} MB | {(qm * 1024 - base) * 1024 / items:.0f} B | {pm:.1f} MB |")
+if os.path.exists(old):
+    os_ = read(old)
+    line += f" earlier build {st.median(x[0] for x in os_):.2f} s, ratio {st.median(a[0] / b[0] for a, b in zip(os_, ps)):.2f}, {max(x[1] for x in os_) / 1024:.1f} MB |"
+print(line)
+PY
+  rm -f "$WORK/s.$name".*
 }
 
-make_doc "$WORK/backup.qmy" "$WORK/src" "$WORK/qm_dst" 2
-mkdir -p "$WORK/qm_dst" "$WORK/rs_dst"
-q1=$(measure "$QM" --batch "$WORK/backup.qmy")
-r1=$(measure rsync -a --delete "$WORK/src/" "$WORK/rs_dst/")
-report "first backup into an empty folder" "$q1" "$r1" rsync
-q2=$(measure "$QM" --batch "$WORK/backup.qmy")
-r2=$(measure rsync -a --delete "$WORK/src/" "$WORK/rs_dst/")
-report "second backup, nothing changed" "$q2" "$r2" rsync
+# First backups into fresh folders, then reruns with nothing changed.
+backup_case() { # name files folders min max what
+  local name=$1 files=$2 folders=$3 lo=$4 hi=$5 what=$6 src="$WORK/$1/src"
+  echo "$name: generating $files files of $lo-$hi bytes..." >&2
+  tree "$src" "$files" "$folders" "$lo" "$hi"
+  local items=$((files + folders + folders / 50 + 1)) specs=() r
+  for ((r = 0; r < RUNS; r++)); do
+    mkdir -p "$WORK/$name/q$r" "$WORK/$name/o$r" "$WORK/$name/r$r" "$WORK/$name/c$r"
+    make_doc "$WORK/$name/q$r.qmy" "$src" "$WORK/$name/q$r" 2
+    make_doc "$WORK/$name/o$r.qmy" "$src" "$WORK/$name/o$r" 2
+  done
+  for ((r = 0; r < RUNS; r++)); do
+    measure "$QM" --batch "$WORK/$name/q$r.qmy" >>"$WORK/s.first.qm"
+    [[ -n "$OLD" ]] && measure "$OLD" --batch "$WORK/$name/o$r.qmy" >>"$WORK/s.first.old"
+    measure rsync -a "$src/" "$WORK/$name/r$r/" >>"$WORK/s.first.rs"
+    [[ $name == tiny100k ]] && measure cp -a "$src/." "$WORK/$name/c$r/" >>"$WORK/s.first.cp"
+  done
+  [[ $name == tiny100k ]] && cp "$WORK/s.first.qm" "$WORK/s.firstcp.qm" && mv "$WORK/s.first.cp" "$WORK/s.firstcp.cp"
+  row first "$items" "first backup, $what" rs "rsync -a"
+  [[ $name == tiny100k ]] && row firstcp "$items" "first backup, $what" cp "cp -a"
+  for ((r = 0; r < RUNS; r++)); do
+    measure "$QM" --batch "$WORK/$name/q0.qmy" >>"$WORK/s.rerun.qm"
+    [[ -n "$OLD" ]] && measure "$OLD" --batch "$WORK/$name/o0.qmy" >>"$WORK/s.rerun.old"
+    measure rsync -a "$src/" "$WORK/$name/r0/" >>"$WORK/s.rerun.rs"
+  done
+  row rerun "$items" "no-change rerun, $what" rs "rsync -a"
+  cat "$ROWS" | tail -n $([[ $name == tiny100k ]] && echo 3 || echo 2) >&2
+}
 
-# Synchronization: both tools start from two equal trees they have seen once.
-cp -a "$WORK/src" "$WORK/qa"; cp -a "$WORK/src" "$WORK/qb"
-cp -a "$WORK/src" "$WORK/ua"; cp -a "$WORK/src" "$WORK/ub"
-make_doc "$WORK/sync.qmy" "$WORK/qa" "$WORK/qb" 1
-"$QM" --batch "$WORK/sync.qmy" >/dev/null 2>&1 || true
-unison -batch -silent -times -perms 0 "$WORK/ua" "$WORK/ub" >/dev/null 2>&1 || true
-change=$((FILES / 100))
-python3 - "$change" "$WORK/qa" "$WORK/qb" "$WORK/ua" "$WORK/ub" <<'PY'
+# Synchronization: both tools start from two equal trees they have seen
+# once; each round changes 1% of the files on each side, the same way for
+# both tools, and each synchronizes.
+sync_case() {
+  local files=20000 folders=1000 W="$WORK/sync" t
+  echo "sync20k: generating $files files..." >&2
+  tree "$W/src" "$files" "$folders" 1024 65536
+  for t in qa qb ua ub; do cp -a "$W/src" "$W/$t"; done
+  if [[ -n "$OLD" ]]; then cp -a "$W/src" "$W/oa"; cp -a "$W/src" "$W/ob"; fi
+  make_doc "$W/q.qmy" "$W/qa" "$W/qb" 1
+  make_doc "$W/o.qmy" "$W/oa" "$W/ob" 1
+  "$QM" --batch "$W/q.qmy" >/dev/null 2>&1 || true
+  [[ -n "$OLD" ]] && { "$OLD" --batch "$W/o.qmy" >/dev/null 2>&1 || true; }
+  unison -batch -silent -times -perms 0 "$W/ua" "$W/ub" >/dev/null 2>&1 || true
+  for ((r = 0; r < RUNS; r++)); do
+    python3 - "$((files / 100))" "$r" "$W" <<'PY'
 import os, random, sys, time
-n = int(sys.argv[1]); qa, qb, ua, ub = sys.argv[2:6]
+n, seed, w = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
+qa = os.path.join(w, "qa")
 files = sorted(os.path.relpath(os.path.join(d, f), qa) for d, _, fs in os.walk(qa) for f in fs)
-random.seed(11)
+random.seed(11 + seed)
 picked = random.sample(files, 2 * n)
-later = time.time() + 5
+later = time.time() + 5 + 10 * seed
 for i, rel in enumerate(picked):
-    sides = (qa, ua) if i < n else (qb, ub)
     data = os.urandom(4096)
-    for side in sides:
-        p = os.path.join(side, rel)
-        open(p, "wb").write(data)
-        os.utime(p, (later, later))
+    for side in ("qa", "ua", "oa") if i < n else ("qb", "ub", "ob"):
+        p = os.path.join(w, side, rel)
+        if os.path.isdir(os.path.join(w, side)):
+            open(p, "wb").write(data)
+            os.utime(p, (later, later))
 PY
-q3=$(measure "$QM" --batch "$WORK/sync.qmy")
-u3=$(measure unison -batch -silent -times -perms 0 "$WORK/ua" "$WORK/ub")
-report "sync after 1% changed on each side" "$q3" "$u3" unison
+    measure "$QM" --batch "$W/q.qmy" >>"$WORK/s.sync.qm"
+    [[ -n "$OLD" ]] && measure "$OLD" --batch "$W/o.qmy" >>"$WORK/s.sync.old"
+    measure unison -batch -silent -times -perms 0 "$W/ua" "$W/ub" >>"$WORK/s.sync.un"
+  done
+  row sync $((2 * (files + folders + folders / 50 + 1))) "sync after 1% changed on each side, 20,000 files" un "unison -batch"
+  tail -n 1 "$ROWS" >&2
+}
+
+for c in "${CASES[@]}"; do
+  case $c in
+    files20k) backup_case files20k 20000 1000 1024 65536 "20,000 files of 1-64 KB" ;;
+    files100k) backup_case files100k 100000 5000 1024 65536 "100,000 files of 1-64 KB" ;;
+    small300k) backup_case small300k 300000 6000 0 4096 "300,000 files of 0-4 KB" ;;
+    tiny100k) backup_case tiny100k 100000 2000 0 100 "100,000 files of 0-100 bytes" ;;
+    sync20k) sync_case ;;
+    *) echo "unknown case: $c" >&2; exit 2 ;;
+  esac
+  rm -rf "${WORK:?}/$c"
+  # The next case's first backups must not pay for this removal.
+  [[ $c == "${CASES[-1]}" ]] || sleep 70
+done
+
+echo
+echo "Median of $RUNS alternating rounds; caches dropped before each command; program base $((BASE_KB / 1024)) MB."
+echo "| work | quillmere | peer | ratio (range) | peak memory | per 100,000 items | per item above base | peer peak |"
+echo "|---|---|---|---|---|---|---|---|"
+cat "$ROWS"

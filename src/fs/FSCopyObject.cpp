@@ -162,7 +162,7 @@ private:
     OSStatus copyLink(const Source &src, const QByteArray &dst, int depth, bool top);
     OSStatus copySpecial(const Source &src, const QByteArray &dst, int depth, bool top);
     OSStatus finishCatalog(int out, const Source &src, bool top, bool hadCrDate, bool hadFinderInfo,
-                           bool busy, const struct stat *outNow = nullptr);
+                           const struct stat *outNow = nullptr);
     OSStatus copyOwner(int out, const Source &src, const struct stat *outNow) const;
     OSStatus sizeCheck(int in, int out, const Source &src, struct stat *outNow) const;
     bool filterStops(const QByteArray &dst, int depth) const;
@@ -224,15 +224,15 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     Fd in(::open(src.path.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
     if (in.fd < 0)
         return errnoStatus();
-    const bool busy = top && !m_dropBox;
+    // The busy creation date alone marks a copy under way (its temporary
+    // name already tells that it is unfinished): a second mark beside it
+    // would push the attributes out of the inode into a block of their
+    // own, allocated and freed again for every file. The real date later
+    // takes its place at the same size.
     OSStatus st = Status::noErr;
-    if (busy) {
-        FinderInfo fi;
-        fi.setFileType(kBusyFileType);
-        if ((st = keepable(xattr::set(out.fd, xattr::kFinderInfo, fi.encode())))
-            || (st = keepable(xattr::set(out.fd, xattr::kCreationDate, m_busyDate.encode()))))
-            return st;
-    }
+    if (top && !m_dropBox
+        && (st = keepable(xattr::set(out.fd, xattr::kCreationDate, m_busyDate.encode()))))
+        return st;
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
     m_tellData = top && bool(m_options.dataProgress);
@@ -246,7 +246,7 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     struct stat outNow;
     if ((st = sizeCheck(in.fd, out.fd, src, &outNow)))
         return st;
-    if ((st = finishCatalog(out.fd, src, top, hadCrDate, hadFinderInfo, busy, &outNow)))
+    if ((st = finishCatalog(out.fd, src, top, hadCrDate, hadFinderInfo, &outNow)))
         return st;
     // Inner files are locked last of all; the top one once it is in place.
     if (!top && src.locked() && (st = fileflags::setImmutable(out.fd, true)))
@@ -406,21 +406,17 @@ OSStatus CopyJob::sizeCheck(int in, int out, const Source &src, struct stat *out
 // Writes the final catalog information to a new file or folder. The lock
 // flag is not set here: a top object is locked only once it is in place.
 OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCrDate,
-                                bool hadFinderInfo, bool busy, const struct stat *outNow)
+                                bool hadFinderInfo, const struct stat *outNow)
 {
     OSStatus st = Status::noErr;
-    // The busy Finder information goes before the creation date is written:
-    // while both busy marks exist they overflow the inode's attribute room,
-    // and a date written then would keep an attribute block of its own on
-    // every copy.
-    if (hadFinderInfo || busy) {
+    if (hadFinderInfo) {
         QByteArray raw;
-        if (hadFinderInfo && (st = xattr::get(out, xattr::kFinderInfo, &raw)))
+        if ((st = xattr::get(out, xattr::kFinderInfo, &raw)))
             return st;
         FinderInfo fi = FinderInfo::decode(raw);
         const bool wasInited = fi.flags() & FinderInfo::kHasBeenInited;
         fi.setFlags(fi.flags() & ~FinderInfo::kHasBeenInited);
-        if (busy || wasInited) {
+        if (wasInited) {
             st = fi.isNull() ? xattr::remove(out, xattr::kFinderInfo)
                              : xattr::set(out, xattr::kFinderInfo, fi.encode());
             if (st)
@@ -429,7 +425,9 @@ OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCr
     }
     if (!hadCrDate) {
         const UTCDateTime cr = UTCDateTime::fromTimespec(src.btimeOrMtime());
-        if (!cr.isNull() && (st = keepable(xattr::set(out, xattr::kCreationDate, cr.encode()))))
+        st = cr.isNull() ? (top ? xattr::remove(out, xattr::kCreationDate) : Status::noErr) // no busy date stays
+                         : xattr::set(out, xattr::kCreationDate, cr.encode());
+        if ((st = keepable(st)))
             return st;
     }
     if (top) {
@@ -476,7 +474,7 @@ OSStatus CopyJob::copyFolder(const Source &src, const QByteArray &dst, int depth
     bool hadCrDate = false, hadFinderInfo = false;
     if (OSStatus st = copyXattrs(in.fd, out.fd, src, top, &hadCrDate, &hadFinderInfo))
         return st;
-    if (OSStatus st = finishCatalog(out.fd, src, top, hadCrDate, hadFinderInfo, false))
+    if (OSStatus st = finishCatalog(out.fd, src, top, hadCrDate, hadFinderInfo))
         return st;
     // Inner folders are locked as soon as they are complete; the top one
     // once it is in place.
