@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <malloc.h>
 #include <utility>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -158,6 +159,7 @@ bool Executor::MainCopy(const std::vector<SessionTasks> &sessions, std::vector<C
                     CopyItem &root = plan[size_t(planIndex)];
                     m_ctx.showTask(root);
                     CopyItems(root.subItems, false);
+                    releaseContent(root);
                 }
             }
             m_ctx.afterCopyTask(sp, tp, planIndex);
@@ -201,10 +203,9 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
                                && (mode == -CopyMode::RemoveA || mode == -CopyMode::RemoveB
                                    || ((mode == -CopyMode::CopyAToB || mode == -CopyMode::CopyBToA)
                                        && set.isSyncOn && set.isExactOn));
-            if (visit) {
-                std::vector<CopyItem> content = item.subItems;
-                result = copyItems(content, false, allSucceeded);
-            }
+            if (visit)
+                result = copyItems(item.subItems, false, allSucceeded);
+            releaseContent(item);
             continue;
         }
         FolderDates dates;
@@ -215,6 +216,7 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
             m_ctx.itemStarted();
             if (CopyMode::isRemoval(mode) && item.hasSubItems) {
                 result = removeFolderWithContent(item, deleteParent, allSucceeded);
+                releaseContent(item);
                 if (!result && set.isMoveToTrash && deleteParent)
                     return false;
                 continue;
@@ -228,6 +230,7 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
             }
             if (!result) {
                 *allSucceeded = false;
+                releaseContent(item);
                 if (set.isMoveToTrash && deleteParent)
                     return false;
                 continue;
@@ -235,13 +238,27 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
             m_ctx.noteItemDone();
         }
         if (item.hasSubItems) {
-            std::vector<CopyItem> content = item.subItems;
-            result = copyItems(content, false, allSucceeded);
+            result = copyItems(item.subItems, false, allSucceeded);
             finishFolder(item, dates);
+            releaseContent(item);
         }
     }
     takeFinishedCopies(0);
     return lastWentAside ? m_lastAsideOk : result;
+}
+
+// A folder's plan is not read again once it was carried out: its memory
+// goes back while the log grows. The allocator keeps the pages of many
+// small freed blocks until it is told, so it is told now and then.
+void Executor::releaseContent(CopyItem &item)
+{
+    constexpr size_t kTrimEvery = 4096;
+    m_released += item.subItems.size();
+    std::vector<CopyItem>().swap(item.subItems);
+    if (m_released >= kTrimEvery || item.isTheRootOfTheTree) {
+        m_released = 0;
+        ::malloc_trim(0);
+    }
 }
 
 // A folder to remove: its content item by item, then the folder itself. A
@@ -257,9 +274,8 @@ bool Executor::removeFolderWithContent(CopyItem &item, bool deleteParent, bool *
     const QString folder = item.copyMode == CopyMode::RemoveA ? item.source : item.dest;
     static const LPUtilities fs;
     const bool unlocked = set.isUnlockOn && readOperand(folder).locked && fs.UnlockItem(folder);
-    std::vector<CopyItem> content = item.subItems;
     bool contentOk = true;
-    bool result = copyItems(content, true, &contentOk);
+    bool result = copyItems(item.subItems, true, &contentOk);
     // Deleting for good takes the folder only when all its content went, so
     // that nothing refused (a locked file) goes with it.
     if (result && !set.isMoveToTrash && !contentOk)

@@ -88,6 +88,7 @@ private:
     std::list<PendingCopy> m_pending;
     quint64 m_pendingBytes = 0;
     bool m_draining = false;
+    size_t m_released = 0; // plan items given back since the last trim
     bool *m_asideSucceeded = nullptr; // set while an item may run aside
     bool m_wentAside = false;          // the last CopySource left its copy running
     bool m_lastAsideOk = true;
@@ -96,6 +97,7 @@ private:
     static int findTask(const std::vector<CopyItem> &plan, int sessionIndex, int taskIndex);
     bool copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *allSucceeded);
     bool removeFolderWithContent(CopyItem &item, bool deleteParent, bool *allSucceeded);
+    void releaseContent(CopyItem &item);
     void finishFolder(const CopyItem &item, const FolderDates &dates);
     void restoreModDate(const QString &path, const ItemInfo &before);
     bool createFolder(Operation &op);
