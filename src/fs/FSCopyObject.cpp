@@ -885,16 +885,20 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
     const QByteArray ownName = baseName(srcPath);
     const QByteArray realPath = childPath(dstFolder, ownName.constData());
 
-    // What is in the way, and what to do about it.
-    OSStatus lookup = Status::noErr;
-    const bool exists = lexists(realPath, &lookup);
-    if (lookup)
-        return lookup;
-    if (exists && options.duplicateAction == kDupDeleteFirst) {
-        if (OSStatus st = FSDeleteObjects(fromNativeName(realPath)))
-            return st;
-    } else if (exists && options.duplicateAction != kDupReplace) {
-        return Status::dupFNErr;
+    // What is in the way, and what to do about it. A replacement needs no
+    // look: putting the copy in place finds out, and an object that turns
+    // up meanwhile is handled the same way.
+    if (options.duplicateAction != kDupReplace) {
+        OSStatus lookup = Status::noErr;
+        const bool exists = lexists(realPath, &lookup);
+        if (lookup)
+            return lookup;
+        if (exists && options.duplicateAction == kDupDeleteFirst) {
+            if (OSStatus st = FSDeleteObjects(fromNativeName(realPath)))
+                return st;
+        } else if (exists) {
+            return Status::dupFNErr;
+        }
     }
     const uint32_t bufferSize = std::min(BufferSizeForVol(source), BufferSizeForVol(destFolder));
     const bool dropBox = isDropBoxFolder(dstFolder, dst);
