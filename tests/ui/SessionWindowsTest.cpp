@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -120,6 +121,13 @@ TEST(VolumesPanelPath, PasswordIsStoredEncodedAtApplyAndCancelLeavesTheSession)
 
     const QVariantMap before = sessionOf(f);
     w.GoPanel(Panel::AutoMountVolumes);
+    // Alt+click's visible twin: the address cell's menu removes the row.
+    std::unique_ptr<QMenu> menu(panel->contextMenu(0, VolumeListEditor::AddressColumn));
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().first()->text(), "Remove from the List");
+    menu->actions().first()->trigger();
+    EXPECT_EQ(panel->volumes()->rowAt(0)["host"].toString(), "");
     clickCell(panel->table(), 0, VolumeListEditor::OnOffColumn);
     panel->listSwitch()->click();
     EXPECT_FALSE(panel->tryMountAllButton()->isEnabled());
