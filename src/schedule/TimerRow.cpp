@@ -48,7 +48,16 @@ QDateTime TimerStep::addTo(const QDateTime &start, qint64 count) const
     const qint64 secCount = count * (qint64(hours) * 3600 + qint64(minutes) * 60);
     if (!fitsInt(monthCount) || std::abs(dayCount) > 100000000 || std::abs(secCount) > 8640000000000LL)
         return QDateTime();
-    return start.addMonths(int(monthCount)).addDays(dayCount).addSecs(secCount);
+    // Each local-time addition asks the C library for the zone, which may
+    // read the zone file again: parts that are zero are not added at all.
+    QDateTime date = start;
+    if (monthCount != 0)
+        date = date.addMonths(int(monthCount));
+    if (dayCount != 0)
+        date = date.addDays(dayCount);
+    if (secCount != 0)
+        date = date.addSecs(secCount);
+    return date;
 }
 
 TimerRow TimerRow::fromRecord(const QVariantMap &record)
