@@ -125,11 +125,20 @@ backup_case() { # name files folders min max what
     make_doc "$WORK/$name/q$r.qmy" "$src" "$WORK/$name/q$r" 2
     make_doc "$WORK/$name/o$r.qmy" "$src" "$WORK/$name/o$r" 2
   done
+  # Each tool's copy lands where the previous ones left free inodes: the
+  # order within a round alternates, so that no tool always goes first.
+  local tools=(qm old rs cp) order t
   for ((r = 0; r < RUNS; r++)); do
-    measure "$QM" --batch "$WORK/$name/q$r.qmy" >>"$WORK/s.first.qm"
-    [[ -n "$OLD" ]] && measure "$OLD" --batch "$WORK/$name/o$r.qmy" >>"$WORK/s.first.old"
-    measure rsync -a "$src/" "$WORK/$name/r$r/" >>"$WORK/s.first.rs"
-    [[ $name == tiny100k ]] && measure cp -a "$src/." "$WORK/$name/c$r/" >>"$WORK/s.first.cp"
+    order=("${tools[@]}")
+    ((r % 2)) && order=(cp rs old qm)
+    for t in "${order[@]}"; do
+      case $t in
+        qm) measure "$QM" --batch "$WORK/$name/q$r.qmy" >>"$WORK/s.first.qm" ;;
+        old) if [[ -n "$OLD" ]]; then measure "$OLD" --batch "$WORK/$name/o$r.qmy" >>"$WORK/s.first.old"; fi ;;
+        rs) measure rsync -a "$src/" "$WORK/$name/r$r/" >>"$WORK/s.first.rs" ;;
+        cp) if [[ $name == tiny100k ]]; then measure cp -a "$src/." "$WORK/$name/c$r/" >>"$WORK/s.first.cp"; fi ;;
+      esac
+    done
   done
   [[ $name == tiny100k ]] && cp "$WORK/s.first.qm" "$WORK/s.firstcp.qm" && mv "$WORK/s.first.cp" "$WORK/s.firstcp.cp"
   row first "$items" "first backup, $what" rs "rsync -a"
