@@ -13,6 +13,7 @@
 #include "ui/ScriptsWindow.h"
 #include "ui/SettingsPanel.h"
 #include "ui/VolumesPanel.h"
+#include "uimodel/SessionMenuModel.h"
 #include "uimodel/FolderSizer.h"
 #include "uimodel/MenuEnabling.h"
 #include "uimodel/TextFit.h"
@@ -28,7 +29,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -79,7 +79,12 @@ ConsoleWindow::ConsoleWindow(AppController &controller, DesktopQuestions &questi
     m_sessions->setToolTip(GLS("Sessions PopMenu"));
     m_sessions->setMinimumContentsLength(24);
     m_sessions->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_sessions->setModel(new QStandardItemModel(m_sessions));
+    m_sessionMenu = new SessionMenuModel(m_controller.sessions(), m_sessions);
+    m_sessions->setModel(m_sessionMenu);
+    connect(m_sessionMenu, &SessionMenuModel::selectedRowChanged, m_sessions, [this](int row) {
+        const QSignalBlocker quiet(m_sessions);
+        m_sessions->setCurrentIndex(row);
+    });
     toolbar->addWidget(m_sessions);
     connect(m_sessions, &QComboBox::activated, this,
             [this](int position) { chooseSession(position, QApplication::keyboardModifiers() & Qt::AltModifier); });
@@ -118,13 +123,12 @@ ConsoleWindow::ConsoleWindow(AppController &controller, DesktopQuestions &questi
     });
 
     connectConsole();
-    connect(m_settings, &SettingsPanel::finished, this, [this](bool stored, bool stay) {
-        if (stored) {
-            QVariantMap session = currentSession();
-            m_settings->store(&session);
-            setCurrentSession(session);
-        }
-        if (!stay)
+    connect(m_settings, &SettingsPanel::buttonPressed, this, [this](int tag, bool optionKey) {
+        const SettingsForm::ApplyResult result =
+            m_settings->apply(tag, optionKey, m_controller.documents().document(), runUnderway());
+        if (result.stored)
+            updateMenus();
+        if (!result.stayInPanel)
             GoPanel(Panel::Console);
     });
     buildMenus();
@@ -399,24 +403,6 @@ bool ConsoleWindow::allSessionsCurrent() const
     return const_cast<AppController &>(m_controller).sessions().IsCurrentSessionAllSessions();
 }
 
-QVariantMap ConsoleWindow::currentSession() const
-{
-    const QVariantList sessions = m_controller.document().value("sessionsArray").toList();
-    const int index = m_controller.document().value("sessionIndex").toInt();
-    return index >= 0 && index < sessions.size() ? sessions.at(index).toMap() : QVariantMap();
-}
-
-void ConsoleWindow::setCurrentSession(const QVariantMap &session)
-{
-    QVariantMap &doc = m_controller.documents().document();
-    QVariantList sessions = doc.value("sessionsArray").toList();
-    const int index = doc.value("sessionIndex").toInt();
-    if (index < 0 || index >= sessions.size())
-        return;
-    sessions[index] = session;
-    doc.insert("sessionsArray", sessions);
-}
-
 bool ConsoleWindow::isDrawerOpen() const
 {
     return m_model->view().drawer.open;
@@ -435,7 +421,7 @@ void ConsoleWindow::refresh()
     if (m_navigator.currentTab() == Panel::Console && !runUnderway())
         m_model->SetConsolePanes(m_controller.documentSessionIndex());
     else if (m_navigator.currentTab() == Panel::Settings && !allSessionsCurrent())
-        m_settings->fill(currentSession());
+        m_settings->fill(m_controller.document());
     else if (ListPanel *list = listPanel(m_navigator.currentTab()); list && !allSessionsCurrent())
         list->load(m_controller.document());
     updateMenus();
@@ -445,20 +431,8 @@ void ConsoleWindow::showSessionMenu()
 {
     const PanelEntry entry = qm::GoPanel(m_navigator.currentTab());
     const bool enabled = entry.menuEnabled && m_controller.documents().isDocumentOpen() && !runUnderway();
-    const SessionMenu menu = m_controller.sessions().menu(enabled, entry.menuAllowsAllSessions);
-    QSignalBlocker quiet(m_sessions);
-    m_sessions->clear();
-    auto *model = static_cast<QStandardItemModel *>(m_sessions->model());
-    for (const SessionMenuItem &item : menu.items) {
-        if (item.tag == SessionMenuItem::Separator) {
-            m_sessions->insertSeparator(m_sessions->count());
-            continue;
-        }
-        m_sessions->addItem(item.title);
-        model->item(m_sessions->count() - 1)->setEnabled(item.enabled);
-    }
-    m_sessions->setCurrentIndex(menu.selected);
-    m_sessions->setEnabled(menu.enabled);
+    m_sessionMenu->setEnabled(enabled, entry.menuAllowsAllSessions);
+    m_sessions->setEnabled(m_sessionMenu->isEnabled());
 }
 
 void ConsoleWindow::updateRunState()
@@ -500,7 +474,7 @@ void ConsoleWindow::GoPanel(Panel panel)
         Q_EMIT preferencesRequested();
         return;
     case PanelAction::FillSettings:
-        m_settings->fill(currentSession());
+        m_settings->fill(m_controller.document());
         break;
     case PanelAction::OpenConflicts:
     case PanelAction::OpenScripts:
@@ -538,7 +512,7 @@ void ConsoleWindow::goOption(ConsolePanel::Option option, Qt::KeyboardModifiers 
 
 void ConsoleWindow::chooseSession(int position, bool optionKey)
 {
-    const SessionCommandResult r = m_controller.sessions().ChooseSession(position, true, optionKey);
+    const SessionCommandResult r = m_sessionMenu->choose(position, optionKey);
     if (r.outcome == SessionCommandResult::Outcome::Refused && !r.message.isEmpty())
         m_questions.warn(DocumentQuestions::AlertKind::Plain, r.message);
     refresh();

@@ -26,6 +26,7 @@ class SchedulingWindow;
 class ScriptsWindow;
 class SettingsPanel;
 class VolumesPanel;
+class SessionMenuModel;
 
 class ConsoleWindow : public QMainWindow, public DocumentHooks {
     Q_OBJECT
@@ -94,6 +95,7 @@ private:
     FolderSizer *m_sizer = nullptr;
     QString m_sizing;
     QComboBox *m_sessions = nullptr;
+    SessionMenuModel *m_sessionMenu = nullptr;
     QStackedWidget *m_pages = nullptr;
     ConsolePanel *m_console = nullptr;
     SettingsPanel *m_settings = nullptr;
@@ -126,8 +128,6 @@ private:
     bool runUnderway() const;
     void connectRun();
     bool allSessionsCurrent() const;
-    QVariantMap currentSession() const;
-    void setCurrentSession(const QVariantMap &session);
 };
 
 } // namespace qm

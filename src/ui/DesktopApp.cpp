@@ -115,12 +115,13 @@ void DesktopApp::finishQuit()
 
 void DesktopApp::openPreferences()
 {
-    PreferencesWindow prefs(m_controller->prefs(), m_controller->paths(), m_questions, m_window.get());
+    PreferencesWindow prefs(m_controller->prefs(), m_controller->paths(), m_questions, *m_secrets,
+                            m_controller->identity().isRoot(), m_window.get());
     m_frames.restore(&prefs, QString::fromLatin1(kPreferencesFrame));
     const bool ok = prefs.exec() == QDialog::Accepted;
     m_frames.save(&prefs, QString::fromLatin1(kPreferencesFrame));
-    if (ok && prefs.rootChanged())
-        m_controller->privilegeChange().PrefRunAsRoot(m_controller->prefs().value("prefRoot").toInt() == 1);
+    if (ok && prefs.rootChange())
+        m_controller->privilegeChange().PrefRunAsRoot(*prefs.rootChange());
     m_window->returnFromWindow(Panel::Preferences);
 }
 

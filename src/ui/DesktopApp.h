@@ -3,6 +3,7 @@
 // questions, the console window, the splash, the documents handed over at
 // launch, Sync And Quit, and what is written at quit.
 #include "app/AppController.h"
+#include "app/SecretStore.h"
 #include "ui/ConsoleWindow.h"
 #include "ui/DesktopQuestions.h"
 #include "ui/WindowFrames.h"
@@ -43,6 +44,8 @@ public:
     // The Quit command: asks about a run and unsaved changes first.
     void requestQuit();
     void openPreferences();
+    // Where the preferences window keeps the SMTP password (tests give their own).
+    void setSecretStore(std::unique_ptr<SecretStore> store) { m_secrets = std::move(store); }
     void openAbout();
 
 Q_SIGNALS:
@@ -54,6 +57,7 @@ private:
     std::unique_ptr<AppController> m_controller;
     std::unique_ptr<ConsoleWindow> m_window;
     WindowFrames m_frames;
+    std::unique_ptr<SecretStore> m_secrets = makeDesktopSecretStore();
     AboutWindow *m_splash = nullptr;
     bool m_quitAfterRun = false;
     bool m_quit = false;

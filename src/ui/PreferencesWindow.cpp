@@ -4,6 +4,7 @@
 #include "platform/Messages.h"
 #include "ui/DesktopQuestions.h"
 #include "ui/DesktopShell.h"
+#include "ui/PrivilegeAlerts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -24,317 +25,323 @@ namespace qm {
 
 namespace {
 
-int intPref(const QVariantMap &prefs, const char *key, int fallback = 0)
+constexpr int kOkTag = 1;
+
+QHBoxLayout *row(std::initializer_list<QWidget *> widgets)
 {
-    return Preferences::intValue(prefs, key, fallback);
+    auto *h = new QHBoxLayout;
+    for (QWidget *w : widgets)
+        h->addWidget(w);
+    h->addStretch();
+    return h;
 }
 
 } // namespace
 
 PreferencesWindow::PreferencesWindow(QVariantMap &prefs, const AppPaths &paths, DesktopQuestions &questions,
-                                     QWidget *parent)
-    : QDialog(parent), m_prefs(prefs), m_paths(paths), m_questions(questions)
+                                     SecretStore &secrets, bool euidRoot, QWidget *parent)
+    : QDialog(parent), m_prefs(prefs), m_paths(paths), m_questions(questions),
+      m_form(secrets, [this](bool root) { m_rootChange = root; }), m_euidRoot(euidRoot)
 {
     setObjectName(QStringLiteral("preferences"));
     setWindowTitle(GLS("Preferences"));
     m_tabs = new QTabWidget(this);
-    m_tabs->addTab(generalTab(), GLS("General"));
-    m_tabs->widget(0)->setObjectName(QStringLiteral("General"));
-    m_tabs->addTab(logTab(), GLS("Log"));
-    m_tabs->widget(1)->setObjectName(QStringLiteral("Log"));
-    m_tabs->addTab(mailTab(), GLS("Email"));
-    m_tabs->widget(2)->setObjectName(QStringLiteral("Email"));
+    const std::pair<QWidget *, const char *> tabs[] = {
+        {generalTab(), "General"}, {logTab(), "Log"}, {mailTab(), "Email"}};
+    for (const auto &[page, id] : tabs) {
+        page->setObjectName(QString::fromLatin1(id));
+        m_tabs->addTab(page, GLS(id));
+    }
+    connect(m_tabs, &QTabWidget::currentChanged, this,
+            [this] { m_form.values().tab = m_tabs->currentWidget()->objectName(); });
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &PreferencesWindow::PrefApply);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     layout->addWidget(buttons);
-    for (const char *key : {"prefSaveLogFile", "prefDeleteLogsOn", "prefSendEmail", "prefModificationDelta"})
-        connect(m_boxes.value(key), &QCheckBox::toggled, this, &PreferencesWindow::applyEnabling);
-    connect(m_transport, &QComboBox::currentIndexChanged, this, &PreferencesWindow::applyEnabling);
     PrefSet();
 }
 
-QCheckBox *PreferencesWindow::addBox(const char *key, const QString &title)
+QCheckBox *PreferencesWindow::box(const char *key, const QString &title, bool PreferencesValues::*value)
 {
     auto *b = new QCheckBox(title);
     b->setObjectName(QString::fromLatin1(key));
-    m_boxes.insert(key, b);
+    connect(b, &QCheckBox::toggled, this, [this, value](bool on) {
+        m_form.values().*value = on;
+        applyEnabling();
+    });
+    m_shows.push_back([this, b, value] { b->setChecked(m_form.values().*value); });
     return b;
 }
 
-QButtonGroup *PreferencesWindow::addGroup(const char *key, QWidget *owner, const QList<QPair<int, QString>> &choices,
-                                          QBoxLayout *into)
+QWidget *PreferencesWindow::radios(const char *key, const QList<Choice> &choices, int PreferencesValues::*value,
+                                   bool across)
 {
-    auto *g = new QButtonGroup(owner);
-    g->setObjectName(QString::fromLatin1(key));
-    for (const auto &[tag, title] : choices) {
-        auto *r = new QRadioButton(title, owner);
-        g->addButton(r, tag);
-        into->addWidget(r);
+    auto *holder = new QWidget;
+    holder->setObjectName(QString::fromLatin1(key));
+    QBoxLayout *lay = across ? static_cast<QBoxLayout *>(new QHBoxLayout(holder)) : new QVBoxLayout(holder);
+    lay->setContentsMargins(across ? 0 : 20, 0, 0, 0);
+    auto *group = new QButtonGroup(holder);
+    for (const Choice &c : choices) {
+        auto *r = new QRadioButton(c.title, holder);
+        group->addButton(r, c.tag);
+        lay->addWidget(r);
     }
-    m_groups.insert(key, g);
-    return g;
+    if (across)
+        lay->addStretch();
+    connect(group, &QButtonGroup::idClicked, this, [this, value](int tag) { m_form.values().*value = tag; });
+    m_shows.push_back([this, group, value] {
+        // A tag this version does not offer leaves every button clear and is kept.
+        if (QAbstractButton *b = group->button(m_form.values().*value)) {
+            b->setChecked(true);
+        } else if (QAbstractButton *checked = group->checkedButton()) {
+            group->setExclusive(false);
+            checked->setChecked(false);
+            group->setExclusive(true);
+        }
+    });
+    return holder;
 }
 
-QLineEdit *PreferencesWindow::addField(const char *key)
+QComboBox *PreferencesWindow::popUp(const char *key, const QList<Choice> &choices, int PreferencesValues::*value)
 {
-    auto *f = new QLineEdit;
-    f->setObjectName(QString::fromLatin1(key));
-    m_fields.insert(key, f);
-    return f;
+    auto *pop = new QComboBox;
+    pop->setObjectName(QString::fromLatin1(key));
+    auto *model = new ChoiceListModel(choices, pop);
+    pop->setModel(model);
+    connect(pop, &QComboBox::activated, this, [this, model, value](int at) {
+        m_form.values().*value = model->tagAt(at);
+        applyEnabling();
+    });
+    m_shows.push_back([this, pop, model, value] { pop->setCurrentIndex(model->rowOfTag(m_form.values().*value)); });
+    return pop;
+}
+
+QSpinBox *PreferencesWindow::number(const char *key, int low, int high, int PreferencesValues::*value)
+{
+    auto *spin = new QSpinBox;
+    spin->setObjectName(QString::fromLatin1(key));
+    spin->setRange(low, high);
+    connect(spin, &QSpinBox::valueChanged, this, [this, value](int v) { m_form.values().*value = v; });
+    m_shows.push_back([this, spin, value] { spin->setValue(m_form.values().*value); });
+    return spin;
+}
+
+QLineEdit *PreferencesWindow::field(const char *key, QString PreferencesValues::*value)
+{
+    auto *edit = new QLineEdit;
+    edit->setObjectName(QString::fromLatin1(key));
+    connect(edit, &QLineEdit::textEdited, this, [this, value](const QString &text) { m_form.values().*value = text; });
+    m_shows.push_back([this, edit, value] { edit->setText(m_form.values().*value); });
+    return edit;
+}
+
+void PreferencesWindow::enableWhen(QWidget *control, bool (PreferencesForm::*rule)() const)
+{
+    m_enablings.push_back([this, control, rule] { control->setEnabled((m_form.*rule)()); });
 }
 
 QWidget *PreferencesWindow::generalTab()
 {
+    using V = PreferencesValues;
     auto *tab = new QWidget;
     auto *v = new QVBoxLayout(tab);
-    v->addWidget(addBox("prefSyncAndQuit", GLS("Sync And Quit")));
-    v->addWidget(addBox("prefAskConfirmation", GLS("Ask for confirmation")));
-    v->addWidget(addBox("prefPreview", GLS("Preview")));
-    v->addWidget(addBox("prefBeepWhenDone", GLS("Beep when done")));
-    v->addWidget(addBox("prefShutDown", GLS("Shut down when done")));
+    v->addWidget(box("prefSyncAndQuit", GLS("Sync And Quit"), &V::syncAndQuit));
+    v->addWidget(box("prefAskConfirmation", GLS("Ask for confirmation"), &V::askConfirmation));
+    v->addWidget(box("prefPreview", GLS("Preview"), &V::preview));
+    v->addWidget(box("prefBeepWhenDone", GLS("Beep when done"), &V::beepWhenDone));
+    v->addWidget(box("prefShutDown", GLS("Shut down when done"), &V::shutDown));
     v->addWidget(new QLabel(GLS("On error:")));
-    auto *errors = new QVBoxLayout;
-    errors->setContentsMargins(20, 0, 0, 0);
-    addGroup("prefOnError", tab,
-             {{2, GLS("Skip and continue")}, {3, GLS("Ask whether to continue")}, {1, GLS("Stop with an alert")},
-              {4, GLS("Stop without an alert")}},
-             errors);
-    v->addLayout(errors);
-    v->addWidget(addBox("prefRoot", GLS("Run as root")));
-    auto *delta = new QHBoxLayout;
-    delta->addWidget(addBox("prefModificationDelta", GLS("Modification date tolerance (seconds):")));
-    m_delta = new QSpinBox(tab);
-    m_delta->setObjectName(QStringLiteral("prefModificationDeltaField"));
-    m_delta->setRange(0, 3600);
-    delta->addWidget(m_delta);
-    delta->addStretch();
-    v->addLayout(delta);
+    v->addWidget(radios("prefOnError", ChoiceListModel::onErrorChoices(), &V::onError, false));
+    QCheckBox *root = box("prefRoot", GLS("Run as root"), &V::root);
+    applyRunAsRootAvailability(root, m_euidRoot);
+    v->addWidget(root);
+    QSpinBox *delta = number("prefModificationDeltaField", 0, 3600, &V::modificationDeltaField);
+    enableWhen(delta, &PreferencesForm::modificationDeltaFieldEnabled);
+    v->addLayout(row({box("prefModificationDelta", GLS("Modification date tolerance (seconds):"),
+                          &V::modificationDelta),
+                      delta}));
     v->addStretch();
     return tab;
 }
 
 QWidget *PreferencesWindow::logTab()
 {
+    using V = PreferencesValues;
     auto *tab = new QWidget;
     auto *v = new QVBoxLayout(tab);
-    v->addWidget(addBox("prefSaveLogFile", GLS("Save log file")));
-    auto *when = new QHBoxLayout;
-    when->setContentsMargins(20, 0, 0, 0);
-    addGroup("prefSaveLogFileWhen", tab, {{2, GLS("only on errors")}, {1, GLS("always")}}, when);
-    when->addStretch();
-    v->addLayout(when);
-    auto *format = new QHBoxLayout;
-    format->addWidget(new QLabel(GLS("Log file format:")));
-    addGroup("prefLogFileFormat", tab, {{1, GLS("Rich text (RTF)")}, {2, GLS("Plain text")}}, format);
-    format->addStretch();
-    v->addLayout(format);
-    auto *kind = new QHBoxLayout;
-    kind->addWidget(new QLabel(GLS("Log kind:")));
-    addGroup("prefLogKind", tab, {{2, GLS("Detailed")}, {3, GLS("Errors only")}, {1, GLS("Summary only")}}, kind);
-    kind->addStretch();
-    v->addLayout(kind);
-    auto *folder = new QHBoxLayout;
-    folder->addWidget(new QLabel(GLS("Log folder:")));
+    v->addWidget(box("prefSaveLogFile", GLS("Save log file"), &V::saveLogFile));
+    QWidget *when = radios("prefSaveLogFileWhen", ChoiceListModel::whenChoices(), &V::saveLogFileWhen, true);
+    when->layout()->setContentsMargins(20, 0, 0, 0);
+    QWidget *format = radios("prefLogFileFormat", ChoiceListModel::logFormatChoices(), &V::logFileFormat, true);
+    enableWhen(when, &PreferencesForm::saveLogChoicesEnabled);
+    enableWhen(format, &PreferencesForm::saveLogChoicesEnabled);
+    v->addWidget(when);
+    v->addLayout(row({new QLabel(GLS("Log file format:")), format}));
+    v->addLayout(row({new QLabel(GLS("Log kind:")),
+                      radios("prefLogKind", ChoiceListModel::logKindChoices(), &V::logKind, true)}));
+
     m_logFolder = new QLabel(tab);
     m_logFolder->setObjectName(QStringLiteral("prefPathLogFolder"));
     m_logFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_logFolder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    folder->addWidget(m_logFolder, 1);
+    m_shows.push_back([this] { m_logFolder->setText(m_form.values().logFolder); });
     auto *choose = new QPushButton(GLS("Choose") + QStringLiteral("…"), tab);
     connect(choose, &QPushButton::clicked, this, &PreferencesWindow::chooseLogFolder);
     auto *open = new QPushButton(GLS("Open"), tab);
+    open->setObjectName(QStringLiteral("openLogFolder"));
     connect(open, &QPushButton::clicked, this, &PreferencesWindow::openLogFolder);
+    enableWhen(open, &PreferencesForm::openLogFolderEnabled);
+    auto *folder = new QHBoxLayout;
+    folder->addWidget(new QLabel(GLS("Log folder:")));
+    folder->addWidget(m_logFolder, 1);
     folder->addWidget(choose);
     folder->addWidget(open);
     v->addLayout(folder);
-    auto *age = new QHBoxLayout;
-    age->addWidget(addBox("prefDeleteLogsOn", GLS("Delete old log files:")));
-    m_deleteUnit = new QComboBox(tab);
-    m_deleteUnit->setObjectName(QStringLiteral("prefDeleteLogsPop"));
-    m_deleteUnit->addItem(GLS("older than (days)"), 0);
-    m_deleteUnit->addItem(GLS("beyond the most recent"), 1);
-    age->addWidget(m_deleteUnit);
-    m_deleteAge = new QSpinBox(tab);
-    m_deleteAge->setObjectName(QStringLiteral("prefDeleteLogsField"));
-    m_deleteAge->setRange(0, 100000);
-    age->addWidget(m_deleteAge);
-    age->addStretch();
-    v->addLayout(age);
+
+    QCheckBox *prune = box("prefDeleteLogsOn", GLS("Delete old log files:"), &V::deleteLogsOn);
+    enableWhen(prune, &PreferencesForm::saveLogChoicesEnabled);
+    QSpinBox *age = number("prefDeleteLogsField", 0, 100000, &V::deleteLogsField);
+    QComboBox *unit = popUp("prefDeleteLogsPop", ChoiceListModel::deleteLogsUnitChoices(), &V::deleteLogsPop);
+    enableWhen(age, &PreferencesForm::deleteLogsChoicesEnabled);
+    enableWhen(unit, &PreferencesForm::deleteLogsChoicesEnabled);
+    v->addLayout(row({prune, age, unit}));
     v->addStretch();
     return tab;
 }
 
 QWidget *PreferencesWindow::mailTab()
 {
+    using V = PreferencesValues;
     auto *tab = new QWidget;
     auto *v = new QVBoxLayout(tab);
-    v->addWidget(addBox("prefSendEmail", GLS("Send email")));
-    auto *when = new QHBoxLayout;
-    when->setContentsMargins(20, 0, 0, 0);
-    addGroup("prefSendEmailWhen", tab, {{2, GLS("only on errors")}, {1, GLS("always")}}, when);
-    when->addStretch();
-    v->addLayout(when);
-    auto *form = new QFormLayout;
-    form->addRow(GLS("Email address:"), addField("prefSendEmailAddress"));
-    m_transport = new QComboBox(tab);
-    m_transport->setObjectName(QStringLiteral("prefSendEmailTransport"));
-    m_transport->addItem(GLS("The sendmail program"), 1);
-    m_transport->addItem(GLS("An SMTP server"), 2);
-    form->addRow(GLS("Send with:"), m_transport);
-    form->addRow(GLS("sendmail program:"), addField("prefSendmailPath"));
-    form->addRow(GLS("SMTP server:"), addField("prefSmtpHost"));
-    m_port = new QSpinBox(tab);
-    m_port->setObjectName(QStringLiteral("prefSmtpPort"));
-    m_port->setRange(1, 65535);
-    form->addRow(GLS("Port:"), m_port);
-    m_security = new QComboBox(tab);
-    m_security->setObjectName(QStringLiteral("prefSmtpSecurity"));
-    m_security->addItem(GLS("None"), 0);
-    m_security->addItem(QStringLiteral("STARTTLS"), 1);
-    m_security->addItem(QStringLiteral("TLS"), 2);
-    form->addRow(GLS("Security:"), m_security);
-    form->addRow(GLS("User:"), addField("prefSmtpUser"));
-    QLineEdit *password = addField("prefSmtpPassword");
+    v->addWidget(box("prefSendEmail", GLS("Send email"), &V::sendEmail));
+    QWidget *when = radios("prefSendEmailWhen", ChoiceListModel::whenChoices(), &V::sendEmailWhen, true);
+    when->layout()->setContentsMargins(20, 0, 0, 0);
+    v->addWidget(when);
+    QLineEdit *address = field("prefSendEmailAddress", &V::sendEmailAddress);
+    QComboBox *transport = popUp("prefSendEmailTransport", ChoiceListModel::mailTransportChoices(), &V::transport);
+    for (QWidget *w : {when, static_cast<QWidget *>(address), static_cast<QWidget *>(transport)})
+        enableWhen(w, &PreferencesForm::mailChoicesEnabled);
+    QLineEdit *sendmail = field("prefSendmailPath", &V::sendmailPath);
+    sendmail->setPlaceholderText(QStringLiteral("/usr/sbin/sendmail"));
+    enableWhen(sendmail, &PreferencesForm::sendmailPathEnabled);
+
+    QLineEdit *host = field("prefSmtpHost", &V::smtpHost);
+    QSpinBox *port = number("prefSmtpPort", PreferencesForm::kMinPort, PreferencesForm::kMaxPort, &V::smtpPort);
+    QComboBox *security = popUp("prefSmtpSecurity", ChoiceListModel::smtpSecurityChoices(), &V::smtpSecurity);
+    QLineEdit *user = field("prefSmtpUser", &V::smtpUser);
+    auto *password = new QLineEdit;
+    password->setObjectName(QStringLiteral("prefSmtpPassword"));
     password->setEchoMode(QLineEdit::Password);
+    // Only a typed password is stored again: one the store could not give
+    // at start must not be overwritten by the empty field.
+    connect(password, &QLineEdit::textEdited, this, [this](const QString &text) { m_form.setSmtpPassword(text); });
+    m_shows.push_back([this, password] { password->setText(m_form.values().smtpPassword); });
+    m_passwordPlace = new QLabel(tab);
+    m_passwordPlace->setObjectName(QStringLiteral("passwordPlace"));
+    m_passwordPlace->setEnabled(false);
+    m_shows.push_back([this] { m_passwordPlace->setText(m_form.passwordPlaceText()); });
+    QLineEdit *from = field("prefSmtpFrom", &V::smtpFrom);
+    for (QWidget *w : std::initializer_list<QWidget *>{host, port, security, user, password, from})
+        enableWhen(w, &PreferencesForm::smtpFieldsEnabled);
+
+    auto *form = new QFormLayout;
+    form->addRow(GLS("Email address:"), address);
+    form->addRow(GLS("Send with:"), transport);
+    form->addRow(GLS("sendmail program:"), sendmail);
+    form->addRow(GLS("SMTP server:"), host);
+    form->addRow(GLS("Port:"), port);
+    form->addRow(GLS("Security:"), security);
+    form->addRow(GLS("User:"), user);
     auto *passwordRow = new QVBoxLayout;
     passwordRow->addWidget(password);
-    auto *note = new QLabel(GLS("Kept as plain text in the preferences file."), tab);
-    note->setStyleSheet(QStringLiteral("color: gray"));
-    passwordRow->addWidget(note);
+    passwordRow->addWidget(m_passwordPlace);
     form->addRow(GLS("Password:"), passwordRow);
-    form->addRow(GLS("Sender:"), addField("prefSmtpFrom"));
+    form->addRow(GLS("Sender:"), from);
     v->addLayout(form);
     v->addStretch();
     return tab;
 }
 
-QCheckBox *PreferencesWindow::box(const char *key) const
-{
-    return m_boxes.value(key);
-}
-
-QButtonGroup *PreferencesWindow::group(const char *key) const
-{
-    return m_groups.value(key);
-}
-
-QLineEdit *PreferencesWindow::field(const char *key) const
-{
-    return m_fields.value(key);
-}
-
 void PreferencesWindow::PrefSet()
 {
-    for (auto it = m_boxes.cbegin(); it != m_boxes.cend(); ++it)
-        it.value()->setChecked(intPref(m_prefs, it.key().constData()) == 1);
-    for (auto it = m_groups.cbegin(); it != m_groups.cend(); ++it)
-        if (QAbstractButton *b = it.value()->button(intPref(m_prefs, it.key().constData())))
-            b->setChecked(true);
-    for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it)
-        it.value()->setText(m_prefs.value(QString::fromLatin1(it.key())).toString());
-    if (m_fields.value("prefSendmailPath")->text().isEmpty())
-        m_fields.value("prefSendmailPath")->setText(QStringLiteral("/usr/sbin/sendmail"));
-    m_deleteUnit->setCurrentIndex(std::max(0, m_deleteUnit->findData(intPref(m_prefs, "prefDeleteLogsPop"))));
-    m_deleteAge->setValue(intPref(m_prefs, "prefDeleteLogsField", 7));
-    m_delta->setValue(intPref(m_prefs, "prefModificationDeltaField", 10));
-    m_transport->setCurrentIndex(std::max(0, m_transport->findData(intPref(m_prefs, "prefSendEmailTransport", 1))));
-    m_security->setCurrentIndex(std::max(0, m_security->findData(intPref(m_prefs, "prefSmtpSecurity", 1))));
-    m_port->setValue(intPref(m_prefs, "prefSmtpPort", 587));
-    m_logFolder->setText(m_prefs.value("prefPathLogFolder", m_paths.defaultLogFolder).toString());
-    m_rootAtOpen = intPref(m_prefs, "prefRoot");
+    m_form.PrefSet(m_prefs);
+    if (m_form.values().logFolder.isEmpty())
+        m_form.values().logFolder = m_paths.defaultLogFolder;
+    for (const auto &show : m_shows)
+        show();
     for (int i = 0; i < m_tabs->count(); ++i)
-        if (m_tabs->widget(i)->objectName() == m_prefs.value("prefTabViewIdentifier").toString())
+        if (m_tabs->widget(i)->objectName() == m_form.values().tab)
             m_tabs->setCurrentIndex(i);
     applyEnabling();
 }
 
 void PreferencesWindow::applyEnabling()
 {
-    const bool save = m_boxes.value("prefSaveLogFile")->isChecked();
-    const bool prune = m_boxes.value("prefDeleteLogsOn")->isChecked();
-    const bool mail = m_boxes.value("prefSendEmail")->isChecked();
-    for (const char *key : {"prefSaveLogFileWhen", "prefLogFileFormat"})
-        for (QAbstractButton *b : m_groups.value(key)->buttons())
-            b->setEnabled(save);
-    m_boxes.value("prefDeleteLogsOn")->setEnabled(save);
-    m_deleteUnit->setEnabled(save && prune);
-    m_deleteAge->setEnabled(save && prune);
-    m_fields.value("prefSendEmailAddress")->setEnabled(mail);
-    for (QAbstractButton *b : m_groups.value("prefSendEmailWhen")->buttons())
-        b->setEnabled(mail);
-    m_delta->setEnabled(m_boxes.value("prefModificationDelta")->isChecked());
-    const bool smtp = m_transport->currentData().toInt() == 2;
-    m_fields.value("prefSendmailPath")->setEnabled(!smtp);
-    for (QWidget *w : std::initializer_list<QWidget *>{m_fields.value("prefSmtpHost"), m_port, m_security,
-                                                       m_fields.value("prefSmtpUser"),
-                                                       m_fields.value("prefSmtpPassword"), m_fields.value("prefSmtpFrom")})
-        w->setEnabled(smtp);
-}
-
-bool PreferencesWindow::PrefGet()
-{
-    if (m_boxes.value("prefSendEmail")->isChecked()) {
-        const QString refusal = Preferences::checkMailAddress(m_fields.value("prefSendEmailAddress")->text());
-        if (!refusal.isEmpty()) {
-            m_questions.warn(DocumentQuestions::AlertKind::Plain, refusal);
-            return false;
-        }
-    }
-    const QString ageRefusal = Preferences::checkDeleteLogsField(m_deleteAge->value());
-    if (!ageRefusal.isEmpty()) {
-        m_questions.warn(DocumentQuestions::AlertKind::Plain, ageRefusal);
-        m_deleteAge->setValue(1);
-        m_deleteAge->selectAll();
-        m_deleteAge->setFocus();
-        return false;
-    }
-    for (auto it = m_boxes.cbegin(); it != m_boxes.cend(); ++it)
-        m_prefs.insert(QString::fromLatin1(it.key()), qlonglong(it.value()->isChecked() ? 1 : 0));
-    for (auto it = m_groups.cbegin(); it != m_groups.cend(); ++it)
-        if (it.value()->checkedId() != -1)
-            m_prefs.insert(QString::fromLatin1(it.key()), qlonglong(it.value()->checkedId()));
-    m_prefs.insert("prefDeleteLogsPop", qlonglong(m_deleteUnit->currentData().toInt()));
-    m_prefs.insert("prefDeleteLogsField", qlonglong(m_deleteAge->value()));
-    m_prefs.insert("prefModificationDeltaField", qlonglong(m_delta->value()));
-    m_prefs.insert("prefPathLogFolder", m_logFolder->text());
-    for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it)
-        m_prefs.insert(QString::fromLatin1(it.key()), it.value()->text());
-    m_prefs.insert("prefSendEmailTransport", qlonglong(m_transport->currentData().toInt()));
-    m_prefs.insert("prefSmtpSecurity", qlonglong(m_security->currentData().toInt()));
-    m_prefs.insert("prefSmtpPort", qlonglong(m_port->value()));
-    m_prefs.insert("prefTabViewIdentifier", m_tabs->currentWidget()->objectName());
-    return true;
+    for (const auto &enable : m_enablings)
+        enable();
 }
 
 void PreferencesWindow::PrefApply()
 {
-    // A changed run-as-root box is compared with what the window opened
-    // with; the change of privileges itself is not offered yet.
-    if (!PrefGet())
+    QString writeError;
+    bool written = true;
+    const PreferencesForm::ApplyResult result =
+        m_form.PrefApply(kOkTag, m_prefs, [this, &written, &writeError](const QVariantMap &prefs) {
+            written = Preferences::write(m_paths, prefs, &writeError);
+        });
+    if (!result.close) {
+        showRefusal(result.check);
         return;
-    Preferences::write(m_paths, m_prefs);
+    }
+    // The preferences are in force either way; a file that could not be
+    // written must not pass unnoticed, since they would be lost at the next start.
+    if (!written)
+        m_questions.warn(DocumentQuestions::AlertKind::Critical, writeError);
     accept();
 }
 
-bool PreferencesWindow::rootChanged() const
+void PreferencesWindow::showRefusal(const PreferencesForm::GetResult &refusal)
 {
-    return intPref(m_prefs, "prefRoot") != m_rootAtOpen;
+    m_questions.warn(DocumentQuestions::AlertKind::Plain, refusal.message);
+    const char *key = nullptr;
+    switch (refusal.field) {
+    case PreferencesForm::Field::MailAddress: key = "prefSendEmailAddress"; break;
+    case PreferencesForm::Field::DeleteLogsAge: key = "prefDeleteLogsField"; break;
+    case PreferencesForm::Field::SmtpPort: key = "prefSmtpPort"; break;
+    case PreferencesForm::Field::None: return;
+    }
+    for (const auto &show : m_shows)
+        show(); // the form may have reset the refused field
+    QWidget *w = findChild<QWidget *>(QString::fromLatin1(key));
+    if (!w)
+        return;
+    for (int i = 0; i < m_tabs->count(); ++i)
+        if (m_tabs->widget(i)->isAncestorOf(w))
+            m_tabs->setCurrentIndex(i);
+    w->setFocus();
+    if (auto *edit = qobject_cast<QLineEdit *>(w))
+        edit->selectAll();
+    else if (auto *spin = qobject_cast<QSpinBox *>(w))
+        spin->selectAll();
 }
 
 void PreferencesWindow::chooseLogFolder()
 {
-    const QString chosen = m_questions.dialogs().chooseFolder(this, GLS("Log folder:"), m_logFolder->text());
-    if (!chosen.isEmpty())
-        m_logFolder->setText(QDir::cleanPath(chosen));
+    const QString chosen = m_questions.dialogs().chooseFolder(this, GLS("Log folder:"), m_form.values().logFolder);
+    if (chosen.isEmpty())
+        return;
+    m_form.values().logFolder = QDir::cleanPath(chosen);
+    m_logFolder->setText(m_form.values().logFolder);
+    applyEnabling();
 }
 
 void PreferencesWindow::openLogFolder()
 {
-    if (!m_logFolder->text().isEmpty())
-        DesktopShell::reveal(m_logFolder->text());
+    if (m_form.openLogFolderEnabled())
+        DesktopShell::reveal(m_form.values().logFolder);
 }
 
 } // namespace qm

@@ -1,19 +1,27 @@
 #pragma once
-// The preferences window: filled from the preferences (PrefSet), checked
-// and stored on OK (PrefGet), then written to the preferences file.
+// The preferences window: shows a PreferencesForm and passes every change
+// of a control to it. OK checks and stores through the form, writes the
+// preferences file and closes; a refused check keeps the window open with
+// its alert and the field selected.
 #include "app/AppPaths.h"
+#include "uimodel/ChoiceListModel.h"
+#include "uimodel/PreferencesForm.h"
 
 #include <QDialog>
 #include <QVariantMap>
 
+#include <functional>
+#include <optional>
+#include <vector>
+
 class QBoxLayout;
-class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
 class QTabWidget;
+class QWidget;
 
 namespace qm {
 
@@ -22,48 +30,46 @@ class DesktopQuestions;
 class PreferencesWindow : public QDialog {
     Q_OBJECT
 public:
-    PreferencesWindow(QVariantMap &prefs, const AppPaths &paths, DesktopQuestions &questions,
-                      QWidget *parent = nullptr);
+    PreferencesWindow(QVariantMap &prefs, const AppPaths &paths, DesktopQuestions &questions, SecretStore &secrets,
+                      bool euidRoot, QWidget *parent = nullptr);
 
+    // PrefSet: the controls from the preferences.
     void PrefSet();
-    // Checks, in order, then stores every control; false (nothing stored)
-    // when a check fails.
-    bool PrefGet();
-    // OK: store and write; the window closes only when that succeeded.
+    // OK: checks, stores and writes; the window closes only when that succeeded.
     void PrefApply();
-    // The run-as-root box differs from what the window opened with.
-    bool rootChanged() const;
+    // The run-as-root box's new state after an OK that changed it.
+    std::optional<bool> rootChange() const { return m_rootChange; }
 
-    QCheckBox *box(const char *key) const;
-    QButtonGroup *group(const char *key) const;
-    QLineEdit *field(const char *key) const;
+    // A control by its preference key (object name), for tests and shortcuts.
+    template <class W> W *control(const char *key) const { return findChild<W *>(QString::fromLatin1(key)); }
     QTabWidget *tabs() const { return m_tabs; }
 
 private:
     QVariantMap &m_prefs;
     const AppPaths &m_paths;
     DesktopQuestions &m_questions;
+    PreferencesForm m_form;
+    std::optional<bool> m_rootChange;
+    bool m_euidRoot;
     QTabWidget *m_tabs = nullptr;
-    QMap<QByteArray, QCheckBox *> m_boxes;
-    QMap<QByteArray, QButtonGroup *> m_groups;
-    QMap<QByteArray, QLineEdit *> m_fields;
-    QComboBox *m_deleteUnit = nullptr;
-    QComboBox *m_transport = nullptr;
-    QComboBox *m_security = nullptr;
-    QSpinBox *m_deleteAge = nullptr;
-    QSpinBox *m_delta = nullptr;
-    QSpinBox *m_port = nullptr;
     QLabel *m_logFolder = nullptr;
-    int m_rootAtOpen = 0;
+    QLabel *m_passwordPlace = nullptr;
+    // Each shows its form value in its control; run after PrefSet.
+    std::vector<std::function<void()>> m_shows;
+    // Each sets a control's enabled state from the form's rules.
+    std::vector<std::function<void()>> m_enablings;
 
     QWidget *generalTab();
     QWidget *logTab();
     QWidget *mailTab();
-    QCheckBox *addBox(const char *key, const QString &title);
-    QButtonGroup *addGroup(const char *key, QWidget *owner, const QList<QPair<int, QString>> &choices,
-                           QBoxLayout *into);
-    QLineEdit *addField(const char *key);
+    QCheckBox *box(const char *key, const QString &title, bool PreferencesValues::*value);
+    QWidget *radios(const char *key, const QList<Choice> &choices, int PreferencesValues::*value, bool across);
+    QComboBox *popUp(const char *key, const QList<Choice> &choices, int PreferencesValues::*value);
+    QSpinBox *number(const char *key, int low, int high, int PreferencesValues::*value);
+    QLineEdit *field(const char *key, QString PreferencesValues::*value);
+    void enableWhen(QWidget *control, bool (PreferencesForm::*rule)() const);
     void applyEnabling();
+    void showRefusal(const PreferencesForm::GetResult &refusal);
     void chooseLogFolder();
     void openLogFolder();
 };

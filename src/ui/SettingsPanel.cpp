@@ -1,6 +1,8 @@
 #include "ui/SettingsPanel.h"
 
+#include "app/SessionDefaults.h"
 #include "platform/Messages.h"
+#include "uimodel/ChoiceListModel.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -12,31 +14,18 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace qm {
 
 namespace {
 
-// The permission a class of a copy gets: kept from the source (-1), or read
-// and write bits as chosen, the execute bit always following the source.
-struct PermissionChoice {
-    int tag;
-    const char *title;
-};
-constexpr PermissionChoice kPermissionChoices[] = {
-    {-1, "Same as the source"}, {6, "Read & Write"}, {4, "Read only"}, {2, "Write only"}, {0, "No Access"}};
-constexpr const char *kPermissionKeys[] = {"settCPPopOwner", "settCPPopGroup", "settCPPopOthers"};
+constexpr int kApplyTag = 1;
+using PermissionClass = SettingsForm::PermissionClass;
+constexpr PermissionClass kClasses[] = {PermissionClass::Owner, PermissionClass::Group, PermissionClass::Others};
 
 } // namespace
-
-const std::array<const char *, 8> &SettingsPanel::checkBoxKeys()
-{
-    static const std::array<const char *, 8> keys = {
-        "settExact", "settInvisibleItems", "settLockedItems", "settResolveAlias",
-        "settResolveSymLink", "settNewItemsOnly", "settSkipEmptyFolders", "settMoveToTrash"};
-    return keys;
-}
 
 SettingsPanel::SettingsPanel(QWidget *parent) : QWidget(parent)
 {
@@ -46,35 +35,44 @@ SettingsPanel::SettingsPanel(QWidget *parent) : QWidget(parent)
     m_task = new QButtonGroup(this);
     auto *sync = new QRadioButton(GLS("Synchronization"), taskBox);
     auto *backup = new QRadioButton(GLS("Backup"), taskBox);
-    m_task->addButton(sync, 1);
-    m_task->addButton(backup, 2);
+    m_task->addButton(sync, int(SessionTask::Synchronize));
+    m_task->addButton(backup, int(SessionTask::Backup));
     taskRow->addWidget(sync);
     taskRow->addWidget(backup);
     taskRow->addStretch();
-    connect(m_task, &QButtonGroup::idClicked, this, &SettingsPanel::SettingsSetTask);
+    connect(m_task, &QButtonGroup::idClicked, this, [this](int tag) {
+        m_form.SettingsSetTask(tag);
+        showTask();
+    });
 
-    static const char *const titles[] = {"Exact Sync", "Invisible items", "Unlock locked items", "Resolve aliases",
-                                         "Resolve symbolic links", "New items only", "Skip empty folders",
-                                         "Move to the Trash"};
     auto *boxes = new QVBoxLayout;
-    for (size_t i = 0; i < m_boxes.size(); ++i) {
-        m_boxes[i] = new QCheckBox(GLS(titles[i]), this);
-        m_boxes[i]->setObjectName(QString::fromLatin1(checkBoxKeys()[i]));
-        boxes->addWidget(m_boxes[i]);
+    for (int c = 0; c < SettingsForm::CheckCount; ++c) {
+        const auto check = SettingsForm::Check(c);
+        auto *box = new QCheckBox(SettingsForm::checkTitle(check), this);
+        box->setObjectName(QString::fromLatin1(SettingsForm::checkKey(check)));
+        connect(box, &QCheckBox::toggled, this, [this, check](bool on) { m_form.setChecked(check, on); });
+        m_boxes[size_t(c)] = box;
+        boxes->addWidget(box);
     }
 
     m_cp = new QCheckBox(GLS("Change permissions"), this);
     m_cp->setObjectName(QStringLiteral("settCPOn"));
-    connect(m_cp, &QCheckBox::toggled, this, &SettingsPanel::SettChangePermissions);
+    connect(m_cp, &QCheckBox::toggled, this, [this](bool on) {
+        m_form.SettChangePermissions(on);
+        for (QComboBox *pop : m_cpPops)
+            pop->setEnabled(m_form.permissionPopUpsEnabled());
+    });
     auto *cpForm = new QFormLayout;
-    static const char *const classes[] = {"Owner:", "Group:", "Others:"};
+    auto *choices = new ChoiceListModel(ChoiceListModel::permissionChoices(), this);
+    static const char *const classTitles[] = {"Owner:", "Group:", "Others:"};
     for (size_t i = 0; i < m_cpPops.size(); ++i) {
         auto *pop = new QComboBox(this);
-        pop->setObjectName(QString::fromLatin1(kPermissionKeys[i]));
-        for (const PermissionChoice &c : kPermissionChoices)
-            pop->addItem(GLS(c.title), c.tag);
+        pop->setModel(choices);
+        connect(pop, &QComboBox::activated, this, [this, choices, i](int row) {
+            m_form.setPermission(kClasses[i], choices->tagAt(row));
+        });
         m_cpPops[i] = pop;
-        cpForm->addRow(GLS(classes[i]), pop);
+        cpForm->addRow(GLS(classTitles[i]), pop);
     }
 
     m_cancel = new QPushButton(GLS("Cancel"), this);
@@ -82,10 +80,10 @@ SettingsPanel::SettingsPanel(QWidget *parent) : QWidget(parent)
     m_stay->setToolTip(GLS("Stores the settings and keeps the panel open (Alt+Enter)"));
     m_apply = new QPushButton(GLS("Apply"), this);
     m_apply->setDefault(true);
-    connect(m_cancel, &QPushButton::clicked, this, [this] { Q_EMIT finished(false, false); });
-    connect(m_stay, &QPushButton::clicked, this, [this] { Q_EMIT finished(true, true); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { Q_EMIT buttonPressed(SettingsForm::kCancelTag, false); });
+    connect(m_stay, &QPushButton::clicked, this, [this] { Q_EMIT buttonPressed(kApplyTag, true); });
     connect(m_apply, &QPushButton::clicked, this, [this] {
-        Q_EMIT finished(true, QApplication::keyboardModifiers() & Qt::AltModifier);
+        Q_EMIT buttonPressed(kApplyTag, QApplication::keyboardModifiers() & Qt::AltModifier);
     });
     for (const QKeySequence &keys : {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)}) {
         auto *shortcut = new QShortcut(keys, this);
@@ -107,57 +105,38 @@ SettingsPanel::SettingsPanel(QWidget *parent) : QWidget(parent)
     layout->addLayout(buttons);
 }
 
-QCheckBox *SettingsPanel::checkBox(const char *key) const
+void SettingsPanel::fill(const QVariantMap &document)
 {
-    for (size_t i = 0; i < m_boxes.size(); ++i)
-        if (qstrcmp(checkBoxKeys()[i], key) == 0)
-            return m_boxes[i];
-    return key == QByteArrayLiteral("settCPOn") ? m_cp : nullptr;
+    if (m_form.SetSettingsPanes(document))
+        show();
 }
 
-void SettingsPanel::fill(const QVariantMap &session)
+void SettingsPanel::show()
 {
-    const int task = session.value("settTask", 1).toInt();
-    if (QAbstractButton *b = m_task->button(task))
+    if (QAbstractButton *b = m_task->button(m_form.task()))
         b->setChecked(true);
-    SettingsSetTask(task);
-    for (size_t i = 0; i < m_boxes.size(); ++i)
-        m_boxes[i]->setChecked(session.value(checkBoxKeys()[i]).toInt() == 1);
-    m_cp->setChecked(session.value("settCPOn").toInt() == 1);
+    showTask();
+    for (int c = 0; c < SettingsForm::CheckCount; ++c) {
+        const QSignalBlocker quiet(m_boxes[size_t(c)]);
+        m_boxes[size_t(c)]->setChecked(m_form.isChecked(SettingsForm::Check(c)));
+    }
+    {
+        const QSignalBlocker quiet(m_cp);
+        m_cp->setChecked(m_form.changePermissions());
+    }
+    const auto *choices = static_cast<const ChoiceListModel *>(m_cpPops[0]->model());
     for (size_t i = 0; i < m_cpPops.size(); ++i) {
-        // An old document's 0 is a choice too ("No Access"); an unknown value keeps the source's.
-        const int at = m_cpPops[i]->findData(session.value(kPermissionKeys[i], -1).toInt());
-        m_cpPops[i]->setCurrentIndex(at >= 0 ? at : 0);
-    }
-    SettChangePermissions(m_cp->isChecked());
-}
-
-void SettingsPanel::store(QVariantMap *session) const
-{
-    session->insert("settTask", qlonglong(m_task->checkedId() == 2 ? 2 : 1));
-    for (size_t i = 0; i < m_boxes.size(); ++i)
-        session->insert(checkBoxKeys()[i], qlonglong(m_boxes[i]->isChecked() ? 1 : 0));
-    session->insert("settCPOn", qlonglong(m_cp->isChecked() ? 1 : 0));
-    for (size_t i = 0; i < m_cpPops.size(); ++i)
-        session->insert(kPermissionKeys[i], qlonglong(m_cpPops[i]->currentData().toInt()));
-}
-
-void SettingsPanel::SettingsSetTask(int task)
-{
-    QCheckBox *exact = m_boxes[0];
-    if (task == 2) {
-        exact->setText(GLS("Exact Backup"));
-        exact->setToolTip(GLS("Deletes, from the destination folder, all the items not longer existing in the source folder"));
-    } else {
-        exact->setText(GLS("Exact Sync"));
-        exact->setToolTip(GLS("Deletes, from a folder, all the items not longer existing in its specular folder"));
+        // A value this version does not offer shows no choice and is kept.
+        m_cpPops[i]->setCurrentIndex(choices->rowOfTag(m_form.permission(kClasses[i])));
+        m_cpPops[i]->setEnabled(m_form.permissionPopUpsEnabled());
     }
 }
 
-void SettingsPanel::SettChangePermissions(bool on)
+void SettingsPanel::showTask()
 {
-    for (QComboBox *pop : m_cpPops)
-        pop->setEnabled(on);
+    QCheckBox *exact = m_boxes[SettingsForm::Exact];
+    exact->setText(m_form.exactTitle());
+    exact->setToolTip(m_form.exactToolTip());
 }
 
 } // namespace qm

@@ -1,7 +1,9 @@
 #pragma once
-// The session settings panel: the task, eight options and the permissions
-// given to copies. Apply stores and goes back to the console; "Apply and
+// The session settings panel: shows a SettingsForm and passes the user's
+// changes to it. Apply stores and goes back to the console; "Apply and
 // Stay" (or Alt held) stores and stays; Cancel goes back without storing.
+#include "uimodel/SettingsForm.h"
+
 #include <QVariantMap>
 #include <QWidget>
 
@@ -17,36 +19,38 @@ namespace qm {
 class SettingsPanel : public QWidget {
     Q_OBJECT
 public:
-    // The stored keys of the eight check boxes, in the panel's order.
-    static const std::array<const char *, 8> &checkBoxKeys();
-
     explicit SettingsPanel(QWidget *parent = nullptr);
 
-    // SetSettingsPanes / GetSettingsPanes.
-    void fill(const QVariantMap &session);
-    void store(QVariantMap *session) const;
+    // SetSettingsPanes: shows the document's current session.
+    void fill(const QVariantMap &document);
+    // SettingsApply with the button's tag (SettingsForm::kCancelTag for Cancel).
+    SettingsForm::ApplyResult apply(int buttonTag, bool optionKey, QVariantMap &document, bool runUnderway) const
+    {
+        return m_form.SettingsApply(buttonTag, optionKey, document, runUnderway);
+    }
 
-    QCheckBox *checkBox(const char *key) const;
+    QCheckBox *checkBox(SettingsForm::Check check) const { return m_boxes[check]; }
     QButtonGroup *taskGroup() const { return m_task; }
     QCheckBox *changePermissions() const { return m_cp; }
-    QComboBox *permissionPopup(int which) const { return m_cpPops[size_t(which)]; }
+    QComboBox *permissionPopup(SettingsForm::PermissionClass c) const { return m_cpPops[size_t(c)]; }
     QPushButton *applyButton() const { return m_apply; }
     QPushButton *applyAndStayButton() const { return m_stay; }
     QPushButton *cancelButton() const { return m_cancel; }
 
 Q_SIGNALS:
-    // `stored`: the user applied; `stay`: the panel stays shown.
-    void finished(bool stored, bool stay);
+    // A button was pressed; `optionKey`: Alt was held (or "Apply and Stay").
+    void buttonPressed(int buttonTag, bool optionKey);
 
 private:
+    SettingsForm m_form;
     QButtonGroup *m_task = nullptr;
-    std::array<QCheckBox *, 8> m_boxes{};
+    std::array<QCheckBox *, SettingsForm::CheckCount> m_boxes{};
     QCheckBox *m_cp = nullptr;
     std::array<QComboBox *, 3> m_cpPops{};
     QPushButton *m_apply = nullptr, *m_stay = nullptr, *m_cancel = nullptr;
 
-    void SettingsSetTask(int task);
-    void SettChangePermissions(bool on);
+    void show();
+    void showTask();
 };
 
 } // namespace qm

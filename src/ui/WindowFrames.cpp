@@ -1,5 +1,7 @@
 #include "ui/WindowFrames.h"
 
+#include "platform/OwnFiles.h"
+
 #include <QMainWindow>
 #include <QHeaderView>
 #include <QSettings>
@@ -14,10 +16,13 @@ WindowFrames::WindowFrames(const QString &prefFolder)
 
 void WindowFrames::save(const QWidget *window, const QString &autosaveName) const
 {
+    // Written as the person who runs the program, also in set-user-id mode.
+    const OwnFilesAccess asUser;
     QSettings store(m_file, QSettings::IniFormat);
     store.setValue(autosaveName + QStringLiteral("/geometry"), window->saveGeometry());
     if (auto *main = qobject_cast<const QMainWindow *>(window))
         store.setValue(autosaveName + QStringLiteral("/state"), main->saveState());
+    store.sync();
 }
 
 bool WindowFrames::restore(QWidget *window, const QString &autosaveName) const

@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <vector>
 
 namespace qm {
@@ -132,10 +134,18 @@ private:
         std::optional<int> param;
         const qsizetype numberStart = m_at;
         if (m_at < n && (m_data[m_at] == '-' || std::isdigit(uchar(m_data[m_at])))) {
-            ++m_at;
-            while (m_at < n && std::isdigit(uchar(m_data[m_at])))
+            const bool negative = m_data[m_at] == '-';
+            if (negative)
                 ++m_at;
-            param = m_data.mid(numberStart, m_at - numberStart).toInt();
+            // Parsed in place: a log has a control word on every line.
+            qint64 value = 0;
+            while (m_at < n && std::isdigit(uchar(m_data[m_at]))) {
+                if (value < (qint64(1) << 32))
+                    value = value * 10 + (m_data[m_at] - '0');
+                ++m_at;
+            }
+            if (m_at - numberStart > (negative ? 1 : 0))
+                param = int(std::clamp<qint64>(negative ? -value : value, INT_MIN, INT_MAX));
         }
         if (m_at < n && m_data[m_at] == ' ')
             ++m_at; // the delimiter belongs to the word
