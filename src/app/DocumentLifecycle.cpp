@@ -10,6 +10,8 @@
 
 #include <utility>
 
+#include <sys/stat.h>
+
 namespace qm {
 namespace {
 
@@ -146,6 +148,39 @@ bool DocumentLifecycle::FileOpen()
     return openFile(path).ok;
 }
 
+namespace {
+
+// Which file a path names and how it was last written; a save replaces the
+// file, so any write shows as a change here.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    static FileStamp of(const QString &path)
+    {
+        struct stat st {};
+        FileStamp s;
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+            return s;
+        s.exists = true;
+        s.device = st.st_dev;
+        s.inode = st.st_ino;
+        s.size = st.st_size;
+        s.modified = st.st_mtim;
+        return s;
+    }
+    bool operator==(const FileStamp &o) const
+    {
+        return exists == o.exists && device == o.device && inode == o.inode && size == o.size
+               && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+} // namespace
+
 DocumentLifecycle::OpenResult DocumentLifecycle::openFile(const QString &path)
 {
     OpenResult result;
@@ -171,13 +206,17 @@ DocumentLifecycle::OpenResult DocumentLifecycle::openFile(const QString &path)
     const DocumentReadResult probe = SessionDocument::ReadFileSession(path, m_paths.templateFile);
     if (!probe.ok)
         return refuse(probe);
+    const FileStamp before = FileStamp::of(path);
     if (m_open && !DoFileClose(false)) {
         if (checking)
             m_hooks->restartTimerCheck();
         return result;
     }
-    // Read again: saving the previous document may have rewritten this file.
-    const DocumentReadResult read = SessionDocument::ReadFileSession(path, m_paths.templateFile);
+    // Read again only when saving the previous document rewrote this file:
+    // a large document costs a noticeable time to read.
+    const DocumentReadResult read = FileStamp::of(path) == before
+                                        ? probe
+                                        : SessionDocument::ReadFileSession(path, m_paths.templateFile);
     if (!read.ok)
         return refuse(read);
     install(read.doc, absolute(path));

@@ -5,14 +5,60 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <cctype>
 #include <limits>
 #include <optional>
 
 namespace qm {
 namespace {
+
+// The typed values from an element's text, shared by both readers.
+std::optional<QVariant> integerValue(const QString &text)
+{
+    bool ok = false;
+    const QString s = text.trimmed();
+    const qlonglong v = s.toLongLong(&ok, 10);
+    if (ok)
+        return QVariant(v);
+    // Values above the signed range are stored by some writers unsigned.
+    const qulonglong u = s.toULongLong(&ok, 10);
+    if (ok && u <= qulonglong(std::numeric_limits<qlonglong>::max()))
+        return QVariant(qlonglong(u));
+    return std::nullopt;
+}
+
+std::optional<QVariant> realValue(const QString &text)
+{
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return QVariant(v);
+}
+
+std::optional<QVariant> dateValue(const QString &text)
+{
+    QDateTime d = QDateTime::fromString(text.trimmed(), Qt::ISODate);
+    if (!d.isValid())
+        return std::nullopt;
+    return QVariant(d.toUTC());
+}
+
+std::optional<QVariant> dataValue(const QString &text)
+{
+    QByteArray compact;
+    for (QChar c : text)
+        if (!c.isSpace())
+            compact.append(char(c.unicode() & 0x7f));
+    auto decoded = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    return QVariant(*decoded);
+}
 
 // A recursive-descent reader over the stream: each element yields a value or
 // a fault; nothing is handed out until the whole document has been read.
@@ -196,16 +242,9 @@ private:
         std::optional<QString> t = readText();
         if (!t)
             return std::nullopt;
-        bool ok = false;
-        const QString s = t->trimmed();
-        const qlonglong v = s.toLongLong(&ok, 10);
-        if (ok)
-            return QVariant(v);
-        // Values above the signed range are stored by some writers unsigned.
-        const qulonglong u = s.toULongLong(&ok, 10);
-        if (ok && u <= qulonglong(std::numeric_limits<qlonglong>::max()))
-            return QVariant(qlonglong(u));
-        return fail(QStringLiteral("\"%1\" is not an integer in range").arg(s));
+        if (std::optional<QVariant> v = integerValue(*t))
+            return v;
+        return fail(QStringLiteral("\"%1\" is not an integer in range").arg(t->trimmed()));
     }
 
     std::optional<QVariant> readReal()
@@ -213,11 +252,9 @@ private:
         std::optional<QString> t = readText();
         if (!t)
             return std::nullopt;
-        bool ok = false;
-        const double v = t->trimmed().toDouble(&ok);
-        if (!ok)
-            return fail(QStringLiteral("\"%1\" is not a real number").arg(t->trimmed()));
-        return QVariant(v);
+        if (std::optional<QVariant> v = realValue(*t))
+            return v;
+        return fail(QStringLiteral("\"%1\" is not a real number").arg(t->trimmed()));
     }
 
     std::optional<QVariant> readDate()
@@ -225,10 +262,9 @@ private:
         std::optional<QString> t = readText();
         if (!t)
             return std::nullopt;
-        QDateTime d = QDateTime::fromString(t->trimmed(), Qt::ISODate);
-        if (!d.isValid())
-            return fail(QStringLiteral("\"%1\" is not a date").arg(t->trimmed()));
-        return QVariant(d.toUTC());
+        if (std::optional<QVariant> v = dateValue(*t))
+            return v;
+        return fail(QStringLiteral("\"%1\" is not a date").arg(t->trimmed()));
     }
 
     std::optional<QVariant> readData()
@@ -236,14 +272,284 @@ private:
         std::optional<QString> t = readText();
         if (!t)
             return std::nullopt;
-        QByteArray compact;
-        for (QChar c : *t)
-            if (!c.isSpace())
-                compact.append(char(c.unicode() & 0x7f));
-        auto decoded = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded)
-            return fail(QStringLiteral("the data is not valid base64"));
-        return QVariant(*decoded);
+        if (std::optional<QVariant> v = dataValue(*t))
+            return v;
+        return fail(QStringLiteral("the data is not valid base64"));
+    }
+};
+
+// The files this program writes, read without the general XML machinery:
+// a document of a hundred sessions holds a million elements, and the
+// general reader spends most of its time on tokens. The fast reader takes
+// only the plain forms the writer produces (UTF-8, no document type, no
+// CDATA, no attributes but the root's version) and gives up on anything else,
+// valid or not: the general reader then decides, with its own messages.
+class FastReader {
+public:
+    explicit FastReader(const QByteArray &bytes)
+        : m_p(bytes.constData()), m_end(bytes.constData() + bytes.size())
+    {
+    }
+
+    std::optional<QVariant> run()
+    {
+        skip("\xEF\xBB\xBF");
+        if (!skip("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") && !skip("<?xml version=\"1.0\"?>")
+            && startsWith("<?"))
+            return std::nullopt;
+        if (!skipMisc() || !(skip("<plist version=\"1.0\">") || skip("<plist>")) || !skipMisc())
+            return std::nullopt;
+        const std::optional<Element> first = element();
+        if (!first || first->kind == Element::Close)
+            return std::nullopt;
+        std::optional<QVariant> root = value(*first);
+        if (!root || !skipMisc() || !skip("</plist>") || !skipMisc() || m_p != m_end)
+            return std::nullopt;
+        return root;
+    }
+
+private:
+    struct Element {
+        enum Kind { Open, Close, Empty } kind;
+        QByteArrayView name;
+    };
+
+    const char *m_p;
+    const char *m_end;
+    int m_depth = 0;
+
+    bool startsWith(const char *s) const { return QByteArrayView(m_p, m_end - m_p).startsWith(s); }
+    bool skip(const char *s)
+    {
+        if (!startsWith(s))
+            return false;
+        m_p += qstrlen(s);
+        return true;
+    }
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+    const char *find(const char *s) const
+    {
+        const qsizetype at = QByteArrayView(m_p, m_end - m_p).indexOf(QByteArrayView(s));
+        return at < 0 ? nullptr : m_p + at;
+    }
+
+    // Whitespace and comments between elements.
+    bool skipMisc()
+    {
+        for (;;) {
+            while (m_p < m_end && isSpace(*m_p))
+                ++m_p;
+            if (!startsWith("<!--"))
+                return true;
+            m_p += 4;
+            const char *end = find("--");
+            if (!end || end + 2 >= m_end || end[2] != '>')
+                return false; // "--" inside a comment is not XML
+            for (const char *c = m_p; c < end; ++c)
+                if ((uchar(*c) < 0x20 && !isSpace(*c)) || uchar(*c) >= 0x80)
+                    return false; // left to the general reader's checks
+            m_p = end + 3;
+        }
+    }
+
+    // <name>, </name> or <name/>, names of lower-case letters only.
+    std::optional<Element> element()
+    {
+        if (m_p >= m_end || *m_p != '<')
+            return std::nullopt;
+        ++m_p;
+        const bool close = m_p < m_end && *m_p == '/';
+        if (close)
+            ++m_p;
+        const char *nameStart = m_p;
+        while (m_p < m_end && *m_p >= 'a' && *m_p <= 'z')
+            ++m_p;
+        const QByteArrayView name(nameStart, m_p - nameStart);
+        if (name.isEmpty())
+            return std::nullopt;
+        if (skip(">"))
+            return Element{close ? Element::Close : Element::Open, name};
+        if (!close && skip("/>"))
+            return Element{Element::Empty, name};
+        return std::nullopt;
+    }
+
+    std::optional<QVariant> value(const Element &e)
+    {
+        if (e.kind == Element::Close)
+            return std::nullopt;
+        const bool empty = e.kind == Element::Empty;
+        if (e.name == "dict")
+            return empty ? QVariant(QVariantMap()) : dict();
+        if (e.name == "array")
+            return empty ? QVariant(QVariantList()) : array();
+        if (e.name == "true" || e.name == "false")
+            return empty ? std::optional<QVariant>(QVariant(e.name == "true")) : std::nullopt;
+        if (empty)
+            return e.name == "string" ? std::optional<QVariant>(QVariant(QString())) : std::nullopt;
+        const std::optional<QString> t = text(e.name);
+        if (!t)
+            return std::nullopt;
+        if (e.name == "string")
+            return QVariant(*t);
+        if (e.name == "integer")
+            return integerValue(*t);
+        if (e.name == "real")
+            return realValue(*t);
+        if (e.name == "date")
+            return dateValue(*t);
+        if (e.name == "data")
+            return dataValue(*t);
+        return std::nullopt;
+    }
+
+    std::optional<QVariant> dict()
+    {
+        if (++m_depth > PropertyList::kMaxNesting)
+            return std::nullopt;
+        QVariantMap map;
+        for (;;) {
+            if (!skipMisc())
+                return std::nullopt;
+            const std::optional<Element> k = element();
+            if (!k)
+                return std::nullopt;
+            if (k->kind == Element::Close) {
+                --m_depth;
+                return k->name == "dict" ? std::optional<QVariant>(QVariant(map)) : std::nullopt;
+            }
+            if (k->kind != Element::Open || k->name != "key")
+                return std::nullopt;
+            std::optional<QString> key = text("key");
+            if (!key || !skipMisc())
+                return std::nullopt;
+            const std::optional<Element> e = element();
+            if (!e || e->name == "key")
+                return std::nullopt;
+            std::optional<QVariant> v = value(*e);
+            if (!v)
+                return std::nullopt;
+            // Written in key order: the hint makes each insertion cheap.
+            map.insert(map.cend(), *key, *v);
+        }
+    }
+
+    std::optional<QVariant> array()
+    {
+        if (++m_depth > PropertyList::kMaxNesting)
+            return std::nullopt;
+        QVariantList list;
+        for (;;) {
+            if (!skipMisc())
+                return std::nullopt;
+            const std::optional<Element> e = element();
+            if (!e)
+                return std::nullopt;
+            if (e->kind == Element::Close) {
+                --m_depth;
+                return e->name == "array" ? std::optional<QVariant>(QVariant(list)) : std::nullopt;
+            }
+            std::optional<QVariant> v = value(*e);
+            if (!v)
+                return std::nullopt;
+            list.append(std::move(*v));
+        }
+    }
+
+    // The text up to </name>: character data with the five predefined
+    // entities and character references, line ends read as XML reads them.
+    std::optional<QString> text(QByteArrayView name)
+    {
+        const char *start = m_p;
+        bool plain = true;
+        while (m_p < m_end && *m_p != '<') {
+            const uchar c = uchar(*m_p);
+            if (c < 0x20 || c >= 0x7f || c == '&' || c == '>')
+                plain = false;
+            ++m_p;
+        }
+        const QByteArrayView raw(start, m_p - start);
+        if (m_p >= m_end || m_p + 2 + name.size() >= m_end || m_p[1] != '/'
+            || QByteArrayView(m_p + 2, name.size()) != name || m_p[2 + name.size()] != '>')
+            return std::nullopt;
+        m_p += 3 + name.size();
+        if (plain)
+            return QString::fromLatin1(raw);
+        return decoded(raw);
+    }
+
+    static std::optional<QString> decoded(QByteArrayView raw)
+    {
+        if (raw.contains("]]>"))
+            return std::nullopt;
+        QString out;
+        out.reserve(raw.size());
+        qsizetype i = 0;
+        while (i < raw.size()) {
+            const uchar c = uchar(raw[i]);
+            if (c >= 0x80) {
+                qsizetype j = i;
+                while (j < raw.size() && uchar(raw[j]) >= 0x80)
+                    ++j;
+                // A U+FEFF inside a text is a character, not a byte-order mark.
+                QStringDecoder utf8(QStringDecoder::Utf8,
+                                    QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+                const QString part = utf8.decode(raw.sliced(i, j - i));
+                if (utf8.hasError())
+                    return std::nullopt;
+                for (QChar ch : part)
+                    if (ch.unicode() >= 0xFFFE)
+                        return std::nullopt; // not characters in XML
+                out.append(part);
+                i = j;
+            } else if (c == '&') {
+                const qsizetype semi = raw.indexOf(';', i);
+                if (semi < 0)
+                    return std::nullopt;
+                const std::optional<char32_t> ch = reference(raw.sliced(i + 1, semi - i - 1));
+                if (!ch)
+                    return std::nullopt;
+                out.append(QString::fromUcs4(&*ch, 1));
+                i = semi + 1;
+            } else if (c == '\r') {
+                out.append(u'\n');
+                i += i + 1 < raw.size() && raw[i + 1] == '\n' ? 2 : 1;
+            } else if (c < 0x20 && c != '\t' && c != '\n') {
+                return std::nullopt;
+            } else {
+                out.append(QLatin1Char(char(c)));
+                ++i;
+            }
+        }
+        return out;
+    }
+
+    // amp, lt, gt, quot, apos, #N or #xN naming a character XML allows.
+    static std::optional<char32_t> reference(QByteArrayView name)
+    {
+        static const std::pair<const char *, char32_t> named[] = {
+            {"amp", U'&'}, {"lt", U'<'}, {"gt", U'>'}, {"quot", U'"'}, {"apos", U'\''}};
+        for (const auto &[n, ch] : named)
+            if (name == n)
+                return ch;
+        if (name.size() < 2 || name.front() != '#')
+            return std::nullopt;
+        const bool hex = name[1] == 'x';
+        const QByteArrayView digits = name.sliced(hex ? 2 : 1);
+        if (digits.isEmpty() || digits.size() > 8)
+            return std::nullopt;
+        char32_t v = 0;
+        for (char d : digits) {
+            const int n = std::isdigit(uchar(d)) ? d - '0'
+                          : hex && std::isxdigit(uchar(d)) ? std::tolower(uchar(d)) - 'a' + 10
+                                                           : -1;
+            if (n < 0)
+                return std::nullopt;
+            v = v * (hex ? 16 : 10) + char32_t(n);
+        }
+        const bool allowed = v == 0x9 || v == 0xA || v == 0xD || (v >= 0x20 && v <= 0xD7FF)
+                             || (v >= 0xE000 && v <= 0xFFFD) || (v >= 0x10000 && v <= 0x10FFFF);
+        return allowed ? std::optional<char32_t>(v) : std::nullopt;
     }
 };
 
@@ -329,6 +635,16 @@ void writeValue(QXmlStreamWriter &w, const QVariant &v)
 
 bool PropertyList::parse(const QByteArray &bytes, const QString &sourceName, QVariant *out,
                          QString *error)
+{
+    if (std::optional<QVariant> value = FastReader(bytes).run()) {
+        *out = std::move(*value);
+        return true;
+    }
+    return parseWithGeneralReader(bytes, sourceName, out, error);
+}
+
+bool PropertyList::parseWithGeneralReader(const QByteArray &bytes, const QString &sourceName, QVariant *out,
+                                          QString *error)
 {
     return Reader(bytes, sourceName).run(out, error);
 }

@@ -22,6 +22,10 @@ public:
     // Parses bytes; `sourceName` is used in error messages (a path, usually).
     static bool parse(const QByteArray &bytes, const QString &sourceName,
                       QVariant *out, QString *error);
+    // The general XML reader alone. parse() hands it whatever its fast path
+    // for this program's own files does not take; both must agree.
+    static bool parseWithGeneralReader(const QByteArray &bytes, const QString &sourceName,
+                                       QVariant *out, QString *error);
     static bool read(const QString &path, QVariant *out, QString *error);
     // As read(), but the root must be a dictionary.
     static bool readDictionary(const QString &path, QVariantMap *out, QString *error);

@@ -20,6 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         return 0;
     }
+    // The fast path took it or left it to the general reader: either way
+    // the general reader must read the same.
+    QVariant general;
+    if (!qm::PropertyList::parseWithGeneralReader(bytes, QStringLiteral("fuzz"), &general, &error)
+        || qm::PropertyList::serialize(general) != qm::PropertyList::serialize(value)) {
+        std::fprintf(stderr, "the fast path read what the general reader reads otherwise\n");
+        std::abort();
+    }
     // The first writing normalises (whole-second dates); from then on a
     // write and a read must change nothing.
     const QByteArray once = qm::PropertyList::serialize(value);

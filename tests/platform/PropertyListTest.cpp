@@ -61,6 +61,51 @@ TEST(PropertyList, MalformedInputIsRefusedWithFileAndLine)
     EXPECT_FALSE(PropertyList::parse("<html/>", "x", &out, &error));
 }
 
+// The fast path for the program's own files must read exactly what the
+// general reader reads, and leave to it whatever it does not know.
+TEST(PropertyList, TheFastPathAndTheGeneralReaderAgree)
+{
+    const QByteArray cases[] = {
+        wrap("<string>a&#13;b\r\nc\rd\te&amp;&lt;&gt;&quot;&apos;&#x41;&#233;</string>"),
+        wrap("<string>caf\xc3\xa9 \xf0\x9f\x98\x80 &#x1F600;</string>"),
+        wrap("<dict><key>k</key><integer>1</integer><key>k</key><integer>2</integer></dict>"),
+        wrap("<dict><key>b</key><true/><key>a</key><false/></dict>"),     // keys out of order
+        wrap("<array><integer> 12 </integer><real>1e3</real><date>2024-02-29T23:59:58Z</date></array>"),
+        wrap("<array><data>AAH/</data><data/><string/><dict/><array/></array>"),
+        wrap("<array><!-- a comment --><string>x</string></array>"),
+        "\xEF\xBB\xBF" + wrap("<string>with a byte-order mark</string>"),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//X//DTD PLIST 1.0//EN\" "
+        "\"http://example.org/plist.dtd\">\n<plist version=\"1.0\"><string>d</string></plist>",
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><plist><string>\xe9</string></plist>",
+        wrap("<string><![CDATA[<raw>]]></string>"),
+        wrap("<true></true>"),
+        // Refused by both.
+        wrap("<string>]]></string>"),
+        wrap("<string>&bogus;</string>"),
+        wrap("<string>&#0;</string>"),
+        wrap("<string>\xc3\x28</string>"),
+        wrap("<string>\xef\xbf\xbe</string>"),
+        wrap("<integer>32\xef\xbb\xbf" "0</integer>"), // U+FEFF inside a text is no byte-order mark
+        wrap("<string>\x01</string>"),
+        wrap("<array><!-- a -- b --></array>"),
+        wrap("<integer/>"),
+        wrap("<string>x</string></plist><plist><string>y</string>"),
+        "<plist version=\"1\" version=\"2\"><true/></plist>",
+        "  <?xml version=\"1.0\"?><plist><true/></plist>",
+    };
+    for (const QByteArray &doc : cases) {
+        QVariant fast, general;
+        QString fastError, generalError;
+        const bool fastOk = PropertyList::parse(doc, "doc", &fast, &fastError);
+        const bool generalOk = PropertyList::parseWithGeneralReader(doc, "doc", &general, &generalError);
+        ASSERT_EQ(fastOk, generalOk) << doc.toStdString() << generalError.toStdString();
+        EXPECT_EQ(fastError, generalError) << doc.toStdString();
+        if (fastOk) {
+            EXPECT_EQ(PropertyList::serialize(fast), PropertyList::serialize(general)) << doc.toStdString();
+        }
+    }
+}
+
 TEST(PropertyList, WriteReplacesTheTargetWholeAndReadsBack)
 {
     QTemporaryDir dir;
