@@ -23,7 +23,7 @@ DesktopApp::DesktopApp(StartedApp started, Dialogs &dialogs, std::unique_ptr<Run
     connect(w, &ConsoleWindow::preferencesRequested, this, &DesktopApp::openPreferences);
     connect(w, &ConsoleWindow::aboutRequested, this, &DesktopApp::openAbout);
     connect(&m_controller->privilegeChange(), &PrivilegeChange::finished, this, [this](const PrivilegeOutcome &o) {
-        if (showPrivilegeOutcome(o, m_window.get()))
+        if (showPrivilegeOutcome(o, m_questions.dialogs(), m_window.get()))
             requestQuit();
     });
     // A Sync And Quit run, or one the user agreed to quit during, has

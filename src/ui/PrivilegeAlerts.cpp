@@ -1,8 +1,9 @@
 #include "ui/PrivilegeAlerts.h"
 
+#include "ui/Dialogs.h"
+
 #include <QCheckBox>
 #include <QMessageBox>
-#include <QPushButton>
 
 namespace qm {
 
@@ -14,24 +15,16 @@ void applyRunAsRootAvailability(QCheckBox *box, bool euidRoot, const QString &to
     box->setToolTip(usable ? QString() : PrivilegeChange::unavailableText());
 }
 
-bool showPrivilegeOutcome(const PrivilegeOutcome &outcome, QWidget *parent)
+bool showPrivilegeOutcome(const PrivilegeOutcome &outcome, Dialogs &dialogs, QWidget *parent)
 {
     if (outcome.kind == PrivilegeOutcome::Kind::TurnedOn)
         return true;
     if (outcome.title().isEmpty())
         return false;
-    QMessageBox box(QMessageBox::Warning, outcome.title(), outcome.message(), QMessageBox::NoButton, parent);
     const QStringList buttons = outcome.buttons();
-    QPushButton *first = nullptr;
-    for (const QString &text : buttons) {
-        QPushButton *b = box.addButton(text, first ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
-        if (!first)
-            first = b;
-    }
-    box.setDefaultButton(first);
-    box.exec();
+    const int chosen = dialogs.alert(parent, QMessageBox::Warning, outcome.title(), outcome.message(), buttons);
     // "Quit Now" is the first of the two-button alerts.
-    return buttons.size() == 2 && box.clickedButton() == first;
+    return buttons.size() == 2 && chosen == 0;
 }
 
 } // namespace qm

@@ -8,6 +8,8 @@ class QWidget;
 
 namespace qm {
 
+class Dialogs;
+
 // Without an escalation service a program that is not root cannot turn the
 // mode on: the box says so instead of failing when used.
 void applyRunAsRootAvailability(QCheckBox *box, bool euidRoot,
@@ -15,6 +17,6 @@ void applyRunAsRootAvailability(QCheckBox *box, bool euidRoot,
 
 // Shows the outcome's alert, if it has one; answers true when the program
 // is to quit now (the set-user-id program took over, or "Quit Now").
-bool showPrivilegeOutcome(const PrivilegeOutcome &outcome, QWidget *parent);
+bool showPrivilegeOutcome(const PrivilegeOutcome &outcome, Dialogs &dialogs, QWidget *parent);
 
 } // namespace qm
