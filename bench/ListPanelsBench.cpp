@@ -3,6 +3,7 @@
 // target is under 50 ms a page.
 //
 //   ListPanelsBench   (runs offscreen unless QT_QPA_PLATFORM says otherwise)
+#include "BenchMain.h"
 #include "app/SessionDefaults.h"
 #include "ui/Dialogs.h"
 #include "ui/ListPanels.h"
@@ -137,11 +138,5 @@ BENCHMARK(BM_OpenExcludePanel)->UseManualTime()->Iterations(10)->Unit(benchmark:
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qmbench::runWidgetBenchmarks(argc, argv);
 }

@@ -3,6 +3,7 @@
 // switched off and on again, and a 50 MB log opened and searched.
 //
 //   PreviewBench   (runs offscreen unless QT_QPA_PLATFORM says otherwise)
+#include "BenchMain.h"
 #include "report/LogFiles.h"
 #include "ui/LogWindow.h"
 #include "ui/PreviewWindow.h"
@@ -165,11 +166,5 @@ BENCHMARK(BM_LogWindowOn50MBLog)->UseManualTime()->Iterations(1)->Unit(benchmark
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qmbench::runWidgetBenchmarks(argc, argv);
 }

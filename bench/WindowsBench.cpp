@@ -3,6 +3,7 @@
 // (44,640 entries), opened and scrolled from top to bottom.
 //
 //   WindowsBench   (runs offscreen unless QT_QPA_PLATFORM says otherwise)
+#include "BenchMain.h"
 #include "app/SessionDefaults.h"
 #include "schedule/Clock.h"
 #include "schedule/MonitorModel.h"
@@ -136,11 +137,5 @@ BENCHMARK(BM_OpenMonitorWithAMonthOfMinutes)->UseManualTime()->Iterations(3)->Un
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return qmbench::runWidgetBenchmarks(argc, argv);
 }

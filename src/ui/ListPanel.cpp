@@ -1,5 +1,7 @@
 #include "ui/ListPanel.h"
 
+#include "ui/ApplyButtons.h"
+
 #include "platform/Messages.h"
 #include "ui/Dialogs.h"
 #include "uimodel/MultiListEditor.h"
@@ -150,30 +152,17 @@ ListPanel::ListPanel(ListEditor *editor, const QString &identifier, const QStrin
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_table->setWordWrap(false);
 
-    m_cancel = new QPushButton(GLS("Cancel"), this);
-    m_stay = new QPushButton(GLS("Apply and Stay"), this);
-    m_stay->setToolTip(GLS("Stores the list and keeps the panel open (Alt+Enter)"));
-    m_apply = new QPushButton(GLS("Apply"), this);
-    m_apply->setDefault(true);
-    connect(m_cancel, &QPushButton::clicked, this, [this] { applyClicked(ListEditor::kCancelTag, false); });
-    connect(m_stay, &QPushButton::clicked, this, [this] { applyClicked(1, true); });
-    connect(m_apply, &QPushButton::clicked, this,
-            [this] { applyClicked(1, QApplication::keyboardModifiers() & Qt::AltModifier); });
-    for (const QKeySequence &keys : {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)}) {
-        auto *shortcut = new QShortcut(keys, this);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, m_stay, &QPushButton::click);
-    }
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cancel);
-    buttons->addWidget(m_stay);
-    buttons->addWidget(m_apply);
+    const ApplyButtons buttons = ApplyButtons::make(
+        this, GLS("Stores the list and keeps the panel open (Alt+Enter)"), ListEditor::kCancelTag,
+        [this](int tag, bool stay) { applyClicked(tag, stay); });
+    m_cancel = buttons.cancel;
+    m_stay = buttons.stay;
+    m_apply = buttons.apply;
 
     m_layout = new QVBoxLayout(this);
     m_layout->addWidget(m_switch);
     m_layout->addWidget(m_table, 1);
-    m_layout->addLayout(buttons);
+    m_layout->addLayout(buttons.row);
 }
 
 void ListPanel::addAboveTable(QWidget *widget)

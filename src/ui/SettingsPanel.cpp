@@ -1,10 +1,10 @@
 #include "ui/SettingsPanel.h"
 
 #include "app/SessionDefaults.h"
+#include "ui/ApplyButtons.h"
 #include "platform/Messages.h"
 #include "uimodel/ChoiceListModel.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -21,7 +20,6 @@ namespace qm {
 
 namespace {
 
-constexpr int kApplyTag = 1;
 using PermissionClass = SettingsForm::PermissionClass;
 constexpr PermissionClass kClasses[] = {PermissionClass::Owner, PermissionClass::Group, PermissionClass::Others};
 
@@ -75,26 +73,12 @@ SettingsPanel::SettingsPanel(QWidget *parent) : QWidget(parent)
         cpForm->addRow(GLS(classTitles[i]), pop);
     }
 
-    m_cancel = new QPushButton(GLS("Cancel"), this);
-    m_stay = new QPushButton(GLS("Apply and Stay"), this);
-    m_stay->setToolTip(GLS("Stores the settings and keeps the panel open (Alt+Enter)"));
-    m_apply = new QPushButton(GLS("Apply"), this);
-    m_apply->setDefault(true);
-    connect(m_cancel, &QPushButton::clicked, this, [this] { Q_EMIT buttonPressed(SettingsForm::kCancelTag, false); });
-    connect(m_stay, &QPushButton::clicked, this, [this] { Q_EMIT buttonPressed(kApplyTag, true); });
-    connect(m_apply, &QPushButton::clicked, this, [this] {
-        Q_EMIT buttonPressed(kApplyTag, QApplication::keyboardModifiers() & Qt::AltModifier);
-    });
-    for (const QKeySequence &keys : {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)}) {
-        auto *shortcut = new QShortcut(keys, this);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, m_stay, &QPushButton::click);
-    }
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_cancel);
-    buttons->addWidget(m_stay);
-    buttons->addWidget(m_apply);
+    const ApplyButtons buttons = ApplyButtons::make(
+        this, GLS("Stores the settings and keeps the panel open (Alt+Enter)"), SettingsForm::kCancelTag,
+        [this](int tag, bool stay) { Q_EMIT buttonPressed(tag, stay); });
+    m_cancel = buttons.cancel;
+    m_stay = buttons.stay;
+    m_apply = buttons.apply;
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(taskBox);
@@ -102,7 +86,7 @@ SettingsPanel::SettingsPanel(QWidget *parent) : QWidget(parent)
     layout->addWidget(m_cp);
     layout->addLayout(cpForm);
     layout->addStretch();
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 }
 
 void SettingsPanel::fill(const QVariantMap &document)

@@ -23,18 +23,7 @@ namespace qm {
 namespace {
 
 using qmtest::DesktopFixture;
-
-bool waitFor(const std::function<bool()> &condition, int milliseconds = 20000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
+using qmtest::waitFor;
 
 QByteArray contentOf(const QString &path)
 {

@@ -40,6 +40,7 @@ namespace qm {
 namespace {
 
 using qmtest::DesktopFixture;
+using qmtest::waitFor;
 
 QVariantMap sessionOf(DesktopFixture &f)
 {
@@ -67,18 +68,6 @@ void clickCell(QTableView *table, int row, int column, Qt::KeyboardModifiers key
 {
     const QRect cell = table->visualRect(table->model()->index(row, column));
     QTest::mouseClick(table->viewport(), Qt::LeftButton, keys, cell.center());
-}
-
-bool waitFor(const std::function<bool()> &condition, int milliseconds = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
 }
 
 TEST(VolumesPanelPath, PasswordIsStoredEncodedAtApplyAndCancelLeavesTheSession)

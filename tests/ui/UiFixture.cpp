@@ -1,8 +1,22 @@
 #include "ui/UiFixture.h"
 
+#include <QElapsedTimer>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace qmtest {
+
+bool waitFor(const std::function<bool()> &condition, int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
 
 DesktopFixture::DesktopFixture(const QVariantMap &prefs, std::unique_ptr<qm::RunStages> stages)
 {

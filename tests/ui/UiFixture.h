@@ -7,6 +7,7 @@
 #include "ui/Dialogs.h"
 
 #include <QQueue>
+#include <functional>
 #include <QStringList>
 
 #include <memory>
@@ -52,6 +53,9 @@ public:
     }
     void beep() override { ++beeps; }
 };
+
+// Lets the event loop run until `condition` holds; false after `milliseconds`.
+bool waitFor(const std::function<bool()> &condition, int milliseconds = 20000);
 
 class DesktopFixture {
 public:
