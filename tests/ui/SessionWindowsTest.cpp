@@ -2,6 +2,7 @@
 // monitor, driven as a person would, offscreen, with scripted boxes.
 #include "ui/UiFixture.h"
 
+#include "schedule/MonitorFixture.h"
 #include "schedule/MonitorModel.h"
 #include "schedule/ScheduleTestSupport.h"
 #include "schedule/Clock.h"
@@ -220,21 +221,11 @@ TEST(ScriptsWindowPath, FaultyScriptIsSelectedAndAFixedOneStored)
     EXPECT_EQ(w.pages()->currentWidget(), w.consolePanel());
 }
 
-class FixedHost : public ScheduleHost {
-public:
-    QVariantList list;
-    QVariantList sessions() const override { return list; }
-    int sessionIndex() const override { return 0; }
-    bool syncAndQuit() const override { return false; }
-    bool isRunUnderway() const override { return false; }
-    bool consoleShown() const override { return true; }
-};
-
 TEST(SchedulingWindowPath, DoneEntriesOpenTheirLogAndAreDeletedWithTheNextMarkKept)
 {
     qmtest::ScopedTimeZone zone(qmtest::kBerlin);
     TestClock clock(qmtest::at(2026, 12, 7, 7, 0));
-    FixedHost host;
+    qmtest::FakeScheduleHost host;
     host.list = {qmtest::session("Photos", {qmtest::repeating(qmtest::at(2026, 12, 1, 8, 0), TimerStep{0, 0, 0, 1, 0})})};
     ScheduleMonitor monitor(clock, host);
     monitor.setRunStarter([](int, int, int) { return true; });
