@@ -92,10 +92,10 @@ SettingsPanel::SettingsPanel(QWidget *parent) : QWidget(parent)
 void SettingsPanel::fill(const QVariantMap &document)
 {
     if (m_form.SetSettingsPanes(document))
-        show();
+        showForm();
 }
 
-void SettingsPanel::show()
+void SettingsPanel::showForm()
 {
     if (QAbstractButton *b = m_task->button(m_form.task()))
         b->setChecked(true);

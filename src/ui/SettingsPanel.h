@@ -49,7 +49,7 @@ private:
     std::array<QComboBox *, 3> m_cpPops{};
     QPushButton *m_apply = nullptr, *m_stay = nullptr, *m_cancel = nullptr;
 
-    void show();
+    void showForm(); // the form's values in the controls
     void showTask();
 };
 
