@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
+#include <utility>
 
 #include <syslog.h>
 #include <unistd.h>
@@ -40,9 +41,11 @@ LogSideCounters toLog(const SideCounters &c)
     return l;
 }
 
+// The detailed texts move into the log, which is built in their buffers:
+// nothing reads them from the records afterwards.
 LogRun toLogRun(RunDriver &run)
 {
-    const RunRecords &r = run.records();
+    RunRecords &r = run.records();
     const QVariantList sessions = run.proxy().call([&run] { return run.host().sessionsArray(); });
     LogRun log;
     log.executedBy = int(run.executedBy());
@@ -56,7 +59,7 @@ LogRun toLogRun(RunDriver &run)
     log.euidRoot = run.settings().euidRoot;
     log.modificationDelta = run.settings().modificationDelta;
     log.logFolder = log.preferences.value("prefPathLogFolder").toString();
-    for (const SessionRunRecord &s : r.logSessionArray) {
+    for (SessionRunRecord &s : r.logSessionArray) {
         LogSession ls;
         ls.sessionIndex = s.sessionIndex;
         ls.session = s.sessionIndex < sessions.size() ? sessions.at(s.sessionIndex).toMap() : QVariantMap();
@@ -66,7 +69,7 @@ LogRun toLogRun(RunDriver &run)
             ls.executiveFilterArray = s.executiveFilterArray;
         if (ls.session.value("excludeOn").toInt() == 1)
             ls.executiveExcludeArray = s.executiveExcludeArray;
-        for (const TaskRunRecord &t : s.tasks) {
+        for (TaskRunRecord &t : s.tasks) {
             LogTask lt;
             lt.taskIndex = t.taskIndex;
             lt.sourceFolder = t.sourceFolder;
@@ -74,10 +77,10 @@ LogRun toLogRun(RunDriver &run)
             lt.a = toLog(t.counters.a);
             lt.b = toLog(t.counters.b);
             lt.totError = t.counters.totError;
-            lt.detailedLogText = t.detailedLogText;
-            ls.tasks.append(lt);
+            lt.detailedLogText = std::exchange(t.detailedLogText, QString());
+            ls.tasks.append(std::move(lt));
         }
-        log.sessions.append(ls);
+        log.sessions.append(std::move(ls));
     }
     return log;
 }

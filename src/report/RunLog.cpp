@@ -6,7 +6,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
+#include <utility>
 
 namespace qm {
 
@@ -149,22 +152,15 @@ bool isEmptyScript(const QString &text)
 
 class Composer {
 public:
-    Composer(const LogRun &run, const LogStyle &style) : m_run(run), m_style(style) {}
+    Composer(LogRun &run, const LogStyle &style) : m_run(run), m_style(style) {}
 
     QString compose()
     {
-        // The detailed texts are most of a long log: room for them once,
-        // instead of growing the log again and again while they go in.
-        qsizetype detailed = 0;
-        for (const LogSession &s : m_run.sessions)
-            for (const LogTask &t : s.tasks)
-                detailed += t.detailedLogText.size();
-        m_out.reserve(detailed + 64 * 1024);
         m_out += GetFixedLogHeader(m_style.host);
         runHeader();
-        for (const LogSession &s : m_run.sessions)
+        for (LogSession &s : m_run.sessions)
             session(s);
-        return m_out;
+        return std::move(m_out);
     }
 
 private:
@@ -264,7 +260,7 @@ private:
         return kind == LogItemKind::File ? GLS("File") : GLS("Folder");
     }
 
-    void session(const LogSession &s)
+    void session(LogSession &s)
     {
         const QVariantMap &doc = s.session;
         m_out += barRule() + kCR + GLS("• Session: ") + u'"' + textOf(doc, "sessionName") + QStringLiteral("\" - ")
@@ -281,7 +277,7 @@ private:
         conflicts(doc);
         scripts(doc);
         m_out += QStringLiteral("\r\r");
-        for (const LogTask &t : s.tasks)
+        for (LogTask &t : s.tasks)
             task(t, s);
     }
 
@@ -403,7 +399,7 @@ private:
             + GLS("Files Deleted: ") + num(c.filesDeleted) + QStringLiteral("\r\r");
     }
 
-    void task(const LogTask &t, const LogSession &s)
+    void task(LogTask &t, const LogSession &s)
     {
         m_out += dotRule() + QStringLiteral("• ") + GLS("Task") + u' ' + num(t.taskIndex + 1) + u' ' + GLS("of")
             + u' ' + num(s.tasks.size()) + QStringLiteral(" (") + GLS("Session") + QStringLiteral(": \"")
@@ -416,14 +412,32 @@ private:
         if (kind == 2 || kind == 3) {
             // Appended piece by piece: a sum would copy the long text twice more.
             m_out += GLS("Start") + QStringLiteral("\r--\r");
-            m_out += t.detailedLogText;
+            appendDetailed(t.detailedLogText);
             m_out += QStringLiteral("--\r") + GLS("End") + QStringLiteral("\r\r");
         }
         summary(firstLabel(s), t.sourceFolder, t.sourceKind, t.a, QStringLiteral(" "));
         summary(secondLabel(s), t.destFolder, t.destKind, t.b, QStringLiteral("  "));
     }
 
-    const LogRun &m_run;
+    // A detailed text is most of a long log, and nothing else holds it any
+    // more: the log grows inside its buffer instead of beside a copy of it.
+    void appendDetailed(QString &text)
+    {
+        if (text.size() <= m_out.size()) {
+            m_out += text;
+            text = QString();
+            return;
+        }
+        const QString before = std::exchange(m_out, std::move(text));
+        const qsizetype shift = before.size();
+        const qsizetype length = m_out.size();
+        m_out.resize(shift + length);
+        QChar *d = m_out.data();
+        std::memmove(d + shift, d, size_t(length) * sizeof(QChar));
+        std::copy_n(before.constData(), shift, d);
+    }
+
+    LogRun &m_run;
     const LogStyle &m_style;
     QString m_out;
 };
@@ -451,7 +465,7 @@ QString GetFixedLogHeader(const LogHost &host)
     return out;
 }
 
-QString MakeLog(const LogRun &run, const LogStyle &style, QString *fileName)
+QString MakeLog(LogRun run, const LogStyle &style, QString *fileName)
 {
     if (fileName)
         *fileName = logFileName(run.start.toTimeZone(style.zone), intOf(run.preferences, "prefLogFileFormat"));

@@ -12,7 +12,8 @@ QString GetFixedLogHeader(const LogHost &host);
 
 // The whole log of a run. When fileName is given it receives the name of this
 // run's log file ("QMLog_<start time>.rtf" or ".txt", by prefLogFileFormat).
-QString MakeLog(const LogRun &run, const LogStyle &style, QString *fileName = nullptr);
+// A run handed over whole (moved) lends its detailed texts to the log.
+QString MakeLog(LogRun run, const LogStyle &style, QString *fileName = nullptr);
 
 // The log with "\n" line ends, for a terminal or a pipe.
 QString logWithNewlines(const QString &log);

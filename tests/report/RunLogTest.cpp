@@ -342,6 +342,30 @@ TEST(RunLog, AllSessionsRunWithMultipleListAndSummaryLog)
     EXPECT_EQ(log, expected);
 }
 
+// A detailed text longer than the log before it becomes the log's buffer:
+// the text must come out exactly as a short one appended in its place.
+TEST(RunLog, LongDetailedTextsComeOutAsShortOnesInTheirPlace)
+{
+    const std::vector<std::vector<int>> cases = {{50000}, {10, 50000}, {50000, 60000}, {50000, 10}};
+    auto longText = [](int i, int length) { return QString(length, QChar(u'a' + i)) + u'\r'; };
+    for (const std::vector<int> &lengths : cases) {
+        LogRun shortRun, longRun;
+        shortRun.preferences = longRun.preferences = basePreferences();
+        shortRun.sessions = longRun.sessions = {sessionOf(0, sessionRecord(QStringLiteral("S"), 2), {})};
+        for (int i = 0; i < int(lengths.size()); ++i) {
+            LogTask t = task(i, "/srv/a", "/srv/b", 0);
+            t.detailedLogText = QStringLiteral("@%1@\r").arg(i);
+            shortRun.sessions[0].tasks.append(t);
+            t.detailedLogText = longText(i, lengths[size_t(i)]); // held by the run alone, as in a real run
+            longRun.sessions[0].tasks.append(std::move(t));
+        }
+        QString expected = MakeLog(shortRun, fixedStyle());
+        for (int i = 0; i < int(lengths.size()); ++i)
+            expected.replace(QStringLiteral("@%1@\r").arg(i), longText(i, lengths[size_t(i)]));
+        EXPECT_EQ(MakeLog(std::move(longRun), fixedStyle()), expected) << lengths.size() << " tasks";
+    }
+}
+
 TEST(RunLog, HeaderLeavesOutEmptyBuildAndAddressAndNewlineFormConvertsEveryLineEnd)
 {
     LogHost host{QStringLiteral("Debian 12"), QString(), QString(), QStringLiteral("root"), QStringLiteral("root")};
