@@ -47,8 +47,7 @@ qm::RunPlan firstBackup(int folders, int files)
 {
     qm::RunPlan plan;
     qm::CopyItem root;
-    root.source = QStringLiteral("/home/someone/Documents");
-    root.dest = QStringLiteral("/media/backup/Documents");
+    root.setFullPaths(QStringLiteral("/home/someone/Documents"), QStringLiteral("/media/backup/Documents"));
     root.copyMode = qm::CopyMode::Folder;
     root.hasSubItems = true;
     root.isTheRootOfTheTree = true;
@@ -57,17 +56,13 @@ qm::RunPlan firstBackup(int folders, int files)
     root.subItems.reserve(size_t(folders));
     for (int f = 0; f < folders; ++f) {
         qm::CopyItem folder;
-        const QString name = QStringLiteral("/folder %1").arg(f, 4, 10, QLatin1Char('0'));
-        folder.source = root.source + name;
-        folder.dest = root.dest + name;
+        folder.name = QStringLiteral("folder %1").arg(f, 4, 10, QLatin1Char('0'));
         folder.copyMode = qm::CopyMode::CopyAToB;
         folder.hasSubItems = true;
         folder.subItems.reserve(size_t(files));
         for (int i = 0; i < files; ++i) {
             qm::CopyItem file;
-            const QString fileName = QStringLiteral("/file %1.txt").arg(i);
-            file.source = folder.source + fileName;
-            file.dest = folder.dest + fileName;
+            file.name = QStringLiteral("file %1.txt").arg(i);
             file.copyMode = qm::CopyMode::CopyAToB;
             folder.subItems.push_back(std::move(file));
         }

@@ -233,7 +233,8 @@ public:
     }
     void showTask(const CopyItem &root) override
     {
-        m_run->feedback().postTask(root.sessionIndex, root.source, root.dest);
+        const SidePaths paths = root.pathsIn({});
+        m_run->feedback().postTask(root.sessionIndex, paths.source, paths.dest);
     }
     QDateTime runStart() const override { return m_run->records().start; }
     const SessionSettings &settings() const override { return m_run->settings(); }

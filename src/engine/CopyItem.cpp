@@ -3,17 +3,82 @@
 
 namespace qm {
 
-QVariantMap CopyItem::toRecord() const
+QString joinPath(const QString &folder, const QString &name)
 {
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+namespace {
+
+QString lastComponent(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+} // namespace
+
+CopyItem &CopyItem::operator=(const CopyItem &other)
+{
+    if (this == &other)
+        return *this;
+    name = other.name;
+    subItems = other.subItems;
+    copyMode = other.copyMode;
+    sessionIndex = other.sessionIndex;
+    taskIndex = other.taskIndex;
+    ifSkipAddToExactIndex = other.ifSkipAddToExactIndex;
+    hasSubItems = other.hasSubItems;
+    isTheRootOfTheTree = other.isTheRootOfTheTree;
+    isSyncOn = other.isSyncOn;
+    m_rare = other.m_rare ? std::make_unique<Rare>(*other.m_rare) : nullptr;
+    return *this;
+}
+
+CopyItem::Rare &CopyItem::rare()
+{
+    if (!m_rare)
+        m_rare = std::make_unique<Rare>();
+    return *m_rare;
+}
+
+void CopyItem::setNames(const QString &nameA, const QString &nameB)
+{
+    name = nameA;
+    if (nameB != nameA) {
+        rare().nameB = nameB;
+        m_rare->hasNameB = true;
+    } else if (m_rare) {
+        m_rare->nameB = QString();
+        m_rare->hasNameB = false;
+    }
+}
+
+void CopyItem::setFullPaths(const QString &source, const QString &dest)
+{
+    rare().source = source;
+    rare().dest = dest;
+}
+
+SidePaths CopyItem::pathsIn(const SidePaths &parent) const
+{
+    SidePaths paths;
+    paths.source = m_rare && !m_rare->source.isNull() ? m_rare->source : joinPath(parent.source, name);
+    paths.dest = m_rare && !m_rare->dest.isNull() ? m_rare->dest : joinPath(parent.dest, destName());
+    return paths;
+}
+
+QVariantMap CopyItem::toRecord(const SidePaths &parent) const
+{
+    const SidePaths paths = pathsIn(parent);
     QVariantMap r;
-    r.insert(QStringLiteral("source"), source);
-    r.insert(QStringLiteral("dest"), dest);
+    r.insert(QStringLiteral("source"), paths.source);
+    r.insert(QStringLiteral("dest"), paths.dest);
     r.insert(QStringLiteral("copyMode"), qlonglong(copyMode));
     if (hasSubItems) {
         QVariantList subs;
         subs.reserve(qsizetype(subItems.size()));
         for (const CopyItem &sub : subItems)
-            subs.append(sub.toRecord());
+            subs.append(sub.toRecord(paths));
         r.insert(QStringLiteral("subItems"), subs);
     }
     if (ifSkipAddToExactIndex >= 0)
@@ -27,21 +92,28 @@ QVariantMap CopyItem::toRecord() const
     return r;
 }
 
-CopyItem CopyItem::fromRecord(const QVariantMap &r)
+CopyItem CopyItem::fromRecord(const QVariantMap &r, const SidePaths &parent)
 {
     CopyItem item;
-    item.source = r.value(QStringLiteral("source")).toString();
-    item.dest = r.value(QStringLiteral("dest")).toString();
+    const QString source = r.value(QStringLiteral("source")).toString();
+    const QString dest = r.value(QStringLiteral("dest")).toString();
+    item.setNames(lastComponent(source), lastComponent(dest));
+    // A side whose path is not the parent's and the name keeps it whole.
+    const bool ownSource = joinPath(parent.source, item.sourceName()) != source;
+    const bool ownDest = joinPath(parent.dest, item.destName()) != dest;
+    if (ownSource || ownDest)
+        item.setFullPaths(ownSource ? source : QString(), ownDest ? dest : QString());
     item.copyMode = r.value(QStringLiteral("copyMode")).toInt();
+    const SidePaths paths{source, dest};
     const auto subs = r.constFind(QStringLiteral("subItems"));
     if (subs != r.constEnd()) {
         item.hasSubItems = true;
         const QVariantList list = subs->toList();
         item.subItems.reserve(size_t(list.size()));
         for (const QVariant &v : list)
-            item.subItems.push_back(fromRecord(v.toMap()));
+            item.subItems.push_back(fromRecord(v.toMap(), paths));
     }
-    item.ifSkipAddToExactIndex = r.value(QStringLiteral("ifSkipAddToExactIndex"), -1).toInt();
+    item.ifSkipAddToExactIndex = qint8(r.value(QStringLiteral("ifSkipAddToExactIndex"), -1).toInt());
     item.isTheRootOfTheTree = r.value(QStringLiteral("isTheRootOfTheTree")).toBool();
     if (item.isTheRootOfTheTree) {
         item.sessionIndex = r.value(QStringLiteral("sessionIndex")).toInt();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <memory>
 #include <vector>
 
 namespace qm {
@@ -26,28 +27,66 @@ inline bool isAToB(int mode) { return mode == CopyAToB || mode == ReplaceB; }
 inline bool isBToA(int mode) { return mode == CopyBToA || mode == ReplaceA; }
 } // namespace CopyMode
 
-struct CopyItem {
-    QString source; // full path on side A (may not exist)
-    QString dest;   // full path on side B (may not exist)
-    int copyMode = CopyMode::Nothing;
-    // A folder pair carries a sub-item list, possibly empty; a file does not.
-    bool hasSubItems = false;
-    std::vector<CopyItem> subItems; // in name order
-    // Set for modes derived from the Exact Sync index: which path goes into
-    // the next index when the item is switched off (0 = dest, 1 = source).
-    int ifSkipAddToExactIndex = -1; // -1 = not set
+// The full paths of an item on both sides.
+struct SidePaths {
+    QString source;
+    QString dest;
+};
 
+// `folder` + "/" + `name`, with one slash after a root "/".
+QString joinPath(const QString &folder, const QString &name);
+
+// A copy item keeps its name, not its paths: a plan of many thousands of
+// items would otherwise hold every parent's path again in each of them. The
+// paths are built from the parent's on the way down (pathsIn); a task root,
+// and an item whose side is a resolved link, keep that side's full path.
+struct CopyItem {
+    // The name on side A; also on side B unless `nameB` differs (two names
+    // paired though they differ in case).
+    QString name;
+    std::vector<CopyItem> subItems; // in name order
+    int copyMode = CopyMode::Nothing;
     // Task roots only.
-    bool isTheRootOfTheTree = false;
     int sessionIndex = -1;
     int taskIndex = -1;
-    bool isSyncOn = false;
+    // Set for modes derived from the Exact Sync index: which path goes into
+    // the next index when the item is switched off (0 = dest, 1 = source).
+    qint8 ifSkipAddToExactIndex = -1; // -1 = not set
+    // A folder pair carries a sub-item list, possibly empty; a file does not.
+    bool hasSubItems = false;
+    bool isTheRootOfTheTree = false; // task roots only
+    bool isSyncOn = false;           // task roots only
 
-    // Stored form, with the record's own keys ("source", "dest", "copyMode",
-    // "subItems", "ifSkipAddToExactIndex", "isTheRootOfTheTree",
-    // "sessionIndex", "taskIndex", "gIsSyncOn").
-    QVariantMap toRecord() const;
-    static CopyItem fromRecord(const QVariantMap &record);
+    QString sourceName() const { return name; }
+    QString destName() const { return m_rare && m_rare->hasNameB ? m_rare->nameB : name; }
+    void setNames(const QString &nameA, const QString &nameB);
+    // A side's full path where it is not the parent's path and the name.
+    void setFullPaths(const QString &source, const QString &dest);
+    // The item's paths below a parent whose paths are `parent` (any for a root).
+    SidePaths pathsIn(const SidePaths &parent) const;
+
+    // Stored form, with full paths and the record's own keys ("source",
+    // "dest", "copyMode", "subItems", "ifSkipAddToExactIndex",
+    // "isTheRootOfTheTree", "sessionIndex", "taskIndex", "gIsSyncOn").
+    QVariantMap toRecord(const SidePaths &parent = {}) const;
+    static CopyItem fromRecord(const QVariantMap &record, const SidePaths &parent = {});
+
+    CopyItem() = default;
+    CopyItem(const CopyItem &other) : CopyItem() { *this = other; }
+    CopyItem(CopyItem &&) noexcept = default;
+    CopyItem &operator=(const CopyItem &other);
+    CopyItem &operator=(CopyItem &&) noexcept = default;
+
+private:
+    // What few items have: held apart so that the others do not pay for it.
+    struct Rare {
+        QString nameB;
+        bool hasNameB = false;
+        QString source; // full paths; null where parent + name is the path
+        QString dest;
+    };
+    std::unique_ptr<Rare> m_rare;
+    Rare &rare();
 };
 
 // Counts of the plan by operation, shared by every task of a run.

@@ -382,11 +382,11 @@ bool LoadedExactSyncIndex::ItWasExixting(const QString &path, int where) const
     return (sourceSide ? source : dest).contains(components.mid(shift));
 }
 
-void AddOrRemoveItemToExactIndex(QStringList &taskList, const CopyItem &item, int on)
+void AddOrRemoveItemToExactIndex(QStringList &taskList, const CopyItem &item, const SidePaths &paths, int on)
 {
     if (item.ifSkipAddToExactIndex < 0)
         return;
-    const QString &path = item.ifSkipAddToExactIndex == 1 ? item.source : item.dest;
+    const QString &path = item.ifSkipAddToExactIndex == 1 ? paths.source : paths.dest;
     if (on > 0) {
         if (!taskList.contains(path))
             taskList.append(path);

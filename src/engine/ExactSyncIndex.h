@@ -92,12 +92,14 @@ struct ExactSyncWriteResult {
 };
 
 struct CopyItem;
+struct SidePaths;
 
 // The preview switched a planned item off (on > 0) or back on: an item
 // whose mode came from the index keeps (or stops keeping) the path that no
 // longer exists recorded in the task's list for the next index, so that a
 // refused deletion is proposed again instead of being undone by a copy.
-void AddOrRemoveItemToExactIndex(QStringList &taskList, const CopyItem &item, int on);
+// `paths` are the item's own.
+void AddOrRemoveItemToExactIndex(QStringList &taskList, const CopyItem &item, const SidePaths &paths, int on);
 
 class ExactSyncIndexStore {
 public:

@@ -158,7 +158,7 @@ bool Executor::MainCopy(const std::vector<SessionTasks> &sessions, std::vector<C
                 if (planIndex >= 0) {
                     CopyItem &root = plan[size_t(planIndex)];
                     m_ctx.showTask(root);
-                    CopyItems(root.subItems, false);
+                    CopyItems(root.subItems, root.pathsIn({}), false);
                     releaseContent(root);
                 }
             }
@@ -178,13 +178,14 @@ int Executor::findTask(const std::vector<CopyItem> &plan, int sessionIndex, int 
     return -1;
 }
 
-bool Executor::CopyItems(std::vector<CopyItem> &items, bool deleteParent)
+bool Executor::CopyItems(std::vector<CopyItem> &items, const SidePaths &parent, bool deleteParent)
 {
     bool allSucceeded = true;
-    return copyItems(items, deleteParent, &allSucceeded);
+    return copyItems(items, parent, deleteParent, &allSucceeded);
 }
 
-bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *allSucceeded)
+bool Executor::copyItems(std::vector<CopyItem> &items, const SidePaths &parent, bool deleteParent,
+                         bool *allSucceeded)
 {
     const SessionSettings &set = m_ctx.settings();
     bool result = true;
@@ -198,31 +199,32 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
                                  && mode >= CopyMode::CopyAToB && mode <= CopyMode::ReplaceA;
         if (!mayRunAside)
             takeFinishedCopies(0);
+        const SidePaths paths = item.pathsIn(parent);
         if (mode < 0) {
             const bool visit = item.hasSubItems
                                && (mode == -CopyMode::RemoveA || mode == -CopyMode::RemoveB
                                    || ((mode == -CopyMode::CopyAToB || mode == -CopyMode::CopyBToA)
                                        && set.isSyncOn && set.isExactOn));
             if (visit)
-                result = copyItems(item.subItems, false, allSucceeded);
+                result = copyItems(item.subItems, paths, false, allSucceeded);
             releaseContent(item);
             continue;
         }
         FolderDates dates;
         if (item.hasSubItems)
-            dates = {readFolderDates(item.source), readFolderDates(item.dest)};
+            dates = {readFolderDates(paths.source), readFolderDates(paths.dest)};
 
         if (mode >= CopyMode::CopyAToB && mode <= CopyMode::RemoveB) {
             m_ctx.itemStarted();
             if (CopyMode::isRemoval(mode) && item.hasSubItems) {
-                result = removeFolderWithContent(item, deleteParent, allSucceeded);
+                result = removeFolderWithContent(item, paths, deleteParent, allSucceeded);
                 releaseContent(item);
                 if (!result && set.isMoveToTrash && deleteParent)
                     return false;
                 continue;
             }
             m_asideSucceeded = mayRunAside ? allSucceeded : nullptr;
-            result = CopySource(item.source, item.dest, mode, deleteParent);
+            result = CopySource(paths.source, paths.dest, mode, deleteParent);
             m_asideSucceeded = nullptr;
             if (std::exchange(m_wentAside, false)) {
                 lastWentAside = true;
@@ -238,8 +240,8 @@ bool Executor::copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *
             m_ctx.noteItemDone();
         }
         if (item.hasSubItems) {
-            result = copyItems(item.subItems, false, allSucceeded);
-            finishFolder(item, dates);
+            result = copyItems(item.subItems, paths, false, allSucceeded);
+            finishFolder(item.copyMode, paths, dates);
             releaseContent(item);
         }
     }
@@ -264,24 +266,25 @@ void Executor::releaseContent(CopyItem &item)
 // A folder to remove: its content item by item, then the folder itself. A
 // folder being moved to the trash goes in one move after its content was
 // walked without touching it.
-bool Executor::removeFolderWithContent(CopyItem &item, bool deleteParent, bool *allSucceeded)
+bool Executor::removeFolderWithContent(CopyItem &item, const SidePaths &paths, bool deleteParent,
+                                       bool *allSucceeded)
 {
     const SessionSettings &set = m_ctx.settings();
     const bool trashTop = set.isMoveToTrash && !deleteParent;
     // A locked folder refuses every change to its content and its own move:
     // with unlocking allowed, the lock goes first. A folder that stays after
     // all gets it back.
-    const QString folder = item.copyMode == CopyMode::RemoveA ? item.source : item.dest;
+    const QString &folder = item.copyMode == CopyMode::RemoveA ? paths.source : paths.dest;
     static const LPUtilities fs;
     const bool unlocked = set.isUnlockOn && readOperand(folder).locked && fs.UnlockItem(folder);
     bool contentOk = true;
-    bool result = copyItems(item.subItems, true, &contentOk);
+    bool result = copyItems(item.subItems, paths, true, &contentOk);
     // Deleting for good takes the folder only when all its content went, so
     // that nothing refused (a locked file) goes with it.
     if (result && !set.isMoveToTrash && !contentOk)
         result = false;
     if (result)
-        result = CopySource(item.source, item.dest, item.copyMode, deleteParent);
+        result = CopySource(paths.source, paths.dest, item.copyMode, deleteParent);
     if (result)
         m_ctx.noteItemDone();
     else
@@ -296,8 +299,7 @@ bool Executor::removeFolderWithContent(CopyItem &item, bool deleteParent, bool *
             if (!m_trashLog.isEmpty())
                 m_ctx.appendDetailedLog(m_trashLog);
         } else {
-            const QString path = item.copyMode == CopyMode::RemoveA ? item.source : item.dest;
-            reportError(GLS("Can't trash the folder (and its content)") + quoted(path));
+            reportError(GLS("Can't trash the folder (and its content)") + quoted(folder));
         }
         c.a.filesTrashed = c.b.filesTrashed = c.a.foldersTrashed = c.b.foldersTrashed = 0;
         m_trashLog.clear();
@@ -309,9 +311,9 @@ bool Executor::removeFolderWithContent(CopyItem &item, bool deleteParent, bool *
 
 // After a folder's content: the winning side's folder gets back the date it
 // had before its content changed, and the other side receives its attributes.
-void Executor::finishFolder(const CopyItem &item, const FolderDates &dates)
+void Executor::finishFolder(int copyMode, const SidePaths &paths, const FolderDates &dates)
 {
-    int direction = item.copyMode;
+    int direction = copyMode;
     if (direction == CopyMode::Folder) {
         if (!dates.source.exists() || !dates.dest.exists())
             return;
@@ -322,11 +324,11 @@ void Executor::finishFolder(const CopyItem &item, const FolderDates &dates)
                                                                  : CopyMode::CopyAToB;
     }
     if (direction == CopyMode::CopyAToB) {
-        restoreModDate(item.source, dates.source);
-        CopyAttributes(item.source, item.dest);
+        restoreModDate(paths.source, dates.source);
+        CopyAttributes(paths.source, paths.dest);
     } else if (direction == CopyMode::CopyBToA) {
-        restoreModDate(item.dest, dates.dest);
-        CopyAttributes(item.dest, item.source);
+        restoreModDate(paths.dest, dates.dest);
+        CopyAttributes(paths.dest, paths.source);
     }
 }
 

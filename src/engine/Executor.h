@@ -36,9 +36,10 @@ public:
     // Copies every task of every session: the copy stages of the context are
     // called around each session and task, also for a stopped run.
     bool MainCopy(const std::vector<SessionTasks> &sessions, std::vector<CopyItem> &plan);
-    // Carries out a list of items; `deleteParent` is on for the content of a
-    // folder being removed. Answers the result of the last item processed.
-    bool CopyItems(std::vector<CopyItem> &items, bool deleteParent);
+    // Carries out a list of items inside the folders at `parent`;
+    // `deleteParent` is on for the content of a folder being removed.
+    // Answers the result of the last item processed.
+    bool CopyItems(std::vector<CopyItem> &items, const SidePaths &parent, bool deleteParent);
     // One item's own operation.
     bool CopySource(const QString &a, const QString &b, int copyMode, bool deleteParent);
     // Is there room for `item` on the volume of `target`'s parent folder?
@@ -95,10 +96,10 @@ private:
     std::unique_ptr<WorkerPool> m_pipeline; // after the copier: stopped first
 
     static int findTask(const std::vector<CopyItem> &plan, int sessionIndex, int taskIndex);
-    bool copyItems(std::vector<CopyItem> &items, bool deleteParent, bool *allSucceeded);
-    bool removeFolderWithContent(CopyItem &item, bool deleteParent, bool *allSucceeded);
+    bool copyItems(std::vector<CopyItem> &items, const SidePaths &parent, bool deleteParent, bool *allSucceeded);
+    bool removeFolderWithContent(CopyItem &item, const SidePaths &paths, bool deleteParent, bool *allSucceeded);
     void releaseContent(CopyItem &item);
-    void finishFolder(const CopyItem &item, const FolderDates &dates);
+    void finishFolder(int copyMode, const SidePaths &paths, const FolderDates &dates);
     void restoreModDate(const QString &path, const ItemInfo &before);
     bool createFolder(Operation &op);
     bool removeFolder(Operation &op);

@@ -29,9 +29,12 @@ QString parentOf(const QString &path)
     return slash <= 0 ? QStringLiteral("/") : path.left(slash);
 }
 
-QString joinPath(const QString &folder, const QString &name)
+// Whether `path` is joinPath(folder, name), without building it.
+bool isJoined(const QString &path, const QString &folder, const QString &name)
 {
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+    const qsizetype slash = folder.endsWith(QLatin1Char('/')) ? 0 : 1;
+    return path.size() == folder.size() + slash + name.size() && path.startsWith(folder) && path.endsWith(name)
+           && (slash == 0 || path.at(folder.size()) == QLatin1Char('/'));
 }
 
 // Follows links: the scan's "exists, and is it a directory" test.
@@ -65,7 +68,7 @@ std::optional<qint64> backupDateOf(const QString &path)
 
 bool isDsStoreItem(const CopyItem &item)
 {
-    return lastComponent(item.source) == kDsStore;
+    return item.sourceName() == kDsStore;
 }
 
 } // namespace
@@ -73,8 +76,8 @@ bool isDsStoreItem(const CopyItem &item)
 // One folder level: lists both sides, pairs the names and plans each pair.
 class Scanner::Level {
 public:
-    Level(Scanner &scanner, CopyItem &parent)
-        : m_s(scanner), m_ctx(scanner.m_ctx), m_set(scanner.m_ctx.settings()), m_p(parent)
+    Level(Scanner &scanner, CopyItem &parent, const SidePaths &paths)
+        : m_s(scanner), m_ctx(scanner.m_ctx), m_set(scanner.m_ctx.settings()), m_p(parent), m_path(paths)
     {
     }
 
@@ -85,6 +88,7 @@ private:
     RunContext &m_ctx;
     const SessionSettings &m_set;
     CopyItem &m_p;
+    const SidePaths &m_path; // of m_p
     bool m_keepFolder = false;
     bool m_answer = true;
 
@@ -113,18 +117,18 @@ private:
     bool resolveSymLink(ScanSide &side);
     bool takeTarget(ScanSide &side, const QString &target);
     void processPair(const ScanPairNames &names, bool atRoot);
-    bool commit(ScanSide &a, ScanSide &b, int mode, int sideMarker, bool atRoot);
+    bool commit(const ScanPairNames &names, ScanSide &a, ScanSide &b, int mode, int sideMarker, bool atRoot);
     void repair(Presence s, Presence d);
 };
 
 bool Scanner::Level::run()
 {
-    const Presence s = presenceOf(m_p.source);
-    const Presence d = presenceOf(m_p.dest);
+    const Presence s = presenceOf(m_path.source);
+    const Presence d = presenceOf(m_path.dest);
     if (!s.exists && !d.exists) {
-        m_ctx.reportRunError(RunError::uncounted(GLS("Can't find the folders") + QStringLiteral(" \"") + displayName(m_p.source)
+        m_ctx.reportRunError(RunError::uncounted(GLS("Can't find the folders") + QStringLiteral(" \"") + displayName(m_path.source)
                                   + QStringLiteral("\" ") + GLS("and") + QStringLiteral(" \r\"")
-                                  + displayName(m_p.dest) + QLatin1Char('"')));
+                                  + displayName(m_path.dest) + QLatin1Char('"')));
         if (m_p.copyMode > CopyMode::ReplaceA)
             m_p.copyMode = CopyMode::Folder;
         return false;
@@ -133,14 +137,14 @@ bool Scanner::Level::run()
     std::vector<ScanPairNames> pairs;
     if (!m_p.subItems.empty()) {
         // A task made of two files: only that name is compared.
-        pairs.push_back({m_p.subItems.front().source, m_p.subItems.front().dest, true, true});
+        pairs.push_back({m_p.subItems.front().sourceName(), m_p.subItems.front().destName(), true, true});
         m_p.subItems.clear();
     } else {
         const bool withDest = d.isDir && (m_set.isSyncOn || m_set.isExactOn);
         QString unreadable;
         // Side B is listed in every task kind so that leftovers of ours
         // there are found; its own items count only where the kind says.
-        if (!pairFolderNames(s.isDir ? m_p.source : QString(), d.isDir ? m_p.dest : QString(),
+        if (!pairFolderNames(s.isDir ? m_path.source : QString(), d.isDir ? m_path.dest : QString(),
                              true, &pairs, &unreadable)) {
             // An unreadable folder must not look empty: that would plan the
             // removal of everything on the other side.
@@ -173,9 +177,9 @@ bool Scanner::Level::run()
 void Scanner::Level::takeLeftovers(std::vector<ScanPairNames> &pairs)
 {
     std::erase_if(pairs, [this](ScanPairNames &p) {
-        if (p.inA && IsTemporaryName(p.nameA) && isLeftover(joinPath(m_p.source, p.nameA), m_set.isSyncOn))
+        if (p.inA && IsTemporaryName(p.nameA) && isLeftover(joinPath(m_path.source, p.nameA), m_set.isSyncOn))
             p.inA = false;
-        if (p.inB && IsTemporaryName(p.nameB) && isLeftover(joinPath(m_p.dest, p.nameB), true))
+        if (p.inB && IsTemporaryName(p.nameB) && isLeftover(joinPath(m_path.dest, p.nameB), true))
             p.inB = false;
         return !p.inA && !p.inB;
     });
@@ -282,7 +286,7 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
     m_readB.resize(pairs.size());
     auto readSide = [&](bool sideA) {
         std::vector<PreRead> &out = sideA ? m_readA : m_readB;
-        const QString &folder = sideA ? m_p.source : m_p.dest;
+        const QString &folder = sideA ? m_path.source : m_path.dest;
         // Items read relative to their open folder spare the kernel a
         // lookup of the whole path each (filters need the full read).
         const QByteArray native = nativeName(folder);
@@ -361,8 +365,8 @@ bool Scanner::Level::classify(ScanSide &side, bool listed, const PreRead *pre)
 void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
 {
     ScanSide a, b;
-    a.path = joinPath(m_p.source, names.nameA);
-    b.path = joinPath(m_p.dest, names.nameB);
+    a.path = joinPath(m_path.source, names.nameA);
+    b.path = joinPath(m_path.dest, names.nameB);
     // The kernel refuses longer paths: such an item can be neither read nor
     // written by its path, and must not pass for absent.
     for (const QString *p : {&a.path, &b.path}) {
@@ -399,10 +403,11 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
         m_keepFolder = true;
     if (mode == CopyMode::Nothing)
         return;
-    commit(a, b, mode, r.sideMarker, atRoot);
+    commit(names, a, b, mode, r.sideMarker, atRoot);
 }
 
-bool Scanner::Level::commit(ScanSide &a, ScanSide &b, int mode, int sideMarker, bool atRoot)
+bool Scanner::Level::commit(const ScanPairNames &names, ScanSide &a, ScanSide &b, int mode, int sideMarker,
+                            bool atRoot)
 {
     ItemPolicy &policy = m_ctx.itemPolicy();
     const bool anyFolder = a.isFolder || b.isFolder;
@@ -422,21 +427,26 @@ bool Scanner::Level::commit(ScanSide &a, ScanSide &b, int mode, int sideMarker, 
     }
 
     CopyItem child;
-    child.source = a.path;
-    child.dest = b.path;
+    child.setNames(names.nameA, names.nameB);
+    const SidePaths paths{a.path, b.path};
+    // A resolved link's side is its target, elsewhere than the parent.
+    const bool ownSource = !isJoined(a.path, m_path.source, names.nameA);
+    const bool ownDest = !isJoined(b.path, m_path.dest, names.nameB);
+    if (ownSource || ownDest)
+        child.setFullPaths(ownSource ? a.path : QString(), ownDest ? b.path : QString());
     child.copyMode = mode;
     if (sideMarker >= 0)
         child.ifSkipAddToExactIndex = sideMarker;
     if (anyFolder) {
         child.hasSubItems = true;
         if (!copyEmpty) {
-            const bool answer = m_s.ScanSingleFolder(child);
+            const bool answer = m_s.ScanSingleFolder(child, paths);
             const bool createsFolder = mode == CopyMode::CopyAToB || mode == CopyMode::CopyBToA;
             if (m_set.isSkipEmptyFolders && createsFolder
                 && (child.subItems.empty()
                     || (child.subItems.size() == 1
-                        && (lastComponent(child.subItems.front().source) == kDsStore
-                            || lastComponent(child.subItems.front().dest) == kDsStore)))) {
+                        && (child.subItems.front().sourceName() == kDsStore
+                            || child.subItems.front().destName() == kDsStore)))) {
                 // The dropped folder's desktop-metadata file leaves the counts.
                 for (const CopyItem &sub : child.subItems) {
                     m_ctx.planCounters().add(sub.copyMode, -1);
@@ -580,7 +590,7 @@ void Scanner::reportPrivilegeError(int answer, const QString &errString)
     m_ctx.reportRunError(error);
 }
 
-bool Scanner::ScanSingleFolder(CopyItem &item)
+bool Scanner::ScanSingleFolder(CopyItem &item, const SidePaths &paths)
 {
     if (!m_ctx.isCopying())
         return true;
@@ -588,12 +598,12 @@ bool Scanner::ScanSingleFolder(CopyItem &item)
     // folders it is inside are kept for them.
     const bool trackWalk = m_ctx.settings().isResolveSymLinkOn;
     if (trackWalk) {
-        for (const QString &p : {item.source, item.dest}) {
+        for (const QString &p : {paths.source, paths.dest}) {
             const QString real = canonicalPath(p);
             m_walk.push_back(real.isEmpty() ? p : real);
         }
     }
-    Level level(*this, item);
+    Level level(*this, item, paths);
     const bool answer = level.run();
     if (trackWalk)
         m_walk.resize(m_walk.size() - 2);
@@ -649,8 +659,7 @@ TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &so
     };
     if (!isRealFolder(source) && !isRealFolder(dest)) {
         CopyItem pair;
-        pair.source = lastComponent(source);
-        pair.dest = lastComponent(dest);
+        pair.setNames(lastComponent(source), lastComponent(dest));
         pair.copyMode = CopyMode::Folder;
         root.subItems.push_back(pair);
         source = parentOf(source);
@@ -665,8 +674,7 @@ TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &so
         return scan;
     }
 
-    root.source = source;
-    root.dest = dest;
+    root.setFullPaths(source, dest);
     root.copyMode = CopyMode::Folder;
     root.hasSubItems = true;
     root.isTheRootOfTheTree = true;
@@ -684,7 +692,7 @@ TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &so
     }
     policy.makeItemsToDontCopyList(source, dest);
 
-    const bool ok = ScanSingleFolder(root);
+    const bool ok = ScanSingleFolder(root, {source, dest});
     if (ok && !root.subItems.empty()) {
         scan.planned = true;
         m_ctx.planCounters().add(CopyMode::Folder);

@@ -47,9 +47,10 @@ public:
     TaskScan ScanOneTask(int sessionIndex, int taskIndex, const QString &sourceFolder,
                          const QString &destFolder);
 
-    // Walks the folder pair of `item` and fills its sub-items. Answers false
-    // when a sub-folder was found on neither side or a deeper level failed.
-    bool ScanSingleFolder(CopyItem &item);
+    // Walks the folder pair of `item` (at `paths`) and fills its sub-items.
+    // Answers false when a sub-folder was found on neither side or a deeper
+    // level failed.
+    bool ScanSingleFolder(CopyItem &item, const SidePaths &paths);
 
 private:
     class Level;

@@ -239,8 +239,9 @@ void PreviewWindow::RefreshInfoFileBoxes()
 {
     const QModelIndex row = selectedRow();
     const CopyItem *item = m_model->itemAt(row);
+    const SidePaths paths = m_model->pathsAt(row);
     for (int side = 0; side < 2; ++side) {
-        const PreviewSideInfo info = item ? previewSideInfo(side == 0 ? item->source : item->dest) : noSideInfo();
+        const PreviewSideInfo info = item ? previewSideInfo(side == 0 ? paths.source : paths.dest) : noSideInfo();
         InfoBox &box = m_boxes[side];
         const QString texts[] = {info.name, info.modified, info.backup, info.size, info.path};
         for (size_t i = 0; i < box.fields.size(); ++i)
@@ -280,8 +281,8 @@ bool PreviewWindow::sideAction(bool source, QString *path)
         alert(GLS("Item not selected:"), GLS("Please firstly select a row in the list"));
         return false;
     }
-    const CopyItem *item = m_model->itemAt(row);
-    *path = source ? item->source : item->dest;
+    const SidePaths paths = m_model->pathsAt(row);
+    *path = source ? paths.source : paths.dest;
     if (!itemExists(*path)) {
         beep();
         return false;

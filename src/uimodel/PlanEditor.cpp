@@ -10,9 +10,9 @@ bool isOperation(int mode)
 
 // The path that goes into the next Exact Sync index while the item is off:
 // the side where the item no longer exists.
-const QString &exactPath(const CopyItem &item)
+const QString &exactPath(const CopyItem &item, const SidePaths &paths)
 {
-    return item.ifSkipAddToExactIndex == 1 ? item.source : item.dest;
+    return item.ifSkipAddToExactIndex == 1 ? paths.source : paths.dest;
 }
 
 } // namespace
@@ -25,29 +25,29 @@ bool hasSwitchedOffContent(const CopyItem &item)
     return false;
 }
 
-std::vector<CopyItem *> PlanEditor::chainTo(const PlanPosition &at) const
+std::vector<PlanEditor::Link> PlanEditor::chainTo(const PlanPosition &at) const
 {
-    std::vector<CopyItem *> chain;
+    std::vector<Link> chain;
     if (at.task < 0 || at.task >= m_plan.taskCount())
         return chain;
     CopyItem *item = &m_plan.itemsToCopy[size_t(at.task)];
-    chain.push_back(item);
+    chain.push_back({item, item->pathsIn({})});
     for (int row : at.rows) {
         if (row < 0 || size_t(row) >= item->subItems.size())
             return {};
         item = &item->subItems[size_t(row)];
-        chain.push_back(item);
+        chain.push_back({item, item->pathsIn(chain.back().paths)});
     }
     return chain;
 }
 
 CopyItem *PlanEditor::itemAt(const PlanPosition &at) const
 {
-    const std::vector<CopyItem *> chain = chainTo(at);
-    return chain.empty() ? nullptr : chain.back();
+    const std::vector<Link> chain = chainTo(at);
+    return chain.empty() ? nullptr : chain.back().item;
 }
 
-void PlanEditor::switchOne(CopyItem &item, bool on, ExactEdits &edits)
+void PlanEditor::switchOne(CopyItem &item, const SidePaths &paths, bool on, ExactEdits &edits)
 {
     const int m = item.copyMode;
     if (on ? m >= 0 : m <= 0)
@@ -61,30 +61,30 @@ void PlanEditor::switchOne(CopyItem &item, bool on, ExactEdits &edits)
         c.globalItemsToDo += delta;
         if (item.ifSkipAddToExactIndex >= 0) {
             if (on)
-                edits.removed.insert(exactPath(item));
+                edits.removed.insert(exactPath(item, paths));
             else
-                edits.added.append(exactPath(item));
+                edits.added.append(exactPath(item, paths));
         }
     }
     item.copyMode = -m;
 }
 
-void PlanEditor::changeCopyMode(CopyItem &item, bool on, ExactEdits &edits)
+void PlanEditor::changeCopyMode(CopyItem &item, const SidePaths &paths, bool on, ExactEdits &edits)
 {
-    switchOne(item, on, edits);
+    switchOne(item, paths, on, edits);
     for (CopyItem &sub : item.subItems)
-        changeCopyMode(sub, on, edits);
+        changeCopyMode(sub, sub.pathsIn(paths), on, edits);
 }
 
 // A folder cannot be deleted while something inside it is kept: the
 // deletions that hold the item go off with it.
-int PlanEditor::switchAncestorsOff(const std::vector<CopyItem *> &chain, ExactEdits &edits)
+int PlanEditor::switchAncestorsOff(const std::vector<Link> &chain, ExactEdits &edits)
 {
     int changed = 0;
     for (size_t i = chain.size() - 1; i-- > 0;) {
-        if (!CopyMode::isRemoval(chain[i]->copyMode))
+        if (!CopyMode::isRemoval(chain[i].item->copyMode))
             break;
-        switchOne(*chain[i], false, edits);
+        switchOne(*chain[i].item, chain[i].paths, false, edits);
         ++changed;
     }
     return changed;
@@ -94,17 +94,17 @@ int PlanEditor::switchAncestorsOff(const std::vector<CopyItem *> &chain, ExactEd
 // reaches it. A folder to delete comes on only when nothing inside it is
 // off any more: deleting it would take the items the user kept (a folder
 // moved to the trash goes whole).
-int PlanEditor::switchAncestorsOn(const std::vector<CopyItem *> &chain, ExactEdits &edits)
+int PlanEditor::switchAncestorsOn(const std::vector<Link> &chain, ExactEdits &edits)
 {
     int farthest = 0;
     bool contentOn = true; // nothing off in the subtree of chain[i + 1]
     for (size_t i = chain.size() - 1; i-- > 0;) {
-        CopyItem &folder = *chain[i];
+        CopyItem &folder = *chain[i].item;
         if (folder.copyMode >= 0)
             break;
         if (contentOn) {
             for (const CopyItem &sub : folder.subItems) {
-                if (&sub != chain[i + 1] && (sub.copyMode < 0 || hasSwitchedOffContent(sub))) {
+                if (&sub != chain[i + 1].item && (sub.copyMode < 0 || hasSwitchedOffContent(sub))) {
                     contentOn = false;
                     break;
                 }
@@ -112,7 +112,7 @@ int PlanEditor::switchAncestorsOn(const std::vector<CopyItem *> &chain, ExactEdi
         }
         if (CopyMode::isRemoval(-folder.copyMode) && !contentOn)
             continue;
-        switchOne(folder, true, edits);
+        switchOne(folder, chain[i].paths, true, edits);
         farthest = int(chain.size() - 1 - i);
     }
     return farthest;
@@ -139,18 +139,19 @@ void PlanEditor::applyExactEdits(int task, const ExactEdits &edits)
 
 int PlanEditor::toggle(const PlanPosition &at)
 {
-    const std::vector<CopyItem *> chain = chainTo(at);
+    const std::vector<Link> chain = chainTo(at);
     if (chain.empty())
         return -1;
-    CopyItem &item = *chain.back();
+    CopyItem &item = *chain.back().item;
+    const SidePaths &paths = chain.back().paths;
     ExactEdits edits;
     int changed = 0;
     if (item.copyMode >= 0) {
         if (CopyMode::isRemoval(item.copyMode))
             changed = switchAncestorsOff(chain, edits);
-        changeCopyMode(item, false, edits);
+        changeCopyMode(item, paths, false, edits);
     } else {
-        changeCopyMode(item, true, edits);
+        changeCopyMode(item, paths, true, edits);
         changed = switchAncestorsOn(chain, edits);
     }
     applyExactEdits(at.task, edits);

@@ -45,12 +45,18 @@ private:
         QSet<QString> removed;
     };
 
-    void changeCopyMode(CopyItem &item, bool on, ExactEdits &edits);
-    void switchOne(CopyItem &item, bool on, ExactEdits &edits);
-    int switchAncestorsOff(const std::vector<CopyItem *> &chain, ExactEdits &edits);
-    int switchAncestorsOn(const std::vector<CopyItem *> &chain, ExactEdits &edits);
+    // An item on the way to a position, with its paths.
+    struct Link {
+        CopyItem *item;
+        SidePaths paths;
+    };
+
+    void changeCopyMode(CopyItem &item, const SidePaths &paths, bool on, ExactEdits &edits);
+    void switchOne(CopyItem &item, const SidePaths &paths, bool on, ExactEdits &edits);
+    int switchAncestorsOff(const std::vector<Link> &chain, ExactEdits &edits);
+    int switchAncestorsOn(const std::vector<Link> &chain, ExactEdits &edits);
     void applyExactEdits(int task, const ExactEdits &edits);
-    std::vector<CopyItem *> chainTo(const PlanPosition &at) const;
+    std::vector<Link> chainTo(const PlanPosition &at) const;
 
     RunPlan &m_plan;
 };

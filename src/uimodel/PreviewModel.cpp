@@ -159,13 +159,20 @@ QVariant PreviewModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     const bool sideColumn = column != OperationColumn;
     const bool present = column == SourceColumn ? sourcePresent(m) : destPresent(m);
-    const QString &path = column == SourceColumn ? item.source : item.dest;
+    auto path = [&] {
+        const SidePaths paths = pathsOf(node);
+        return column == SourceColumn ? paths.source : paths.dest;
+    };
     switch (role) {
     case Qt::DisplayRole:
-        return sideColumn ? QVariant(lastComponent(path)) : QVariant();
+        if (!sideColumn)
+            return {};
+        if (node->parent)
+            return column == SourceColumn ? item.sourceName() : item.destName();
+        return lastComponent(path());
     case Qt::ToolTipRole:
     case PathRole:
-        return sideColumn ? QVariant(path) : QVariant();
+        return sideColumn ? QVariant(path()) : QVariant();
     case ImageRole:
         if (!sideColumn)
             return operationImage(m);
@@ -196,6 +203,17 @@ QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int 
     case DestColumn: return GLS("Destination");
     default: return QString();
     }
+}
+
+SidePaths PreviewModel::pathsOf(const Node *node) const
+{
+    return node->item->pathsIn(node->parent ? pathsOf(node->parent) : SidePaths());
+}
+
+SidePaths PreviewModel::pathsAt(const QModelIndex &index) const
+{
+    const Node *node = nodeOf(index);
+    return node ? pathsOf(node) : SidePaths();
 }
 
 const CopyItem *PreviewModel::itemAt(const QModelIndex &index) const

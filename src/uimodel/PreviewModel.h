@@ -51,6 +51,8 @@ public:
     bool reverseDirection(const QModelIndex &index);
 
     const CopyItem *itemAt(const QModelIndex &index) const;
+    // The full paths of the row's item (empty for no row).
+    SidePaths pathsAt(const QModelIndex &index) const;
     PlanPosition positionOf(const QModelIndex &index) const;
     const PlanCounters &counters() const { return m_plan.counters; }
 
@@ -69,6 +71,7 @@ private:
     Node *childOf(Node *parent, int row) const;
     std::vector<std::unique_ptr<Node>> &childrenOf(Node *parent) const;
     const CopyItem &itemOf(const Node *node) const;
+    SidePaths pathsOf(const Node *node) const;
     void refreshSubtree(Node *node);
     void refreshRow(Node *node);
 

@@ -26,12 +26,17 @@ public:
 };
 
 // The planned item whose source or dest ends with `suffix`.
-CopyItem *findItem(std::vector<CopyItem> &items, const QString &suffix)
+CopyItem *findItem(std::vector<CopyItem> &items, const QString &suffix, const SidePaths &parent = {},
+                   SidePaths *paths = nullptr)
 {
     for (CopyItem &item : items) {
-        if (item.source.endsWith(suffix) || item.dest.endsWith(suffix))
+        const SidePaths own = item.pathsIn(parent);
+        if (own.source.endsWith(suffix) || own.dest.endsWith(suffix)) {
+            if (paths)
+                *paths = own;
             return &item;
-        if (CopyItem *found = findItem(item.subItems, suffix))
+        }
+        if (CopyItem *found = findItem(item.subItems, suffix, own, paths))
             return found;
     }
     return nullptr;
@@ -39,7 +44,7 @@ CopyItem *findItem(std::vector<CopyItem> &items, const QString &suffix)
 
 // Switches a planned item off as the preview does: counters and the task's
 // Exact Sync list kept in step.
-void switchOff(RunPlan &plan, int task, CopyItem &item)
+void switchOff(RunPlan &plan, int task, CopyItem &item, const SidePaths &paths)
 {
     const int mode = item.copyMode;
     plan.counters.add(mode, -1);
@@ -47,7 +52,7 @@ void switchOff(RunPlan &plan, int task, CopyItem &item)
     if (mode >= CopyMode::CopyAToB)
         --plan.counters.globalItemsToDo;
     item.copyMode = -mode;
-    AddOrRemoveItemToExactIndex(plan.addToExactIndex[size_t(task)], item, 1);
+    AddOrRemoveItemToExactIndex(plan.addToExactIndex[size_t(task)], item, paths, 1);
 }
 
 struct ControllerTest : ::testing::Test {
@@ -130,14 +135,15 @@ TEST_F(ControllerTest, ThePreviewEditsThePlanInPlaceAndTheCopyAndIndexFollowIt)
     int deletionMode = 0;
     questions.preview = [&](RunPlan &plan) {
         EXPECT_EQ(plan.taskCount(), 1);
-        CopyItem *x = findItem(plan.itemsToCopy, "/x");
-        CopyItem *z = findItem(plan.itemsToCopy, "/z");
+        SidePaths xPaths, zPaths;
+        CopyItem *x = findItem(plan.itemsToCopy, "/x", {}, &xPaths);
+        CopyItem *z = findItem(plan.itemsToCopy, "/z", {}, &zPaths);
         if (!x || !z)
             return ADD_FAILURE() << "x or z not planned", false;
         deletionMode = x->copyMode;
         EXPECT_EQ(z->copyMode, CopyMode::CopyAToB);
-        switchOff(plan, 0, *x);
-        switchOff(plan, 0, *z);
+        switchOff(plan, 0, *x, xPaths);
+        switchOff(plan, 0, *z, zPaths);
         EXPECT_EQ(plan.counters.globalItemsToDo, 0);
         return true;
     };

@@ -158,10 +158,16 @@ qm::TaskScan EngineTest::run(const QString &source, const QString &dest, qm::Exe
 
 const qm::CopyItem *EngineTest::find(const qm::CopyItem &root, const QString &suffix)
 {
-    for (const qm::CopyItem &sub : root.subItems) {
-        if (sub.source.endsWith(suffix) || sub.dest.endsWith(suffix))
+    return find(root, root.pathsIn({}), suffix);
+}
+
+const qm::CopyItem *EngineTest::find(const qm::CopyItem &folder, const qm::SidePaths &paths, const QString &suffix)
+{
+    for (const qm::CopyItem &sub : folder.subItems) {
+        const qm::SidePaths own = sub.pathsIn(paths);
+        if (own.source.endsWith(suffix) || own.dest.endsWith(suffix))
             return &sub;
-        if (const qm::CopyItem *deeper = find(sub, suffix))
+        if (const qm::CopyItem *deeper = find(sub, own, suffix))
             return deeper;
     }
     return nullptr;

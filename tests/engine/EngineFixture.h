@@ -143,6 +143,7 @@ protected:
 
     // The planned item whose source or dest ends with `suffix` (depth first).
     static const qm::CopyItem *find(const qm::CopyItem &root, const QString &suffix);
+    static const qm::CopyItem *find(const qm::CopyItem &folder, const qm::SidePaths &paths, const QString &suffix);
     // The mode planned for `suffix`, 0 when it is not in the plan.
     static int modeOf(const qm::TaskScan &scan, const QString &suffix);
 };

@@ -49,22 +49,22 @@ TEST(ExactSyncTree, RefusesNodesOfAnotherLayout)
 TEST(LoadedExactSyncIndex, PreviewSwitchesKeepTheVanishedPathOfIndexItemsOnly)
 {
     CopyItem removeOnA; // B deleted it since the last run: the path that is gone is dest
-    removeOnA.source = "/A/x";
-    removeOnA.dest = "/B/x";
+    removeOnA.name = "x";
+    const SidePaths paths = removeOnA.pathsIn({"/A", "/B"});
     removeOnA.copyMode = CopyMode::RemoveA;
     CopyItem plain = removeOnA;
     plain.ifSkipAddToExactIndex = -1;
     removeOnA.ifSkipAddToExactIndex = 0;
     QStringList list;
-    AddOrRemoveItemToExactIndex(list, plain, 1);
+    AddOrRemoveItemToExactIndex(list, plain, paths, 1);
     EXPECT_TRUE(list.isEmpty()) << "an item the index did not decide is not recorded";
-    AddOrRemoveItemToExactIndex(list, removeOnA, 1);
-    AddOrRemoveItemToExactIndex(list, removeOnA, 1);
+    AddOrRemoveItemToExactIndex(list, removeOnA, paths, 1);
+    AddOrRemoveItemToExactIndex(list, removeOnA, paths, 1);
     EXPECT_EQ(list, QStringList{"/B/x"});
     removeOnA.ifSkipAddToExactIndex = 1;
-    AddOrRemoveItemToExactIndex(list, removeOnA, 1);
+    AddOrRemoveItemToExactIndex(list, removeOnA, paths, 1);
     EXPECT_EQ(list, (QStringList{"/B/x", "/A/x"}));
-    AddOrRemoveItemToExactIndex(list, removeOnA, 0);
+    AddOrRemoveItemToExactIndex(list, removeOnA, paths, 0);
     EXPECT_EQ(list, QStringList{"/B/x"});
 }
 

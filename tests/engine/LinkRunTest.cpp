@@ -93,3 +93,19 @@ TEST_F(LinkRunTest, ResolvedLinkCyclesAreReportedAndTheRunGoesOn)
     }
     EXPECT_GE(ctx.taskCounters.totError, 4);
 }
+
+// The item of a resolved link is its target, elsewhere than the folder that
+// holds the link: its content is read and logged from there.
+TEST_F(LinkRunTest, AResolvedFolderLinkIsCopiedFromWhereItPoints)
+{
+    ctx.set.isResolveSymLinkOn = true;
+    const QString target = dir.path() + "/elsewhere/data";
+    writeFile(target + "/inner/f", "f", now - 500);
+    makeLink(a + "/data", nativeName(target), now - 500);
+    run();
+    EXPECT_TRUE(ctx.errors.isEmpty()) << qPrintable(ctx.errors.join('\n'));
+    EXPECT_EQ(readFile(b + "/data/inner/f"), "f");
+    EXPECT_FALSE(QFileInfo(b + "/data").isSymLink());
+    const QString line = "Copied file \"" + target + "/inner/f\" to:\r\"" + b + "/data/inner/f\"\r";
+    EXPECT_TRUE(ctx.detailedLog.contains(line)) << qPrintable(ctx.detailedLog);
+}

@@ -56,6 +56,13 @@ TEST_F(ParallelCopyTest, TheLogAndCountersAreThoseOfOneCopyAfterAnother)
     makeTree(40);
     const QString oneByOne = logOf(1);
     EXPECT_EQ(ctx.taskCounters.b.filesCopied, 80);
+    // The plan keeps names: each line must still name its item's real paths.
+    for (const QString &rel : tree(a)) {
+        const QString line = rel.endsWith('/') ? "Created folder \"" + b + "/" + rel.chopped(1) + "\"\r"
+                                               : "Copied file \"" + a + "/" + rel + "\" to:\r\"" + b + "/" + rel + "\"\r";
+        EXPECT_TRUE(oneByOne.contains(line)) << line.toStdString();
+    }
+    EXPECT_EQ(oneByOne.count("Copied file") + oneByOne.count("Created folder"), tree(a).size());
     emptyB();
     EXPECT_EQ(logOf(6), oneByOne);
     EXPECT_EQ(ctx.taskCounters.b.filesCopied, 80);

@@ -165,10 +165,8 @@ TEST_F(PreviewWidget, InfoBoxesOpenAndReveal)
     f.write("12345");
     f.close();
     RunPlan plan = planOf({"f2"});
-    plan.itemsToCopy[0].source = a;
-    plan.itemsToCopy[0].dest = b;
-    plan.itemsToCopy[0].subItems[0].source = a + "/f.txt";
-    plan.itemsToCopy[0].subItems[0].dest = b + "/f.txt";
+    plan.itemsToCopy[0].setFullPaths(a, b);
+    plan.itemsToCopy[0].subItems[0].name = "f.txt";
     PreviewWindow w(plan);
     hook(w);
     w.show();

@@ -18,8 +18,7 @@ struct PlanText {
     static PlanText parse(const QString &text, bool isSyncOn = true)
     {
         PlanText p;
-        p.root.source = QStringLiteral("/A");
-        p.root.dest = QStringLiteral("/B");
+        p.root.setFullPaths(QStringLiteral("/A"), QStringLiteral("/B"));
         p.root.copyMode = qm::CopyMode::Folder;
         p.root.hasSubItems = true;
         p.root.isTheRootOfTheTree = true;
@@ -48,8 +47,7 @@ struct PlanText {
             while (at < t.size() && (t[at].isDigit() || t[at] == '-'))
                 number += t[at++];
             item.copyMode = number.toInt();
-            item.source = parent.source + '/' + name;
-            item.dest = parent.dest + '/' + name;
+            item.name = name;
             if (at < t.size() && t[at] == '*') {
                 ++at;
                 // The side that no longer exists: B for a deletion on A or
@@ -115,7 +113,7 @@ inline QString textOf(const qm::CopyItem &item)
 {
     QStringList parts;
     for (const qm::CopyItem &sub : item.subItems) {
-        QString s = sub.source.mid(sub.source.lastIndexOf('/') + 1) + QString::number(sub.copyMode);
+        QString s = sub.name + QString::number(sub.copyMode);
         if (sub.hasSubItems)
             s += '[' + textOf(sub) + ']';
         parts.append(s);

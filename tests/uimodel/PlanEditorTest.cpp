@@ -15,7 +15,7 @@ void click(RunPlan &plan, const QString &names)
     const CopyItem *item = &plan.itemsToCopy[0];
     for (const QString &name : names.split('/')) {
         int row = 0;
-        while (!item->subItems[size_t(row)].source.endsWith('/' + name))
+        while (item->subItems[size_t(row)].name != name)
             ++row;
         at.rows.append(row);
         item = &item->subItems[size_t(row)];

@@ -50,7 +50,7 @@ TEST(PreviewModel, PassesTheModelTesterWhileItIsEdited)
 TEST(PreviewModel, NamesPathsAndDepths)
 {
     RunPlan plan = planOf({"d1[x2]"});
-    plan.itemsToCopy[0].source = "/";
+    plan.itemsToCopy[0].setFullPaths("/", "/B");
     PreviewModel model(plan);
     const QModelIndex root = model.index(0, PreviewModel::SourceColumn);
     EXPECT_EQ(root.data().toString(), "/");
@@ -58,6 +58,7 @@ TEST(PreviewModel, NamesPathsAndDepths)
     const QModelIndex x = model.index(0, PreviewModel::DestColumn, model.index(0, 0, root));
     EXPECT_EQ(x.data().toString(), "x");
     EXPECT_EQ(x.data(PreviewModel::PathRole).toString(), "/B/d/x");
+    EXPECT_EQ(x.siblingAtColumn(PreviewModel::SourceColumn).data(PreviewModel::PathRole).toString(), "/d/x");
     EXPECT_EQ(x.data(PreviewModel::DepthRole).toInt(), 2);
     EXPECT_FALSE(x.siblingAtColumn(PreviewModel::OperationColumn).data().isValid());
     EXPECT_EQ(model.headerData(PreviewModel::SourceColumn, Qt::Horizontal).toString(), "Source");
