@@ -3,6 +3,7 @@
 #include "engine/ExactSyncIndex.h"
 #include "schedule/Clock.h"
 #include "schedule/TimerRow.h"
+#include "support/Documents.h"
 #include "support/Files.h"
 #include "support/TempHome.h"
 
@@ -76,22 +77,12 @@ struct ControllerTest : ::testing::Test {
     void start(const QVariantMap &fields, const QVariantMap &prefs = {}, int current = 0)
     {
         StartedApp app;
-        StartupOptions options;
-        options.resourcesDir = QStringLiteral(QM_SOURCE_DIR "/resources");
-        ASSERT_TRUE(Startup::run(options, &app).ok);
+        ASSERT_TRUE(qmtest::startApp(&app));
         app.prefs.insert(QVariantMap{{"prefAskConfirmation", 0}});
         app.prefs.insert(prefs);
         controller = std::make_unique<AppController>(std::move(app), questions, nullptr, nullptr, &clock);
-        QVariantMap doc = SessionDocument::NewTemplate();
-        QVariantList sessions = doc.value("sessionsArray").toList();
-        QVariantMap s = sessions[0].toMap();
-        s.insert(QVariantMap{{"topFolder", a}, {"bottomFolder", b}});
-        s.insert(fields);
-        sessions[0] = s;
-        doc["sessionsArray"] = sessions;
-        doc["sessionIndex"] = current;
-        const QString path = dir.filePath("doc.qmy");
-        ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, path, QString()).ok);
+        const QString path = qmtest::writeSession(
+            dir.filePath("doc.qmy"), 0, qmtest::merged({{"topFolder", a}, {"bottomFolder", b}}, fields), current);
         QString why;
         ASSERT_TRUE(controller->openDocument(path, &why)) << why.toStdString();
     }
@@ -217,9 +208,9 @@ TEST_F(ControllerTest, TheControllersScheduleStartsADueTimerRunAndMarksItDone)
     row.valid = true;
     row.onOff = true;
     row.start = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute()));
-    QVariantList timers = SessionDocument::NewTemplate()["sessionsArray"].toList()[0].toMap()["timerArray"].toList();
+    QVariantList timers = qmtest::templateSession(0)["timerArray"].toList();
     timers[0] = row.toRecord();
-    const int allSessions = int(SessionDocument::NewTemplate()["sessionsArray"].toList().size()) + 1;
+    const int allSessions = SessionDocument::sessionCount(SessionDocument::NewTemplate()) + 1;
     start({{"settTask", 2}, {"timerOn", 1}, {"timerArray", timers}},
           {{"prefSaveLogFile", 1}, {"prefSaveLogFileWhen", 1}}, allSessions);
 

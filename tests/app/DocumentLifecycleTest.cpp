@@ -1,7 +1,8 @@
-#include "DocumentFakes.h"
+#include "support/DocumentFakes.h"
 #include "app/DocumentLifecycle.h"
 #include "app/SessionCommands.h"
 #include "platform/PropertyList.h"
+#include "support/Documents.h"
 #include "support/Files.h"
 #include "support/TempHome.h"
 
@@ -20,16 +21,12 @@ namespace {
 
 void setFlag(QVariantMap *doc, int session, const char *key, qlonglong value)
 {
-    QVariantList sessions = doc->value("sessionsArray").toList();
-    QVariantMap s = sessions[session].toMap();
-    s.insert(key, value);
-    sessions[session] = s;
-    doc->insert("sessionsArray", sessions);
+    qmtest::setSession(doc, session, qmtest::merged(qmtest::sessionAt(*doc, session), {{key, value}}));
 }
 
 qlonglong flag(const QVariantMap &doc, int session, const char *key)
 {
-    return doc.value("sessionsArray").toList().value(session).toMap().value(key).toLongLong();
+    return qmtest::sessionAt(doc, session).value(key).toLongLong();
 }
 
 class Lifecycle : public ::testing::Test {

@@ -3,7 +3,7 @@
 // set-user-id copy of the program does when another user starts it.
 #include "app/PrivilegeChange.h"
 #include "app/PrivilegedMode.h"
-#include "cli/CliSupport.h"
+#include "support/Documents.h"
 #include "support/Files.h"
 
 #include <QCryptographicHash>

@@ -1,4 +1,4 @@
-#include "DocumentFakes.h"
+#include "support/DocumentFakes.h"
 #include "app/SessionCommands.h"
 #include "app/SessionDocument.h"
 

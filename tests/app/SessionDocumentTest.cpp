@@ -1,5 +1,6 @@
 #include "app/SessionDocument.h"
 #include "platform/PropertyList.h"
+#include "support/Documents.h"
 #include "support/Files.h"
 
 #include <QDir>
@@ -13,6 +14,8 @@ using qm::DocumentReadResult;
 using qm::SessionDocument;
 using Reason = DocumentReadResult::Reason;
 using qmtest::bytesOf;
+using qmtest::modeOf;
+using qmtest::sessionAt;
 
 namespace {
 
@@ -27,11 +30,6 @@ std::string fields(const QVariantMap &m, std::initializer_list<const char *> key
     return out.join(u' ').toStdString();
 }
 
-QVariantMap sessionAt(const QVariantMap &doc, int i)
-{
-    return doc.value("sessionsArray").toList().value(i).toMap();
-}
-
 QVariantList rowsOf(const QVariantMap &session, const char *key)
 {
     return session.value(key).toList();
@@ -39,9 +37,7 @@ QVariantList rowsOf(const QVariantMap &session, const char *key)
 
 QVariantMap withSession(QVariantMap doc, int i, const QVariantMap &session)
 {
-    QVariantList sessions = doc.value("sessionsArray").toList();
-    sessions[i] = session;
-    doc.insert("sessionsArray", sessions);
+    qmtest::setSession(&doc, i, session);
     return doc;
 }
 
@@ -51,14 +47,6 @@ QVariantMap setRow(QVariantMap session, const char *key, int i, const QVariantMa
     rows[i] = row;
     session.insert(key, rows);
     return session;
-}
-
-mode_t modeOf(const QString &path)
-{
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return mode_t(-1);
-    return st.st_mode & 07777;
 }
 
 // A document in the form a version before 320 wrote: check-backup-date and

@@ -6,6 +6,8 @@
 #include "app/Startup.h"
 #include "engine/ExactSyncIndex.h"
 #include "report/LogFiles.h"
+#include "support/Documents.h"
+#include "support/Files.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -14,14 +16,9 @@
 #include <sys/stat.h>
 
 using namespace qm;
+using qmtest::modeOf;
 
 namespace {
-
-mode_t modeOf(const QString &path)
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 07777;
-}
 
 class UsualUmask {
 public:
@@ -38,10 +35,8 @@ TEST(StoredFiles, AreReadableByTheirOwnerOnlyAndTheProgramsFoldersAreClosed)
 {
     qmtest::TempHome home;
     const UsualUmask umask;
-    StartupOptions options;
-    options.resourcesDir = QStringLiteral(QM_SOURCE_DIR "/resources");
     StartedApp app;
-    ASSERT_TRUE(Startup::run(options, &app).ok);
+    ASSERT_TRUE(qmtest::startApp(&app));
     const AppPaths &p = app.paths;
 
     ASSERT_TRUE(Preferences::write(p, app.prefs, nullptr));
@@ -94,10 +89,8 @@ TEST(StoredFiles, AnOwnFolderLeftOpenIsClosedAtStart)
     const AppPaths p = AppPaths::fromEnvironment();
     ASSERT_TRUE(QDir().mkpath(p.exactSyncIndexFolder));
     ASSERT_TRUE(QDir().mkpath(p.prefFolder));
-    StartupOptions options;
-    options.resourcesDir = QStringLiteral(QM_SOURCE_DIR "/resources");
     StartedApp app;
-    ASSERT_TRUE(Startup::run(options, &app).ok);
+    ASSERT_TRUE(qmtest::startApp(&app));
     for (const QString &f : {p.prefFolder, p.supportFolder, p.exactSyncIndexFolder})
         EXPECT_EQ(modeOf(f), 0700u) << f.toStdString();
 }

@@ -1,4 +1,4 @@
-#include "CliSupport.h"
+#include "support/Documents.h"
 #include "cli/BatchOptions.h"
 #include "cli/BatchRunner.h"
 #include "support/Files.h"

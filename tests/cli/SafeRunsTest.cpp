@@ -1,6 +1,6 @@
 // Whole runs of the program under faults: an index folder that refuses
 // writes, a side emptied between runs.
-#include "CliSupport.h"
+#include "support/Documents.h"
 #include "app/AppPaths.h"
 #include "support/Files.h"
 #include "support/TempHome.h"

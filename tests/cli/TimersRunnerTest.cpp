@@ -1,4 +1,4 @@
-#include "CliSupport.h"
+#include "support/Documents.h"
 #include "schedule/TimerRow.h"
 #include "support/Files.h"
 #include "support/TempHome.h"

@@ -1,6 +1,6 @@
 // A session whose volume list names a disk image: the run mounts it before
 // the scan, backs up a folder on it, and gives it back after the copy.
-#include "CliSupport.h"
+#include "support/Documents.h"
 #include "support/Files.h"
 #include "support/TempHome.h"
 #include "volumes/AutoMountList.h"

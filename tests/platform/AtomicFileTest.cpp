@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 using qm::PropertyList;
+using qmtest::modeOf;
 namespace atomicfile = qm::atomicfile;
 
 namespace {
@@ -33,12 +34,6 @@ QVariantMap largeDictionary()
 QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-mode_t modeOf(const QString &path)
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 07777;
 }
 
 // A small file system of its own, filled to the last block.

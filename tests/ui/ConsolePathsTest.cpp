@@ -1,8 +1,9 @@
 // Whole paths through the real windows, offscreen, with scripted boxes.
 #include "ui/UiFixture.h"
 
-#include "app/SessionDocument.h"
 #include "engine/RunStages.h"
+#include "support/Documents.h"
+#include "support/Files.h"
 #include "ui/ConsolePanel.h"
 #include "uimodel/MenuEnabling.h"
 
@@ -24,12 +25,6 @@ namespace {
 
 using qmtest::DesktopFixture;
 using qmtest::waitFor;
-
-QByteArray contentOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // A run whose scan lasts until it is stopped, and that records whether the
 // copy stage was reached.
@@ -77,8 +72,8 @@ TEST(ConsolePaths, PickTwoFoldersThroughThePanelsBackUpAndReadTheReport)
 
     ASSERT_FALSE(f.dialogs.alerts.isEmpty());
     EXPECT_EQ(f.dialogs.alerts.first().title, QStringLiteral("Starting task:"));
-    EXPECT_EQ(contentOf(dest + "/a.txt"), QByteArray("alpha"));
-    EXPECT_EQ(contentOf(dest + "/inner/b.txt"), QByteArray("beta"));
+    EXPECT_EQ(qmtest::bytesOf(dest + "/a.txt"), QByteArray("alpha"));
+    EXPECT_EQ(qmtest::bytesOf(dest + "/inner/b.txt"), QByteArray("beta"));
     const QString report = console->comment();
     EXPECT_TRUE(report.contains(QStringLiteral("Errors: 0"))) << report.toStdString();
     EXPECT_TRUE(report.contains(QStringLiteral(": 2"))) << report.toStdString(); // two files onto the destination
@@ -140,14 +135,8 @@ TEST(ConsolePaths, SyncAndQuitCountsDownRunsAndQuitsWithTheTemplateWritten)
 TEST(ConsolePaths, ADamagedDocumentChosenToOpenIsExplainedAndTheOpenOneStays)
 {
     DesktopFixture f;
-    QVariantMap doc = SessionDocument::NewTemplate();
-    QVariantList sessions = doc.value("sessionsArray").toList();
-    QVariantMap first = sessions.first().toMap();
-    first.insert("sessionName", QStringLiteral("Photos"));
-    sessions[0] = first;
-    doc.insert("sessionsArray", sessions);
-    const QString good = f.home.path() + "/Work.qmy";
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, good, f.app().controller().paths().templateFile).ok);
+    const QString good = qmtest::writeSession(f.home.path() + "/Work.qmy", 0, {{"sessionName", "Photos"}});
+    ASSERT_FALSE(good.isEmpty());
     const QString damaged = f.home.writeFile("Damaged.qmy", "<plist><dict><key>sessionsArray</key>");
     f.app().launch(LaunchOptions{{good}, 0});
     ConsoleWindow &w = f.window();

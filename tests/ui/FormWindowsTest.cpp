@@ -4,6 +4,8 @@
 
 #include "app/Preferences.h"
 #include "platform/PropertyList.h"
+#include "support/Documents.h"
+#include "support/FakeSecretStore.h"
 #include "ui/PreferencesWindow.h"
 #include "ui/SettingsPanel.h"
 
@@ -17,18 +19,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <map>
-
 namespace qm {
 namespace {
 
 using qmtest::DesktopFixture;
 
-QVariantMap sessionOf(AppController &c)
-{
-    const QVariantMap &doc = c.document();
-    return doc["sessionsArray"].toList().at(doc["sessionIndex"].toInt()).toMap();
-}
+QVariantMap sessionOf(AppController &c) { return qmtest::currentSession(c.document()); }
 
 TEST(SettingsWindow, CancelKeepsTheSessionApplyAndStayStoresAndStays)
 {
@@ -71,24 +67,6 @@ TEST(SettingsWindow, CancelKeepsTheSessionApplyAndStayStoresAndStays)
     EXPECT_NE(w.pages()->currentWidget(), p);
 }
 
-class MemorySecretStore : public SecretStore {
-public:
-    std::map<QString, QString> secrets;
-    Result read(const QString &key, QString *secret) override
-    {
-        if (!secrets.count(key))
-            return Result::NotFound;
-        *secret = secrets[key];
-        return Result::Done;
-    }
-    Result write(const QString &key, const QString &secret) override
-    {
-        secrets[key] = secret;
-        return Result::Done;
-    }
-    Result remove(const QString &key) override { return secrets.erase(key) ? Result::Done : Result::NotFound; }
-};
-
 // A refused address keeps the window open with the field selected; once
 // corrected, OK writes the file and the password goes to the password store
 // only.
@@ -96,7 +74,7 @@ TEST(PreferencesWindowPath, ARefusedAddressStaysThenTheFileIsWrittenWithoutThePa
 {
     DesktopFixture f;
     AppController &c = f.app().controller();
-    MemorySecretStore secrets;
+    qmtest::FakeSecretStore secrets;
     QVariantMap prefs = c.prefs();
     PreferencesWindow window(prefs, c.paths(), f.app().questions(), secrets, false);
     window.show();

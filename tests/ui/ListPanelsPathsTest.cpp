@@ -3,6 +3,7 @@
 // leaves the session as it was.
 #include "ui/UiFixture.h"
 
+#include "support/Documents.h"
 #include "ui/ConsoleWindow.h"
 #include "ui/FilterRowDialog.h"
 #include "ui/ListPanels.h"
@@ -32,11 +33,7 @@ namespace {
 
 using qmtest::DesktopFixture;
 
-QVariantMap currentSession(DesktopFixture &f)
-{
-    const QVariantMap &doc = f.app().controller().document();
-    return doc["sessionsArray"].toList().at(doc["sessionIndex"].toInt()).toMap();
-}
+QVariantMap currentSession(DesktopFixture &f) { return qmtest::currentSession(f.app().controller().document()); }
 
 QVariantMap storedRow(DesktopFixture &f, const char *list, int row)
 {

@@ -8,6 +8,7 @@
 #include "schedule/Clock.h"
 #include "schedule/ScheduleHost.h"
 #include "schedule/ScheduleMonitor.h"
+#include "support/Documents.h"
 #include "ui/ConflictsWindow.h"
 #include "ui/ConsolePanel.h"
 #include "ui/SchedulingWindow.h"
@@ -43,18 +44,12 @@ namespace {
 using qmtest::DesktopFixture;
 using qmtest::waitFor;
 
-QVariantMap sessionOf(DesktopFixture &f)
-{
-    const QVariantMap &doc = f.app().controller().documents().document();
-    return doc["sessionsArray"].toList().at(doc["sessionIndex"].toInt()).toMap();
-}
+QVariantMap sessionOf(DesktopFixture &f) { return qmtest::currentSession(f.app().controller().documents().document()); }
 
 void setSession(DesktopFixture &f, const QVariantMap &session)
 {
     QVariantMap &doc = f.app().controller().documents().document();
-    QVariantList sessions = doc["sessionsArray"].toList();
-    sessions[doc["sessionIndex"].toInt()] = session;
-    doc["sessionsArray"] = sessions;
+    qmtest::setSession(&doc, doc["sessionIndex"].toInt(), session);
 }
 
 QVariantMap remoteRow(const QString &host)

@@ -1,11 +1,10 @@
 #include "uimodel/ConsoleModel.h"
 
-#include "app/SessionDefaults.h"
 #include "engine/RunFeedback.h"
+#include "support/Documents.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-
 #include <QDir>
 #include <gtest/gtest.h>
 
@@ -17,10 +16,7 @@ constexpr int Sync = 1, Backup = 2;
 
 QVariantMap sessionWith(int task, const QVariantMap &values)
 {
-    QVariantMap s = SessionDefaults::session(task, QStringLiteral("S"));
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        s.insert(it.key(), it.value());
-    return s;
+    return qmtest::merged(SessionDefaults::session(task, QStringLiteral("S")), values);
 }
 
 QVariantList pairs(int valid)
@@ -48,7 +44,7 @@ protected:
 
     void open(const QVariantList &sessions, int index, bool root = false)
     {
-        doc = {{"sessionsArray", sessions}, {"sessionIndex", index}};
+        doc = qmtest::documentOf(sessions, index);
         ConsoleEnvironment env;
         env.runningAsRoot = root;
         env.pathKind = [this](const QString &p) { return kinds.count(p) ? kinds[p] : PathKind::Missing; };
@@ -63,10 +59,7 @@ protected:
         model = std::make_unique<ConsoleModel>(doc, prefs, env);
     }
     const ConsoleView &v() const { return model->view(); }
-    QString folder(const char *key) const
-    {
-        return doc["sessionsArray"].toList().at(doc["sessionIndex"].toInt()).toMap().value(key).toString();
-    }
+    QString folder(const char *key) const { return qmtest::currentSession(doc).value(key).toString(); }
 };
 
 } // namespace

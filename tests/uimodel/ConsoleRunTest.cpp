@@ -2,9 +2,10 @@
 #include "uimodel/MenuEnabling.h"
 
 #include "app/AppController.h"
-#include "app/SessionDocument.h"
 #include "engine/RunFeedback.h"
 #include "engine/RunQuestions.h"
+#include "support/Documents.h"
+#include "support/Files.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -24,28 +25,17 @@ TEST(ConsoleRun, ABackupShowsStopThenItsReport)
     QTemporaryDir dir;
     const QString a = dir.filePath("A"), b = dir.filePath("B");
     ASSERT_TRUE(QDir().mkpath(a) && QDir().mkpath(b));
-    for (const char *name : {"one", "two"}) {
-        QFile f(a + '/' + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("data");
-    }
+    for (const char *name : {"one", "two"})
+        ASSERT_TRUE(qmtest::writeBytes(a + '/' + name, "data"));
 
     StartedApp app;
-    StartupOptions options;
-    options.resourcesDir = QStringLiteral(QM_SOURCE_DIR "/resources");
-    ASSERT_TRUE(Startup::run(options, &app).ok);
+    ASSERT_TRUE(qmtest::startApp(&app));
     app.prefs.insert("prefAskConfirmation", 0);
     UnattendedRunQuestions questions;
     AppController controller(std::move(app), questions);
 
-    QVariantMap doc = SessionDocument::NewTemplate();
-    QVariantList sessions = doc.value("sessionsArray").toList();
-    QVariantMap s = sessions[0].toMap();
-    s.insert(QVariantMap{{"topFolder", a}, {"bottomFolder", b}, {"settTask", 2}});
-    sessions[0] = s;
-    doc["sessionsArray"] = sessions;
-    const QString path = dir.filePath("doc.qmy");
-    ASSERT_TRUE(SessionDocument::WriteFileSession(&doc, path, QString()).ok);
+    const QString path = qmtest::writeSession(dir.filePath("doc.qmy"), 0,
+                                              {{"topFolder", a}, {"bottomFolder", b}, {"settTask", 2}});
     QString why;
     ASSERT_TRUE(controller.openDocument(path, &why)) << why.toStdString();
 

@@ -2,63 +2,20 @@
 #include "uimodel/PreferencesForm.h"
 #include "uimodel/SettingsForm.h"
 
-#include "app/SessionDefaults.h"
 #include "report/Mail.h"
+#include "support/Documents.h"
+#include "support/FakeSecretStore.h"
 
 #include <QAbstractItemModelTester>
 #include <gtest/gtest.h>
 
-#include <map>
-
 using namespace qm;
-
-namespace {
-
-QVariantMap documentWith(const QVariantMap &session, int sessions = 1)
-{
-    QVariantList list;
-    for (int i = 0; i < sessions; ++i)
-        list << session;
-    return {{"sessionsArray", list}, {"sessionIndex", 0}};
-}
-
-QVariantMap firstSession(const QVariantMap &doc) { return doc["sessionsArray"].toList().at(0).toMap(); }
-
-// A password store of the test's own; `available` false behaves as a desktop without one.
-class FakeSecretStore : public SecretStore {
-public:
-    bool available = true;
-    std::map<QString, QString> secrets;
-
-    Result read(const QString &key, QString *secret) override
-    {
-        if (!available)
-            return Result::Unavailable;
-        if (!secrets.count(key))
-            return Result::NotFound;
-        *secret = secrets[key];
-        return Result::Done;
-    }
-    Result write(const QString &key, const QString &secret) override
-    {
-        if (!available)
-            return Result::Unavailable;
-        secrets[key] = secret;
-        return Result::Done;
-    }
-    Result remove(const QString &key) override
-    {
-        if (!available)
-            return Result::Unavailable;
-        return secrets.erase(key) ? Result::Done : Result::NotFound;
-    }
-};
-
-} // namespace
+using qmtest::documentOf;
+using qmtest::sessionAt;
 
 TEST(SettingsForm, TheTaskRetitlesTheExactBoxBeforeAnythingIsStored)
 {
-    QVariantMap doc = documentWith(SessionDefaults::session(1, "S"));
+    QVariantMap doc = documentOf({SessionDefaults::session(1, "S")});
     SettingsForm form;
     ASSERT_TRUE(form.SetSettingsPanes(doc));
     const std::tuple<int, const char *, const char *> cases[] = {
@@ -69,7 +26,7 @@ TEST(SettingsForm, TheTaskRetitlesTheExactBoxBeforeAnythingIsStored)
         form.SettingsSetTask(task);
         EXPECT_EQ(form.exactTitle(), title);
         EXPECT_EQ(form.exactToolTip(), tip);
-        EXPECT_EQ(firstSession(doc)["settTask"].toInt(), 1);
+        EXPECT_EQ(sessionAt(doc, 0)["settTask"].toInt(), 1);
     }
 }
 
@@ -77,7 +34,7 @@ TEST(SettingsForm, ApplyStoresCancelKeepsAndOptionStays)
 {
     QVariantMap session = SessionDefaults::session(1, "S");
     session.insert("settCPPopGroup", 7); // a value no pop-up offers is kept as it is
-    const QVariantMap original = documentWith(session);
+    const QVariantMap original = documentOf({session});
 
     struct Case {
         const char *name;
@@ -105,7 +62,7 @@ TEST(SettingsForm, ApplyStoresCancelKeepsAndOptionStays)
         const SettingsForm::ApplyResult r = form.SettingsApply(c.tag, c.option, doc, c.running);
         EXPECT_EQ(r.stored, c.stored) << c.name;
         EXPECT_EQ(r.stayInPanel, c.stays) << c.name;
-        const QVariantMap s = firstSession(doc);
+        const QVariantMap s = sessionAt(doc, 0);
         if (!c.stored) {
             EXPECT_EQ(doc, original) << c.name;
             continue;
@@ -122,12 +79,11 @@ TEST(SettingsForm, ApplyStoresCancelKeepsAndOptionStays)
 
 TEST(SettingsForm, AllSessionsHasNoSettingsToShow)
 {
-    QVariantMap doc = documentWith(SessionDefaults::session(2, "S"));
-    doc["sessionIndex"] = 2;
+    QVariantMap doc = documentOf({SessionDefaults::session(2, "S")}, 2);
     SettingsForm form;
     EXPECT_FALSE(form.SetSettingsPanes(doc));
     form.GetSettingsPanes(doc);
-    EXPECT_EQ(firstSession(doc)["settTask"].toInt(), 2);
+    EXPECT_EQ(sessionAt(doc, 0)["settTask"].toInt(), 2);
 }
 
 TEST(ChoiceListModel, PermissionChoicesAreWhatCopiesRead)
@@ -150,7 +106,7 @@ namespace {
 
 class PreferencesFormTest : public ::testing::Test {
 protected:
-    FakeSecretStore store;
+    qmtest::FakeSecretStore store;
     std::vector<QString> events;
     PreferencesForm form{store, [this](bool root) { events.push_back(root ? "root on" : "root off"); }};
     QVariantMap prefs;
@@ -219,8 +175,8 @@ TEST_F(PreferencesFormTest, ChecksComeInTheirOrderAndStoreNothingWhenOneFails)
         {"address unchecked when mail is off", false, "x", 0, 1, 587,
          "The Delete Logs text field must contain a value greater than zero.",
          PreferencesForm::Field::DeleteLogsAge, 1},
-        {"then the port", true, "ann@example.org", 3, 2, 70000, "The SMTP port must be a number from 1 to 65535.",
-         PreferencesForm::Field::SmtpPort, 3},
+        {"then the port", true, "ann@example.org", 1, 2, 70000, "The SMTP port must be a number from 1 to 65535.",
+         PreferencesForm::Field::SmtpPort, 1},
         {"port unchecked for sendmail", true, "ann@example.org", 3, 1, 0, "", PreferencesForm::Field::None, 3},
     };
     for (const Case &c : cases) {

@@ -1,6 +1,6 @@
 #include "uimodel/MultiListEditor.h"
 
-#include "app/SessionDefaults.h"
+#include "support/Documents.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -21,15 +21,11 @@ QVariantMap documentWithPairs(bool listOn, std::initializer_list<Pair> pairs)
 {
     QVariantMap session = SessionDefaults::session(1, "S");
     session["multiOn"] = qlonglong(listOn ? 1 : 0);
-    QVariantList rows = session["multiArray"].toList();
-    int r = 0;
+    QVariantList rows;
     for (const Pair &p : pairs)
-        rows[r++] = QVariantMap{{"onOff", qlonglong(p.onOff)}, {"source", p.source}, {"destination", p.destination}};
-    session["multiArray"] = rows;
-    return {{"sessionsArray", QVariantList{session}}, {"sessionIndex", 0}};
+        rows << QVariantMap{{"onOff", qlonglong(p.onOff)}, {"source", p.source}, {"destination", p.destination}};
+    return qmtest::documentOf({qmtest::withRows(session, "multiArray", rows)});
 }
-
-QVariantMap firstSession(const QVariantMap &doc) { return doc["sessionsArray"].toList().at(0).toMap(); }
 
 struct AddedVolumes {
     QStringList paths;
@@ -128,7 +124,7 @@ TEST_P(ListApplyButtons, StoreOrLeaveTheSessionUntouched)
         EXPECT_EQ(doc, before);
         return;
     }
-    const QVariantMap s = firstSession(doc);
+    const QVariantMap s = qmtest::sessionAt(doc, 0);
     EXPECT_EQ(s["multiOn"].toLongLong(), 0);
     const QVariantList rows = s["multiArray"].toList();
     ASSERT_EQ(rows.size(), kSessionRowCount);
@@ -256,7 +252,7 @@ TEST(MultiListEditor, PickedAndDroppedVolumesJoinOnlyOnApply)
 
     ASSERT_TRUE(editor.apply(1, false, doc, false).stored);
     EXPECT_EQ(volumes.paths, QStringList({"/media/usb/one", "/mnt/disk/kept", "/mnt/disk/other"}));
-    EXPECT_EQ(firstSession(doc)["autoMountOn"].toLongLong(), 1) << "the adder works on the stored session";
+    EXPECT_EQ(qmtest::sessionAt(doc, 0)["autoMountOn"].toLongLong(), 1) << "the adder works on the stored session";
 
     editor.setListOn(false);
     EXPECT_FALSE(editor.drop(0, 1, {"/y"})) << "no drop while off";
@@ -269,7 +265,7 @@ TEST(ListEditor, LoadRefusesWithoutCurrentSessionAndPathMenuListsAncestors)
     MultiListEditor editor(nullptr);
     EXPECT_FALSE(editor.load(doc));
     EXPECT_EQ(editor.store(doc), QString());
-    EXPECT_EQ(firstSession(doc), firstSession(documentWithPairs(true, {{1, "/a", "/b"}})));
+    EXPECT_EQ(qmtest::sessionAt(doc, 0), qmtest::sessionAt(documentWithPairs(true, {{1, "/a", "/b"}}), 0));
 
     EXPECT_EQ(ListEditor::pathAncestors("/home/me/file.txt"),
               QStringList({"/", "/home", "/home/me", "/home/me/file.txt"}));

@@ -2,7 +2,7 @@
 #include "uimodel/FilterListEditor.h"
 #include "uimodel/TimerListEditor.h"
 
-#include "app/SessionDefaults.h"
+#include "support/Documents.h"
 
 #include <QAbstractItemModelTester>
 #include <gtest/gtest.h>
@@ -16,18 +16,8 @@ QVariantMap documentWithList(const char *switchKey, bool on, const char *listKey
 {
     QVariantMap session = SessionDefaults::session(1, "S");
     session[switchKey] = qlonglong(on ? 1 : 0);
-    QVariantList rows = session[listKey].toList();
-    for (size_t r = 0; r < changes.size(); ++r) {
-        QVariantMap row = rows[int(r)].toMap();
-        for (auto it = changes[r].cbegin(); it != changes[r].cend(); ++it)
-            row.insert(it.key(), it.value());
-        rows[int(r)] = row;
-    }
-    session[listKey] = rows;
-    return {{"sessionsArray", QVariantList{session}}, {"sessionIndex", 0}};
+    return qmtest::documentOf({qmtest::withRows(session, listKey, QVariantList(changes.begin(), changes.end()))});
 }
-
-QVariantMap firstSession(const QVariantMap &doc) { return doc["sessionsArray"].toList().at(0).toMap(); }
 
 struct EmptyListCase {
     const char *name;
@@ -83,7 +73,7 @@ TEST_P(FilterApply, RefusesAnEmptyListAndStoresTheMode)
     EXPECT_EQ(r.stored, GetParam().accepted);
     EXPECT_TRUE(r.stayInPanel);
     EXPECT_EQ(r.warning, GetParam().accepted ? QString() : QString("Can't set an empty Filter list."));
-    EXPECT_EQ(firstSession(doc)["filterCopySkip"].toLongLong(),
+    EXPECT_EQ(qmtest::sessionAt(doc, 0)["filterCopySkip"].toLongLong(),
               r.stored ? FilterListEditor::CopyMatching : FilterListEditor::SkipMatching);
 }
 
@@ -324,7 +314,7 @@ TEST(TimerListEditor, DialogConfirmsIntoTheWorkingCopyAndApplyStores)
     EXPECT_EQ(doc, before);
 
     ASSERT_TRUE(editor.apply(1, false, doc, false).stored);
-    const QVariantMap s = firstSession(doc);
+    const QVariantMap s = qmtest::sessionAt(doc, 0);
     EXPECT_EQ(s["timerOn"].toLongLong(), 1);
     EXPECT_EQ(s["timerArray"].toList().at(2).toMap()["start"].toDateTime(), kNow);
 }

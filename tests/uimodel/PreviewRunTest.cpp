@@ -1,7 +1,7 @@
 // Whole runs through the engine whose preview is edited with the preview's
 // own model, checked on the real folders afterwards.
 #include "app/AppController.h"
-#include "cli/CliSupport.h"
+#include "support/Documents.h"
 #include "fs/LPUtilities.h"
 #include "support/TempHome.h"
 #include "uimodel/PreviewModel.h"

@@ -1,9 +1,9 @@
 // The run-as-root box from the preferences file to the escalation service.
 #include "app/PrivilegeChange.h"
 #include "app/Preferences.h"
-#include "app/SecretStore.h"
 #include "uimodel/PreferencesForm.h"
 #include "platform/PropertyList.h"
+#include "support/FakeSecretStore.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -15,13 +15,6 @@
 using namespace qm;
 
 namespace {
-
-class NoSecretStore : public SecretStore {
-public:
-    Result read(const QString &, QString *) override { return Result::Unavailable; }
-    Result write(const QString &, const QString &) override { return Result::Unavailable; }
-    Result remove(const QString &) override { return Result::Unavailable; }
-};
 
 // A program that is not root, whose preferences file still says prefRoot 1
 // (written while it was), shows the box off; checking it and pressing OK
@@ -48,7 +41,8 @@ TEST(RunAsRootBox, FollowsTheProcessNotTheFileAndACancelLeavesItOff)
     PrivilegeChange change(&prefs, false, {service, service}); // any existing file stands for the program
     QSignalSpy finished(&change, &PrivilegeChange::finished);
 
-    NoSecretStore secrets;
+    qmtest::FakeSecretStore secrets;
+    secrets.available = false;
     PreferencesForm form(secrets, [&change](bool on) { change.PrefRunAsRoot(on); });
     form.PrefSet(prefs);
     EXPECT_FALSE(form.values().root);
