@@ -84,15 +84,6 @@ TEST_F(PrefsFile, OlderFilesKeepTheirValuesAndGainMissingKeys)
     EXPECT_EQ(qmtest::bytesOf(p.prefFile), before); // reading does not rewrite
 }
 
-TEST(Preferences, WindowChecksAcceptOnlyUsableValues)
-{
-    // The address rules themselves are the mail tests' subject; here only the answer.
-    EXPECT_TRUE(Preferences::checkMailAddress("me@mail.example.org").isEmpty());
-    EXPECT_FALSE(Preferences::checkMailAddress("YOUR.NAME@YOUR-MAIL.EXAMPLE").isEmpty());
-    EXPECT_FALSE(Preferences::checkDeleteLogsField(0).isEmpty());
-    EXPECT_TRUE(Preferences::checkDeleteLogsField(1).isEmpty());
-}
-
 TEST(Startup, FreshHomeGetsEveryFolderAndDefaults)
 {
     qmtest::TempHome home;

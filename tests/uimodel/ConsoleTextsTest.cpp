@@ -91,16 +91,6 @@ TEST(DrawerTexts, LabelAndPathsFollowTheCopyMode)
         EXPECT_EQ(t.source, c.source ? "/a/x" : "") << c.mode;
         EXPECT_EQ(t.destination, c.dest ? "/b/x" : "") << c.mode;
     }
-    EXPECT_EQ(drawerTriangleImage(true), "TriangleDown_Up");
-    EXPECT_EQ(drawerTriangleImage(false), "TriangleRight_Up");
-}
-
-TEST(ConsoleTexts, ProgressAndLastExactSync)
-{
-    EXPECT_EQ(itemsToDoText(12), "Items to do: 12");
-    EXPECT_EQ(lastExactSyncText(QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3))),
-              QString::fromUtf8("• Last Exact Sync: Mar 07 2026, 09:05:03"));
-    EXPECT_EQ(syncAndQuitCountdownText(9), "Starting Sync And Quit in 9 seconds...");
 }
 
 TEST(ReportText, BuildsTheLinesOfEachKindOfRun)
