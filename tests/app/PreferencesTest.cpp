@@ -5,7 +5,6 @@
 #include "support/TempHome.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 #include <functional>

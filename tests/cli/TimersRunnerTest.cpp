@@ -4,7 +4,6 @@
 #include "support/TempHome.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>

@@ -4,7 +4,6 @@
 #include "support/Files.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>

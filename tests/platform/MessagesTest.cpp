@@ -2,7 +2,6 @@
 #include "support/Files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

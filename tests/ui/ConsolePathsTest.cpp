@@ -10,8 +10,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>

@@ -1,7 +1,5 @@
 #include "uimodel/TextFit.h"
 
-#include <QList>
-
 #include <gtest/gtest.h>
 
 using namespace qm;

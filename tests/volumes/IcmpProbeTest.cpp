@@ -4,7 +4,6 @@
 #include "support/Files.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <gtest/gtest.h>
 
 #include <cstring>
