@@ -1,6 +1,5 @@
 #include "app/AppController.h"
 #include "app/SessionDocument.h"
-#include "engine/ExactSyncIndex.h"
 #include "schedule/Clock.h"
 #include "schedule/TimerRow.h"
 #include "support/Documents.h"
@@ -19,48 +18,11 @@ using namespace qm;
 
 namespace {
 
-// Answers yes to everything; the preview is whatever the test makes it.
-class PreviewQuestions : public UnattendedRunQuestions {
-public:
-    std::function<bool(RunPlan &)> preview = [](RunPlan &) { return true; };
-    bool showPreview(RunPlan &plan) override { return preview(plan); }
-};
-
-// The planned item whose source or dest ends with `suffix`.
-CopyItem *findItem(std::vector<CopyItem> &items, const QString &suffix, const SidePaths &parent = {},
-                   SidePaths *paths = nullptr)
-{
-    for (CopyItem &item : items) {
-        const SidePaths own = item.pathsIn(parent);
-        if (own.source.endsWith(suffix) || own.dest.endsWith(suffix)) {
-            if (paths)
-                *paths = own;
-            return &item;
-        }
-        if (CopyItem *found = findItem(item.subItems, suffix, own, paths))
-            return found;
-    }
-    return nullptr;
-}
-
-// Switches a planned item off as the preview does: counters and the task's
-// Exact Sync list kept in step.
-void switchOff(RunPlan &plan, int task, CopyItem &item, const SidePaths &paths)
-{
-    const int mode = item.copyMode;
-    plan.counters.add(mode, -1);
-    ++plan.counters.itemsToDoSkip;
-    if (mode >= CopyMode::CopyAToB)
-        --plan.counters.globalItemsToDo;
-    item.copyMode = -mode;
-    AddOrRemoveItemToExactIndex(plan.addToExactIndex[size_t(task)], item, paths, 1);
-}
-
 struct ControllerTest : ::testing::Test {
     qmtest::TempHome home;
     QTemporaryDir dir;
     QString a, b;
-    PreviewQuestions questions;
+    UnattendedRunQuestions questions;
     TestClock clock{QDateTime::currentDateTime()};
     std::unique_ptr<AppController> controller;
 
@@ -106,59 +68,7 @@ struct ControllerTest : ::testing::Test {
     }
 };
 
-const QVariantMap kExactSync{{"settTask", 1}, {"settExact", 1}};
-
 } // namespace
-
-// What the preview switches off is not carried out, and a deletion it
-// refused stays in the Exact Sync index so that the next run proposes it
-// again instead of copying the file back.
-TEST_F(ControllerTest, ThePreviewEditsThePlanInPlaceAndTheCopyAndIndexFollowIt)
-{
-    ASSERT_TRUE(qmtest::writeBytes(a + "/x", "x"));
-    ASSERT_TRUE(qmtest::writeBytes(a + "/y", "y"));
-    start(kExactSync, {{"prefPreview", 1}});
-    executeButton();
-    ASSERT_TRUE(QFileInfo::exists(b + "/x"));
-
-    QFile::remove(a + "/x");
-    ASSERT_TRUE(qmtest::writeBytes(a + "/z", "z"));
-    int deletionMode = 0;
-    questions.preview = [&](RunPlan &plan) {
-        EXPECT_EQ(plan.taskCount(), 1);
-        SidePaths xPaths, zPaths;
-        CopyItem *x = findItem(plan.itemsToCopy, "/x", {}, &xPaths);
-        CopyItem *z = findItem(plan.itemsToCopy, "/z", {}, &zPaths);
-        if (!x || !z)
-            return ADD_FAILURE() << "x or z not planned", false;
-        deletionMode = x->copyMode;
-        EXPECT_EQ(z->copyMode, CopyMode::CopyAToB);
-        switchOff(plan, 0, *x, xPaths);
-        switchOff(plan, 0, *z, zPaths);
-        EXPECT_EQ(plan.counters.globalItemsToDo, 0);
-        return true;
-    };
-    executeButton();
-    EXPECT_EQ(deletionMode, CopyMode::RemoveB);
-    EXPECT_TRUE(QFileInfo::exists(b + "/x")) << "a deletion switched off is not carried out";
-    EXPECT_FALSE(QFileInfo::exists(b + "/z")) << "a copy switched off is not carried out";
-    const RunRecords &r = controller->run().records();
-    ASSERT_EQ(r.logSessionArray.size(), 1);
-    // The path recorded is the one gone from its side (A), kept in its tree.
-    EXPECT_EQ(r.logSessionArray[0].tasks[0].addToExactIndexArray, QStringList{a + "/x"});
-
-    int modeAgain = 0;
-    questions.preview = [&](RunPlan &plan) {
-        if (CopyItem *x = findItem(plan.itemsToCopy, "/x"))
-            modeAgain = x->copyMode;
-        return true;
-    };
-    executeButton();
-    EXPECT_EQ(modeAgain, CopyMode::RemoveB) << "the refused deletion is proposed again";
-    EXPECT_FALSE(QFileInfo::exists(a + "/x"));
-    EXPECT_FALSE(QFileInfo::exists(b + "/x"));
-    EXPECT_TRUE(QFileInfo::exists(b + "/z"));
-}
 
 // Mailing the log waits on a slow mail program; the windows must not.
 TEST_F(ControllerTest, TheLogIsMailedOffTheMainThreadAndAFailureReachesTheReport)

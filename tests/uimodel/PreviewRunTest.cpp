@@ -202,9 +202,15 @@ TEST_F(PreviewRun, StopInThePreviewCopiesNothingAndWritesNoLogNorIndex)
 
 // A deletion the user refused in the preview stays recorded as existing on
 // the side where it was deleted: the next exact synchronization proposes
-// the same deletion again instead of copying the item back.
-TEST_F(PreviewRun, ASwitchedOffDeletionIsProposedAgain)
+// the same deletion again instead of copying the item back. The item is
+// lost on B (its deletion from A is proposed) or on A.
+class SwitchedOffDeletion : public PreviewRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SwitchedOffDeletion, IsProposedAgain)
 {
+    const bool lostOnB = GetParam();
+    const QString &kept = lostOnB ? a : b, &lost = lostOnB ? b : a;
+    const int remove = lostOnB ? CopyMode::RemoveA : CopyMode::RemoveB;
     write(a + "/file.txt", "f", past);
     write(a + "/dir/x.txt", "x", past);
     write(a + "/dir/y.txt", "y", past);
@@ -213,23 +219,23 @@ TEST_F(PreviewRun, ASwitchedOffDeletionIsProposedAgain)
     runOnce(); // the first exact synchronization makes the index
     ASSERT_EQ(read(b + "/dir/y.txt"), "y");
 
-    QFile::remove(b + "/file.txt");
-    QDir(b + "/dir").removeRecursively();
+    QFile::remove(lost + "/file.txt");
+    QDir(lost + "/dir").removeRecursively();
     questions.onPreview = [&](RunPlan &plan) {
         PreviewModel model(plan);
-        EXPECT_EQ(modeAt(model, "file.txt"), CopyMode::RemoveA);
-        EXPECT_EQ(modeAt(model, "dir/y.txt"), CopyMode::RemoveA);
+        EXPECT_EQ(modeAt(model, "file.txt"), remove);
+        EXPECT_EQ(modeAt(model, "dir/y.txt"), remove);
         EXPECT_TRUE(model.toggle(rowAt(model, "file.txt")));
         EXPECT_TRUE(model.toggle(rowAt(model, "dir/x.txt"))); // keeps dir too
-        EXPECT_EQ(modeAt(model, "dir"), -CopyMode::RemoveA);
+        EXPECT_EQ(modeAt(model, "dir"), -remove);
         return true;
     };
     runOnce();
-    EXPECT_EQ(read(a + "/file.txt"), "f");
-    EXPECT_EQ(read(a + "/dir/x.txt"), "x");
-    EXPECT_FALSE(exists(a + "/dir/y.txt"));
-    EXPECT_FALSE(exists(b + "/file.txt"));
-    EXPECT_FALSE(exists(b + "/dir"));
+    EXPECT_EQ(read(kept + "/file.txt"), "f");
+    EXPECT_EQ(read(kept + "/dir/x.txt"), "x");
+    EXPECT_FALSE(exists(kept + "/dir/y.txt"));
+    EXPECT_FALSE(exists(lost + "/file.txt"));
+    EXPECT_FALSE(exists(lost + "/dir"));
 
     QMap<QString, int> proposed;
     questions.onPreview = [&](RunPlan &plan) {
@@ -239,14 +245,17 @@ TEST_F(PreviewRun, ASwitchedOffDeletionIsProposedAgain)
         return true;
     };
     runOnce();
-    EXPECT_EQ(proposed["file.txt"], CopyMode::RemoveA);
-    EXPECT_EQ(proposed["dir"], CopyMode::RemoveA);
-    EXPECT_EQ(proposed["dir/x.txt"], CopyMode::RemoveA);
+    EXPECT_EQ(proposed["file.txt"], remove);
+    EXPECT_EQ(proposed["dir"], remove);
+    EXPECT_EQ(proposed["dir/x.txt"], remove);
     EXPECT_EQ(proposed["stays.txt"], 0); // not in the plan
-    EXPECT_FALSE(exists(a + "/file.txt"));
-    EXPECT_FALSE(exists(a + "/dir"));
+    EXPECT_FALSE(exists(kept + "/file.txt"));
+    EXPECT_FALSE(exists(kept + "/dir"));
     EXPECT_EQ(read(b + "/stays.txt"), "s");
     EXPECT_EQ(questions.conflicts, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(PreviewRun, SwitchedOffDeletion, ::testing::Bool(),
+                         [](const auto &info) { return info.param ? "LostOnB" : "LostOnA"; });
 
 } // namespace
