@@ -1,12 +1,14 @@
 #include "app/EngineStages.h"
 
 #include "engine/ExactSyncIndex.h"
+#include "engine/ExactSyncRecorder.h"
 #include "engine/Executor.h"
 #include "engine/FilterItemPolicy.h"
 #include "engine/RunDriver.h"
 #include "engine/Scanner.h"
 #include "fs/LPUtilities.h"
 #include "platform/CatalogDate.h"
+#include "platform/FileName.h"
 #include "platform/Messages.h"
 #include "report/Mail.h"
 #include "report/RunLog.h"
@@ -20,6 +22,7 @@
 #include <utility>
 
 #include <syslog.h>
+#include <unordered_map>
 #include <unistd.h>
 
 namespace qm {
@@ -97,6 +100,10 @@ public:
         m_mounted.clear();
         m_cannotMount.clear();
         m_keepRecords.clear();
+        m_records.clear();
+        m_scannedTasks.clear();
+        m_anyTaskResolves = false;
+        m_activeRecord = nullptr;
         m_policy = std::make_unique<FilterItemPolicy>(policyWiring());
         const QVariantList &sessions = run.sessions();
         const int current = run.sessionIndex();
@@ -124,10 +131,19 @@ public:
     quint8 ScanOneTask(RunDriver &run, int session, int task) override
     {
         m_run = &run;
+        const SessionSettings &set = run.settings();
+        std::unique_ptr<ExactSyncRecorder> record;
+        if (set.isSyncOn && set.isExactOn)
+            record = std::make_unique<ExactSyncRecorder>();
+        m_activeRecord = record.get();
         Scanner scanner(*this);
         TaskScan scan = scanner.ScanOneTask(session, task, run.sourceFolder(), run.destFolder());
+        m_activeRecord = nullptr;
         if (!scan.sourceFolder.isEmpty())
             run.setTaskFolders(scan.sourceFolder, scan.destFolder);
+        noteScannedTask(run.sourceFolder(), run.destFolder(), set);
+        if (record && record->started() && !scan.sourceFolder.isEmpty())
+            m_records[pairKey(scan.sourceFolder, scan.destFolder)] = std::move(record);
         if (scan.keepRecords)
             m_keepRecords.insert(pairKey(run.sourceFolder(), run.destFolder()));
         if (scan.planned)
@@ -234,8 +250,11 @@ public:
     void showTask(const CopyItem &root) override
     {
         const SidePaths paths = root.pathsIn({});
+        const auto record = m_records.find(pairKey(paths.source, paths.dest));
+        m_activeRecord = record == m_records.end() ? nullptr : record->second.get();
         m_run->feedback().postTask(root.sessionIndex, paths.source, paths.dest);
     }
+    ExactSyncRecorder *exactSyncRecorder() override { return m_activeRecord; }
     QDateTime runStart() const override { return m_run->records().start; }
     const SessionSettings &settings() const override { return m_run->settings(); }
     RunCounters &counters() override { return m_run->counters(); }
@@ -249,6 +268,7 @@ public:
     void beforeCopyTask() override { m_run->PurgeBeforeCopyOneTask(); }
     void afterCopyTask(int sessionPosition, int taskPosition, int planIndex) override
     {
+        m_activeRecord = nullptr;
         // A stopped copy is not a bootable one.
         if (m_run->isCopying())
             blessIfStartupDiskCopy(m_run->sourceFolder(), m_run->destFolder());
@@ -273,6 +293,18 @@ private:
     QSet<int> m_mounted;
     QStringList m_cannotMount;
     QSet<QString> m_keepRecords; // pairKey of tasks refused before their walk
+    // What each exact synchronization of the run recorded for its index.
+    struct PathHash {
+        size_t operator()(const QString &s) const { return qHash(s); }
+    };
+    std::unordered_map<QString, std::unique_ptr<ExactSyncRecorder>, PathHash> m_records;
+    ExactSyncRecorder *m_activeRecord = nullptr; // of the task being scanned or copied
+    struct ScannedTask {
+        QString source; // real paths
+        QString dest;
+    };
+    std::vector<ScannedTask> m_scannedTasks;
+    bool m_anyTaskResolves = false; // some task follows links or aliases anywhere
     int m_itemsStarted = 0;
 
     static QString pairKey(const QString &source, const QString &dest) { return source + QChar(0) + dest; }
@@ -377,9 +409,47 @@ private:
         run.proxy().call([&run, &message] { return run.errors().ManageTheError(message, PolicyUseInForce); });
     }
 
+    static QString realPath(const QString &path)
+    {
+        const QString real = canonicalPath(path);
+        return real.isEmpty() ? path : real;
+    }
+    static bool overlaps(const QString &x, const QString &y)
+    {
+        auto within = [](const QString &inner, const QString &outer) {
+            return inner == outer || outer == u"/"
+                   || (inner.startsWith(outer) && inner.size() > outer.size() && inner[outer.size()] == u'/');
+        };
+        return within(x, y) || within(y, x);
+    }
+    void noteScannedTask(const QString &source, const QString &dest, const SessionSettings &set)
+    {
+        m_scannedTasks.push_back({realPath(source), realPath(dest)});
+        m_anyTaskResolves = m_anyTaskResolves || set.isResolveSymLinkOn || set.isResolveAliasOn;
+    }
+    // A task's record tells what its folders hold only when no other task
+    // of the run could have changed them after its scan.
+    bool changedByThisTaskAlone(const QString &source, const QString &dest) const
+    {
+        if (m_anyTaskResolves && m_scannedTasks.size() > 1)
+            return false;
+        const QString s = realPath(source), d = realPath(dest);
+        int touching = 0;
+        for (const ScannedTask &t : m_scannedTasks) {
+            if (overlaps(t.source, s) || overlaps(t.source, d) || overlaps(t.dest, s) || overlaps(t.dest, d))
+                ++touching;
+        }
+        return touching == 1;
+    }
+
     void writeIndex(RunDriver &run, TaskRunRecord &task, bool userStopped)
     {
         const ExactSyncIndexStore store(m_config.indexFolder);
+        std::unique_ptr<ExactSyncRecorder> record;
+        if (const auto it = m_records.find(pairKey(task.sourceFolder, task.destFolder)); it != m_records.end()) {
+            record = std::move(it->second);
+            m_records.erase(it);
+        }
         if (userStopped) {
             // The old index no longer tells what the folders held if the
             // stopped copy changed anything: without it the next run copies
@@ -397,6 +467,8 @@ private:
             return;
         }
         ExactSyncWriteRequest request;
+        if (record && changedByThisTaskAlone(task.sourceFolder, task.destFolder))
+            request.recorded = record.get();
         request.source = task.sourceFolder;
         request.dest = task.destFolder;
         request.runStart = run.records().start;

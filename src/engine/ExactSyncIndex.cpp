@@ -2,6 +2,7 @@
 #include "platform/FileName.h"
 #include "platform/OwnFiles.h"
 #include "engine/CopyItem.h"
+#include "engine/ExactSyncRecorder.h"
 #include "engine/ScanListing.h"
 #include "fs/CatalogInfo.h"
 #include "fs/LPUtilities.h"
@@ -169,7 +170,31 @@ void fail(ExactSyncWriteResult *result, const QString &text, const QString &extr
     result->errorMessage = text + extra + nextRunSentence();
 }
 
-// Lists one side of the pair into its tree (MakeExactSyncIndex).
+struct ListedName {
+    QString name;
+    unsigned char type; // d_type
+};
+
+// A folder's names and their kinds as the directory itself tells them;
+// empty when it cannot be read, as a missing folder lists nothing.
+std::vector<ListedName> listTypedFolder(DIR *dir)
+{
+    std::vector<ListedName> names;
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *n = entry->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        names.push_back({fromNativeName(n), entry->d_type});
+    }
+    return names;
+}
+
+// Lists one side of the pair into its tree (MakeExactSyncIndex). Where the
+// run recorded what it knows of a folder's entries, the folder's names are
+// read again but its entries are not: the record says which are folders and
+// which files need the new backup date.
 class TreeBuilder {
 public:
     TreeBuilder(ExactSyncWriteRequest &request, bool sourceSide)
@@ -178,18 +203,28 @@ public:
           m_otherFolder(sourceSide ? request.dest : request.source),
           m_shift(int(exactSyncPathComponents(m_ownFolder).size())),
           m_stamp(UTCDateTime::fromDateTime(request.runStart)),
-          m_stampBytes(m_stamp.encode())
+          m_stampBytes(m_stamp.encode()),
+          m_recorded(request.recorded)
     {
     }
 
     ExactSyncTree build()
     {
         ExactSyncTree tree;
-        addContent(tree, ExactSyncTree::kRoot, m_ownFolder);
+        addFolderContent(tree, ExactSyncTree::kRoot, m_ownFolder);
         return tree;
     }
 
 private:
+    void addFolderContent(ExactSyncTree &tree, int node, const QString &folder)
+    {
+        const ExactSyncRecorder::FolderFacts *facts = m_recorded ? m_recorded->folder(folder) : nullptr;
+        if (facts)
+            addKnownContent(tree, node, folder, *facts);
+        else
+            addContent(tree, node, folder);
+    }
+
     void addContent(ExactSyncTree &tree, int node, const QString &folder)
     {
         QStringList names = listFolder(folder);
@@ -197,26 +232,81 @@ private:
         const QString prefix = folder == QLatin1String("/") ? QString() : folder;
         // Entries are read relative to their open folder: no path lookup each.
         const int dir = ::open(nativeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        for (const QString &name : std::as_const(names)) {
-            const QString path = prefix + '/' + name;
-            const QByteArray native = nativeName(path);
-            const QByteArray own = nativeName(name);
-            const xattr::Entry entry{dir >= 0 ? dir : AT_FDCWD,
-                                     dir >= 0 ? own.constData() : native.constData(), native.constData()};
-            bool isFolder = false;
-            ItemInfo info;
-            if (!entryExists(path, entry, &isFolder, &info))
-                continue;
-            if (isFolder) {
-                addContent(tree, tree.addFolder(node, name), path);
-                continue;
-            }
-            tree.addFile(node, name);
-            if (info.exists() && !m_keepBackupDate.contains(path))
-                stamp(path, entry, info);
-        }
+        for (const QString &name : std::as_const(names))
+            addListedEntry(tree, node, prefix, dir, name);
         if (dir >= 0)
             ::close(dir);
+    }
+
+    // One entry as a listing finds it: read, and stamped when it is a file
+    // changed since its backup date.
+    void addListedEntry(ExactSyncTree &tree, int node, const QString &prefix, int dir, const QString &name)
+    {
+        const QString path = prefix + '/' + name;
+        const QByteArray native = nativeName(path);
+        const QByteArray own = nativeName(name);
+        const xattr::Entry entry{dir >= 0 ? dir : AT_FDCWD,
+                                 dir >= 0 ? own.constData() : native.constData(), native.constData()};
+        bool isFolder = false;
+        ItemInfo info;
+        if (!entryExists(path, entry, &isFolder, &info))
+            return;
+        if (isFolder) {
+            addContent(tree, tree.addFolder(node, name), path);
+            return;
+        }
+        tree.addFile(node, name);
+        if (info.exists() && !m_keepBackupDate.contains(path))
+            stamp(path, entry, info);
+    }
+
+    // A folder the run recorded: its names are listed again (an item another
+    // program removed meanwhile must not be recorded), the rest comes from
+    // the record where the listed kind agrees with it.
+    void addKnownContent(ExactSyncTree &tree, int node, const QString &folder,
+                         const ExactSyncRecorder::FolderFacts &facts)
+    {
+        DIR *listing = ::opendir(nativeName(folder).constData());
+        const std::vector<ListedName> names = listTypedFolder(listing);
+        QStringList recordedAnyway;
+        takeRecordedAnyway(folder, &recordedAnyway);
+        const QString prefix = folder == QLatin1String("/") ? QString() : folder;
+        const int dir = listing ? ::dirfd(listing) : -1;
+        for (const ListedName &listed : names) {
+            const QString &name = listed.name;
+            if (listed.type == DT_LNK) {
+                tree.addFile(node, name); // links carry no backup date
+                continue;
+            }
+            const quint8 fact = facts.value(name, ExactSyncRecorder::Unknown);
+            const quint8 kind = fact & ExactSyncRecorder::KindMask;
+            if (listed.type == DT_DIR && kind == ExactSyncRecorder::Folder) {
+                addFolderContent(tree, tree.addFolder(node, name), prefix + '/' + name);
+            } else if ((listed.type == DT_REG && kind == ExactSyncRecorder::File)
+                       || (listed.type == DT_DIR && kind == ExactSyncRecorder::Package)) {
+                tree.addFile(node, name);
+                if (fact & ExactSyncRecorder::StampDue)
+                    stampKnown(prefix + '/' + name, dir, name);
+            } else {
+                addListedEntry(tree, node, prefix, dir, name);
+            }
+        }
+        for (const QString &name : std::as_const(recordedAnyway))
+            addListedEntry(tree, node, prefix, dir, name);
+        if (listing)
+            ::closedir(listing);
+    }
+
+    void stampKnown(const QString &path, int dir, const QString &name)
+    {
+        if (m_keepBackupDate.contains(path))
+            return;
+        const QByteArray native = nativeName(path);
+        const QByteArray own = nativeName(name);
+        const xattr::Entry entry{dir >= 0 ? dir : AT_FDCWD,
+                                 dir >= 0 ? own.constData() : native.constData(), native.constData()};
+        if (xattr::set(entry, xattr::kBackupDate, m_stampBytes) != Status::noErr)
+            LPUtilities().SetBackupDateDitto(path, m_stamp);
     }
 
     // A file whose backup date is already later than its last change stays
@@ -288,6 +378,7 @@ private:
     QByteArray m_stampBytes;
     QSet<QString> m_keepBackupDate;
     QStringList m_restored;
+    const ExactSyncRecorder *m_recorded;
 };
 
 } // namespace

@@ -21,6 +21,8 @@
 
 namespace qm {
 
+class ExactSyncRecorder;
+
 // The content of one folder as recorded: entry names mapped to a folder's
 // own content or to a file mark (files, packages, links, aliases).
 class ExactSyncTree {
@@ -80,6 +82,9 @@ struct ExactSyncWriteRequest {
     bool runCompleted = false;
     // Called once before the trees are listed (console display).
     std::function<void()> onBuildingTrees;
+    // What the run recorded of the pair's items, read in place of a listing
+    // of each entry; nullptr lists both trees in full.
+    const ExactSyncRecorder *recorded = nullptr;
 };
 
 struct ExactSyncWriteResult {

@@ -1,5 +1,6 @@
 #include "engine/Executor.h"
 #include "platform/FileName.h"
+#include "engine/ExactSyncRecorder.h"
 #include "engine/ScanListing.h"
 #include "fs/LPUtilities.h"
 #include "platform/Messages.h"
@@ -399,6 +400,8 @@ bool Executor::createFolder(Operation &op)
         return false;
     }
     ChangeFileAttributes(op.target, AttributeChange{kPrivateFolderMode, -1, -1, -1});
+    if (ExactSyncRecorder *record = m_ctx.exactSyncRecorder())
+        record->createdFolder(op.target);
     ++m_ctx.counters().side(op.changed).foldersCreated;
     logLine(m_words.createdFolder + quoted(op.target));
     return true;
@@ -659,6 +662,7 @@ bool Executor::finishReplacement(const Operation &op, bool replaced, const QStri
                     + QLatin1Char('"') + extra);
         return false;
     }
+    recordCopy(op);
     SideCounters &c = m_ctx.counters().side(op.changed);
     ++c.filesReplaced;
     countVisibility(op);
@@ -686,11 +690,20 @@ bool Executor::finishNewFile(const Operation &op, bool copied, const QString &ex
                     + m_words.to + QStringLiteral("\r\"") + displayName(op.target) + QLatin1Char('"') + extra);
         return false;
     }
+    recordCopy(op);
     ++m_ctx.counters().side(op.changed).filesCopied;
     countVisibility(op);
     logLine(m_words.copiedFile + quoted(op.item) + QLatin1Char(' ') + m_words.to
             + QStringLiteral("\r\"") + displayName(op.target) + QLatin1Char('"'));
     return true;
+}
+
+// The copy carries the run's start as its backup date already.
+void Executor::recordCopy(const Operation &op)
+{
+    if (ExactSyncRecorder *record = m_ctx.exactSyncRecorder())
+        record->copied(op.target, op.kind == Kind::Package ? ExactSyncRecorder::Package
+                                                           : ExactSyncRecorder::File);
 }
 
 void Executor::countVisibility(const Operation &op)

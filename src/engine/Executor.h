@@ -121,6 +121,7 @@ private:
     OSStatus copyAndStamp(const QString &item, const QString &target, int firstTempName = 1) const;
     bool copyObject(const QString &item, const QString &target, QString *errStr);
     void countVisibility(const Operation &op);
+    void recordCopy(const Operation &op);
     void reportError(const QString &text);
     void logLine(const QString &line);
 };

@@ -13,6 +13,8 @@
 
 namespace qm {
 
+class ExactSyncRecorder;
+
 // A failure during a run, reported the standard way.
 struct RunError {
     RunError() = default;
@@ -131,6 +133,9 @@ public:
     // The current task's restoreBackupDateArray.
     virtual QStringList &restoreBackupDates() = 0;
     virtual ItemPolicy &itemPolicy() = 0;
+    // The record of the exact synchronization being scanned or carried
+    // out, which the index is written from; nullptr when none is kept.
+    virtual ExactSyncRecorder *exactSyncRecorder() { return nullptr; }
 
     // --- Copy stages (the driver's purge stages around each session/task) --
     // Called by MainCopy: before a session's copy (reload the session's

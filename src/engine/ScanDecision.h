@@ -18,6 +18,12 @@ struct ScanSide {
     bool present() const { return info.exists(); }
     // The backup date, read from the item the first time it is needed.
     std::optional<qint64> backupDate() const;
+    // The backup date as already read with the item.
+    void seedBackupDate(std::optional<qint64> seconds)
+    {
+        m_backup = seconds;
+        m_backupRead = true;
+    }
 
 private:
     mutable bool m_backupRead = false;

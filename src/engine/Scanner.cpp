@@ -1,5 +1,6 @@
 #include "engine/Scanner.h"
 #include "platform/FileName.h"
+#include "engine/ExactSyncRecorder.h"
 #include "engine/ScanDecision.h"
 #include "engine/ScanListing.h"
 #include "fs/FSCopyObject.h"
@@ -101,10 +102,15 @@ private:
     // One side's item of a pair, read before the pairs are planned.
     struct PreRead {
         bool ok = false;
+        bool backupRead = false;
         ItemInfo info;
+        std::optional<qint64> backup;
     };
     std::vector<PreRead> m_readA, m_readB;
     size_t m_pairIndex = 0;
+    // What an exact synchronization's index learns of this level's names.
+    ExactSyncRecorder::FolderFacts *m_factsA = nullptr;
+    ExactSyncRecorder::FolderFacts *m_factsB = nullptr;
 
     bool readItem(const QString &path, ItemInfo *info) const;
     void takeLeftovers(std::vector<ScanPairNames> &pairs);
@@ -118,6 +124,8 @@ private:
     bool takeTarget(ScanSide &side, const QString &target);
     void processPair(const ScanPairNames &names, bool atRoot);
     bool commit(const ScanPairNames &names, ScanSide &a, ScanSide &b, int mode, int sideMarker, bool atRoot);
+    void noteFacts(ScanSide &side, const QString &listedPath, const QString &name,
+                   ExactSyncRecorder::FolderFacts *facts, const PreRead *pre);
     void repair(Presence s, Presence d);
 };
 
@@ -152,6 +160,11 @@ bool Scanner::Level::run()
                                  + QLatin1Char('"'));
             skip();
             pairs.clear();
+        } else if (ExactSyncRecorder *record = m_ctx.exactSyncRecorder(); record && record->started()) {
+            if (s.isDir)
+                m_factsA = record->listed(m_path.source, pairs, true);
+            if (d.isDir)
+                m_factsB = record->listed(m_path.dest, pairs, false);
         }
         takeLeftovers(pairs);
         if (!withDest)
@@ -293,6 +306,9 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
         const int dir = m_set.isFilterOn ? -1
                                          : ::open(native.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         const bool withFinderInfo = wantsFinderInfo();
+        // The index needs every file's backup date: read here while the
+        // folder is open rather than again at the end.
+        const bool withBackup = (sideA ? m_factsA : m_factsB) != nullptr;
         const QByteArray prefix = native.endsWith('/') ? native : native + '/';
         for (size_t i = 0; i < pairs.size(); ++i) {
             const ScanPairNames &names = pairs[i];
@@ -305,8 +321,12 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
             }
             const QByteArray own = nativeName(name);
             const QByteArray full = prefix + own;
-            out[i].ok = readItemForScan(xattr::Entry{dir, own.constData(), full.constData()},
-                                        withFinderInfo, &out[i].info);
+            const xattr::Entry entry{dir, own.constData(), full.constData()};
+            out[i].ok = readItemForScan(entry, withFinderInfo, &out[i].info);
+            if (withBackup && out[i].ok && !out[i].info.isSymLink()) {
+                out[i].backup = readBackupSeconds(entry);
+                out[i].backupRead = true;
+            }
         }
         if (dir >= 0)
             ::close(dir);
@@ -367,6 +387,7 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
     ScanSide a, b;
     a.path = joinPath(m_path.source, names.nameA);
     b.path = joinPath(m_path.dest, names.nameB);
+    const QString listedA = a.path, listedB = b.path;
     // The kernel refuses longer paths: such an item can be neither read nor
     // written by its path, and must not pass for absent.
     for (const QString *p : {&a.path, &b.path}) {
@@ -387,6 +408,10 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
     if (!classify(a, names.inA, pre ? &m_readA[m_pairIndex] : nullptr)
         || !classify(b, names.inB, pre ? &m_readB[m_pairIndex] : nullptr))
         return skip();
+    if (m_factsA && names.inA)
+        noteFacts(a, listedA, names.nameA, m_factsA, pre ? &m_readA[m_pairIndex] : nullptr);
+    if (m_factsB && names.inB)
+        noteFacts(b, listedB, names.nameB, m_factsB, pre ? &m_readB[m_pairIndex] : nullptr);
 
     const bool dsStore = lastComponent(a.path) == kDsStore || lastComponent(b.path) == kDsStore;
     ScanDecision decision(m_ctx, {m_s.m_mainSourceBackup, m_s.m_mainDestBackup,
@@ -404,6 +429,30 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
     if (mode == CopyMode::Nothing)
         return;
     commit(names, a, b, mode, r.sideMarker, atRoot);
+}
+
+// An item read as it is listed (no alias or link resolved in its place):
+// its kind, and for a file whether the index must stamp it.
+void Scanner::Level::noteFacts(ScanSide &side, const QString &listedPath, const QString &name,
+                               ExactSyncRecorder::FolderFacts *facts, const PreRead *pre)
+{
+    if (side.path != listedPath)
+        return;
+    quint8 fact = 0;
+    if (side.info.kind == ItemKind::Folder)
+        fact = side.isFolder ? ExactSyncRecorder::Folder : ExactSyncRecorder::Package;
+    else if (side.info.kind == ItemKind::File)
+        fact = ExactSyncRecorder::File;
+    else
+        return; // links are never stamped; anything else is read again
+    if (fact != ExactSyncRecorder::Folder) {
+        if (pre && pre->backupRead)
+            side.seedBackupDate(pre->backup);
+        const std::optional<qint64> backup = side.backupDate();
+        if (!backup || *backup <= qint64(side.info.contentModDate.tv_sec))
+            fact |= ExactSyncRecorder::StampDue;
+    }
+    facts->insert(name, fact);
 }
 
 bool Scanner::Level::commit(const ScanPairNames &names, ScanSide &a, ScanSide &b, int mode, int sideMarker,
@@ -691,6 +740,8 @@ TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &so
         }
     }
     policy.makeItemsToDontCopyList(source, dest);
+    if (ExactSyncRecorder *record = m_ctx.exactSyncRecorder(); record && root.subItems.empty())
+        record->start(source, dest);
 
     const bool ok = ScanSingleFolder(root, {source, dest});
     if (ok && !root.subItems.empty()) {

@@ -24,6 +24,7 @@ public:
     QStringList restoreDates;
     qm::PermissiveItemPolicy permissive;
     qm::ItemPolicy *policy = &permissive;
+    qm::ExactSyncRecorder *recorder = nullptr;
     bool copying = true;
     bool userStopped = false;
     bool unattended = false;
@@ -90,6 +91,7 @@ public:
     qm::PlanCounters &planCounters() override { return plan; }
     QStringList &restoreBackupDates() override { return restoreDates; }
     qm::ItemPolicy &itemPolicy() override { return *policy; }
+    qm::ExactSyncRecorder *exactSyncRecorder() override { return recorder; }
     void beforeCopySession(int) override {}
     void beforeCopyTask() override {}
     void afterCopyTask(int, int, int) override { ++tasksAfterCopy; }
