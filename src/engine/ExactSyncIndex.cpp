@@ -278,7 +278,7 @@ private:
                 tree.addFile(node, name); // links carry no backup date
                 continue;
             }
-            const quint8 fact = facts.value(name, ExactSyncRecorder::Unknown);
+            const quint8 fact = facts.value(ExactSyncRecorder::nameKey(name), ExactSyncRecorder::Unknown);
             const quint8 kind = fact & ExactSyncRecorder::KindMask;
             if (listed.type == DT_DIR && kind == ExactSyncRecorder::Folder) {
                 addFolderContent(tree, tree.addFolder(node, name), prefix + '/' + name);

@@ -47,7 +47,7 @@ ExactSyncRecorder::FolderFacts *ExactSyncRecorder::listed(const QString &folder,
     facts.reserve(qsizetype(pairs.size()));
     for (const ScanPairNames &p : pairs) {
         if (sideA ? p.inA : p.inB)
-            facts.insert(sideA ? p.nameA : p.nameB, Unknown);
+            facts.insert(nameKey(sideA ? p.nameA : p.nameB), Unknown);
     }
     return &facts;
 }
@@ -69,7 +69,7 @@ void ExactSyncRecorder::createdFolder(const QString &path)
     FolderFacts *parent = parentFacts(path, &name);
     if (!parent)
         return;
-    parent->insert(name, Folder);
+    parent->insert(nameKey(name), Folder);
     m_folders[folderKey(path)] = FolderFacts();
 }
 
@@ -77,7 +77,7 @@ void ExactSyncRecorder::copied(const QString &path, quint8 kind)
 {
     QString name;
     if (FolderFacts *parent = parentFacts(path, &name))
-        parent->insert(name, kind & KindMask);
+        parent->insert(nameKey(name), kind & KindMask);
 }
 
 const ExactSyncRecorder::FolderFacts *ExactSyncRecorder::folder(const QString &path) const

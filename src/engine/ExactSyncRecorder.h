@@ -26,7 +26,11 @@ public:
         // index stamps it.
         StampDue = 4,
     };
-    using FolderFacts = QHash<QString, quint8>; // entry name -> Fact bits
+    // Entry name (by nameKey) -> Fact bits. Names are not kept: a key that
+    // two names of one folder shared could only give one of them the other's
+    // stamp, never a place in the index.
+    using FolderFacts = QHash<quint64, quint8>;
+    static quint64 nameKey(const QString &name) { return qHash(QStringView(name), size_t(0x9E3779B97F4A7C15)); }
 
     // The scan of the task's folders begins. Facts of other folders are
     // taken only below these two.

@@ -452,7 +452,7 @@ void Scanner::Level::noteFacts(ScanSide &side, const QString &listedPath, const 
         if (!backup || *backup <= qint64(side.info.contentModDate.tv_sec))
             fact |= ExactSyncRecorder::StampDue;
     }
-    facts->insert(name, fact);
+    facts->insert(ExactSyncRecorder::nameKey(name), fact);
 }
 
 bool Scanner::Level::commit(const ScanPairNames &names, ScanSide &a, ScanSide &b, int mode, int sideMarker,
