@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -189,6 +190,29 @@ std::vector<ListedName> listTypedFolder(DIR *dir)
         names.push_back({fromNativeName(n), entry->d_type});
     }
     return names;
+}
+
+// The pair file: its other keys by the property-list writer, then the two
+// trees (whose keys sort after them) written straight from the trees, as
+// the writer would have written them from maps of maps.
+QByteArray pairFileXml(const QVariantMap &header, const ExactSyncTree &source, const QString &sourceKey,
+                       const ExactSyncTree &dest, const QString &destKey)
+{
+    static const QByteArray end = "\t</dict>\n</plist>\n";
+    QByteArray bytes = PropertyList::serialize(header);
+    if (!bytes.endsWith(end)) {
+        QVariantMap pair = header;
+        pair.insert(kTreeSourceKey, QVariantMap{{sourceKey, source.toNode()}});
+        pair.insert(kTreeDestKey, QVariantMap{{destKey, dest.toNode()}});
+        return PropertyList::serialize(pair);
+    }
+    bytes.chop(end.size());
+    bytes += "\t\t<key>treeDest</key>\n";
+    dest.appendXml(bytes, destKey, 2);
+    bytes += "\t\t<key>treeSource</key>\n";
+    source.appendXml(bytes, sourceKey, 2);
+    bytes += end;
+    return bytes;
 }
 
 // Lists one side of the pair into its tree (MakeExactSyncIndex). Where the
@@ -433,6 +457,72 @@ QVariantMap ExactSyncTree::writeNode(int node) const
 }
 
 QVariantMap ExactSyncTree::toNode() const { return writeNode(kRoot); }
+
+namespace {
+
+void appendIndent(QByteArray &out, int depth) { out.append(qsizetype(depth), '\t'); }
+
+// Text as the property-list writer escapes it.
+void appendEscaped(QByteArray &out, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\r': out += "&#13;"; break;
+        default: out += c;
+        }
+    }
+}
+
+} // namespace
+
+void ExactSyncTree::appendXml(QByteArray &out, const QString &folderKey, int depth) const
+{
+    appendIndent(out, depth);
+    out += "<dict>\n";
+    appendIndent(out, depth + 1);
+    out += "<key>";
+    appendEscaped(out, folderKey);
+    out += "</key>\n";
+    appendNodeXml(out, kRoot, depth + 1);
+    appendIndent(out, depth);
+    out += "</dict>\n";
+}
+
+void ExactSyncTree::appendNodeXml(QByteArray &out, int node, int depth) const
+{
+    const auto &children = m_nodes[size_t(node)];
+    appendIndent(out, depth);
+    if (children.isEmpty()) {
+        out += "<dict/>\n";
+        return;
+    }
+    out += "<dict>\n";
+    // In the stored names' order, as a map of them would hold them.
+    std::vector<std::pair<QString, int>> sorted;
+    sorted.reserve(size_t(children.size()));
+    for (auto it = children.constBegin(); it != children.constEnd(); ++it)
+        sorted.emplace_back(storedName(it.key()), *it);
+    std::sort(sorted.begin(), sorted.end(), [](const auto &x, const auto &y) { return x.first < y.first; });
+    for (const auto &[key, child] : sorted) {
+        appendIndent(out, depth + 1);
+        out += "<key>";
+        appendEscaped(out, key);
+        out += "</key>\n";
+        if (child == kFileMark) {
+            appendIndent(out, depth + 1);
+            out += "<string></string>\n";
+        } else {
+            appendNodeXml(out, child, depth + 1);
+        }
+    }
+    appendIndent(out, depth);
+    out += "</dict>\n";
+}
 
 bool ExactSyncTree::readNode(int into, const QVariantMap &node, int depth)
 {
@@ -792,6 +882,7 @@ ExactSyncWriteResult ExactSyncIndexStore::writePair(ExactSyncWriteRequest reques
                      {kSourceKey, storedPath(request.source)},
                      {kDestKey, storedPath(request.dest)},
                      {kDateKey, request.runStart}};
+    QByteArray bytes;
     {
         ExactSyncTree a, b;
         TreeBuilder sourceSide(request, true);
@@ -814,13 +905,12 @@ ExactSyncWriteResult ExactSyncIndexStore::writePair(ExactSyncWriteRequest reques
             b = destSide.build();
             request.restoreBackupDates += destSide.restored();
         }
-        pair.insert(kTreeSourceKey,
-                    QVariantMap{{storedName(lastComponent(request.source)), a.toNode()}});
-        pair.insert(kTreeDestKey, QVariantMap{{storedName(lastComponent(request.dest)), b.toNode()}});
+        bytes = pairFileXml(pair, a, storedName(lastComponent(request.source)), b,
+                            storedName(lastComponent(request.dest)));
     }
 
     QString error;
-    if (!PropertyList::write(pairPath, pair, &error)) {
+    if (!atomicfile::write(pairPath, bytes, &error)) {
         // The older file is forgotten by write(): it describes trees this
         // run has changed, and could make the next run delete an item
         // created since.

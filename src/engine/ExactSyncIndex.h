@@ -42,11 +42,15 @@ public:
     QVariantMap toNode() const;
     // nullopt when the node is not of this layout.
     static std::optional<ExactSyncTree> fromNode(const QVariant &node);
+    // The tree as the property-list writer formats {folderKey: node} at
+    // `depth` tabs, appended to `out`.
+    void appendXml(QByteArray &out, const QString &folderKey, int depth) const;
 
 private:
     static constexpr int kFileMark = -1;
     bool readNode(int into, const QVariantMap &node, int depth);
     QVariantMap writeNode(int node) const;
+    void appendNodeXml(QByteArray &out, int node, int depth) const;
 
     std::vector<QHash<QString, int>> m_nodes; // child name -> node, or kFileMark
 };

@@ -5,6 +5,8 @@
 #include "engine/ExactSyncRecorder.h"
 #include "engine/FilterItemPolicy.h"
 #include "platform/FileName.h"
+#include "platform/PropertyList.h"
+#include "support/Files.h"
 #include "platform/Xattr.h"
 #include <random>
 #include <sys/xattr.h>
@@ -258,4 +260,27 @@ TEST_F(ExactSyncRecordTest, FailedSkippedAndSwitchedOffOperationsAreRecordedAsTh
     EXPECT_TRUE(exists(a + "/failsOnce") && exists(b + "/failsOnce")) << "copied, not deleted";
     EXPECT_TRUE(exists(a + "/switchedOff") && exists(b + "/switchedOff"));
     EXPECT_FALSE(exists(b + "/refused")) << "the refused deletion is carried out now";
+}
+
+// The pair file is written straight from the trees: what the property-list
+// writer makes of the same content, to the byte.
+TEST_F(ExactSyncRecordTest, ThePairFileIsWhatThePropertyListWriterMakesOfIt)
+{
+    for (const char *name : {"plain", "a&b<c>d", "q\"uote'", "tab\tname", "line\nfeed", "cr\rname",
+                             "\xc3\xbc\xf0\x9f\x98\x80", "Zed", "aaa"})
+        writeFile(a + "/" + QString::fromUtf8(name), "x", now - 500);
+    QDir().mkpath(b + "/empty");
+    QDir().mkpath(a + "/deep/er");
+    writeFile(a + "/deep/er/f", "x", now - 500);
+    ASSERT_TRUE(qmtest::writeBytes(a + "/" + fromNativeName("\xff\xfe"), "x")) << "a name that is not text";
+    nextRound();
+    runPair(a, b);
+    QFile pair(indexFolder + "/QM3ExactSyncIndex 1.plist");
+    ASSERT_TRUE(pair.open(QIODevice::ReadOnly));
+    const QByteArray written = pair.readAll();
+    QVariant content;
+    QString error;
+    ASSERT_TRUE(PropertyList::parseWithGeneralReader(written, "pair", &content, &error)) << qPrintable(error);
+    EXPECT_EQ(written, PropertyList::serialize(content));
+    EXPECT_TRUE(index(a, b).ItWasExixting(b + "/cr\rname", 0));
 }
