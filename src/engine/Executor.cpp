@@ -6,6 +6,7 @@
 #include "platform/Messages.h"
 #include "platform/Trash.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <cerrno>
 #include <malloc.h>
@@ -96,10 +97,10 @@ ItemInfo readFolderDates(const QString &path)
 }
 
 // The item an operation copies or removes: its dates are not needed.
-ItemInfo readOperand(const QString &path)
+ItemInfo readOperand(const QString &path, struct statx *raw = nullptr)
 {
     ItemInfo info;
-    if (ReadCatalogInfoWithoutDates(path, &info) != Status::noErr)
+    if (ReadCatalogInfoWithoutDates(path, &info, raw) != Status::noErr)
         info.kind = ItemKind::Missing;
     return info;
 }
@@ -114,7 +115,9 @@ struct Executor::Operation {
     int mode = 0;
     bool deleteParent = false;
     ItemInfo itemInfo;
+    struct statx itemStat{}; // what itemInfo was read from: the copier need not ask again
     Kind kind = Kind::Missing;
+    bool targetExists = true; // until a look at the target finds it free
     Side changed = Side::B; // the side whose counters move
 };
 
@@ -352,7 +355,7 @@ bool Executor::CopySource(const QString &a, const QString &b, int copyMode, bool
                   || copyMode == CopyMode::RemoveB)
                      ? Side::B
                      : Side::A;
-    op.itemInfo = readOperand(op.item);
+    op.itemInfo = readOperand(op.item, &op.itemStat);
     op.kind = kindOf(op.itemInfo, op.item);
 
     const bool copies = copyMode >= CopyMode::CopyAToB && copyMode <= CopyMode::ReplaceA;
@@ -508,7 +511,9 @@ bool Executor::copyOrReplaceFile(Operation &op)
 {
     const QString parent = parentOf(op.target);
     // Files of one folder come one after another: its test is made once.
-    if (parent != m_knownFolder && !readInfo(parent).isFolder()) {
+    struct stat folder;
+    if (parent != m_knownFolder
+        && !(::lstat(nativeName(parent).constData(), &folder) == 0 && S_ISDIR(folder.st_mode))) {
         if (m_itemsDeleted.contains(parent))
             return true;
         reportError(GLS("Can't find the parent destination folder.") + QLatin1Char(' ')
@@ -517,9 +522,13 @@ bool Executor::copyOrReplaceFile(Operation &op)
                     + QLatin1Char('"'));
         return false;
     }
-    m_knownFolder = parent;
+    if (parent != m_knownFolder) {
+        m_knownFolder = parent;
+        m_knownFolderStat = folder;
+    }
     const ItemInfo targetInfo = readInfo(op.target);
     const bool replaces = targetInfo.exists();
+    op.targetExists = replaces;
     // A plain file over a plain unlocked one needs no unlocking first and
     // may be copied beside others; anything else goes one at a time.
     const bool aside = runsAside(op)
@@ -536,8 +545,21 @@ bool Executor::copyOrReplaceFile(Operation &op)
         if (!hasRoomFor(size, op.target, &extra))
             return finishCopy(op, replaces, false, extra);
     }
+    m_room.startedSince += size;
     startCopyAside(op, size, replaces);
     return true;
+}
+
+// What this operation has just read of its item and of the target's folder
+// (the folder only when it is the one known to exist).
+Executor::KnownStats Executor::knownStats(const Operation &op) const
+{
+    KnownStats known;
+    known.item = op.itemStat;
+    known.targetFree = !op.targetExists;
+    if (!m_knownFolder.isEmpty() && parentOf(op.target) == m_knownFolder)
+        known.folder = m_knownFolderStat;
+    return known;
 }
 
 bool Executor::finishCopy(const Operation &op, bool replaced, bool copied, const QString &extra)
@@ -562,8 +584,8 @@ void Executor::startCopyAside(const Operation &op, quint64 size, bool replaces)
     pending.status = m_pipeline->submit(
         // The engine's own copies start at the first temporary name, each
         // copy thread at one of its own after it.
-        [this, item = op.item, target = op.target](int worker) {
-            return copyAndStamp(item, target, worker + 2);
+        [this, item = op.item, target = op.target, known = knownStats(op)](int worker) {
+            return copyAndStamp(item, target, worker + 2, &known);
         });
     m_pending.push_back(std::move(pending));
     m_pendingBytes += size;
@@ -599,16 +621,19 @@ bool Executor::copyWithRoom(const Operation &op, QString *extra)
                                                   : op.itemInfo.totalLogicalSize();
     if (!hasRoomFor(size, op.target, extra))
         return false;
-    const OSStatus status = copyAndStamp(op.item, op.target);
+    m_room.startedSince += size;
+    const KnownStats known = knownStats(op);
+    const OSStatus status = copyAndStamp(op.item, op.target, 1, &known);
     if (status != Status::noErr)
         *extra = copyErrorText(status);
     return status == Status::noErr;
 }
 
 // Runs on the copy threads too: the copier and the stamp keep no state.
-OSStatus Executor::copyAndStamp(const QString &item, const QString &target, int firstTempName) const
+OSStatus Executor::copyAndStamp(const QString &item, const QString &target, int firstTempName,
+                                const KnownStats *known) const
 {
-    const OSStatus status = copyInto(item, target, firstTempName);
+    const OSStatus status = copyInto(item, target, firstTempName, known);
     if (status == Status::noErr)
         LPUtilities().SetBackupDateDitto(item, m_copier.backupDate());
     return status;
@@ -730,9 +755,15 @@ bool Executor::CopySingleFile(const QString &item, QString &target, QString *err
 }
 
 // The item into the target's folder, replacing what has its name.
-OSStatus Executor::copyInto(const QString &item, const QString &target, int firstTempName) const
+OSStatus Executor::copyInto(const QString &item, const QString &target, int firstTempName,
+                            const KnownStats *known) const
 {
     CopyOptions options;
+    if (known) {
+        options.sourceStat = known->item;
+        options.destFolderStat = known->folder;
+        options.buildUnnamed = known->targetFree;
+    }
     options.duplicateAction = kDupReplace;
     options.faultHook = m_faultHook;
     options.firstTempName = firstTempName;
@@ -760,10 +791,16 @@ bool Executor::CheckFreeSpaceFor(const QString &item, const QString &target, QSt
 
 bool Executor::hasRoomFor(quint64 size, const QString &target, QString *errStr)
 {
+    const QString folder = parentOf(target);
+    if (roomSurelyLeft(size, folder))
+        return true;
     struct statvfs vfs;
-    if (::statvfs(nativeName(parentOf(target)).constData(), &vfs) != 0)
+    if (::statvfs(nativeName(folder).constData(), &vfs) != 0) {
+        m_room = RoomMemo{};
         return true; // no free size known: the copier's own failure will tell
+    }
     const quint64 free = quint64(vfs.f_bavail) * quint64(vfs.f_frsize);
+    m_room = RoomMemo{folder, free, 0, QDateTime::currentMSecsSinceEpoch()};
     if (free > size)
         return true;
     if (!errStr)
@@ -774,6 +811,21 @@ bool Executor::hasRoomFor(quint64 size, const QString &target, QString *errStr)
               + QLatin1Char(' ') + GLS("bytes") + QStringLiteral(".\r") + GLS("Memory Required:")
               + QLatin1Char(' ') + QString::number(size) + QLatin1Char(' ') + GLS("bytes");
     return false;
+}
+
+// Only an answer that leaves a wide margin is taken from the memo, and only
+// for a moment: a copy that could come near the limit, or another program
+// filling the disk meanwhile, is always checked against the file system.
+bool Executor::roomSurelyLeft(quint64 size, const QString &folder) const
+{
+    constexpr quint64 kMargin = 64ull << 20;
+    constexpr qint64 kTrustMs = 1000;
+    if (m_room.folder.isEmpty() || m_room.folder != folder)
+        return false;
+    if (QDateTime::currentMSecsSinceEpoch() - m_room.askedAtMs > kTrustMs)
+        return false;
+    return m_room.freeAtQuery >= kMargin && size <= m_room.freeAtQuery - kMargin
+           && m_room.startedSince <= m_room.freeAtQuery - kMargin - size;
 }
 
 bool Executor::CopyAttributes(const QString &from, const QString &to)

@@ -14,6 +14,8 @@
 #include <QString>
 #include <list>
 #include <memory>
+#include <optional>
+#include <sys/stat.h>
 #include <vector>
 
 namespace qm {
@@ -83,6 +85,16 @@ private:
     QSet<QString> m_itemsDeleted;
     QString m_trashLog; // lines of items inside a folder being trashed
     QString m_knownFolder; // the last target folder found to exist
+    struct stat m_knownFolderStat{};
+    // The free room of the last target folder asked, trusted while what was
+    // started since stays well inside it: asking the file system for every
+    // small file costs about as much as copying it.
+    struct RoomMemo {
+        QString folder;
+        quint64 freeAtQuery = 0;
+        quint64 startedSince = 0;
+        qint64 askedAtMs = 0;
+    } m_room;
     // New files being copied by the pipeline, oldest first; their results
     // are taken in plan order, so the log reads as if one ran after another.
     int m_copyThreads = 4;
@@ -117,8 +129,17 @@ private:
     void takeFinishedCopies(size_t keepRunning);
     bool copyWithRoom(const Operation &op, QString *extra);
     bool hasRoomFor(quint64 size, const QString &target, QString *errStr);
-    OSStatus copyInto(const QString &item, const QString &target, int firstTempName = 1) const;
-    OSStatus copyAndStamp(const QString &item, const QString &target, int firstTempName = 1) const;
+    bool roomSurelyLeft(quint64 size, const QString &folder) const;
+    struct KnownStats {
+        std::optional<struct statx> item;
+        std::optional<struct stat> folder;
+        bool targetFree = false;
+    };
+    KnownStats knownStats(const Operation &op) const;
+    OSStatus copyInto(const QString &item, const QString &target, int firstTempName = 1,
+                      const KnownStats *known = nullptr) const;
+    OSStatus copyAndStamp(const QString &item, const QString &target, int firstTempName = 1,
+                          const KnownStats *known = nullptr) const;
     bool copyObject(const QString &item, const QString &target, QString *errStr);
     void countVisibility(const Operation &op);
     void recordCopy(const Operation &op);

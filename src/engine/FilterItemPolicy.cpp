@@ -50,11 +50,11 @@ int FilterItemPolicy::foldersAreValid(QString &source, QString &dest)
     return 0;
 }
 
-int FilterItemPolicy::checkPrivileges(const QString &a, const QString &b, int copyMode,
-                                      QString *errString)
+int FilterItemPolicy::checkPrivileges(const QString &a, const QString &b, int copyMode, QString *errString,
+                                      const ItemInfo *infoA, const ItemInfo *infoB)
 {
-    const PrivilegeCheck check =
-        CheckPrivilegesOnFiles(a, b, copyMode, settings().isUnlockOn, m_rights, &m_folders);
+    const PrivilegeCheck check = CheckPrivilegesOnFiles(a, b, copyMode, settings().isUnlockOn, m_rights,
+                                                        &m_folders, KnownSides{infoA, infoB});
     if (check.code != PrivilegeCode::Allowed && errString)
         *errString = check.message;
     return check.code;

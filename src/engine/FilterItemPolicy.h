@@ -45,8 +45,8 @@ public:
     const std::optional<LoadedExactSyncIndex> &loadedIndex() const { return m_index; }
 
     int foldersAreValid(QString &source, QString &dest) override;
-    int checkPrivileges(const QString &a, const QString &b, int copyMode,
-                        QString *errString) override;
+    int checkPrivileges(const QString &a, const QString &b, int copyMode, QString *errString,
+                        const ItemInfo *infoA, const ItemInfo *infoB) override;
     bool isOnUnmountedVolume(const QString &path) override
     {
         return m_w.isOnUnmountedVolume && m_w.isOnUnmountedVolume(path);

@@ -17,8 +17,9 @@ public:
     virtual int foldersAreValid(QString &source, QString &dest) = 0;
     // 0 = allowed; 1 = insufficient privileges; other = a locked item. On a
     // refusal `errString` receives the description.
-    virtual int checkPrivileges(const QString &a, const QString &b, int copyMode,
-                                QString *errString) = 0;
+    // `infoA` and `infoB` are the scan's own reads of the two sides (or null).
+    virtual int checkPrivileges(const QString &a, const QString &b, int copyMode, QString *errString,
+                                const ItemInfo *infoA, const ItemInfo *infoB) = 0;
 
     // The path lies on a volume of the session's list that could not be
     // mounted: what is there is the empty mount point, not the volume.
@@ -44,7 +45,11 @@ public:
 class PermissiveItemPolicy : public ItemPolicy {
 public:
     int foldersAreValid(QString &, QString &) override { return 1; }
-    int checkPrivileges(const QString &, const QString &, int, QString *) override { return 0; }
+    int checkPrivileges(const QString &, const QString &, int, QString *, const ItemInfo *,
+                        const ItemInfo *) override
+    {
+        return 0;
+    }
     bool loadExactSyncIndex(const QString &, const QString &) override { return false; }
     bool itWasExisting(const QString &, int) override { return false; }
     void makeItemsToDontCopyList(const QString &, const QString &) override {}

@@ -465,7 +465,9 @@ bool Scanner::Level::commit(const ScanPairNames &names, ScanSide &a, ScanSide &b
                                || policy.isBootFolderToCopyEmpty(b.path));
     if (!(copyEmpty && m_set.euidRoot)) {
         QString errString;
-        const int refusal = policy.checkPrivileges(a.path, b.path, mode, &errString);
+        const int refusal = policy.checkPrivileges(a.path, b.path, mode, &errString,
+                                                   a.info.exists() ? &a.info : nullptr,
+                                                   b.info.exists() ? &b.info : nullptr);
         if (refusal != 0) {
             m_s.reportPrivilegeError(refusal, errString);
             if ((m_p.copyMode == CopyMode::RemoveA && mode == CopyMode::RemoveA)
@@ -716,7 +718,7 @@ TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &so
     }
 
     QString errString;
-    const int refusal = policy.checkPrivileges(source, dest, CopyMode::Folder, &errString);
+    const int refusal = policy.checkPrivileges(source, dest, CopyMode::Folder, &errString, nullptr, nullptr);
     if (refusal != 0) {
         reportPrivilegeError(refusal, errString);
         scan.verdict = 1;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <dirent.h>
+#include <sys/sysmacros.h>
 #include <sys/stat.h>
 
 namespace qm {
@@ -340,8 +341,18 @@ bool deletable(const QString &path, const AccessRights &rights)
 }
 
 // One item copied from `from` onto `to`, which it replaces when `replaces`.
+// Whether `from` can be read, from the scan's own read of it when there is one.
+bool fromReadable(const QString &from, const ItemInfo *known, const AccessRights &rights)
+{
+    if (!known || known->kind != ItemKind::File)
+        return rights.isReallyReadableFileAtPath(from);
+    const dev_t device = makedev(unsigned(known->device >> 32), unsigned(known->device & 0xffffffffu));
+    return rights.isReallyReadableFile(mode_t(known->mode), known->uid, known->gid, device);
+}
+
 PrivilegeCheck checkCopy(const QString &from, const QString &to, bool replaces, bool unlockOn,
-                         bool packagePhrase, const AccessRights &rights, FolderMemo *memo)
+                         bool packagePhrase, const AccessRights &rights, FolderMemo *memo,
+                         const ItemInfo *fromInfo)
 {
     const bool package = isPackage(from);
     const QString fromParent = parentOf(from);
@@ -350,7 +361,7 @@ PrivilegeCheck checkCopy(const QString &from, const QString &to, bool replaces, 
     if (parentReadable && memo)
         memo->readable = fromParent;
     if (!parentReadable ||
-        !rights.isReallyReadableFileAtPath(from) ||
+        !fromReadable(from, fromInfo, rights) ||
         (package && !CheckFilePackagePermissions(from, PackageCheck::Read, rights))) {
         QString m = GLS("Can't read the item");
         if (packagePhrase) {
@@ -404,7 +415,8 @@ PrivilegeCheck checkDelete(const QString &item, bool unlockOn, const AccessRight
 } // namespace
 
 PrivilegeCheck CheckPrivilegesOnFiles(const QString &a, const QString &b, int copyMode,
-                                      bool unlockOn, const AccessRights &rights, FolderMemo *memo)
+                                      bool unlockOn, const AccessRights &rights, FolderMemo *memo,
+                                      const KnownSides &known)
 {
     switch (copyMode) {
     case 1:
@@ -414,10 +426,10 @@ PrivilegeCheck CheckPrivilegesOnFiles(const QString &a, const QString &b, int co
                                                          quoted(side) + ".\r" + insufficient() + "."};
         }
         return {};
-    case 2: return checkCopy(a, b, false, unlockOn, true, rights, memo);
-    case 4: return checkCopy(a, b, true, unlockOn, true, rights, memo);
-    case 3: return checkCopy(b, a, false, unlockOn, false, rights, memo);
-    case 5: return checkCopy(b, a, true, unlockOn, false, rights, memo);
+    case 2: return checkCopy(a, b, false, unlockOn, true, rights, memo, known.a);
+    case 4: return checkCopy(a, b, true, unlockOn, true, rights, memo, known.a);
+    case 3: return checkCopy(b, a, false, unlockOn, false, rights, memo, known.b);
+    case 5: return checkCopy(b, a, true, unlockOn, false, rights, memo, known.b);
     case 6: return checkDelete(a, unlockOn, rights);
     case 7: return checkDelete(b, unlockOn, rights);
     default: return {};

@@ -5,6 +5,7 @@
 // refusal as a run error.
 #include "engine/ExcludeList.h"
 #include "engine/ExcludeListBootItems.h"
+#include "engine/ItemInfo.h"
 #include "fs/AccessRights.h"
 #include <QString>
 #include <functional>
@@ -85,9 +86,14 @@ struct FolderMemo {
 
 // Whether the operation `copyMode` on A (side A) and B (side B) is allowed.
 // `unlockOn` is the session's locked-items option.
+// What the caller has just read of either side, if anything.
+struct KnownSides {
+    const ItemInfo *a = nullptr;
+    const ItemInfo *b = nullptr;
+};
 PrivilegeCheck CheckPrivilegesOnFiles(const QString &a, const QString &b, int copyMode,
                                       bool unlockOn, const AccessRights &rights,
-                                      FolderMemo *memo = nullptr);
+                                      FolderMemo *memo = nullptr, const KnownSides &known = {});
 
 // Whether the path and everything inside it pass the check.
 bool CheckFilePackagePermissions(const QString &path, int check, const AccessRights &rights);

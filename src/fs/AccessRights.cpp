@@ -67,16 +67,26 @@ bool AccessRights::isReallyReadableFileAtPath(const QString &path) const
     // the folder when it stands for one.
     if (S_ISLNK(st.st_mode) && (::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode)))
         return true;
-    const bool folder = S_ISDIR(st.st_mode);
+    return readableBy(st.st_mode, st.st_uid, st.st_gid, st.st_dev);
+}
+
+bool AccessRights::isReallyReadableFile(mode_t mode, uid_t uid, gid_t gid, dev_t device) const
+{
+    return readableBy(mode, uid, gid, device);
+}
+
+bool AccessRights::readableBy(mode_t mode, uid_t uid, gid_t gid, dev_t device) const
+{
+    const bool folder = S_ISDIR(mode);
     if (m_id.isRoot()) {
-        if (!isRemoteDevice(st.st_dev))
+        if (!isRemoteDevice(device))
             return true;
-    } else if (st.st_uid == m_id.realUid) {
-        return readable(rightsOf(st.st_mode, 6), folder);
+    } else if (uid == m_id.realUid) {
+        return readable(rightsOf(mode, 6), folder);
     }
-    if (isInGroupID(st.st_gid))
-        return readable(rightsOf(st.st_mode, 3), folder);
-    return readable(rightsOf(st.st_mode, 0), folder);
+    if (isInGroupID(gid))
+        return readable(rightsOf(mode, 3), folder);
+    return readable(rightsOf(mode, 0), folder);
 }
 
 bool AccessRights::isReallyWritableFileAtPath(const QString &path) const

@@ -21,6 +21,9 @@ public:
     explicit AccessRights(ProcessIdentity identity) : m_id(std::move(identity)) {}
 
     bool isReallyReadableFileAtPath(const QString &path) const;
+    // The same for a file (not a link, not a folder) whose owner, group, mode
+    // and device were just read: no lookup.
+    bool isReallyReadableFile(mode_t mode, uid_t uid, gid_t gid, dev_t device) const;
     bool isReallyWritableFileAtPath(const QString &path) const;
     // Writable test of the parent folder.
     bool isReallyDeletableFileAtPath(const QString &path) const;
@@ -28,6 +31,8 @@ public:
     const ProcessIdentity &identity() const { return m_id; }
 
 private:
+    bool readableBy(mode_t mode, uid_t uid, gid_t gid, dev_t device) const;
+
     ProcessIdentity m_id;
 };
 

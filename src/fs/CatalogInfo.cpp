@@ -129,10 +129,11 @@ void fillFromStatx(const struct statx &stx, CatalogInfo *info)
 
 namespace {
 
-OSStatus readCatalog(const QByteArray &path, CatalogInfo *info, bool withDates)
+OSStatus readCatalog(const QByteArray &path, CatalogInfo *info, bool withDates, struct statx *raw = nullptr)
 {
     *info = CatalogInfo();
-    struct statx stx;
+    struct statx own;
+    struct statx &stx = raw ? *raw : own;
     const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
     if (::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, mask, &stx) != 0)
         return statusFromErrno(errno);
@@ -150,9 +151,9 @@ OSStatus ReadCatalogInfo(const QByteArray &path, CatalogInfo *info)
     return readCatalog(path, info, true);
 }
 
-OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info)
+OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info, struct statx *raw)
 {
-    return readCatalog(nativeName(path), info, false);
+    return readCatalog(nativeName(path), info, false, raw);
 }
 
 OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info)

@@ -107,7 +107,8 @@ OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info);
 // The same without the creation and backup dates kept in attributes (the
 // creation date is then the birth time): one attribute read less per item
 // for callers that need only the kind, sizes, lock and Finder information.
-OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info);
+// `raw`, when given, receives the statx the information came from.
+OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info, struct statx *raw = nullptr);
 
 // Members of the catalog information that WriteCatalogInfo can change.
 enum CatInfoField : unsigned {

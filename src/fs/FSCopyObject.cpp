@@ -145,6 +145,13 @@ public:
         return copyItem(src, dst, 0, true);
     }
 
+    // Builds the copy of the file src without a name in `folder` and links
+    // it as `real` once complete. `unavailable` is set when the file system
+    // or the name cannot take this way and nothing was made: the caller then
+    // builds under a temporary name.
+    OSStatus copyTopUnnamed(const Source &src, const QByteArray &folder, const QByteArray &real,
+                            bool *unavailable);
+
     int fault(const char *op, const QByteArray &path) const
     {
         return m_options.faultHook ? m_options.faultHook(op, path) : 0;
@@ -182,8 +189,11 @@ private:
         if (m_tellData)
             m_options.dataProgress(int64_t(copied), int64_t(size));
     }
+    OSStatus fillFile(const Source &src, int in, int out, bool top, struct stat *outNow);
+
     bool m_topNameTaken = false;
     bool m_topCreated = false;
+    bool m_busyMarked = false;
 };
 
 bool CopyJob::filterStops(const QByteArray &dst, int depth) const
@@ -233,20 +243,11 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     if (top && !m_dropBox
         && (st = keepable(xattr::set(out.fd, xattr::kCreationDate, m_busyDate.encode()))))
         return st;
+    m_busyMarked = top && !m_dropBox;
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
-    m_tellData = top && bool(m_options.dataProgress);
-    if ((st = copyData(in.fd, out.fd, src))) {
-        qWarning("CopyItemsForks err: %d", int(st));
-        return st;
-    }
-    bool hadCrDate = false, hadFinderInfo = false;
-    if ((st = copyXattrs(in.fd, out.fd, src, top, &hadCrDate, &hadFinderInfo)))
-        return st;
     struct stat outNow;
-    if ((st = sizeCheck(in.fd, out.fd, src, &outNow)))
-        return st;
-    if ((st = finishCatalog(out.fd, src, top, hadCrDate, hadFinderInfo, &outNow)))
+    if ((st = fillFile(src, in.fd, out.fd, top, &outNow)))
         return st;
     // Inner files are locked last of all; the top one once it is in place.
     if (!top && src.locked() && (st = fileflags::setImmutable(out.fd, true)))
@@ -254,6 +255,59 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     if (out.close() != 0)
         return errnoStatus();
     return Status::noErr;
+}
+
+// Data, attributes and catalog information of a created file.
+OSStatus CopyJob::fillFile(const Source &src, int in, int out, bool top, struct stat *outNow)
+{
+    m_tellData = top && bool(m_options.dataProgress);
+    OSStatus st = copyData(in, out, src);
+    if (st) {
+        qWarning("CopyItemsForks err: %d", int(st));
+        return st;
+    }
+    bool hadCrDate = false, hadFinderInfo = false;
+    if ((st = copyXattrs(in, out, src, top, &hadCrDate, &hadFinderInfo)))
+        return st;
+    if ((st = sizeCheck(in, out, src, outNow)))
+        return st;
+    return finishCatalog(out, src, top, hadCrDate, hadFinderInfo, outNow);
+}
+
+OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, const QByteArray &real,
+                                 bool *unavailable)
+{
+    *unavailable = false;
+    Fd out(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (out.fd < 0) {
+        *unavailable = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT;
+        return errnoStatus();
+    }
+    Fd in(::open(src.path.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (in.fd < 0)
+        return errnoStatus();
+    struct stat made; // its identity does not change with what is written after
+    OSStatus st = fillFile(src, in.fd, out.fd, true, &made);
+    if (st)
+        return st;
+    if (int e = fault("rename", real))
+        return statusFromErrno(e);
+    char proc[40];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", out.fd);
+    if (::linkat(AT_FDCWD, proc, AT_FDCWD, real.constData(), AT_SYMLINK_FOLLOW) != 0) {
+        // Taken meanwhile, or no /proc: built again the usual way.
+        *unavailable = errno == EEXIST || errno == ENOENT || errno == EOPNOTSUPP;
+        return errnoStatus();
+    }
+    if (out.close() == 0)
+        return Status::noErr;
+    // The data may not have reached the disk: the name goes again, unless
+    // something else has taken it since.
+    st = errnoStatus();
+    struct stat now;
+    if (::lstat(real.constData(), &now) == 0 && now.st_ino == made.st_ino && now.st_dev == made.st_dev)
+        ::unlink(real.constData());
+    return st;
 }
 
 OSStatus CopyJob::copyData(int in, int out, const Source &src)
@@ -425,7 +479,7 @@ OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCr
     }
     if (!hadCrDate) {
         const UTCDateTime cr = UTCDateTime::fromTimespec(src.btimeOrMtime());
-        st = cr.isNull() ? (top ? xattr::remove(out, xattr::kCreationDate) : Status::noErr) // no busy date stays
+        st = cr.isNull() ? (top && m_busyMarked ? xattr::remove(out, xattr::kCreationDate) : Status::noErr) // no busy date stays
                          : xattr::set(out, xattr::kCreationDate, cr.encode());
         if ((st = keepable(st)))
             return st;
@@ -871,10 +925,16 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
         srcPath.chop(1);
     const QByteArray dstFolder = nativeName(destFolder);
     Source src;
-    if (OSStatus st = statSource(srcPath, &src))
+    if (options.sourceStat) {
+        src.path = srcPath;
+        src.stx = *options.sourceStat;
+    } else if (OSStatus st = statSource(srcPath, &src)) {
         return st;
+    }
     struct stat dst;
-    if (::stat(dstFolder.constData(), &dst) != 0)
+    if (options.destFolderStat)
+        dst = *options.destFolderStat;
+    else if (::stat(dstFolder.constData(), &dst) != 0)
         return errnoStatus();
     if (!S_ISDIR(dst.st_mode))
         return Status::errFSNotAFolder;
@@ -906,6 +966,22 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
     // The first free "QMTempFile N" is the one whose exclusive creation
     // succeeds: copies running side by side never take the same one, and
     // no name is looked up before it is tried.
+    if (options.buildUnnamed && src.type() == S_IFREG && !options.filter && !dropBox) {
+        CopyJob job(options, m_backupDate, bufferSize, dropBox, tryClone);
+        bool unavailable = false;
+        OSStatus st = job.copyTopUnnamed(src, dstFolder, realPath, &unavailable);
+        if (job.cloneRefused())
+            m_noCloneDevice.store(uint64_t(dst.st_dev), std::memory_order_relaxed);
+        if (st == Status::noErr && src.locked())
+            st = fileflags::setImmutable(realPath, true);
+        if (!unavailable) {
+            if (st != Status::noErr)
+                qWarning("DoCopyFile Err:%d on %s", int(st), srcPath.constData());
+            else if (newPath)
+                *newPath = fromNativeName(realPath);
+            return st;
+        }
+    }
     QByteArray buildPath;
     OSStatus st = Status::noErr;
     bool built = false; // buildPath names what this call made

@@ -47,6 +47,17 @@ struct CopyOptions {
     // running side by side in one folder start at different ones, so that
     // they do not try each other's names first.
     int firstTempName = 1;
+    // The source as its caller has just read it (statx with STATX_BASIC_STATS
+    // and STATX_BTIME, not following a final link): not asked again.
+    std::optional<struct statx> sourceStat;
+    // The destination folder as its caller has just found it (a folder).
+    std::optional<struct stat> destFolderStat;
+    // The caller expects the name to be free: a plain file is then built
+    // without any name and linked under its own once complete, so that no
+    // temporary is ever seen and a crash leaves nothing behind. Where the
+    // file system cannot, or the name turns out taken, the copy is built
+    // under a temporary name as usual.
+    bool buildUnnamed = false;
 };
 
 class ObjectCopier {

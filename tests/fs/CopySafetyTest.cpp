@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace qm;
@@ -302,4 +303,67 @@ TEST(BufferSize, SpeedGradeRuleAndLinuxDefault)
     EXPECT_EQ(BufferSizeForSpeedGrade(-4 * 1024 * 1024 - 100), 1024u * 1024u);
     EXPECT_EQ(BufferSizeForSpeedGrade(-100LL * 1024 * 1024), 2097152u);
     EXPECT_EQ(BufferSizeForVol("/"), 262144u);
+}
+
+// A new file built without a name appears whole under its own name or not
+// at all, and carries what a copy built under a temporary name carries.
+TEST_F(CopySafety, AFileBuiltWithoutANameAppearsWholeOrNotAtAll)
+{
+    const QString src = dir.file("src/Doc.txt");
+    writeFile(src, pattern(3 << 20, 5));
+    ASSERT_TRUE(setAttr(src, "user.note", "kept"));
+    ASSERT_EQ(::chmod(enc(src).constData(), 0640), 0);
+    copier.SetBackupDate(UTCDateTime::fromDateTime(QDateTime::currentDateTimeUtc()));
+    const struct {
+        const char *name;
+        CopyFaultHook fault;
+        QByteArray inTheWay; // a file that took the name meanwhile
+        OSStatus status;
+        QStringList left;
+    } cases[] = {
+        {"complete", {}, {}, Status::noErr, {"Doc.txt"}},
+        {"read fails half-way", failNth("read", 2, EIO), {}, Status::ioErr, {}},
+        {"linking fails", failNth("rename", 1, EIO), {}, Status::ioErr, {}},
+        {"name taken meanwhile", {}, "theirs", Status::noErr, {"Doc.txt"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString to = dir.file(QString("dst/") + c.name);
+        ASSERT_TRUE(QDir().mkpath(to));
+        if (!c.inTheWay.isEmpty())
+            writeFile(to + "/Doc.txt", c.inTheWay);
+        CopyOptions options;
+        options.buildUnnamed = true;
+        options.faultHook = c.fault;
+        EXPECT_EQ(copier.FSCopyObject(src, to, options), c.status);
+        EXPECT_EQ(entries(to), c.left);
+    }
+    // Beside the same copy built under a temporary name, nothing differs.
+    const QString named = dir.file("dst/named");
+    ASSERT_TRUE(QDir().mkpath(named));
+    ASSERT_EQ(copier.FSCopyObject(src, named), Status::noErr);
+    const QString unnamed = dir.file("dst/complete/Doc.txt");
+    EXPECT_EQ(readFile(unnamed), readFile(src));
+    for (const char *attr : {"user.note", xattr::kCreationDate, xattr::kBackupDate})
+        EXPECT_EQ(getAttr(unnamed, attr), getAttr(named + "/Doc.txt", attr)) << attr;
+    struct stat a, b;
+    ASSERT_EQ(::stat(enc(unnamed).constData(), &a), 0);
+    ASSERT_EQ(::stat(enc(named + "/Doc.txt").constData(), &b), 0);
+    EXPECT_EQ(a.st_mode, b.st_mode);
+    EXPECT_EQ(a.st_mtim.tv_sec, b.st_mtim.tv_sec);
+    EXPECT_EQ(a.st_mtim.tv_nsec, b.st_mtim.tv_nsec);
+    EXPECT_EQ(readFile(dir.file("dst/name taken meanwhile/Doc.txt")), readFile(src));
+    // Until it is complete, no name at all shows it.
+    const QString watched = dir.file("dst/watched");
+    ASSERT_TRUE(QDir().mkpath(watched));
+    CopyOptions options;
+    options.buildUnnamed = true;
+    QStringList beforePlacing{"not asked"};
+    options.faultHook = [&](const char *op, const QByteArray &) {
+        if (!strcmp(op, "rename"))
+            beforePlacing = entries(watched);
+        return 0;
+    };
+    ASSERT_EQ(copier.FSCopyObject(src, watched, options), Status::noErr);
+    EXPECT_EQ(beforePlacing, QStringList());
 }
