@@ -277,13 +277,12 @@ TEST_F(RunAsRootBox, TurningOnFollowsTheServicesAnswer)
     struct Case {
         int status;
         Kind kind;
-        const char *title;
         bool restarted;
     } cases[] = {
-        {0, Kind::TurnedOn, "", true},
-        {126, Kind::Cancelled, "", false}, // the user dismissed the password request
-        {127, Kind::Denied, "Root Permissions:", false},
-        {255, Kind::Denied, "Root Permissions:", false}, // the program refused
+        {0, Kind::TurnedOn, true},
+        {126, Kind::Cancelled, false}, // the user dismissed the password request
+        {127, Kind::Denied, false},
+        {255, Kind::Denied, false}, // the program refused
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.status);
@@ -291,7 +290,6 @@ TEST_F(RunAsRootBox, TurningOnFollowsTheServicesAnswer)
         m_prefs["prefRoot"] = 1;
         const PrivilegeOutcome o = change(false, true, {service(c.status), program()});
         EXPECT_EQ(o.kind, c.kind);
-        EXPECT_EQ(o.title(), QString::fromLatin1(c.title));
         const bool cleared = c.kind != Kind::TurnedOn;
         EXPECT_EQ(o.clearBox, cleared);
         EXPECT_EQ(m_prefs.value("prefRoot").toInt(), cleared ? 0 : 1);
@@ -300,9 +298,6 @@ TEST_F(RunAsRootBox, TurningOnFollowsTheServicesAnswer)
         QTest::qWait(c.restarted ? 300 : 0);
         EXPECT_EQ(QFile::exists(m_dir.filePath("restarted")), c.restarted);
     }
-    const PrivilegeOutcome denied = change(false, true, {service(127), program()});
-    EXPECT_EQ(denied.message(), QStringLiteral("Authorization denied."));
-    EXPECT_EQ(denied.buttons(), QStringList{"OK"});
 }
 
 TEST_F(RunAsRootBox, WithoutTheServiceTheBoxSaysSoAndGoesBackOff)
@@ -319,7 +314,6 @@ TEST_F(RunAsRootBox, OnlyAChangeOfStateDoesAnything)
     for (bool root : {false, true}) {
         const PrivilegeOutcome o = change(root, root, {service(0), program()});
         EXPECT_EQ(o.kind, PrivilegeOutcome::Kind::Nothing);
-        EXPECT_TRUE(o.title().isEmpty());
     }
     EXPECT_FALSE(QFile::exists(m_dir.filePath("service-args")));
 }
@@ -332,8 +326,6 @@ TEST_F(RunAsRootBox, TurningOffGivesTheFileBackAsNotWritableByOthers)
     ::chmod(QFile::encodeName(file).constData(), 04754);
     const PrivilegeOutcome o = change(true, false, {service(127), file});
     EXPECT_EQ(o.kind, PrivilegeOutcome::Kind::TurnedOff);
-    EXPECT_EQ(o.title(), QStringLiteral("Root Permissions:"));
-    EXPECT_EQ(o.buttons(), (QStringList{"Quit Now", "Later"}));
     EXPECT_EQ(stateOf(file).mode, mode_t(0755));
     EXPECT_EQ(stateOf(file).uid, ::getuid());
     EXPECT_FALSE(QFile::exists(m_dir.filePath("service-args"))); // no password needed
@@ -342,9 +334,7 @@ TEST_F(RunAsRootBox, TurningOffGivesTheFileBackAsNotWritableByOthers)
     const QString missing = m_dir.filePath("gone");
     EXPECT_EQ(change(true, false, {service(0), missing}).kind, PrivilegeOutcome::Kind::TurnedOff);
     EXPECT_EQ(qmtest::bytesOf(m_dir.filePath("service-args")).trimmed(), (missing + " --setuidme").toLocal8Bit());
-    const PrivilegeOutcome denied = change(true, false, {service(127), missing});
-    EXPECT_EQ(denied.kind, PrivilegeOutcome::Kind::TurnOffDenied);
-    EXPECT_EQ(denied.title(), QStringLiteral("Turning off Root Permissions:"));
+    EXPECT_EQ(change(true, false, {service(127), missing}).kind, PrivilegeOutcome::Kind::TurnOffDenied);
 }
 
 TEST(SetUserIdEnvironment, KeepsOnlyTheDesktopsVariablesAndTheUsersAccount)
