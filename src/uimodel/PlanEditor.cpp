@@ -1,5 +1,7 @@
 #include "uimodel/PlanEditor.h"
 
+#include <optional>
+
 namespace qm {
 namespace {
 
@@ -47,7 +49,27 @@ CopyItem *PlanEditor::itemAt(const PlanPosition &at) const
     return chain.empty() ? nullptr : chain.back().item;
 }
 
-void PlanEditor::switchOne(CopyItem &item, const SidePaths &paths, bool on, ExactEdits &edits)
+// An item's paths, built only when an edit of the Exact Sync list needs
+// them: a folder of thousands of items switches without building any.
+struct PlanEditor::Where {
+    Where(const CopyItem &of, const Where *in, const SidePaths *at = nullptr) : item(of), parent(in), known(at) {}
+
+    const CopyItem &item;
+    const Where *parent;
+    const SidePaths *known;
+    mutable std::optional<SidePaths> built;
+
+    const SidePaths &paths() const
+    {
+        if (known)
+            return *known;
+        if (!built)
+            built = item.pathsIn(parent->paths());
+        return *built;
+    }
+};
+
+void PlanEditor::switchOne(CopyItem &item, const Where &where, bool on, ExactEdits &edits)
 {
     const int m = item.copyMode;
     if (on ? m >= 0 : m <= 0)
@@ -61,19 +83,19 @@ void PlanEditor::switchOne(CopyItem &item, const SidePaths &paths, bool on, Exac
         c.globalItemsToDo += delta;
         if (item.ifSkipAddToExactIndex >= 0) {
             if (on)
-                edits.removed.insert(exactPath(item, paths));
+                edits.removed.insert(exactPath(item, where.paths()));
             else
-                edits.added.append(exactPath(item, paths));
+                edits.added.append(exactPath(item, where.paths()));
         }
     }
     item.copyMode = -m;
 }
 
-void PlanEditor::changeCopyMode(CopyItem &item, const SidePaths &paths, bool on, ExactEdits &edits)
+void PlanEditor::changeCopyMode(CopyItem &item, const Where &where, bool on, ExactEdits &edits)
 {
-    switchOne(item, paths, on, edits);
+    switchOne(item, where, on, edits);
     for (CopyItem &sub : item.subItems)
-        changeCopyMode(sub, sub.pathsIn(paths), on, edits);
+        changeCopyMode(sub, Where{sub, &where}, on, edits);
 }
 
 // A folder cannot be deleted while something inside it is kept: the
@@ -84,7 +106,7 @@ int PlanEditor::switchAncestorsOff(const std::vector<Link> &chain, ExactEdits &e
     for (size_t i = chain.size() - 1; i-- > 0;) {
         if (!CopyMode::isRemoval(chain[i].item->copyMode))
             break;
-        switchOne(*chain[i].item, chain[i].paths, false, edits);
+        switchOne(*chain[i].item, Where{*chain[i].item, nullptr, &chain[i].paths}, false, edits);
         ++changed;
     }
     return changed;
@@ -112,7 +134,7 @@ int PlanEditor::switchAncestorsOn(const std::vector<Link> &chain, ExactEdits &ed
         }
         if (CopyMode::isRemoval(-folder.copyMode) && !contentOn)
             continue;
-        switchOne(folder, chain[i].paths, true, edits);
+        switchOne(folder, Where{folder, nullptr, &chain[i].paths}, true, edits);
         farthest = int(chain.size() - 1 - i);
     }
     return farthest;
@@ -143,15 +165,15 @@ int PlanEditor::toggle(const PlanPosition &at)
     if (chain.empty())
         return -1;
     CopyItem &item = *chain.back().item;
-    const SidePaths &paths = chain.back().paths;
+    const Where where{item, nullptr, &chain.back().paths};
     ExactEdits edits;
     int changed = 0;
     if (item.copyMode >= 0) {
         if (CopyMode::isRemoval(item.copyMode))
             changed = switchAncestorsOff(chain, edits);
-        changeCopyMode(item, paths, false, edits);
+        changeCopyMode(item, where, false, edits);
     } else {
-        changeCopyMode(item, paths, true, edits);
+        changeCopyMode(item, where, true, edits);
         changed = switchAncestorsOn(chain, edits);
     }
     applyExactEdits(at.task, edits);

@@ -51,8 +51,9 @@ private:
         SidePaths paths;
     };
 
-    void changeCopyMode(CopyItem &item, const SidePaths &paths, bool on, ExactEdits &edits);
-    void switchOne(CopyItem &item, const SidePaths &paths, bool on, ExactEdits &edits);
+    struct Where;
+    void changeCopyMode(CopyItem &item, const Where &where, bool on, ExactEdits &edits);
+    void switchOne(CopyItem &item, const Where &where, bool on, ExactEdits &edits);
     int switchAncestorsOff(const std::vector<Link> &chain, ExactEdits &edits);
     int switchAncestorsOn(const std::vector<Link> &chain, ExactEdits &edits);
     void applyExactEdits(int task, const ExactEdits &edits);
