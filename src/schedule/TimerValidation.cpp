@@ -231,13 +231,6 @@ QString intervalCellText(const QVariantMap &record)
     return text;
 }
 
-QVariantMap flipOnOff(QVariantMap row)
-{
-    const bool on = row.value(TimerKey::onOff).toLongLong() == 1;
-    row.insert(TimerKey::onOff, qlonglong(on ? 0 : 1));
-    return row;
-}
-
 QVariantMap emptiedRow(QVariantMap row, const QDateTime &now)
 {
     const QVariantMap empty = TimerRow::defaultRecord(now);

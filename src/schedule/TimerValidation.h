@@ -95,8 +95,6 @@ QString onOffCellText(const QVariantMap &row);
 QString startCellText(const QVariantMap &row, const QLocale &locale);
 QString intervalCellText(const QVariantMap &row);
 
-// A click in the on/off column: 1 becomes 0, anything else 1.
-QVariantMap flipOnOff(QVariantMap row);
 // The Option-click: the row emptied, with start and end now.
 QVariantMap emptiedRow(QVariantMap row, const QDateTime &now);
 

@@ -1,7 +1,5 @@
 #include "uimodel/MenuEnabling.h"
 
-#include "app/AppController.h"
-
 namespace qm {
 
 bool isMenuItemEnabled(int tag, const MenuState &s)
@@ -43,19 +41,6 @@ bool isMenuItemEnabled(int tag, const MenuState &s)
     default:
         return true;
     }
-}
-
-MenuState menuStateOf(AppController &controller, bool anyWindowVisible, bool consoleShowsMainPanel)
-{
-    DocumentLifecycle &docs = controller.documents();
-    MenuState s;
-    s.runUnderway = controller.run().isRunning();
-    s.anyWindowVisible = anyWindowVisible;
-    s.documentOpen = docs.isDocumentOpen();
-    s.documentHasFile = docs.isDocumentOpen() && !docs.pathDocumentFile().isEmpty();
-    s.consoleShowsMainPanel = consoleShowsMainPanel;
-    s.allSessionsCurrent = controller.sessions().IsCurrentSessionAllSessions();
-    return s;
 }
 
 } // namespace qm

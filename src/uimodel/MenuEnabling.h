@@ -4,8 +4,6 @@
 // a run is under way.
 namespace qm {
 
-class AppController;
-
 // The tags of the main menu's items.
 enum MenuTag : int {
     NewTag = 10,
@@ -47,8 +45,5 @@ struct MenuState {
 // validateMenuItem: whether the item with `tag` is enabled; items with a tag
 // outside the table always are.
 bool isMenuItemEnabled(int tag, const MenuState &state);
-
-// The state the controller knows; the windows add what only they know.
-MenuState menuStateOf(AppController &controller, bool anyWindowVisible, bool consoleShowsMainPanel);
 
 } // namespace qm
