@@ -14,7 +14,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QStringDecoder>
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -214,6 +216,178 @@ QByteArray pairFileXml(const QVariantMap &header, const ExactSyncTree &source, c
     bytes += end;
     return bytes;
 }
+
+// Reads a pair file as this program writes it, straight into its trees;
+// anything else it leaves to the general property-list reader (nullopt),
+// which then decides, so that both always agree.
+class PairReader {
+public:
+    explicit PairReader(QByteArrayView bytes) : m_p(bytes.data()), m_end(bytes.data() + bytes.size()) {}
+
+    bool run(QVariantMap *header, QString *sourceKey, ExactSyncTree *source, QString *destKey,
+             ExactSyncTree *dest)
+    {
+        if (!skip("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") || !space() || !skip("<plist version=\"1.0\">")
+            || !space() || !skip("<dict>"))
+            return false;
+        bool trees[2] = {false, false};
+        for (;;) {
+            space();
+            if (skip("</dict>"))
+                break;
+            QString key;
+            if (!skip("<key>") || !text("</key>", &key) || !space())
+                return false;
+            if (key == QLatin1String(kTreeSourceKey) || key == QLatin1String(kTreeDestKey)) {
+                const bool isSource = key == QLatin1String(kTreeSourceKey);
+                if (trees[!isSource] || !tree(isSource ? sourceKey : destKey, isSource ? source : dest))
+                    return false;
+                trees[!isSource] = true;
+            } else if (!headerValue(key, header)) {
+                return false;
+            }
+        }
+        space();
+        if (!skip("</plist>"))
+            return false;
+        space();
+        return m_p == m_end && trees[0] && trees[1];
+    }
+
+private:
+    const char *m_p;
+    const char *m_end;
+
+    bool skip(const char *s)
+    {
+        const qsizetype n = qsizetype(qstrlen(s));
+        if (m_end - m_p < n || memcmp(m_p, s, size_t(n)) != 0)
+            return false;
+        m_p += n;
+        return true;
+    }
+    bool space()
+    {
+        while (m_p < m_end && (*m_p == ' ' || *m_p == '\t' || *m_p == '\n'))
+            ++m_p;
+        return true;
+    }
+
+    // Character data up to `end`: plain ASCII, UTF-8 and the entities this
+    // program's writer makes.
+    bool text(const char *end, QString *out)
+    {
+        const char *start = m_p;
+        bool plain = true;
+        while (m_p < m_end && *m_p != '<') {
+            const uchar c = uchar(*m_p++);
+            if (c < 0x20 || c >= 0x7f || c == '&')
+                plain = false;
+            else if (c == '>')
+                return false;
+        }
+        const QByteArrayView raw(start, m_p - start);
+        if (!skip(end))
+            return false;
+        if (plain) {
+            *out = QString::fromLatin1(raw);
+            return true;
+        }
+        QByteArray utf8;
+        utf8.reserve(raw.size());
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            const char c = raw[i];
+            if (uchar(c) < 0x20 && c != '\t' && c != '\n')
+                return false; // line ends and the rest are the general reader's
+            if (c != '&') {
+                utf8 += c;
+                continue;
+            }
+            static const struct { const char *entity; char c; } known[] = {
+                {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&#13;", '\r'}};
+            bool found = false;
+            for (const auto &k : known) {
+                if (raw.sliced(i).startsWith(k.entity)) {
+                    utf8 += k.c;
+                    i += qsizetype(qstrlen(k.entity)) - 1;
+                    found = true;
+                    break;
+                }
+            }
+            if (!found)
+                return false;
+        }
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        *out = decoder(utf8);
+        return !decoder.hasError() && !out->contains(QChar(0xFFFE)) && !out->contains(QChar(0xFFFF));
+    }
+
+    bool headerValue(const QString &key, QVariantMap *header)
+    {
+        QString value;
+        if (key == QLatin1String(kVersionKey)) {
+            bool ok = false;
+            if (!skip("<integer>") || !text("</integer>", &value))
+                return false;
+            const qlonglong v = value.toLongLong(&ok);
+            if (!ok || value != QString::number(v))
+                return false;
+            header->insert(key, v);
+            return true;
+        }
+        if (key == QLatin1String(kDateKey)) {
+            if (!skip("<date>") || !text("</date>", &value) || value.size() != 20)
+                return false;
+            QDateTime date = QDateTime::fromString(value, Qt::ISODate);
+            if (!date.isValid())
+                return false;
+            header->insert(key, date.toUTC());
+            return true;
+        }
+        if (key == QLatin1String(kSourceKey) || key == QLatin1String(kDestKey)) {
+            if (!skip("<string>") || !text("</string>", &value))
+                return false;
+            header->insert(key, value);
+            return true;
+        }
+        return false;
+    }
+
+    // {folder name: content node}, the only key of a tree.
+    bool tree(QString *key, ExactSyncTree *out)
+    {
+        if (!skip("<dict>") || !space() || !skip("<key>") || !text("</key>", key) || !space())
+            return false;
+        ExactSyncTree t;
+        if (!node(t, ExactSyncTree::kRoot, 3) || !space() || !skip("</dict>"))
+            return false;
+        *out = std::move(t);
+        return true;
+    }
+
+    bool node(ExactSyncTree &t, int into, int depth)
+    {
+        if (skip("<dict/>"))
+            return true;
+        if (depth > PropertyList::kMaxNesting || !skip("<dict>"))
+            return false;
+        for (;;) {
+            space();
+            if (skip("</dict>"))
+                return true;
+            QString stored;
+            if (!skip("<key>") || !text("</key>", &stored) || !space())
+                return false;
+            const std::optional<QString> name = nameFromStored(stored);
+            if (!name)
+                return false;
+            if (skip("<string></string>") || skip("<string/>"))
+                t.addFile(into, *name);
+            else if (!node(t, t.addFolder(into, *name), depth + 1))
+                return false;
+        }
+    }
+};
 
 // Lists one side of the pair into its tree (MakeExactSyncIndex). Where the
 // run recorded what it knows of a folder's entries, the folder's names are
@@ -629,9 +803,7 @@ ExactSyncIndexStore::findPairFile(const QVariantMap &main, const QString &source
         PairFile pair;
         pair.row = int(i);
         pair.path = m_folder + '/' + name;
-        QString error;
-        if (!isExistingFile(pair.path) ||
-            !PropertyList::readDictionary(pair.path, &pair.content, &error))
+        if (!isExistingFile(pair.path) || !readPairFile(pair.path, &pair))
             continue;
         const std::optional<qlonglong> pv = version(pair.content);
         if (!pv || *pv > kFileVersion)
@@ -719,7 +891,7 @@ std::optional<LoadedExactSyncIndex> ExactSyncIndexStore::load(const QString &sou
     const std::optional<QVariantMap> main = readMainIndex();
     if (!main)
         return std::nullopt;
-    const std::optional<PairFile> pair = findPairFile(*main, source, dest);
+    std::optional<PairFile> pair = findPairFile(*main, source, dest);
     if (!pair)
         return std::nullopt;
     if (!taskIsExactSync) {
@@ -727,26 +899,34 @@ std::optional<LoadedExactSyncIndex> ExactSyncIndexStore::load(const QString &sou
         discard(source, dest);
         return std::nullopt;
     }
-    // Each stored tree describes the folder it was written for; a crossed
-    // pair ran the other way round last time.
+    const QString sourceName = storedName(lastComponent(source));
+    const QString destName = storedName(lastComponent(dest));
+    LoadedExactSyncIndex loaded;
+    loaded.shiftSource = int(exactSyncPathComponents(source).size());
+    loaded.shiftDest = int(exactSyncPathComponents(dest).size());
+    loaded.lastExactSyncDate = pair->content.value(kDateKey).toDateTime();
+    if (pair->treesRead) {
+        // Each stored tree describes the folder it was written for; a
+        // crossed pair ran the other way round last time.
+        PairFile &p = *pair;
+        if ((p.crossed ? p.destKey : p.sourceKey) != sourceName || (p.crossed ? p.sourceKey : p.destKey) != destName)
+            return std::nullopt;
+        loaded.source = std::move(p.crossed ? p.dest : p.source);
+        loaded.dest = std::move(p.crossed ? p.source : p.dest);
+        return loaded;
+    }
     const char *sourceTree = pair->crossed ? kTreeDestKey : kTreeSourceKey;
     const char *destTree = pair->crossed ? kTreeSourceKey : kTreeDestKey;
     const QVariantMap trees[2] = {pair->content.value(sourceTree).toMap(),
                                   pair->content.value(destTree).toMap()};
-    const QString sourceName = storedName(lastComponent(source));
-    const QString destName = storedName(lastComponent(dest));
     if (!trees[0].contains(sourceName) || !trees[1].contains(destName))
         return std::nullopt;
     std::optional<ExactSyncTree> a = ExactSyncTree::fromNode(trees[0].value(sourceName));
     std::optional<ExactSyncTree> b = ExactSyncTree::fromNode(trees[1].value(destName));
     if (!a || !b)
         return std::nullopt;
-    LoadedExactSyncIndex loaded;
     loaded.source = std::move(*a);
     loaded.dest = std::move(*b);
-    loaded.shiftSource = int(exactSyncPathComponents(source).size());
-    loaded.shiftDest = int(exactSyncPathComponents(dest).size());
-    loaded.lastExactSyncDate = pair->content.value(kDateKey).toDateTime();
     return loaded;
 }
 
@@ -766,6 +946,31 @@ bool ExactSyncIndexStore::discard(const QString &source, const QString &dest) co
     main->insert(kListKey, rows);
     QString error;
     return PropertyList::write(mainIndexPath(), *main, &error) && ok;
+}
+
+bool ExactSyncIndexStore::readPairFile(const QString &path, PairFile *pair)
+{
+    QByteArray bytes;
+    {
+        const OwnFilesAccess asUser;
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return false;
+        bytes = f.readAll();
+    }
+    QVariantMap header;
+    if (PairReader(bytes).run(&header, &pair->sourceKey, &pair->source, &pair->destKey, &pair->dest)) {
+        pair->content = std::move(header);
+        pair->treesRead = true;
+        return true;
+    }
+    QVariant content;
+    QString error;
+    if (!PropertyList::parse(bytes, path, &content, &error) || content.typeId() != QMetaType::QVariantMap)
+        return false;
+    pair->content = content.toMap();
+    pair->treesRead = false;
+    return true;
 }
 
 // --- Writing ------------------------------------------------------------------------

@@ -155,8 +155,12 @@ private:
         int row = -1;
         QString path;
         bool crossed = false;
-        QVariantMap content;
+        QVariantMap content; // without the trees when the pair reader took them
+        bool treesRead = false;
+        QString sourceKey, destKey; // the folder names the trees are stored under
+        ExactSyncTree source, dest;
     };
+    static bool readPairFile(const QString &path, PairFile *pair);
     std::optional<QVariantMap> readMainIndex() const;
     std::optional<PairFile> findPairFile(const QVariantMap &main, const QString &source,
                                          const QString &dest) const;

@@ -282,5 +282,11 @@ TEST_F(ExactSyncRecordTest, ThePairFileIsWhatThePropertyListWriterMakesOfIt)
     QString error;
     ASSERT_TRUE(PropertyList::parseWithGeneralReader(written, "pair", &content, &error)) << qPrintable(error);
     EXPECT_EQ(written, PropertyList::serialize(content));
+    // Read back by the pair file's own reader as the general one reads it.
+    const QVariantMap general = content.toMap();
+    const LoadedExactSyncIndex read = index(a, b);
+    EXPECT_EQ(read.source.toNode(), general.value("treeSource").toMap().value("A").toMap());
+    EXPECT_EQ(read.dest.toNode(), general.value("treeDest").toMap().value("B").toMap());
+    EXPECT_EQ(read.lastExactSyncDate, general.value("lastExactSyncDate").toDateTime());
     EXPECT_TRUE(index(a, b).ItWasExixting(b + "/cr\rname", 0));
 }
