@@ -139,22 +139,6 @@ bool isExistingFile(const QString &path)
     return ReadCatalogInfo(path, &info) == Status::noErr && info.exists() && !info.isFolder();
 }
 
-QStringList listFolder(const QString &path)
-{
-    QStringList names;
-    DIR *dir = ::opendir(nativeName(path).constData());
-    if (!dir)
-        return names;
-    while (const dirent *entry = ::readdir(dir)) {
-        const char *n = entry->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
-            continue;
-        names.append(fromNativeName(n));
-    }
-    ::closedir(dir);
-    return names;
-}
-
 QString indexError(const char *text, const QString &path)
 {
     return GLS(text) + " \"" + path + "\"";
@@ -191,6 +175,17 @@ std::vector<ListedName> listTypedFolder(DIR *dir)
             continue;
         names.push_back({fromNativeName(n), entry->d_type});
     }
+    return names;
+}
+
+QStringList listFolder(const QString &path)
+{
+    DIR *dir = ::opendir(nativeName(path).constData());
+    QStringList names;
+    for (ListedName &listed : listTypedFolder(dir))
+        names.append(std::move(listed.name));
+    if (dir)
+        ::closedir(dir);
     return names;
 }
 
