@@ -280,7 +280,8 @@ OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, co
     *unavailable = false;
     Fd out(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     if (out.fd < 0) {
-        *unavailable = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT;
+        *unavailable = errno == EOPNOTSUPP || errno == ENOSYS || errno == EISDIR || errno == EINVAL
+                       || errno == ENOENT;
         return errnoStatus();
     }
     Fd in(::open(src.path.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
