@@ -3,6 +3,7 @@
 // records errors, log lines and questions, and helpers that build trees on
 // real temporary folders.
 #include "engine/Executor.h"
+#include "engine/FilterItemPolicy.h"
 #include "engine/RunContext.h"
 #include "engine/Scanner.h"
 #include "fs/LPUtilities.h"
@@ -148,6 +149,22 @@ protected:
     static const qm::CopyItem *find(const qm::CopyItem &folder, const qm::SidePaths &paths, const QString &suffix);
     // The mode planned for `suffix`, 0 when it is not in the plan.
     static int modeOf(const qm::TaskScan &scan, const QString &suffix);
+};
+
+// An exact synchronization of a and b, its index kept in the test's folder.
+class ExactSyncEngineTest : public EngineTest {
+protected:
+    QString indexFolder = dir.path() + "/support/ExactSync Indexes";
+    qm::FilterItemPolicy policy{qm::FilterItemPolicyWiring{&ctx.set, indexFolder, {}, {}, {}, {}}};
+    qint64 clock = now;
+
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        ctx.policy = &policy;
+        ctx.set.isSyncOn = true;
+        ctx.set.isExactOn = true;
+    }
 };
 
 } // namespace qmtest

@@ -128,19 +128,8 @@ protected:
     QDateTime start = QDateTime(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC);
 };
 
-class ExactSyncRunTest : public qmtest::EngineTest {
+class ExactSyncRunTest : public qmtest::ExactSyncEngineTest {
 protected:
-    QString indexFolder = dir.path() + "/support/ExactSync Indexes";
-    FilterItemPolicy policy{FilterItemPolicyWiring{&ctx.set, indexFolder, {}, {}, {}, {}}};
-    qint64 clock = now;
-
-    void SetUp() override
-    {
-        EngineTest::SetUp();
-        ctx.policy = &policy;
-        ctx.set.isSyncOn = true;
-        ctx.set.isExactOn = true;
-    }
     // One run of the pair, then the end-of-run index write.
     qm::TaskScan runOnce()
     {

@@ -15,18 +15,11 @@ using namespace qm;
 
 namespace {
 
-class ExactSyncRecordTest : public qmtest::EngineTest {
+class ExactSyncRecordTest : public qmtest::ExactSyncEngineTest {
 protected:
-    QString indexFolder = dir.path() + "/support/ExactSync Indexes";
-    FilterItemPolicy policy{FilterItemPolicyWiring{&ctx.set, indexFolder, {}, {}, {}, {}}};
-    qint64 clock = now;
-
     void SetUp() override
     {
-        EngineTest::SetUp();
-        ctx.policy = &policy;
-        ctx.set.isSyncOn = true;
-        ctx.set.isExactOn = true;
+        ExactSyncEngineTest::SetUp();
         ctx.set.makeDetailedLog = false;
     }
 
