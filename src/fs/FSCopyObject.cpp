@@ -964,45 +964,38 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
     const uint32_t bufferSize = std::min(BufferSizeForVol(source), BufferSizeForVol(destFolder));
     const bool dropBox = isDropBoxFolder(dstFolder, dst);
     const bool tryClone = m_noCloneDevice.load(std::memory_order_relaxed) != uint64_t(dst.st_dev);
-    // The first free "QMTempFile N" is the one whose exclusive creation
-    // succeeds: copies running side by side never take the same one, and
-    // no name is looked up before it is tried.
+    OSStatus st = Status::noErr;
+    bool named = true; // built under a temporary name, as a file without one could not be
     if (options.buildUnnamed && src.type() == S_IFREG && !options.filter && !dropBox) {
         CopyJob job(options, m_backupDate, bufferSize, dropBox, tryClone);
-        bool unavailable = false;
-        OSStatus st = job.copyTopUnnamed(src, dstFolder, realPath, &unavailable);
+        st = job.copyTopUnnamed(src, dstFolder, realPath, &named);
         if (job.cloneRefused())
             m_noCloneDevice.store(uint64_t(dst.st_dev), std::memory_order_relaxed);
-        if (st == Status::noErr && src.locked())
-            st = fileflags::setImmutable(realPath, true);
-        if (!unavailable) {
-            if (st != Status::noErr)
-                qWarning("DoCopyFile Err:%d on %s", int(st), srcPath.constData());
-            else if (newPath)
-                *newPath = fromNativeName(realPath);
-            return st;
-        }
     }
     QByteArray buildPath;
-    OSStatus st = Status::noErr;
     bool built = false; // buildPath names what this call made
-    const int first = std::clamp(options.firstTempName, 1, kTempNames) - 1;
-    // A copy is never written straight to its final name, where a stop or
-    // a crash would leave a torn file that looks newer than its source.
-    for (int tried = 0;; ++tried) {
-        if (tried == kTempNames)
-            return Status::dupFNErr; // every temporary name taken: nothing is touched
-        buildPath = childPath(dstFolder, tempName((first + tried) % kTempNames + 1).constData());
-        CopyJob job(options, m_backupDate, bufferSize, dropBox, tryClone);
-        st = job.copyTop(src, buildPath);
-        built = job.topCreated();
-        if (job.cloneRefused())
-            m_noCloneDevice.store(uint64_t(dst.st_dev), std::memory_order_relaxed);
-        if (!job.topNameTaken())
-            break;
+    if (named) {
+        // The first free "QMTempFile N" is the one whose exclusive creation
+        // succeeds: copies running side by side never take the same one, and
+        // no name is looked up before it is tried.
+        const int first = std::clamp(options.firstTempName, 1, kTempNames) - 1;
+        // A copy is never written straight to its final name, where a stop or
+        // a crash would leave a torn file that looks newer than its source.
+        for (int tried = 0;; ++tried) {
+            if (tried == kTempNames)
+                return Status::dupFNErr; // every temporary name taken: nothing is touched
+            buildPath = childPath(dstFolder, tempName((first + tried) % kTempNames + 1).constData());
+            CopyJob job(options, m_backupDate, bufferSize, dropBox, tryClone);
+            st = job.copyTop(src, buildPath);
+            built = job.topCreated();
+            if (job.cloneRefused())
+                m_noCloneDevice.store(uint64_t(dst.st_dev), std::memory_order_relaxed);
+            if (!job.topNameTaken())
+                break;
+        }
+        if (st == Status::noErr)
+            st = putInPlace(buildPath, realPath, options);
     }
-    if (st == Status::noErr)
-        st = putInPlace(buildPath, realPath, options);
     if (st == Status::noErr && src.locked() && src.type() != S_IFLNK)
         st = fileflags::setImmutable(realPath, true);
     if (st != Status::noErr) {
