@@ -511,18 +511,17 @@ bool Executor::copyOrReplaceFile(Operation &op)
 {
     const QString parent = parentOf(op.target);
     // Files of one folder come one after another: its test is made once.
-    struct stat folder;
-    if (parent != m_knownFolder
-        && !(::lstat(nativeName(parent).constData(), &folder) == 0 && S_ISDIR(folder.st_mode))) {
-        if (m_itemsDeleted.contains(parent))
-            return true;
-        reportError(GLS("Can't find the parent destination folder.") + QLatin1Char(' ')
-                    + GLS("Can't copy the file") + QStringLiteral(":\r\"") + displayName(op.item)
-                    + QStringLiteral("\" ") + m_words.to + QStringLiteral("\r\"") + displayName(op.target)
-                    + QLatin1Char('"'));
-        return false;
-    }
     if (parent != m_knownFolder) {
+        struct stat folder;
+        if (::lstat(nativeName(parent).constData(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+            if (m_itemsDeleted.contains(parent))
+                return true;
+            reportError(GLS("Can't find the parent destination folder.") + QLatin1Char(' ')
+                        + GLS("Can't copy the file") + QStringLiteral(":\r\"") + displayName(op.item)
+                        + QStringLiteral("\" ") + m_words.to + QStringLiteral("\r\"")
+                        + displayName(op.target) + QLatin1Char('"'));
+            return false;
+        }
         m_knownFolder = parent;
         m_knownFolderStat = folder;
     }
@@ -820,7 +819,7 @@ bool Executor::roomSurelyLeft(quint64 size, const QString &folder) const
 {
     constexpr quint64 kMargin = 64ull << 20;
     constexpr qint64 kTrustMs = 1000;
-    if (m_room.folder.isEmpty() || m_room.folder != folder)
+    if (m_room.folder != folder)
         return false;
     if (QDateTime::currentMSecsSinceEpoch() - m_room.askedAtMs > kTrustMs)
         return false;
