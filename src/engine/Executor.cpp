@@ -185,7 +185,9 @@ int Executor::findTask(const std::vector<CopyItem> &plan, int sessionIndex, int 
 bool Executor::CopyItems(std::vector<CopyItem> &items, const SidePaths &parent, bool deleteParent)
 {
     bool allSucceeded = true;
-    return copyItems(items, parent, deleteParent, &allSucceeded);
+    const bool result = copyItems(items, parent, deleteParent, &allSucceeded);
+    takeFinishedCopies(0);
+    return m_lastWentAside ? m_lastAsideOk : result;
 }
 
 bool Executor::copyItems(std::vector<CopyItem> &items, const SidePaths &parent, bool deleteParent,
@@ -199,9 +201,15 @@ bool Executor::copyItems(std::vector<CopyItem> &items, const SidePaths &parent, 
             break;
         const int mode = item.copyMode;
         lastWentAside = false;
+        m_lastWentAside = false;
         const bool mayRunAside = !item.hasSubItems && !deleteParent
                                  && mode >= CopyMode::CopyAToB && mode <= CopyMode::ReplaceA;
-        if (!mayRunAside)
+        // Copies still running elsewhere cannot meet a folder that is only
+        // walked into or newly made: anything else waits for them.
+        const bool folderWalk = item.hasSubItems && !deleteParent
+                                && (mode < 0 || mode == CopyMode::Folder || mode == CopyMode::CopyAToB
+                                    || mode == CopyMode::CopyBToA);
+        if (!mayRunAside && !folderWalk)
             takeFinishedCopies(0);
         const SidePaths paths = item.pathsIn(parent);
         if (mode < 0) {
@@ -231,7 +239,7 @@ bool Executor::copyItems(std::vector<CopyItem> &items, const SidePaths &parent, 
             result = CopySource(paths.source, paths.dest, mode, deleteParent);
             m_asideSucceeded = nullptr;
             if (std::exchange(m_wentAside, false)) {
-                lastWentAside = true;
+                lastWentAside = m_lastWentAside = true;
                 continue; // counted and logged when its copy ends
             }
             if (!result) {
@@ -245,11 +253,14 @@ bool Executor::copyItems(std::vector<CopyItem> &items, const SidePaths &parent, 
         }
         if (item.hasSubItems) {
             result = copyItems(item.subItems, paths, false, allSucceeded);
-            finishFolder(item.copyMode, paths, dates);
+            finishFolderAfterCopies(item.copyMode, paths, dates);
             releaseContent(item);
         }
     }
-    takeFinishedCopies(0);
+    // The copies still running go on into the next folders; only the
+    // content of a folder being removed is complete when its list ends.
+    if (deleteParent)
+        takeFinishedCopies(0);
     return lastWentAside ? m_lastAsideOk : result;
 }
 
@@ -311,6 +322,27 @@ bool Executor::removeFolderWithContent(CopyItem &item, const SidePaths &paths, b
     if (unlocked && !result && readOperand(folder).exists())
         ChangeFileAttributes(folder, AttributeChange{-1, 1, -1, -1});
     return result;
+}
+
+// A folder is finished once every copy started inside it has ended: the
+// copies still running change its date when they land.
+void Executor::finishFolderAfterCopies(int copyMode, const SidePaths &paths, const FolderDates &dates)
+{
+    if (m_copiesTaken == m_copiesStarted && m_foldersToFinish.empty()) {
+        finishFolder(copyMode, paths, dates);
+        return;
+    }
+    m_foldersToFinish.push_back({copyMode, paths, dates, m_copiesStarted});
+}
+
+// Finishes, in the order they were left, the folders whose copies all ended.
+void Executor::finishDueFolders()
+{
+    while (!m_foldersToFinish.empty() && m_foldersToFinish.front().afterCopies <= m_copiesTaken) {
+        const FolderToFinish folder = std::move(m_foldersToFinish.front());
+        m_foldersToFinish.pop_front();
+        finishFolder(folder.copyMode, folder.paths, folder.dates);
+    }
 }
 
 // After a folder's content: the winning side's folder gets back the date it
@@ -587,6 +619,7 @@ void Executor::startCopyAside(const Operation &op, quint64 size, bool replaces)
             return copyAndStamp(item, target, worker + 2, &known);
         });
     m_pending.push_back(std::move(pending));
+    ++m_copiesStarted;
     m_pendingBytes += size;
     m_wentAside = true;
     takeFinishedCopies(kCopiesInFlight);
@@ -610,6 +643,8 @@ void Executor::takeFinishedCopies(size_t keepRunning)
             m_ctx.noteItemDone();
         else
             *pending.allSucceeded = false;
+        ++m_copiesTaken;
+        finishDueFolders();
     }
     m_draining = false;
 }

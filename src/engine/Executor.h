@@ -12,6 +12,7 @@
 #include "fs/FSCopyObject.h"
 #include <QSet>
 #include <QString>
+#include <deque>
 #include <list>
 #include <memory>
 #include <optional>
@@ -105,6 +106,18 @@ private:
     bool *m_asideSucceeded = nullptr; // set while an item may run aside
     bool m_wentAside = false;          // the last CopySource left its copy running
     bool m_lastAsideOk = true;
+    bool m_lastWentAside = false;      // the last item of the whole walk did
+    // Folders whose content was walked while copies into them still run:
+    // finished in walk order once the copies started before them ended.
+    struct FolderToFinish {
+        int copyMode = 0;
+        SidePaths paths;
+        FolderDates dates;
+        quint64 afterCopies = 0;
+    };
+    std::deque<FolderToFinish> m_foldersToFinish;
+    quint64 m_copiesStarted = 0;
+    quint64 m_copiesTaken = 0;
     std::unique_ptr<WorkerPool> m_pipeline; // after the copier: stopped first
 
     static int findTask(const std::vector<CopyItem> &plan, int sessionIndex, int taskIndex);
@@ -112,6 +125,8 @@ private:
     bool removeFolderWithContent(CopyItem &item, const SidePaths &paths, bool deleteParent, bool *allSucceeded);
     void releaseContent(CopyItem &item);
     void finishFolder(int copyMode, const SidePaths &paths, const FolderDates &dates);
+    void finishFolderAfterCopies(int copyMode, const SidePaths &paths, const FolderDates &dates);
+    void finishDueFolders();
     void restoreModDate(const QString &path, const ItemInfo &before);
     bool createFolder(Operation &op);
     bool removeFolder(Operation &op);

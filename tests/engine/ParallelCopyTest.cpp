@@ -72,6 +72,33 @@ TEST_F(ParallelCopyTest, TheLogAndCountersAreThoseOfOneCopyAfterAnother)
         EXPECT_EQ(mtimeOf(b + "/" + rel), mtimeOf(a + "/" + rel)) << rel.toStdString();
 }
 
+// A folder takes its final date once the copies into it have landed, though
+// the walk goes on into the next folders while they run: both for folders
+// made by the run and for folders already on both sides.
+TEST_F(ParallelCopyTest, FoldersGetTheirDatesAfterTheCopiesStillRunningIntoThem)
+{
+    makeTree(25);
+    auto ageFolders = [this](qint64 age) {
+        setMtime(a + "/one", now - age);
+        setMtime(a + "/two", now - age - 7);
+    };
+    auto expectFolderDates = [this](const char *round) {
+        for (const char *folder : {"one", "two"})
+            EXPECT_EQ(mtimeOf(b + "/" + folder), mtimeOf(a + "/" + folder)) << round << " " << folder;
+    };
+    ageFolders(5000);
+    logOf(6);
+    expectFolderDates("made");
+    for (int i = 0; i < 3; ++i)
+        for (const char *folder : {"one", "two"})
+            writeFile(a + "/" + folder + QString("/new%1").arg(i), QByteArray(64 * 1024, 'n'), now);
+    ageFolders(4000);
+    logOf(6);
+    EXPECT_EQ(ctx.taskCounters.b.filesCopied, 6);
+    expectFolderDates("on both sides");
+    expectWholeCopies();
+}
+
 // Older copies on side B, every third one replaced; one of them locked, which
 // is refused one at a time between the copies running beside each other.
 TEST_F(ParallelCopyTest, ReplacementsBesideOthersLogAsOneAfterAnother)
