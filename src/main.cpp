@@ -1,62 +1,31 @@
 // Entry point: with command-line options the program runs without a display;
-// with none it opens the desktop program.
+// with none it loads the desktop program, a module of its own, and opens it.
 #include "cli/BatchOptions.h"
 #include "cli/BatchRunner.h"
+#include "cli/DesktopModule.h"
 #include "cli/TimersRunner.h"
 
 #include "app/PrivilegedMode.h"
-#include "app/Startup.h"
-#include "ui/Dialogs.h"
-#include "ui/DesktopApp.h"
-#include "ui/DisplayCheck.h"
-#include "ui/Images.h"
 
-#include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 
 namespace {
 
-QStringList argumentsOf(int argc, char **argv)
+int runDesktop(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
-    return args;
-}
-
-int runDesktop(int argc, char **argv, const qm::BatchOptions &options)
-{
-    // The toolkit aborts when it cannot reach a display: decide first.
-    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    QString why = qm::DisplayCheck::whyNoDisplay(env);
-    if (why.isEmpty())
-        why = qm::DisplayCheck::whyX11Refuses(env);
-    if (!why.isEmpty()) {
-        std::fprintf(stderr, "quillmere: %s\n", why.toLocal8Bit().constData());
+    // No application object exists yet to ask for its folder; the desktop
+    // creates its own.
+    const QString dir = QFileInfo(qm::PrivilegedMode::ownExecutable()).path();
+    QString why;
+    const qm::DesktopModule::Entry entry = qm::DesktopModule::load(qm::DesktopModule::candidates(dir), &why);
+    if (!entry) {
+        std::fprintf(stderr, "quillmere: cannot load the desktop program: %s\n", why.toLocal8Bit().constData());
         return qm::BatchRunner::CannotStart;
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmere"));
-    QApplication::setDesktopFileName(QStringLiteral("quillmere"));
-    QApplication::setWindowIcon(qm::applicationIcon());
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    qm::WidgetDialogs dialogs;
-    qm::StartupOptions startup;
-    // Alt held at launch asks for a fresh start, as --defaults does.
-    startup.forceDefaults = options.defaults || (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier);
-    qm::StartedApp started;
-    const qm::StartupResult checked = qm::Startup::run(startup, &started);
-    if (!checked.ok) {
-        dialogs.alert(nullptr, QMessageBox::Warning, checked.title, checked.message, {QStringLiteral("OK")});
-        return qm::BatchRunner::CannotStart;
-    }
-    qm::DesktopApp desktop(std::move(started), dialogs);
-    QObject::connect(&desktop, &qm::DesktopApp::quitFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-    desktop.launch(qm::LaunchOptions{options.documents});
-    return app.exec();
+    return entry(argc, argv);
 }
 
 } // namespace
@@ -67,7 +36,7 @@ int main(int argc, char **argv)
     if (const std::optional<int> status = qm::PrivilegedMode::atProgramStart(argc, argv))
         return *status;
     using qm::BatchOptions;
-    const BatchOptions options = BatchOptions::parse(argumentsOf(argc, argv));
+    const BatchOptions options = BatchOptions::parse(BatchOptions::argumentsOf(argc, argv));
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "quillmere: %s\n%s", options.error.toLocal8Bit().constData(),
                      BatchOptions::usage().toLocal8Bit().constData());
@@ -91,5 +60,5 @@ int main(int argc, char **argv)
     case BatchOptions::Mode::Desktop:
         break;
     }
-    return runDesktop(argc, argv, options);
+    return runDesktop(argc, argv);
 }

@@ -2,6 +2,14 @@
 
 namespace qm {
 
+QStringList BatchOptions::argumentsOf(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    return args;
+}
+
 BatchOptions BatchOptions::parse(const QStringList &args)
 {
     BatchOptions o;

@@ -20,6 +20,8 @@ struct BatchOptions {
 
     // `args` without the program name.
     static BatchOptions parse(const QStringList &args);
+    // main()'s arguments without the program name.
+    static QStringList argumentsOf(int argc, char **argv);
     static QString usage();
 };
 
