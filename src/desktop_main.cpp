@@ -3,7 +3,7 @@
 // itself, so that nothing but plain C crosses between the two.
 #include "cli/BatchOptions.h"
 #include "cli/BatchRunner.h"
-#include "cli/DesktopModule.h"
+#include "app/DesktopModule.h"
 
 #include "app/Startup.h"
 #include "ui/Dialogs.h"

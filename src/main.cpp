@@ -2,7 +2,7 @@
 // with none it loads the desktop program, a module of its own, and opens it.
 #include "cli/BatchOptions.h"
 #include "cli/BatchRunner.h"
-#include "cli/DesktopModule.h"
+#include "app/DesktopModule.h"
 #include "cli/TimersRunner.h"
 
 #include "app/PrivilegedMode.h"

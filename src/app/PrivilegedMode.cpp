@@ -1,5 +1,7 @@
 #include "app/PrivilegedMode.h"
 
+#include "app/DesktopModule.h"
+
 #include "platform/OwnFiles.h"
 
 #include <QCoreApplication>
@@ -64,6 +66,45 @@ bool ownedBy(const QByteArray &path, uid_t uid, bool folder)
     return folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
 }
 
+bool changeExecutable(bool toRoot, const Account &account)
+{
+    // The file this process runs, whatever path it was started by: nothing
+    // can swap it between the check and the change.
+    const int fd = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    QString error;
+    const bool ok = fd >= 0
+                    && (toRoot ? PrivilegedMode::makeRootSetUid(fd, account.gid, &error)
+                               : PrivilegedMode::giveBack(fd, account.uid, gid_t(-1), &error));
+    if (fd >= 0)
+        ::close(fd);
+    if (!ok)
+        std::fprintf(stderr, "quillmere: cannot change the program file: %s\n",
+                     fd < 0 ? std::strerror(errno) : error.toLocal8Bit().constData());
+    return ok;
+}
+
+// The desktop module beside the executable (a build folder) changes hands
+// with it: a set-user-id program loads only a module root owns. An installed
+// module is root's already and stays as it is.
+bool changeModuleBeside(bool toRoot, const Account &account)
+{
+    const QString path = DesktopModule::candidates(QFileInfo(PrivilegedMode::ownExecutable()).path()).constFirst();
+    // Never through a link: the folder may be the user's, who could aim it at any file.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        return true;
+    QString error;
+    const bool ok = fd >= 0
+                    && (toRoot ? PrivilegedMode::takeModule(fd, account.uid, &error)
+                               : PrivilegedMode::giveBackModule(fd, account.uid, account.gid, &error));
+    if (fd >= 0)
+        ::close(fd);
+    if (!ok)
+        std::fprintf(stderr, "quillmere: cannot change %s: %s\n", QFile::encodeName(path).constData(),
+                     fd < 0 ? std::strerror(errno) : error.toLocal8Bit().constData());
+    return ok;
+}
+
 int changeOwnExecutable(bool toRoot)
 {
     const std::optional<uid_t> invoker = PrivilegedMode::invokingUser();
@@ -73,21 +114,12 @@ int changeOwnExecutable(bool toRoot)
                      toRoot ? PrivilegedMode::kSetUidRoot : PrivilegedMode::kSetUidMe);
         return PrivilegedMode::kRefused;
     }
-    // The file this process runs, whatever path it was started by: nothing
-    // can swap it between the check and the change.
-    const int fd = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
-    QString error;
-    const bool ok = fd >= 0
-                    && (toRoot ? PrivilegedMode::makeRootSetUid(fd, account->gid, &error)
-                               : PrivilegedMode::giveBack(fd, account->uid, gid_t(-1), &error));
-    if (fd >= 0)
-        ::close(fd);
-    if (!ok) {
-        std::fprintf(stderr, "quillmere: cannot change the program file: %s\n",
-                     fd < 0 ? std::strerror(errno) : error.toLocal8Bit().constData());
-        return PrivilegedMode::kRefused;
-    }
-    return 0;
+    // In this order a change that stops half way leaves a program that
+    // still starts: a module root owns loads in any program, and a
+    // set-user-id program never meets a module its user owns.
+    const bool ok = toRoot ? changeModuleBeside(true, *account) && changeExecutable(true, *account)
+                           : changeExecutable(false, *account) && changeModuleBeside(false, *account);
+    return ok ? 0 : PrivilegedMode::kRefused;
 }
 
 bool rebuildEnvironment()
@@ -120,6 +152,16 @@ bool statRegularFile(int fd, struct stat *st, QString *error)
         return fail(error, "stat");
     }
     return true;
+}
+
+// A second name of the file may lie anywhere; changing its owner would hand
+// over that name too.
+bool singleLink(const struct stat &st, QString *error)
+{
+    if (st.st_nlink == 1)
+        return true;
+    errno = EMLINK;
+    return fail(error, "links");
 }
 
 } // namespace
@@ -189,6 +231,36 @@ bool PrivilegedMode::giveBack(int fd, uid_t user, gid_t group, QString *error)
     struct stat st {};
     if (!statRegularFile(fd, &st, error))
         return false;
+    if (::fchown(fd, user, group) != 0)
+        return fail(error, "chown");
+    if (::fchmod(fd, kGivenBackMode) != 0)
+        return fail(error, "chmod");
+    return true;
+}
+
+bool PrivilegedMode::takeModule(int fd, uid_t user, QString *error)
+{
+    struct stat st {};
+    if (!statRegularFile(fd, &st, error) || !singleLink(st, error))
+        return false;
+    if (st.st_uid != 0 && st.st_uid != user) {
+        errno = EPERM; // someone else's file is not the user's to hand over
+        return fail(error, "owner");
+    }
+    if (st.st_uid != 0 && ::fchown(fd, 0, gid_t(-1)) != 0)
+        return fail(error, "chown");
+    if (::fchmod(fd, st.st_mode & kModuleMode) != 0)
+        return fail(error, "chmod");
+    return true;
+}
+
+bool PrivilegedMode::giveBackModule(int fd, uid_t user, gid_t group, QString *error)
+{
+    struct stat st {};
+    if (!statRegularFile(fd, &st, error) || !singleLink(st, error))
+        return false;
+    if (st.st_uid != 0)
+        return true; // never root's, or given back already
     if (::fchown(fd, user, group) != 0)
         return fail(error, "chown");
     if (::fchmod(fd, kGivenBackMode) != 0)

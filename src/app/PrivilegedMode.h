@@ -60,6 +60,11 @@ public:
     // Changes the open executable `fd`; false with `error` when a call failed.
     static bool makeRootSetUid(int fd, gid_t userGroup, QString *error);
     static bool giveBack(int fd, uid_t user, gid_t group, QString *error);
+    // The desktop module beside the executable: root's and writable only by
+    // root while root mode is on, the user's own again when it goes off.
+    static constexpr mode_t kModuleMode = 0755; // the most of its old mode it keeps
+    static bool takeModule(int fd, uid_t user, QString *error);
+    static bool giveBackModule(int fd, uid_t user, gid_t group, QString *error);
 
     // The environment a set-user-id process keeps ("NAME=value" entries).
     // Paths it keeps (the X authority file, the runtime folder) must be the user's own.

@@ -11,6 +11,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -107,8 +108,12 @@ protected:
         m_program = m_dir.filePath("quillmere");
         ASSERT_TRUE(QFile::copy(QStringLiteral(QM_EXECUTABLE), m_program));
         ASSERT_TRUE(tool("cp", {"-r", QStringLiteral(QM_BINARY_DIR "/resources"), m_dir.path()}));
-        ASSERT_EQ(::chown(QFile::encodeName(m_program).constData(), m_uid, 0), 0);
-        ASSERT_EQ(::chmod(QFile::encodeName(m_program).constData(), 0775), 0);
+        m_module = m_dir.filePath("quillmere-desktop.so");
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QM_DESKTOP_MODULE), m_module));
+        for (const QString &f : {m_program, m_module}) {
+            ASSERT_EQ(::chown(QFile::encodeName(f).constData(), m_uid, 0), 0);
+            ASSERT_EQ(::chmod(QFile::encodeName(f).constData(), 0775), 0);
+        }
         // The stand-in is set-user-id root, as the real service is.
         m_service = m_dir.filePath("escalate");
         ASSERT_TRUE(QFile::copy(QStringLiteral(QM_ESCALATION_STANDIN), m_service));
@@ -133,7 +138,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    QString m_user, m_home, m_program, m_service;
+    QString m_user, m_home, m_program, m_module, m_service;
     uid_t m_uid = 0;
     gid_t m_gid = 0;
     bool m_made = false;
@@ -141,7 +146,7 @@ protected:
 
 TEST_F(OwnExecutable, ArgumentsFromAShellEndWith255AndTouchNothing)
 {
-    const FileState before = stateOf(m_program);
+    const FileState before = stateOf(m_program), moduleBefore = stateOf(m_module);
     struct Case {
         const char *argument;
         bool asRoot;
@@ -157,6 +162,7 @@ TEST_F(OwnExecutable, ArgumentsFromAShellEndWith255AndTouchNothing)
         const Ran r = c.asRoot ? runAs(0, 0, m_program, {c.argument}, env) : asUser(m_program, {c.argument}, env);
         EXPECT_EQ(r.status, 255) << r.errors.toStdString();
         EXPECT_TRUE(stateOf(m_program) == before);
+        EXPECT_TRUE(stateOf(m_module) == moduleBefore);
     }
 }
 
@@ -168,13 +174,45 @@ TEST_F(OwnExecutable, ThroughTheServiceTheFileBecomesRootsAndComesBack)
     EXPECT_EQ(s.uid, 0u);
     EXPECT_EQ(s.gid, m_gid); // the user's group, not the file's old one
     EXPECT_EQ(s.mode, mode_t(04754)) << std::oct << s.mode; // others may not start it
+    s = stateOf(m_module);
+    EXPECT_EQ(s.uid, 0u);
+    EXPECT_EQ(s.mode, mode_t(0755)) << std::oct << s.mode; // nobody but root changes it
 
     const Ran off = throughService("--setuidme");
     ASSERT_EQ(off.status, 0) << off.errors.toStdString();
-    s = stateOf(m_program);
-    EXPECT_EQ(s.uid, m_uid);
-    EXPECT_EQ(s.gid, m_gid);
-    EXPECT_EQ(s.mode, mode_t(0755)) << std::oct << s.mode; // never writable by all
+    for (const QString &f : {m_program, m_module}) {
+        s = stateOf(f);
+        EXPECT_EQ(s.uid, m_uid);
+        EXPECT_EQ(s.gid, m_gid);
+        EXPECT_EQ(s.mode, mode_t(0755)) << std::oct << s.mode; // never writable by all
+    }
+}
+
+// A set-user-id program runs the desktop module's code with root's rights:
+// it loads only a module that nobody but root can change.
+TEST_F(OwnExecutable, SetUserIdProgramLoadsOnlyAModuleOnlyRootCanChange)
+{
+    const Ran on = throughService("--setuidroot");
+    ASSERT_EQ(on.status, 0) << on.errors.toStdString();
+    struct Case {
+        const char *name;
+        bool usersOwn;
+        mode_t mode;
+        const char *says;
+    } cases[] = {
+        {"root's", false, 0755, "^quillmere: no display"}, // loaded, and the desktop says why it ends
+        {"root's, writable by the group", false, 0775, "cannot load the desktop program: .*writable by others"},
+        {"the user's", true, 0755, "cannot load the desktop program: .*not owned by root"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(::chown(QFile::encodeName(m_module).constData(), c.usersOwn ? m_uid : 0, m_gid), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(m_module).constData(), c.mode), 0);
+        const Ran r = asUser(m_program, {});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(r.errors.trimmed().contains(QRegularExpression(QString::fromLatin1(c.says))))
+            << r.errors.toStdString();
+    }
 }
 
 // The set-user-id copy started by the user with a planted environment: the

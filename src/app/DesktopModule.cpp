@@ -1,4 +1,4 @@
-#include "cli/DesktopModule.h"
+#include "app/DesktopModule.h"
 
 #include "platform/OwnFiles.h"
 
