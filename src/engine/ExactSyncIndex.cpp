@@ -601,6 +601,24 @@ void ExactSyncTree::addFile(int parent, const QString &name)
     m_nodes[size_t(parent)].insert(name, kFileMark);
 }
 
+int ExactSyncTree::folderAt(const QStringList &components) const
+{
+    int node = kRoot;
+    for (const QString &name : components) {
+        node = m_nodes[size_t(node)].value(name, kFileMark);
+        if (node == kFileMark)
+            return -1;
+    }
+    return node;
+}
+
+bool ExactSyncTree::hasFile(int node, const QString &name) const
+{
+    const auto &children = m_nodes[size_t(node)];
+    const auto it = children.constFind(name);
+    return it != children.constEnd() && *it == kFileMark;
+}
+
 bool ExactSyncTree::contains(const QStringList &components) const
 {
     int node = kRoot;
@@ -730,6 +748,15 @@ bool LoadedExactSyncIndex::ItWasExixting(const QString &path, int where) const
     const int shift = sourceSide ? shiftSource : shiftDest;
     const QStringList components = exactSyncPathComponents(path);
     return (sourceSide ? source : dest).contains(components.mid(shift));
+}
+
+int LoadedExactSyncIndex::recordedFolder(const QString &path, int where) const
+{
+    const QStringList components = exactSyncPathComponents(path);
+    const int shift = where == 1 ? shiftSource : shiftDest;
+    if (components.size() < shift)
+        return -1;
+    return tree(where).folderAt(components.mid(shift));
 }
 
 void AddOrRemoveItemToExactIndex(QStringList &taskList, const CopyItem &item, const SidePaths &paths, int on)

@@ -37,6 +37,10 @@ public:
     // Whether the entry named by `components` (below the tree's folder) was
     // recorded; a file mark never stands for a deeper path.
     bool contains(const QStringList &components) const;
+    // The folder recorded at `components`, or -1 (not recorded, or a file).
+    int folderAt(const QStringList &components) const;
+    // Whether `name` was recorded as a file directly in the folder `node`.
+    bool hasFile(int node, const QString &name) const;
 
     // Stored form: the content node (name -> node, or "" for a file).
     QVariantMap toNode() const;
@@ -66,6 +70,9 @@ struct LoadedExactSyncIndex {
     // Did the path exist in that tree at the last run? where 1 = source
     // (side A) tree, 0 = destination (side B) tree.
     bool ItWasExixting(const QString &path, int where) const;
+    // The folder at `path` in that tree, or -1.
+    int recordedFolder(const QString &path, int where) const;
+    const ExactSyncTree &tree(int where) const { return where == 1 ? source : dest; }
 };
 
 // Path components as the index counts them: "/" first for an absolute path.

@@ -43,6 +43,7 @@ public:
     const FolderValidation &lastValidation() const { return m_validation; }
     // The index loaded for the task being scanned, if any.
     const std::optional<LoadedExactSyncIndex> &loadedIndex() const { return m_index; }
+    const LoadedExactSyncIndex *exactSyncIndex() const override { return m_index ? &*m_index : nullptr; }
 
     int foldersAreValid(QString &source, QString &dest) override;
     int checkPrivileges(const QString &a, const QString &b, int copyMode, QString *errString,

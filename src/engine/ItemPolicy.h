@@ -7,6 +7,8 @@
 
 namespace qm {
 
+struct LoadedExactSyncIndex;
+
 class ItemPolicy {
 public:
     virtual ~ItemPolicy() = default;
@@ -30,6 +32,8 @@ public:
     // Did the path exist at the last Exact Sync? where 0 = side B tree,
     // 1 = side A tree.
     virtual bool itWasExisting(const QString &path, int where) = 0;
+    // The index loaded for the task, if any; read by the scan's threads.
+    virtual const LoadedExactSyncIndex *exactSyncIndex() const { return nullptr; }
 
     // Rebuilds the boot items lists for the task's folders.
     virtual void makeItemsToDontCopyList(const QString &source, const QString &dest) = 0;

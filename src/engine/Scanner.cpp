@@ -1,5 +1,6 @@
 #include "engine/Scanner.h"
 #include "platform/FileName.h"
+#include "engine/ExactSyncIndex.h"
 #include "engine/ExactSyncRecorder.h"
 #include "engine/ScanDecision.h"
 #include "engine/ScanListing.h"
@@ -103,9 +104,23 @@ private:
     struct PreRead {
         bool ok = false;
         bool backupRead = false;
+        bool stampSettled = false; // its stamp is known to be later than its change
         ItemInfo info;
         std::optional<qint64> backup;
     };
+    // The files of one side's folder that the last index recorded and that
+    // nothing touched since well before that run began.
+    struct SettledStamps {
+        const ExactSyncTree *tree = nullptr;
+        int folder = -1;
+        qint64 before = 0; // seconds
+        bool covers(const ItemInfo &info, const QString &name) const
+        {
+            return folder >= 0 && info.attributeModDate.tv_sec < before
+                   && info.contentModDate.tv_sec < before && tree->hasFile(folder, name);
+        }
+    };
+    SettledStamps settledStamps(bool sideA, const QString &folder) const;
     std::vector<PreRead> m_readA, m_readB;
     size_t m_pairIndex = 0;
     // What an exact synchronization's index learns of this level's names.
@@ -309,6 +324,7 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
         // The index needs every file's backup date: read here while the
         // folder is open rather than again at the end.
         const bool withBackup = (sideA ? m_factsA : m_factsB) != nullptr;
+        const SettledStamps settled = withBackup ? settledStamps(sideA, folder) : SettledStamps();
         const QByteArray prefix = native.endsWith('/') ? native : native + '/';
         for (size_t i = 0; i < pairs.size(); ++i) {
             const ScanPairNames &names = pairs[i];
@@ -323,9 +339,13 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
             const QByteArray full = prefix + own;
             const xattr::Entry entry{dir, own.constData(), full.constData()};
             out[i].ok = readItemForScan(entry, withFinderInfo, &out[i].info);
-            if (withBackup && out[i].ok && !out[i].info.isSymLink()) {
-                out[i].backup = readBackupSeconds(entry);
-                out[i].backupRead = true;
+            if (withBackup && out[i].ok && out[i].info.kind == ItemKind::File) {
+                if (settled.covers(out[i].info, name)) {
+                    out[i].stampSettled = true;
+                } else {
+                    out[i].backup = readBackupSeconds(entry);
+                    out[i].backupRead = true;
+                }
             }
         }
         if (dir >= 0)
@@ -337,6 +357,27 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
     });
     readSide(true);
     other.wait();
+}
+
+// The last index was written after its run stamped every recorded file whose
+// backup date was not later than its change, with that run's start. A file
+// recorded there whose change time and modification are both well before
+// that start was neither stamped then nor touched since: its stamp is still
+// later than its change. (A stamp that failed then, or a clock set back,
+// can only leave a stamp unrenewed, which makes the file look changed: the
+// cautious side.) The margin covers coarse file-system clocks.
+Scanner::Level::SettledStamps Scanner::Level::settledStamps(bool sideA, const QString &folder) const
+{
+    constexpr qint64 kMarginSeconds = 3;
+    SettledStamps settled;
+    const LoadedExactSyncIndex *index = m_s.m_compareAtIndex ? m_ctx.itemPolicy().exactSyncIndex() : nullptr;
+    if (!index || !index->lastExactSyncDate.isValid())
+        return settled;
+    const int where = sideA ? 1 : 0;
+    settled.tree = &index->tree(where);
+    settled.folder = index->recordedFolder(folder, where);
+    settled.before = index->lastExactSyncDate.toSecsSinceEpoch() - kMarginSeconds;
+    return settled;
 }
 
 // Reads one side of a pair. False means the whole pair is passed over.
@@ -445,7 +486,7 @@ void Scanner::Level::noteFacts(ScanSide &side, const QString &listedPath, const 
         fact = ExactSyncRecorder::File;
     else
         return; // links are never stamped; anything else is read again
-    if (fact != ExactSyncRecorder::Folder) {
+    if (fact != ExactSyncRecorder::Folder && !(pre && pre->stampSettled)) {
         if (pre && pre->backupRead)
             side.seedBackupDate(pre->backup);
         const std::optional<qint64> backup = side.backupDate();

@@ -177,6 +177,9 @@ TEST_F(ExactSyncRecordTest, TheRecordedIndexEqualsAFullListingOfBothTrees)
         {false, false, "", 0},   // what the previous round left undone
         {true, false, "new", 2}, // failed and switched-off copies of new items
     };
+    // Runs dated after every real change time: each file recorded and left
+    // alone since is one whose stamp the scan may take as still valid.
+    clock = QDateTime::currentSecsSinceEpoch() + 1000;
     for (int seed : {1, 2, 3}) {
         SCOPED_TRACE(seed);
         const QString listed = dir.path() + "/L" + QString::number(seed);
@@ -253,6 +256,46 @@ TEST_F(ExactSyncRecordTest, FailedSkippedAndSwitchedOffOperationsAreRecordedAsTh
     EXPECT_TRUE(exists(a + "/failsOnce") && exists(b + "/failsOnce")) << "copied, not deleted";
     EXPECT_TRUE(exists(a + "/switchedOff") && exists(b + "/switchedOff"));
     EXPECT_FALSE(exists(b + "/refused")) << "the refused deletion is carried out now";
+}
+
+// A recorded file's stamp is taken as still valid only when nothing touched
+// the file since the run that wrote the index began; anything else is read
+// again, and stamped when due.
+TEST_F(ExactSyncRecordTest, AFileTouchedSinceTheLastRunBeganIsReadAgainForItsStamp)
+{
+    struct Case {
+        const char *name;
+        std::function<void(const QString &)> touch; // between the runs, on both sides
+        bool stampedAgain;
+    };
+    const qint64 old = now - 500;
+    const Case cases[] = {
+        {"alone", [](const QString &) {}, false},
+        {"stampSetBack", [old](const QString &p) { setBackupDate(p, old - 10); }, true},
+        {"modeChanged", [](const QString &p) { QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner); }, false},
+    };
+    for (const Case &c : cases)
+        writeFile(a + "/" + c.name, c.name, old);
+    for (int i = 0; i < 20; ++i) // a folder large enough to be read ahead
+        writeFile(a + "/more" + QString::number(i), "m", old);
+    // The first run starts now: every change made after it is later than
+    // its start, as on a real clock.
+    ctx.start = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
+    runPair(a, b);
+    const QByteArray first = backupAttribute(a + "/alone");
+    for (const Case &c : cases) {
+        c.touch(a + "/" + c.name);
+        c.touch(b + "/" + c.name);
+    }
+    writeFile(a + "/fresh", "f", old); // copied, so stamped by the second run
+    ctx.start = ctx.start.addSecs(100);
+    runPair(a, b);
+    const QByteArray second = backupAttribute(b + "/fresh");
+    ASSERT_NE(first, second);
+    for (const Case &c : cases)
+        for (const QString &side : {a, b})
+            EXPECT_EQ(backupAttribute(side + "/" + c.name), c.stampedAgain ? second : first)
+                << c.name << " " << qPrintable(side);
 }
 
 // The pair file is written straight from the trees: what the property-list
