@@ -1,4 +1,5 @@
 #include "engine/ScanListing.h"
+#include "engine/WorkerPool.h"
 #include "platform/FileName.h"
 
 #include "platform/FileFlags.h"
@@ -117,18 +118,29 @@ std::optional<qint64> readBackupSeconds(const QByteArray &path)
 }
 
 bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBOnly,
-                     std::vector<ScanPairNames> *pairs, QString *unreadable)
+                     std::vector<ScanPairNames> *pairs, QString *unreadable, WorkerPool *aside)
 {
-    std::vector<Name> names;
-    bool ignoresCase = false;
-    if (!folderA.isEmpty() && !listFolder(folderA, false, &names, &ignoresCase)) {
-        *unreadable = folderA;
+    // Each listing mostly waits for the disk: the two sides wait together.
+    std::vector<Name> names, namesB;
+    bool ignoresCase = false, ignoresCaseB = false, listedB = true;
+    std::future<OSStatus> sideB;
+    auto listB = [&] {
+        listedB = folderB.isEmpty() || listFolder(folderB, true, &namesB, &ignoresCaseB);
+        return Status::noErr;
+    };
+    if (aside && !folderA.isEmpty() && !folderB.isEmpty())
+        sideB = aside->submit([&](int) { return listB(); });
+    else
+        listB();
+    const bool listedA = folderA.isEmpty() || listFolder(folderA, false, &names, &ignoresCase);
+    if (sideB.valid())
+        sideB.wait();
+    if (!listedA || !listedB) {
+        *unreadable = listedA ? folderB : folderA;
         return false;
     }
-    if (!folderB.isEmpty() && !listFolder(folderB, true, &names, &ignoresCase)) {
-        *unreadable = folderB;
-        return false;
-    }
+    ignoresCase = ignoresCase || ignoresCaseB;
+    names.insert(names.end(), std::make_move_iterator(namesB.begin()), std::make_move_iterator(namesB.end()));
 
     std::sort(names.begin(), names.end(), [](const Name &x, const Name &y) {
         if (const int c = x.key.compare(y.key))

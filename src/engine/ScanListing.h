@@ -9,6 +9,8 @@
 
 namespace qm {
 
+class WorkerPool;
+
 struct ScanPairNames {
     QString nameA; // the name on side A (the side B name when absent there)
     QString nameB; // the name on side B (the side A name when absent there)
@@ -23,9 +25,11 @@ struct ScanPairNames {
 // only in case each exact name is its own pair, so none of them is lost.
 // Elsewhere names pair exactly. Names found only
 // on side B are left out unless `withBOnly`. A folder that exists but cannot
-// be listed answers false with its path in `unreadable`.
+// be listed answers false with its path in `unreadable`. With `aside`, side B
+// is listed there while side A is listed here.
 bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBOnly,
-                     std::vector<ScanPairNames> *pairs, QString *unreadable);
+                     std::vector<ScanPairNames> *pairs, QString *unreadable,
+                     WorkerPool *aside = nullptr);
 
 // The scan's own read of an item: one statx, plus the Finder information
 // when `withFinderInfo` (invisible and alias flags). Dates other than the

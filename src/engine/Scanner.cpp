@@ -45,6 +45,12 @@ struct Presence {
     bool isDir = false;
 };
 
+// An item the level above read: a real folder, or no folder at all.
+Presence presenceFrom(const ItemInfo &info)
+{
+    return {info.exists(), info.kind == ItemKind::Folder};
+}
+
 Presence presenceOf(const QString &path)
 {
     struct stat st;
@@ -78,8 +84,10 @@ bool isDsStoreItem(const CopyItem &item)
 // One folder level: lists both sides, pairs the names and plans each pair.
 class Scanner::Level {
 public:
-    Level(Scanner &scanner, CopyItem &parent, const SidePaths &paths)
-        : m_s(scanner), m_ctx(scanner.m_ctx), m_set(scanner.m_ctx.settings()), m_p(parent), m_path(paths)
+    Level(Scanner &scanner, CopyItem &parent, const SidePaths &paths, const ItemInfo *knownA,
+          const ItemInfo *knownB)
+        : m_s(scanner), m_ctx(scanner.m_ctx), m_set(scanner.m_ctx.settings()), m_p(parent), m_path(paths),
+          m_knownA(knownA), m_knownB(knownB)
     {
     }
 
@@ -91,6 +99,8 @@ private:
     const SessionSettings &m_set;
     CopyItem &m_p;
     const SidePaths &m_path; // of m_p
+    const ItemInfo *m_knownA; // the folders as the level above read them, if it did
+    const ItemInfo *m_knownB;
     bool m_keepFolder = false;
     bool m_answer = true;
 
@@ -146,8 +156,8 @@ private:
 
 bool Scanner::Level::run()
 {
-    const Presence s = presenceOf(m_path.source);
-    const Presence d = presenceOf(m_path.dest);
+    const Presence s = m_knownA ? presenceFrom(*m_knownA) : presenceOf(m_path.source);
+    const Presence d = m_knownB ? presenceFrom(*m_knownB) : presenceOf(m_path.dest);
     if (!s.exists && !d.exists) {
         m_ctx.reportRunError(RunError::uncounted(GLS("Can't find the folders") + QStringLiteral(" \"") + displayName(m_path.source)
                                   + QStringLiteral("\" ") + GLS("and") + QStringLiteral(" \r\"")
@@ -168,7 +178,7 @@ bool Scanner::Level::run()
         // Side B is listed in every task kind so that leftovers of ours
         // there are found; its own items count only where the kind says.
         if (!pairFolderNames(s.isDir ? m_path.source : QString(), d.isDir ? m_path.dest : QString(),
-                             true, &pairs, &unreadable)) {
+                             true, &pairs, &unreadable, &m_s.reader())) {
             // An unreadable folder must not look empty: that would plan the
             // removal of everything on the other side.
             m_ctx.reportRunError(GLS("Can't scan the folder") + QStringLiteral(" \"") + displayName(unreadable)
@@ -532,7 +542,7 @@ bool Scanner::Level::commit(const ScanPairNames &names, ScanSide &a, ScanSide &b
     if (anyFolder) {
         child.hasSubItems = true;
         if (!copyEmpty) {
-            const bool answer = m_s.ScanSingleFolder(child, paths);
+            const bool answer = m_s.scanFolder(child, paths, &a.info, &b.info);
             const bool createsFolder = mode == CopyMode::CopyAToB || mode == CopyMode::CopyBToA;
             if (m_set.isSkipEmptyFolders && createsFolder
                 && (child.subItems.empty()
@@ -684,6 +694,11 @@ void Scanner::reportPrivilegeError(int answer, const QString &errString)
 
 bool Scanner::ScanSingleFolder(CopyItem &item, const SidePaths &paths)
 {
+    return scanFolder(item, paths, nullptr, nullptr);
+}
+
+bool Scanner::scanFolder(CopyItem &item, const SidePaths &paths, const ItemInfo *knownA, const ItemInfo *knownB)
+{
     if (!m_ctx.isCopying())
         return true;
     // Only resolved links can lead the walk back into itself: the real
@@ -695,7 +710,7 @@ bool Scanner::ScanSingleFolder(CopyItem &item, const SidePaths &paths)
             m_walk.push_back(real.isEmpty() ? p : real);
         }
     }
-    Level level(*this, item, paths);
+    Level level(*this, item, paths, knownA, knownB);
     const bool answer = level.run();
     if (trackWalk)
         m_walk.resize(m_walk.size() - 2);

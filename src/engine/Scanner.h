@@ -60,6 +60,9 @@ private:
     // Reads one side of a folder level while the scanner reads the other.
     std::unique_ptr<WorkerPool> m_reader;
     WorkerPool &reader();
+    // ScanSingleFolder, with what the level above has just read of the two
+    // folders (null: read them again).
+    bool scanFolder(CopyItem &item, const SidePaths &paths, const ItemInfo *knownA, const ItemInfo *knownB);
     std::optional<qint64> m_mainSourceBackup;
     std::optional<qint64> m_mainDestBackup;
     bool m_compareAtIndex = false;

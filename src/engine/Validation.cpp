@@ -342,9 +342,10 @@ bool deletable(const QString &path, const AccessRights &rights)
 
 // One item copied from `from` onto `to`, which it replaces when `replaces`.
 // Whether `from` can be read, from the scan's own read of it when there is one.
+// What the caller read of a file or folder stands for a new look at its path.
 bool fromReadable(const QString &from, const ItemInfo *known, const AccessRights &rights)
 {
-    if (!known || known->kind != ItemKind::File)
+    if (!known || (known->kind != ItemKind::File && known->kind != ItemKind::Folder))
         return rights.isReallyReadableFileAtPath(from);
     const dev_t device = makedev(unsigned(known->device >> 32), unsigned(known->device & 0xffffffffu));
     return rights.isReallyReadableFile(mode_t(known->mode), known->uid, known->gid, device);
@@ -420,10 +421,10 @@ PrivilegeCheck CheckPrivilegesOnFiles(const QString &a, const QString &b, int co
 {
     switch (copyMode) {
     case 1:
-        for (const QString &side : {a, b}) {
-            if (!rights.isReallyReadableFileAtPath(side))
+        for (const auto &[side, info] : {std::pair{&a, known.a}, std::pair{&b, known.b}}) {
+            if (!fromReadable(*side, info, rights))
                 return {PrivilegeCode::Insufficient, GLS("Can't scan the folder") + " " +
-                                                         quoted(side) + ".\r" + insufficient() + "."};
+                                                         quoted(*side) + ".\r" + insufficient() + "."};
         }
         return {};
     case 2: return checkCopy(a, b, false, unlockOn, true, rights, memo, known.a);
