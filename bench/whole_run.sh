@@ -10,6 +10,8 @@
 #   QM=path         the program to measure (default build/quillmere)
 #   OLD=path        an earlier build measured in the same rounds, for a
 #                   before/after comparison of one change
+#   SYNC_DATES=now  the changed files of sync20k keep the time of the edit;
+#                   "future" dates them up to a minute ahead (the old way)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 QM=${QM:-"$ROOT/build/quillmere"}
@@ -167,21 +169,25 @@ sync_case() {
   [[ -n "$OLD" ]] && { "$OLD" --batch "$W/o.qmy" >/dev/null 2>&1 || true; }
   unison -batch -silent -times -perms 0 "$W/ua" "$W/ub" >/dev/null 2>&1 || true
   for ((r = 0; r < RUNS; r++)); do
-    python3 - "$((files / 100))" "$r" "$W" <<'PY'
+    python3 - "$((files / 100))" "$r" "$W" "${SYNC_DATES:-now}" <<'PY'
 import os, random, sys, time
-n, seed, w = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
+n, seed, w, future = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3], sys.argv[4] == "future"
 qa = os.path.join(w, "qa")
 files = sorted(os.path.relpath(os.path.join(d, f), qa) for d, _, fs in os.walk(qa) for f in fs)
 random.seed(11 + seed)
 picked = random.sample(files, 2 * n)
-later = time.time() + 5 + 10 * seed
+# An edit leaves the time it was made; SYNC_DATES=future dates the changed
+# files up to a minute ahead instead, which makes every later run find them
+# changed since their last stamp again.
+later = time.time() + 5 + 10 * seed if future else None
 for i, rel in enumerate(picked):
     data = os.urandom(4096)
     for side in ("qa", "ua", "oa") if i < n else ("qb", "ub", "ob"):
         p = os.path.join(w, side, rel)
         if os.path.isdir(os.path.join(w, side)):
             open(p, "wb").write(data)
-            os.utime(p, (later, later))
+            if later:
+                os.utime(p, (later, later))
 PY
     measure "$QM" --batch "$W/q.qmy" >>"$WORK/s.sync.qm"
     [[ -n "$OLD" ]] && measure "$OLD" --batch "$W/o.qmy" >>"$WORK/s.sync.old"
