@@ -653,16 +653,23 @@ void appendIndent(QByteArray &out, int depth) { out.append(qsizetype(depth), '\t
 void appendEscaped(QByteArray &out, const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
-    for (const char c : utf8) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\r': out += "&#13;"; break;
-        default: out += c;
+    // Runs without a character to escape go in whole: most names have none.
+    qsizetype plain = 0;
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char *escaped = nullptr;
+        switch (utf8[i]) {
+        case '&': escaped = "&amp;"; break;
+        case '<': escaped = "&lt;"; break;
+        case '>': escaped = "&gt;"; break;
+        case '"': escaped = "&quot;"; break;
+        case '\r': escaped = "&#13;"; break;
+        default: continue;
         }
+        out.append(utf8.constData() + plain, i - plain);
+        out += escaped;
+        plain = i + 1;
     }
+    out.append(utf8.constData() + plain, utf8.size() - plain);
 }
 
 } // namespace
