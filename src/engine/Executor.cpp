@@ -195,12 +195,10 @@ bool Executor::copyItems(std::vector<CopyItem> &items, const SidePaths &parent, 
 {
     const SessionSettings &set = m_ctx.settings();
     bool result = true;
-    bool lastWentAside = false;
     for (CopyItem &item : items) {
         if (!m_ctx.isCopying())
             break;
         const int mode = item.copyMode;
-        lastWentAside = false;
         m_lastWentAside = false;
         const bool mayRunAside = !item.hasSubItems && !deleteParent
                                  && mode >= CopyMode::CopyAToB && mode <= CopyMode::ReplaceA;
@@ -239,7 +237,7 @@ bool Executor::copyItems(std::vector<CopyItem> &items, const SidePaths &parent, 
             result = CopySource(paths.source, paths.dest, mode, deleteParent);
             m_asideSucceeded = nullptr;
             if (std::exchange(m_wentAside, false)) {
-                lastWentAside = m_lastWentAside = true;
+                m_lastWentAside = true;
                 continue; // counted and logged when its copy ends
             }
             if (!result) {
@@ -259,9 +257,11 @@ bool Executor::copyItems(std::vector<CopyItem> &items, const SidePaths &parent, 
     }
     // The copies still running go on into the next folders; only the
     // content of a folder being removed is complete when its list ends.
+    // (Nothing there runs aside, so its last result is final; elsewhere
+    // CopyItems takes a copy's outcome once it has ended.)
     if (deleteParent)
         takeFinishedCopies(0);
-    return lastWentAside ? m_lastAsideOk : result;
+    return result;
 }
 
 // A folder's plan is not read again once it was carried out: its memory

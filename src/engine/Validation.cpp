@@ -340,9 +340,8 @@ bool deletable(const QString &path, const AccessRights &rights)
                            : rights.isReallyDeletableFileAtPath(path);
 }
 
-// One item copied from `from` onto `to`, which it replaces when `replaces`.
-// Whether `from` can be read, from the scan's own read of it when there is one.
-// What the caller read of a file or folder stands for a new look at its path.
+// Whether `from` can be read, from the caller's own read of it (a file or a
+// folder) when there is one.
 bool fromReadable(const QString &from, const ItemInfo *known, const AccessRights &rights)
 {
     if (!known || (known->kind != ItemKind::File && known->kind != ItemKind::Folder))
@@ -351,6 +350,7 @@ bool fromReadable(const QString &from, const ItemInfo *known, const AccessRights
     return rights.isReallyReadableFile(mode_t(known->mode), known->uid, known->gid, device);
 }
 
+// One item copied from `from` onto `to`, which it replaces when `replaces`.
 PrivilegeCheck checkCopy(const QString &from, const QString &to, bool replaces, bool unlockOn,
                          bool packagePhrase, const AccessRights &rights, FolderMemo *memo,
                          const ItemInfo *fromInfo)
