@@ -12,6 +12,8 @@
 #                   before/after comparison of one change
 #   SYNC_DATES=now  the changed files of sync20k keep the time of the edit;
 #                   "future" dates them up to a minute ahead (the old way)
+#   CACHE=cold      caches are dropped before each command; "warm" leaves
+#                   what the previous commands read in memory
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 QM=${QM:-"$ROOT/build/quillmere"}
@@ -75,7 +77,7 @@ open(path, "w").write(f"""<?xml version="1.0" encoding="UTF-8"?>
 PY
 }
 
-drop_caches() { sync; [[ $(id -u) -eq 0 ]] && echo 3 > /proc/sys/vm/drop_caches 2>/dev/null || true; }
+drop_caches() { sync; [[ ${CACHE:-cold} == cold && $(id -u) -eq 0 ]] && echo 3 > /proc/sys/vm/drop_caches 2>/dev/null || true; }
 
 # Prints "seconds peakKB" of one command; status 1 (errors in the run) is
 # not a failure of the benchmark, any other is.
@@ -212,7 +214,8 @@ for c in "${CASES[@]}"; do
 done
 
 echo
-echo "Median of $RUNS alternating rounds; caches dropped before each command; program base $((BASE_KB / 1024)) MB."
+caches=$([[ ${CACHE:-cold} == cold ]] && echo "caches dropped before each command" || echo "warm caches")
+echo "Median of $RUNS alternating rounds; $caches; program base $((BASE_KB / 1024)) MB."
 echo "| work | quillmere | peer | ratio (range) | peak memory | per 100,000 items | per item above base | peer peak |"
 echo "|---|---|---|---|---|---|---|---|"
 cat "$ROWS"
