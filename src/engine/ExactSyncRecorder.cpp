@@ -36,13 +36,18 @@ bool ExactSyncRecorder::isInside(const QString &path) const
     return false;
 }
 
+bool ExactSyncRecorder::records(const QString &folder) const
+{
+    return m_started && isInside(folderKey(folder));
+}
+
 ExactSyncRecorder::FolderFacts *ExactSyncRecorder::listed(const QString &folder,
                                                           const std::vector<ScanPairNames> &pairs,
                                                           bool sideA)
 {
-    const QString key = folderKey(folder);
-    if (!m_started || !isInside(key))
+    if (!records(folder))
         return nullptr;
+    const QString key = folderKey(folder);
     FolderFacts &facts = m_folders[key];
     facts.reserve(qsizetype(pairs.size()));
     for (const ScanPairNames &p : pairs) {

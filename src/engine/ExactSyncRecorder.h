@@ -36,6 +36,8 @@ public:
     // taken only below these two.
     void start(const QString &source, const QString &dest);
     bool started() const { return m_started; }
+    // Whether the scan's listing of `folder` is to be recorded.
+    bool records(const QString &folder) const;
 
     // The scan listed `folder` (side A names when `sideA`, else side B):
     // every name starts Unknown. Answers the folder's facts, which stay at

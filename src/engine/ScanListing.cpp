@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,14 +21,21 @@ struct Name {
     QString key; // case-folded
     QString name;
     bool sideB = false;
+    int slot = -1; // its place in its own side's listing
 };
 
-bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out, bool *ignoresCase)
+bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out, bool *ignoresCase,
+                const ListedItemReader &read)
 {
-    DIR *dir = ::opendir(nativeName(folder).constData());
+    const QByteArray native = nativeName(folder);
+    DIR *dir = ::opendir(native.constData());
     if (!dir)
         return false;
     *ignoresCase = *ignoresCase || fileflags::isCaseInsensitiveFolder(::dirfd(dir));
+    const QByteArray prefix = native.endsWith('/') ? native : native + '/';
+    QByteArray full = prefix;
+    full.reserve(prefix.size() + NAME_MAX + 1);
+    int slot = 0;
     while (const dirent *e = ::readdir(dir)) {
         const char *n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
@@ -36,6 +44,12 @@ bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out, bool 
         entry.name = fromNativeName(n);
         entry.key = entry.name.toCaseFolded();
         entry.sideB = sideB;
+        entry.slot = slot++;
+        if (read) {
+            full.truncate(prefix.size());
+            full.append(n);
+            read(xattr::Entry{::dirfd(dir), n, full.constData()}, entry.name);
+        }
         out->push_back(std::move(entry));
     }
     ::closedir(dir);
@@ -55,6 +69,8 @@ void pairGroup(std::vector<Name>::const_iterator begin, std::vector<Name>::const
         p.nameB = b ? b->name : a->name;
         p.inA = a != nullptr;
         p.inB = b != nullptr;
+        p.slotA = a ? a->slot : -1;
+        p.slotB = b ? b->slot : -1;
         pairs->push_back(std::move(p));
     };
     if (countA <= 1 && countB <= 1) {
@@ -118,21 +134,22 @@ std::optional<qint64> readBackupSeconds(const QByteArray &path)
 }
 
 bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBOnly,
-                     std::vector<ScanPairNames> *pairs, QString *unreadable, WorkerPool *aside)
+                     std::vector<ScanPairNames> *pairs, QString *unreadable, WorkerPool *aside,
+                     const ListedItemReader &readA, const ListedItemReader &readB)
 {
     // Each listing mostly waits for the disk: the two sides wait together.
     std::vector<Name> names, namesB;
     bool ignoresCase = false, ignoresCaseB = false, listedB = true;
     std::future<OSStatus> sideB;
     auto listB = [&] {
-        listedB = folderB.isEmpty() || listFolder(folderB, true, &namesB, &ignoresCaseB);
+        listedB = folderB.isEmpty() || listFolder(folderB, true, &namesB, &ignoresCaseB, readB);
         return Status::noErr;
     };
     if (aside && !folderA.isEmpty() && !folderB.isEmpty())
         sideB = aside->submit([&](int) { return listB(); });
     else
         listB();
-    const bool listedA = folderA.isEmpty() || listFolder(folderA, false, &names, &ignoresCase);
+    const bool listedA = folderA.isEmpty() || listFolder(folderA, false, &names, &ignoresCase, readA);
     if (sideB.valid())
         sideB.wait();
     if (!listedA || !listedB) {

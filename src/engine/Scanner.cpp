@@ -143,6 +143,9 @@ private:
     // Invisible items are left out, or aliases resolved: the Finder information tells.
     bool wantsFinderInfo() const { return !m_set.isInvisibleOn || m_set.isResolveAliasOn; }
     void readAhead(const std::vector<ScanPairNames> &pairs);
+    ListedItemReader listedReader(std::vector<PreRead> *out, bool withBackup, bool sideA) const;
+    void takeListedReads(const std::vector<ScanPairNames> &pairs, std::vector<PreRead> &listedA,
+                         std::vector<PreRead> &listedB);
     bool classify(ScanSide &side, bool listed, const PreRead *pre);
     bool resolveAlias(ScanSide &side);
     bool resolveSymLink(ScanSide &side);
@@ -174,18 +177,30 @@ bool Scanner::Level::run()
         m_p.subItems.clear();
     } else {
         const bool withDest = d.isDir && (m_set.isSyncOn || m_set.isExactOn);
+        ExactSyncRecorder *record = m_ctx.exactSyncRecorder();
+        const bool recording = record && record->started();
+        const bool recordsA = recording && s.isDir && record->records(m_path.source);
+        const bool recordsB = recording && d.isDir && record->records(m_path.dest);
+        // Without filters (which need the full read) each item is read in
+        // its listing, on that side's own thread, while its folder is open.
+        std::vector<PreRead> listedA, listedB;
+        ListedItemReader readA, readB;
+        if (!m_set.isFilterOn) {
+            readA = listedReader(&listedA, recordsA, true);
+            readB = listedReader(&listedB, recordsB, false);
+        }
         QString unreadable;
         // Side B is listed in every task kind so that leftovers of ours
         // there are found; its own items count only where the kind says.
         if (!pairFolderNames(s.isDir ? m_path.source : QString(), d.isDir ? m_path.dest : QString(),
-                             true, &pairs, &unreadable, &m_s.reader())) {
+                             true, &pairs, &unreadable, &m_s.reader(), readA, readB)) {
             // An unreadable folder must not look empty: that would plan the
             // removal of everything on the other side.
             m_ctx.reportRunError(GLS("Can't scan the folder") + QStringLiteral(" \"") + displayName(unreadable)
                                  + QLatin1Char('"'));
             skip();
             pairs.clear();
-        } else if (ExactSyncRecorder *record = m_ctx.exactSyncRecorder(); record && record->started()) {
+        } else if (recording) {
             if (s.isDir)
                 m_factsA = record->listed(m_path.source, pairs, true);
             if (d.isDir)
@@ -194,10 +209,13 @@ bool Scanner::Level::run()
         takeLeftovers(pairs);
         if (!withDest)
             std::erase_if(pairs, [](const ScanPairNames &p) { return !p.inA; });
+        if (!m_set.isFilterOn)
+            takeListedReads(pairs, listedA, listedB);
     }
 
     const bool atRoot = m_p.isTheRootOfTheTree;
-    readAhead(pairs);
+    if (m_set.isFilterOn)
+        readAhead(pairs);
     for (size_t i = 0; i < pairs.size(); ++i) {
         if (!m_ctx.isCopying() || !m_answer)
             break;
@@ -325,41 +343,11 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
     auto readSide = [&](bool sideA) {
         std::vector<PreRead> &out = sideA ? m_readA : m_readB;
         const QString &folder = sideA ? m_path.source : m_path.dest;
-        // Items read relative to their open folder spare the kernel a
-        // lookup of the whole path each (filters need the full read).
-        const QByteArray native = nativeName(folder);
-        const int dir = m_set.isFilterOn ? -1
-                                         : ::open(native.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        const bool withFinderInfo = wantsFinderInfo();
-        // The index needs every file's backup date: read here while the
-        // folder is open rather than again at the end.
-        const bool withBackup = (sideA ? m_factsA : m_factsB) != nullptr;
-        const SettledStamps settled = withBackup ? settledStamps(sideA, folder) : SettledStamps();
-        const QByteArray prefix = native.endsWith('/') ? native : native + '/';
         for (size_t i = 0; i < pairs.size(); ++i) {
             const ScanPairNames &names = pairs[i];
-            if (!(sideA ? names.inA : names.inB))
-                continue;
-            const QString &name = sideA ? names.nameA : names.nameB;
-            if (dir < 0) {
-                out[i].ok = readItem(joinPath(folder, name), &out[i].info);
-                continue;
-            }
-            const QByteArray own = nativeName(name);
-            const QByteArray full = prefix + own;
-            const xattr::Entry entry{dir, own.constData(), full.constData()};
-            out[i].ok = readItemForScan(entry, withFinderInfo, &out[i].info);
-            if (withBackup && out[i].ok && out[i].info.kind == ItemKind::File) {
-                if (settled.covers(out[i].info, name)) {
-                    out[i].stampSettled = true;
-                } else {
-                    out[i].backup = readBackupSeconds(entry);
-                    out[i].backupRead = true;
-                }
-            }
+            if (sideA ? names.inA : names.inB)
+                out[i].ok = readItem(joinPath(folder, sideA ? names.nameA : names.nameB), &out[i].info);
         }
-        if (dir >= 0)
-            ::close(dir);
     };
     std::future<OSStatus> other = m_s.reader().submit([&](int) {
         readSide(false);
@@ -367,6 +355,43 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
     });
     readSide(true);
     other.wait();
+}
+
+// What a side's listing reads of each item; the index needs every file's
+// backup date too, read here while the folder is open rather than again at
+// the end.
+ListedItemReader Scanner::Level::listedReader(std::vector<PreRead> *out, bool withBackup, bool sideA) const
+{
+    const bool withFinderInfo = wantsFinderInfo();
+    const SettledStamps settled =
+        withBackup ? settledStamps(sideA, sideA ? m_path.source : m_path.dest) : SettledStamps();
+    return [out, withFinderInfo, withBackup, settled](const xattr::Entry &entry, const QString &name) {
+        PreRead &read = out->emplace_back();
+        read.ok = readItemForScan(entry, withFinderInfo, &read.info);
+        if (!withBackup || !read.ok || read.info.kind != ItemKind::File)
+            return;
+        if (settled.covers(read.info, name)) {
+            read.stampSettled = true;
+        } else {
+            read.backup = readBackupSeconds(entry);
+            read.backupRead = true;
+        }
+    };
+}
+
+// The listings' reads, in the order of the pairs.
+void Scanner::Level::takeListedReads(const std::vector<ScanPairNames> &pairs, std::vector<PreRead> &listedA,
+                                     std::vector<PreRead> &listedB)
+{
+    m_readA.resize(pairs.size());
+    m_readB.resize(pairs.size());
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        const ScanPairNames &p = pairs[i];
+        if (p.inA && p.slotA >= 0 && size_t(p.slotA) < listedA.size())
+            m_readA[i] = std::move(listedA[size_t(p.slotA)]);
+        if (p.inB && p.slotB >= 0 && size_t(p.slotB) < listedB.size())
+            m_readB[i] = std::move(listedB[size_t(p.slotB)]);
+    }
 }
 
 // The last index was written after its run stamped every recorded file whose
