@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSet>
 #include <QStringDecoder>
 #include <algorithm>
@@ -63,7 +64,7 @@ bool isString(const QVariant &v) { return v.typeId() == QMetaType::QString; }
 // Whether the property-list XML holds the text exactly: no control
 // characters but tab, line feed and return, no non-characters, no escaped
 // bytes that are not UTF-8.
-bool isStorable(const QString &text)
+bool isStorable(QStringView text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t u = text[i].unicode();
@@ -204,6 +205,8 @@ QByteArray pairFileXml(const QVariantMap &header, const ExactSyncTree &source, c
         return PropertyList::serialize(pair);
     }
     bytes.chop(end.size());
+    // About one line of tabs, key and name per entry, with room to spare.
+    bytes.reserve(bytes.size() + 96 * (source.entryCount() + dest.entryCount()) + 4096);
     bytes += "\t\t<key>treeDest</key>\n";
     dest.appendXml(bytes, destKey, 2);
     bytes += "\t\t<key>treeSource</key>\n";
@@ -356,6 +359,7 @@ private:
         ExactSyncTree t;
         if (!node(t, ExactSyncTree::kRoot, 3) || !space() || !skip("</dict>"))
             return false;
+        t.finish();
         *out = std::move(t);
         return true;
     }
@@ -405,6 +409,7 @@ public:
     {
         ExactSyncTree tree;
         addFolderContent(tree, ExactSyncTree::kRoot, m_ownFolder);
+        tree.finish();
         return tree;
     }
 
@@ -422,6 +427,7 @@ private:
     {
         QStringList names = listFolder(folder);
         takeRecordedAnyway(folder, &names);
+        tree.reserve(node, names.size());
         const QString prefix = folder == QLatin1String("/") ? QString() : folder;
         // Entries are read relative to their open folder: no path lookup each.
         const int dir = ::open(nativeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -463,6 +469,7 @@ private:
         const std::vector<ListedName> names = listTypedFolder(listing);
         QStringList recordedAnyway;
         takeRecordedAnyway(folder, &recordedAnyway);
+        tree.reserve(node, qsizetype(names.size()) + recordedAnyway.size());
         const QString prefix = folder == QLatin1String("/") ? QString() : folder;
         const int dir = listing ? ::dirfd(listing) : -1;
         for (const ListedName &listed : names) {
@@ -592,44 +599,99 @@ int ExactSyncTree::addFolder(int parent, const QString &name)
 {
     const int node = int(m_nodes.size());
     m_nodes.emplace_back();
-    m_nodes[size_t(parent)].insert(name, node);
+    add(parent, name, node);
     return node;
 }
 
 void ExactSyncTree::addFile(int parent, const QString &name)
 {
-    m_nodes[size_t(parent)].insert(name, kFileMark);
+    add(parent, name, kFileMark);
+}
+
+void ExactSyncTree::add(int parent, const QString &name, int child)
+{
+    Node &node = m_nodes[size_t(parent)];
+    const Entry entry{quint32(m_names.size()), quint32(name.size()), child};
+    m_names.append(name);
+    if (node.sorted && !node.entries.empty() && !(nameOf(node.entries.back()) < nameOf(entry)))
+        node.sorted = false;
+    node.entries.push_back(entry);
+}
+
+void ExactSyncTree::reserve(int node, qsizetype entries)
+{
+    m_nodes[size_t(node)].entries.reserve(size_t(entries));
+}
+
+qsizetype ExactSyncTree::entryCount() const
+{
+    qsizetype n = 0;
+    for (const Node &node : m_nodes)
+        n += qsizetype(node.entries.size());
+    return n;
+}
+
+void ExactSyncTree::finish()
+{
+    for (Node &node : m_nodes) {
+        if (node.sorted)
+            continue;
+        std::vector<Entry> &e = node.entries;
+        std::stable_sort(e.begin(), e.end(), [this](const Entry &x, const Entry &y) { return nameOf(x) < nameOf(y); });
+        std::vector<Entry> kept;
+        kept.reserve(e.size());
+        for (size_t i = 0; i < e.size(); ++i) {
+            if (i + 1 < e.size() && nameOf(e[i]) == nameOf(e[i + 1]))
+                continue; // a later entry of the same name replaces it
+            kept.push_back(e[i]);
+        }
+        e.swap(kept);
+        node.sorted = true;
+    }
+}
+
+const ExactSyncTree::Entry *ExactSyncTree::find(int node, QStringView name) const
+{
+    const Node &n = m_nodes[size_t(node)];
+    if (!n.sorted) {
+        for (auto it = n.entries.rbegin(); it != n.entries.rend(); ++it)
+            if (nameOf(*it) == name)
+                return &*it;
+        return nullptr;
+    }
+    const auto it = std::lower_bound(n.entries.begin(), n.entries.end(), name,
+                                     [this](const Entry &e, QStringView v) { return nameOf(e) < v; });
+    return it != n.entries.end() && nameOf(*it) == name ? &*it : nullptr;
 }
 
 int ExactSyncTree::folderAt(const QStringList &components) const
 {
     int node = kRoot;
     for (const QString &name : components) {
-        node = m_nodes[size_t(node)].value(name, kFileMark);
-        if (node == kFileMark)
+        const Entry *e = find(node, name);
+        if (!e || e->child == kFileMark)
             return -1;
+        node = e->child;
     }
     return node;
 }
 
 bool ExactSyncTree::hasFile(int node, const QString &name) const
 {
-    const auto &children = m_nodes[size_t(node)];
-    const auto it = children.constFind(name);
-    return it != children.constEnd() && *it == kFileMark;
+    const Entry *e = find(node, name);
+    return e && e->child == kFileMark;
 }
 
 bool ExactSyncTree::contains(const QStringList &components) const
 {
     int node = kRoot;
     for (qsizetype i = 0; i < components.size(); ++i) {
-        const auto &children = m_nodes[size_t(node)];
-        const auto it = children.constFind(components[i]);
-        if (it == children.constEnd())
+        const Entry *e = find(node, components[i]);
+        if (!e)
             return false;
-        if (*it == kFileMark)
+        if (e->child == kFileMark)
             return i == components.size() - 1;
-        node = *it;
+        node = e->child;
     }
     return true;
 }
@@ -637,9 +699,9 @@ bool ExactSyncTree::contains(const QStringList &components) const
 QVariantMap ExactSyncTree::writeNode(int node) const
 {
     QVariantMap out;
-    const auto &children = m_nodes[size_t(node)];
-    for (auto it = children.constBegin(); it != children.constEnd(); ++it)
-        out.insert(storedName(it.key()), *it == kFileMark ? QVariant(QString("")) : QVariant(writeNode(*it)));
+    for (const Entry &e : m_nodes[size_t(node)].entries)
+        out.insert(storedName(nameOf(e).toString()),
+                   e.child == kFileMark ? QVariant(QString("")) : QVariant(writeNode(e.child)));
     return out;
 }
 
@@ -647,10 +709,19 @@ QVariantMap ExactSyncTree::toNode() const { return writeNode(kRoot); }
 
 namespace {
 
-void appendIndent(QByteArray &out, int depth) { out.append(qsizetype(depth), '\t'); }
+// (Appending a repeated character grows the array to the exact size each
+// time; appending bytes grows it ahead.)
+void appendIndent(QByteArray &out, int depth)
+{
+    static constexpr char kTabs[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+    constexpr int kRun = int(sizeof kTabs) - 1;
+    for (; depth > kRun; depth -= kRun)
+        out.append(kTabs, kRun);
+    out.append(kTabs, depth);
+}
 
 // Text as the property-list writer escapes it.
-void appendEscaped(QByteArray &out, const QString &text)
+void appendEscaped(QByteArray &out, QStringView text)
 {
     const QByteArray utf8 = text.toUtf8();
     // Runs without a character to escape go in whole: most names have none.
@@ -689,20 +760,14 @@ void ExactSyncTree::appendXml(QByteArray &out, const QString &folderKey, int dep
 
 void ExactSyncTree::appendNodeXml(QByteArray &out, int node, int depth) const
 {
-    const auto &children = m_nodes[size_t(node)];
+    const Node &n = m_nodes[size_t(node)];
     appendIndent(out, depth);
-    if (children.isEmpty()) {
+    if (n.entries.empty()) {
         out += "<dict/>\n";
         return;
     }
     out += "<dict>\n";
-    // In the stored names' order, as a map of them would hold them.
-    std::vector<std::pair<QString, int>> sorted;
-    sorted.reserve(size_t(children.size()));
-    for (auto it = children.constBegin(); it != children.constEnd(); ++it)
-        sorted.emplace_back(storedName(it.key()), *it);
-    std::sort(sorted.begin(), sorted.end(), [](const auto &x, const auto &y) { return x.first < y.first; });
-    for (const auto &[key, child] : sorted) {
+    auto appendEntry = [&](QStringView key, int child) {
         appendIndent(out, depth + 1);
         out += "<key>";
         appendEscaped(out, key);
@@ -713,6 +778,21 @@ void ExactSyncTree::appendNodeXml(QByteArray &out, int node, int depth) const
         } else {
             appendNodeXml(out, child, depth + 1);
         }
+    };
+    // In the stored names' order, as a map of them would hold them: where
+    // every name is stored as it is, that is the folder's own order.
+    const bool asTheyAre = n.sorted && std::all_of(n.entries.begin(), n.entries.end(), [this](const Entry &e) {
+        return isStorable(nameOf(e));
+    });
+    if (asTheyAre) {
+        for (const Entry &e : n.entries)
+            appendEntry(nameOf(e), e.child);
+    } else {
+        QMap<QString, int> stored; // a later entry of a name replaces an earlier one
+        for (const Entry &e : n.entries)
+            stored.insert(storedName(nameOf(e).toString()), e.child);
+        for (auto it = stored.constBegin(); it != stored.constEnd(); ++it)
+            appendEntry(it.key(), it.value());
     }
     appendIndent(out, depth);
     out += "</dict>\n";
@@ -746,6 +826,7 @@ std::optional<ExactSyncTree> ExactSyncTree::fromNode(const QVariant &node)
     ExactSyncTree tree;
     if (!tree.readNode(kRoot, node.toMap(), 0))
         return std::nullopt;
+    tree.finish();
     return tree;
 }
 

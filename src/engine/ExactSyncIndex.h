@@ -33,6 +33,12 @@ public:
     // Adds a folder entry under the folder `parent`; answers its handle.
     int addFolder(int parent, const QString &name);
     void addFile(int parent, const QString &name);
+    // Room for `entries` names in the folder `node`, ahead of adding them.
+    void reserve(int node, qsizetype entries);
+    qsizetype entryCount() const;
+    // Orders each folder's names for quick lookups once the tree is built;
+    // a name added twice to one folder keeps its last entry.
+    void finish();
 
     // Whether the entry named by `components` (below the tree's folder) was
     // recorded; a file mark never stands for a deeper path.
@@ -52,11 +58,27 @@ public:
 
 private:
     static constexpr int kFileMark = -1;
+    // One name of a folder: its text in m_names, and its node or kFileMark.
+    struct Entry {
+        quint32 offset;
+        quint32 length;
+        int child;
+    };
+    struct Node {
+        std::vector<Entry> entries;
+        bool sorted = true; // by name, each name once
+    };
+    QStringView nameOf(const Entry &e) const { return QStringView(m_names).sliced(e.offset, e.length); }
+    void add(int parent, const QString &name, int child);
+    const Entry *find(int node, QStringView name) const;
     bool readNode(int into, const QVariantMap &node, int depth);
     QVariantMap writeNode(int node) const;
     void appendNodeXml(QByteArray &out, int node, int depth) const;
 
-    std::vector<QHash<QString, int>> m_nodes; // child name -> node, or kFileMark
+    // Names live in one text rather than one allocation each: an index of
+    // many thousand items is read and written at every run.
+    std::vector<Node> m_nodes;
+    QString m_names;
 };
 
 // The index of the task being scanned.

@@ -54,7 +54,7 @@ char32_t codePoint(const unsigned char *p, int len)
 }
 
 // An escape is lone when it does not complete a surrogate pair.
-bool isLoneEscape(const QString &s, qsizetype i)
+bool isLoneEscape(QStringView s, qsizetype i)
 {
     return isEscape(s[i].unicode()) && (i == 0 || !QChar::isHighSurrogate(s[i - 1].unicode()));
 }
@@ -110,7 +110,7 @@ QString fromNativeName(const char *bytes, qsizetype size)
     return out;
 }
 
-bool hasInvalidBytes(const QString &name)
+bool hasInvalidBytes(QStringView name)
 {
     for (qsizetype i = 0; i < name.size(); ++i) {
         if (isLoneEscape(name, i))

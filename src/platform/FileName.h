@@ -22,7 +22,7 @@ inline QString fromNativeName(const QByteArray &bytes)
 QByteArray nativeName(const QString &name);
 
 // Whether the name holds bytes that are not valid UTF-8.
-bool hasInvalidBytes(const QString &name);
+bool hasInvalidBytes(QStringView name);
 
 // A readable form for logs and windows: invalid bytes and control
 // characters (which would also break the log's lines) as "\xHH". Never

@@ -37,6 +37,30 @@ TEST(ExactSyncTree, RecordsFoldersAndFilesAndSurvivesItsStoredForm)
     EXPECT_EQ(stored.value("Docs").toMap().value("Empty"), QVariant(QVariantMap()));
 }
 
+// Names come in any order, and one may come twice (a listed name that the
+// preview also kept): the last entry stands, before the tree is finished
+// and after.
+TEST(ExactSyncTree, ANameAddedTwiceKeepsItsLastEntry)
+{
+    ExactSyncTree tree;
+    tree.addFile(ExactSyncTree::kRoot, "b");
+    tree.addFile(ExactSyncTree::kRoot, "twice");
+    tree.addFile(ExactSyncTree::kRoot, "a");
+    const int twice = tree.addFolder(ExactSyncTree::kRoot, "twice");
+    tree.addFile(twice, "inner");
+    ExactSyncTree finished = tree;
+    finished.finish();
+    for (const ExactSyncTree *t : {&tree, &finished}) {
+        EXPECT_EQ(t->folderAt({"twice"}), twice);
+        EXPECT_FALSE(t->hasFile(ExactSyncTree::kRoot, "twice"));
+        EXPECT_TRUE(t->hasFile(ExactSyncTree::kRoot, "a"));
+        EXPECT_TRUE(t->contains({"twice", "inner"}));
+        EXPECT_FALSE(t->contains({"c"}));
+    }
+    EXPECT_EQ(finished.toNode(), tree.toNode());
+    EXPECT_EQ(finished.toNode().keys(), QStringList({"a", "b", "twice"}));
+}
+
 TEST(ExactSyncTree, RefusesNodesOfAnotherLayout)
 {
     EXPECT_FALSE(ExactSyncTree::fromNode(QVariant(QString(""))));
