@@ -1,6 +1,6 @@
 // The session windows on full lists: the volumes panel with all 64 rows
 // filled, and the scheduling monitor on a month of one-minute executions
-// (44,640 entries), opened and scrolled from top to bottom.
+// (44,640 entries), rebuilt, opened and scrolled from top to bottom.
 //
 //   WindowsBench   (runs offscreen unless QT_QPA_PLATFORM says otherwise)
 #include "BenchMain.h"
@@ -87,10 +87,9 @@ public:
     bool consoleShown() const override { return true; }
 };
 
-void BM_OpenMonitorWithAMonthOfMinutes(benchmark::State &state)
+// One session with one timer every minute since November 2026.
+void setUpAMonthOfMinutes(OneSessionHost &host)
 {
-    qm::TestClock clock(QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
-    OneSessionHost host;
     qm::TimerRow row;
     row.valid = true;
     row.start = row.end = QDateTime(QDate(2026, 11, 1), QTime(0, 0));
@@ -100,6 +99,33 @@ void BM_OpenMonitorWithAMonthOfMinutes(benchmark::State &state)
     host.list = {QVariantMap{{QStringLiteral("sessionName"), QStringLiteral("Every minute")},
                              {QStringLiteral("timerOn"), qlonglong(1)},
                              {QStringLiteral("timerArray"), timers}}};
+}
+
+// Choosing 31 days in the monitor's pop-up: the rebuild and the model's
+// reset, all on the main thread.
+void BM_RebuildAMonthOfMinutes(benchmark::State &state)
+{
+    qm::TestClock clock(QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
+    OneSessionHost host;
+    setUpAMonthOfMinutes(host);
+    qm::ScheduleMonitor monitor(clock, host);
+    qm::MonitorModel model(monitor);
+    for (auto _ : state) {
+        monitor.setDaysToCover(1);
+        const auto t0 = Clock::now();
+        model.chooseDays(30);
+        state.SetIterationTime(secondsSince(t0));
+    }
+    state.counters["entries"] = model.rowCount();
+    if (model.rowCount() < 44000)
+        state.SkipWithError("the schedule is shorter than a month of minutes");
+}
+
+void BM_OpenMonitorWithAMonthOfMinutes(benchmark::State &state)
+{
+    qm::TestClock clock(QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
+    OneSessionHost host;
+    setUpAMonthOfMinutes(host);
     qm::ScheduleMonitor monitor(clock, host);
     const auto b0 = Clock::now();
     monitor.setDaysToCover(31);
@@ -131,6 +157,7 @@ void BM_OpenMonitorWithAMonthOfMinutes(benchmark::State &state)
 }
 
 BENCHMARK(BM_OpenVolumesPanelWith64Rows)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RebuildAMonthOfMinutes)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenMonitorWithAMonthOfMinutes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
