@@ -1,5 +1,6 @@
 #include "schedule/Schedule.h"
 
+#include "schedule/LocalZone.h"
 #include "schedule/ScheduleBuilder.h"
 #include "schedule/TimerRow.h"
 
@@ -31,13 +32,20 @@ void Schedule::dropKeptExecutions(QList<ScheduleEntry> &added) const
 {
     // A rebuild in the minute of an execution that has started or finished
     // builds that execution again; it would then be due at once and run a
-    // second time. Each kept entry cancels one new twin.
+    // second time. Each kept entry cancels one new twin. The new entries
+    // are in date order, so the twin is found by a search.
+    const auto earlier = [](const ScheduleEntry &entry, qint64 msecs) {
+        return entry.startDate.toMSecsSinceEpoch() < msecs;
+    };
     for (const ScheduleEntry &kept : m_entries) {
-        const auto twin = std::find_if(added.begin(), added.end(), [&](const ScheduleEntry &entry) {
-            return entry.session == kept.session && entry.startDate == kept.startDate;
-        });
-        if (twin != added.end())
-            added.erase(twin);
+        const qint64 msecs = kept.startDate.toMSecsSinceEpoch();
+        for (auto it = std::lower_bound(added.begin(), added.end(), msecs, earlier);
+             it != added.end() && it->startDate.toMSecsSinceEpoch() == msecs; ++it) {
+            if (it->session == kept.session) {
+                added.erase(it);
+                break;
+            }
+        }
     }
 }
 
@@ -59,11 +67,15 @@ int Schedule::dueIndex(const QDateTime &now) const
 {
     // Compared as instants rather than minutes of the day, so that in the
     // hour that repeats in autumn the second 2:00 waits for its own hour.
-    const QDate today = now.toLocalTime().date();
+    // Today is the span from its first instant to now; the zone is read
+    // once rather than for each entry.
+    const LocalZone zone;
+    const qint64 nowMsecs = now.toMSecsSinceEpoch();
+    const qint64 todayMsecs = zone.firstSecondOf(now.toLocalTime().date()) * 1000;
     for (int i = 0; i < m_entries.size(); ++i) {
         const ScheduleEntry &entry = m_entries.at(i);
-        if (entry.state != EntryState::Done && entry.startDate.toLocalTime().date() == today
-            && entry.startDate <= now)
+        const qint64 msecs = entry.startDate.toMSecsSinceEpoch();
+        if (entry.state != EntryState::Done && msecs >= todayMsecs && msecs <= nowMsecs)
             return i;
     }
     return -1;

@@ -1,23 +1,22 @@
 #include "schedule/ScheduleBuilder.h"
 
+#include "schedule/LocalZone.h"
+
 #include <algorithm>
+#include <vector>
 
 namespace qm {
 
 namespace {
 
 constexpr int kFirstYear = 2002;
+// The largest elapsed time a step adds before the date counts as out of
+// range, as in TimerStep::addTo.
+constexpr qint64 kMaxElapsedSecs = 8640000000000LL;
 
 bool isOn(const QVariantMap &record, const char *key)
 {
     return record.value(QLatin1String(key)).toLongLong() != 0;
-}
-
-QList<QDateTime> oneShotExecutions(const TimerRow &row, const QDate &day, int fromMinute)
-{
-    if (row.start.date() == day && fromMinute <= minuteOfDay(row.start))
-        return {row.start};
-    return {};
 }
 
 bool repeatingRowSkipsDay(const TimerRow &row, const QDate &day, int fromMinute)
@@ -61,11 +60,46 @@ qint64 firstCountReaching(const TimerRow &row, const QDate &day)
     return above;
 }
 
-QList<QDateTime> repeatingExecutions(const TimerRow &row, const QDate &day, int fromMinute)
+// A step of hours and minutes only: elapsed time, so the executions are
+// plain arithmetic on instants. Zero for a step with calendar parts.
+qint64 elapsedStepSecs(const TimerStep &step)
 {
-    QList<QDateTime> dates;
-    if (repeatingRowSkipsDay(row, day, fromMinute))
-        return dates;
+    if (step.years != 0 || step.months != 0 || step.days != 0)
+        return 0;
+    return qint64(step.hours) * 3600 + qint64(step.minutes) * 60;
+}
+
+// The walk of calendarExecutions on instants: the zone is asked only through
+// `zone`, which converts without looking the zone up again.
+void elapsedExecutions(const TimerRow &row, const QDate &day, int fromMinute, const LocalZone &zone,
+                       QList<qint64> &instants)
+{
+    const qint64 step = elapsedStepSecs(row.step);
+    const qint64 start = row.start.toSecsSinceEpoch();
+    const qint64 dayStart = zone.firstSecondOf(day);
+    const int startMinute = minuteOfDay(row.start);
+    const int endMinute = minuteOfDay(row.end);
+    const QDate endDate = row.end.date();
+    for (qint64 count = dayStart > start ? (dayStart - start + step - 1) / step : 0;; ++count) {
+        if (count * step > kMaxElapsedSecs)
+            break;
+        const qint64 instant = start + count * step;
+        const LocalZone::Local local = zone.at(instant);
+        if (!local.date.isValid() || local.date > day)
+            break;
+        if (local.date < day || local.minuteOfDay < startMinute)
+            continue;
+        if ((row.endDateOn && local.date > endDate) || (row.endOn && local.minuteOfDay > endMinute))
+            break;
+        if (fromMinute <= local.minuteOfDay)
+            instants.append(instant);
+    }
+}
+
+// A step with calendar parts yields at most one execution a day: few
+// enough to add in local time, as the step defines it.
+void calendarExecutions(const TimerRow &row, const QDate &day, int fromMinute, QList<qint64> &instants)
+{
     const int startMinute = minuteOfDay(row.start);
     const int endMinute = minuteOfDay(row.end);
     for (qint64 count = firstCountReaching(row, day);; ++count) {
@@ -78,65 +112,98 @@ QList<QDateTime> repeatingExecutions(const TimerRow &row, const QDate &day, int 
         if ((row.endDateOn && date.date() > row.end.date()) || (row.endOn && minute > endMinute))
             break;
         if (fromMinute <= minute)
-            dates.append(date);
-    }
-    return dates;
-}
-
-void addSessionEntries(const QVariantMap &session, int sessionIndex, const QDate &day, int fromMinute,
-                       QList<ScheduleEntry> &entries)
-{
-    if (!isOn(session, "timerOn") || !session.contains("timerArray"))
-        return;
-    const QString name = session.value("sessionName").toString();
-    const QVariantList rows = session.value("timerArray").toList();
-    for (const QVariant &record : rows) {
-        const TimerRow row = TimerRow::fromRecord(record.toMap());
-        for (const QDateTime &date : rowExecutionsOnDay(row, day, fromMinute)) {
-            ScheduleEntry entry;
-            entry.startDate = date;
-            entry.session = sessionIndex;
-            entry.sessionName = name;
-            entries.append(entry);
-        }
+            instants.append(date.toSecsSinceEpoch());
     }
 }
 
-} // namespace
-
-QList<QDateTime> rowExecutionsOnDay(const TimerRow &row, const QDate &day, int fromMinute)
+// The executions of one row on one day, from minute `fromMinute` on, in
+// time order, as seconds since 1970 UTC.
+void rowExecutionsOnDay(const TimerRow &row, const QDate &day, int fromMinute, const LocalZone &zone,
+                        QList<qint64> &instants)
 {
     if (!row.onOff || !row.start.isValid())
-        return {};
+        return;
     if (row.start.date() > day || row.start.date().year() < kFirstYear)
-        return {};
-    return row.intervalOn ? repeatingExecutions(row, day, fromMinute) : oneShotExecutions(row, day, fromMinute);
+        return;
+    if (!row.intervalOn) {
+        if (row.start.date() == day && fromMinute <= minuteOfDay(row.start))
+            instants.append(row.start.toSecsSinceEpoch());
+    } else if (!repeatingRowSkipsDay(row, day, fromMinute)) {
+        if (elapsedStepSecs(row.step) > 0)
+            elapsedExecutions(row, day, fromMinute, zone, instants);
+        else
+            calendarExecutions(row, day, fromMinute, instants);
+    }
 }
+
+struct CoveredSession {
+    int index = -1;
+    QString name;
+    QList<TimerRow> rows;
+};
+
+QList<CoveredSession> coveredSessions(const QVariantList &sessions, int sessionIndex)
+{
+    QList<int> indexes;
+    if (isAllSessions(sessionIndex, int(sessions.size()))) {
+        for (int i = 0; i < sessions.size(); ++i)
+            indexes.append(i);
+    } else if (sessionIndex >= 0 && sessionIndex < sessions.size()) {
+        indexes.append(sessionIndex);
+    }
+    QList<CoveredSession> covered;
+    for (int index : indexes) {
+        const QVariantMap session = sessions.at(index).toMap();
+        if (!isOn(session, "timerOn") || !session.contains("timerArray"))
+            continue;
+        CoveredSession entry{index, session.value("sessionName").toString(), {}};
+        for (const QVariant &record : session.value("timerArray").toList())
+            entry.rows.append(TimerRow::fromRecord(record.toMap()));
+        covered.append(entry);
+    }
+    return covered;
+}
+
+struct Execution {
+    qint64 instant;
+    int session; // position in the covered sessions
+};
+
+} // namespace
 
 QList<ScheduleEntry> buildScheduleEntries(const QVariantList &sessions, int sessionIndex, int days,
                                           const QDateTime &now)
 {
-    QList<int> covered;
-    if (isAllSessions(sessionIndex, int(sessions.size()))) {
-        for (int i = 0; i < sessions.size(); ++i)
-            covered.append(i);
-    } else if (sessionIndex >= 0 && sessionIndex < sessions.size()) {
-        covered.append(sessionIndex);
-    }
-
+    const QList<CoveredSession> covered = coveredSessions(sessions, sessionIndex);
+    const LocalZone zone;
     const QDateTime cursor = toLocalMinute(now);
-    QList<ScheduleEntry> entries;
+    std::vector<Execution> executions;
+    QList<qint64> instants;
     QDate day = cursor.date();
     int fromMinute = minuteOfDay(cursor);
     for (int d = 0; d < std::max(days, 1); ++d) {
-        for (int index : covered)
-            addSessionEntries(sessions.at(index).toMap(), index, day, fromMinute, entries);
+        for (int c = 0; c < covered.size(); ++c) {
+            for (const TimerRow &row : covered.at(c).rows) {
+                instants.clear();
+                rowExecutionsOnDay(row, day, fromMinute, zone, instants);
+                for (qint64 instant : instants)
+                    executions.push_back({instant, c});
+            }
+        }
         day = day.addDays(1);
         fromMinute = 0;
     }
-    std::stable_sort(entries.begin(), entries.end(), [](const ScheduleEntry &a, const ScheduleEntry &b) {
-        return a.startDate < b.startDate;
-    });
+    std::stable_sort(executions.begin(), executions.end(),
+                     [](const Execution &a, const Execution &b) { return a.instant < b.instant; });
+    QList<ScheduleEntry> entries;
+    entries.reserve(qsizetype(executions.size()));
+    for (const Execution &execution : executions) {
+        ScheduleEntry entry;
+        entry.startDate = zone.dateTime(execution.instant);
+        entry.session = covered.at(execution.session).index;
+        entry.sessionName = covered.at(execution.session).name;
+        entries.append(entry);
+    }
     return entries;
 }
 

@@ -17,12 +17,9 @@ inline bool isAllSessions(int sessionIndex, int sessionCount)
     return sessionIndex == sessionCount + 1;
 }
 
-// The executions of one row on one day, from minute `fromMinute` on, in
-// time order.
-QList<QDateTime> rowExecutionsOnDay(const TimerRow &row, const QDate &day, int fromMinute);
-
 // The new entries of a build, sorted by date (ties keep day, session and row
-// order), none marked next yet. `sessions` is the document's sessionsArray;
+// order), none marked next yet. Their dates carry the offset from UTC in
+// force at each instant. `sessions` is the document's sessionsArray;
 // `days` at least 1.
 QList<ScheduleEntry> buildScheduleEntries(const QVariantList &sessions, int sessionIndex, int days,
                                           const QDateTime &now);

@@ -9,7 +9,7 @@ namespace qm {
 enum class EntryState { Wait = 0, Run = -1, Done = 1 };
 
 struct ScheduleEntry {
-    QDateTime startDate; // local time, seconds 0
+    QDateTime startDate; // seconds 0; its local date and time through toLocalTime()
     int session = -1;    // index in sessionsArray
     QString sessionName;
     EntryState state = EntryState::Wait;
