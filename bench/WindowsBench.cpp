@@ -87,27 +87,50 @@ public:
     bool consoleShown() const override { return true; }
 };
 
-// One session with one timer every minute since November 2026.
-void setUpAMonthOfMinutes(OneSessionHost &host)
+// One session with the given timers.
+void setUpTimers(OneSessionHost &host, const QList<qm::TimerRow> &rows)
 {
-    qm::TimerRow row;
-    row.valid = true;
-    row.start = row.end = QDateTime(QDate(2026, 11, 1), QTime(0, 0));
-    row.intervalOn = true;
-    row.step = qm::TimerStep{0, 0, 0, 0, 1};
-    QVariantList timers{row.toRecord()};
-    host.list = {QVariantMap{{QStringLiteral("sessionName"), QStringLiteral("Every minute")},
+    QVariantList timers;
+    for (const qm::TimerRow &row : rows)
+        timers.append(row.toRecord());
+    host.list = {QVariantMap{{QStringLiteral("sessionName"), QStringLiteral("Timers")},
                              {QStringLiteral("timerOn"), qlonglong(1)},
                              {QStringLiteral("timerArray"), timers}}};
 }
 
+qm::TimerRow repeatingRow(const QDateTime &start, const qm::TimerStep &step)
+{
+    qm::TimerRow row;
+    row.valid = true;
+    row.start = row.end = start;
+    row.intervalOn = true;
+    row.step = step;
+    return row;
+}
+
+// One timer every minute since November 2026.
+void setUpAMonthOfMinutes(OneSessionHost &host)
+{
+    setUpTimers(host, {repeatingRow(QDateTime(QDate(2026, 11, 1), QTime(0, 0)), qm::TimerStep{0, 0, 0, 0, 1})});
+}
+
+// A full list of 32 timers, each daily since 2004 at its own time.
+void setUpDailyTimers(OneSessionHost &host)
+{
+    QList<qm::TimerRow> rows;
+    for (int r = 0; r < 32; ++r)
+        rows.append(repeatingRow(QDateTime(QDate(2004, 1, 1), QTime(r * 40 / 60, r * 40 % 60)),
+                                 qm::TimerStep{0, 0, 1, 0, 0}));
+    setUpTimers(host, rows);
+}
+
 // Choosing 31 days in the monitor's pop-up: the rebuild and the model's
 // reset, all on the main thread.
-void BM_RebuildAMonthOfMinutes(benchmark::State &state)
+void rebuildAMonth(benchmark::State &state, void (*setUp)(OneSessionHost &), int expectedEntries)
 {
     qm::TestClock clock(QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
     OneSessionHost host;
-    setUpAMonthOfMinutes(host);
+    setUp(host);
     qm::ScheduleMonitor monitor(clock, host);
     qm::MonitorModel model(monitor);
     for (auto _ : state) {
@@ -117,8 +140,18 @@ void BM_RebuildAMonthOfMinutes(benchmark::State &state)
         state.SetIterationTime(secondsSince(t0));
     }
     state.counters["entries"] = model.rowCount();
-    if (model.rowCount() < 44000)
-        state.SkipWithError("the schedule is shorter than a month of minutes");
+    if (model.rowCount() != expectedEntries)
+        state.SkipWithError("the schedule does not hold a month of executions");
+}
+
+void BM_RebuildAMonthOfMinutes(benchmark::State &state)
+{
+    rebuildAMonth(state, setUpAMonthOfMinutes, 31 * 1440);
+}
+
+void BM_RebuildAMonthOfDailyTimers(benchmark::State &state)
+{
+    rebuildAMonth(state, setUpDailyTimers, 31 * 32);
 }
 
 void BM_OpenMonitorWithAMonthOfMinutes(benchmark::State &state)
@@ -158,6 +191,7 @@ void BM_OpenMonitorWithAMonthOfMinutes(benchmark::State &state)
 
 BENCHMARK(BM_OpenVolumesPanelWith64Rows)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RebuildAMonthOfMinutes)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RebuildAMonthOfDailyTimers)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenMonitorWithAMonthOfMinutes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace

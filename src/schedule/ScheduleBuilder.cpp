@@ -38,18 +38,21 @@ bool reachesDay(const QDateTime &date, const QDate &day)
 }
 
 // The smallest step count whose date falls on `day` or later (or is out of
-// range). Dates grow with the count, so this is a search rather than a walk
-// from a start date that may be years back.
-qint64 firstCountReaching(const TimerRow &row, const QDate &day)
+// range), knowing that no count below `from` gets there. Dates grow with
+// the count, so this is a search rather than a walk from a start date that
+// may be years back; from the count of the day before it takes a step or
+// two.
+qint64 firstCountReaching(const TimerRow &row, const QDate &day, qint64 from)
 {
-    if (reachesDay(row.step.addTo(row.start, 0), day))
-        return 0;
-    qint64 below = 0;
-    qint64 above = 1;
-    while (!reachesDay(row.step.addTo(row.start, above), day)) {
-        below = above;
-        above *= 2;
+    if (reachesDay(row.step.addTo(row.start, from), day))
+        return from;
+    qint64 below = from;
+    qint64 stride = 1;
+    while (!reachesDay(row.step.addTo(row.start, from + stride), day)) {
+        below = from + stride;
+        stride *= 2;
     }
+    qint64 above = from + stride;
     while (above - below > 1) {
         const qint64 middle = below + (above - below) / 2;
         if (reachesDay(row.step.addTo(row.start, middle), day))
@@ -97,12 +100,15 @@ void elapsedExecutions(const TimerRow &row, const QDate &day, int fromMinute, co
 }
 
 // A step with calendar parts yields at most one execution a day: few
-// enough to add in local time, as the step defines it.
-void calendarExecutions(const TimerRow &row, const QDate &day, int fromMinute, QList<qint64> &instants)
+// enough to add in local time, as the step defines it. `firstCount` carries
+// the search's answer from one day to the next.
+void calendarExecutions(const TimerRow &row, const QDate &day, int fromMinute, qint64 &firstCount,
+                        QList<qint64> &instants)
 {
     const int startMinute = minuteOfDay(row.start);
     const int endMinute = minuteOfDay(row.end);
-    for (qint64 count = firstCountReaching(row, day);; ++count) {
+    firstCount = firstCountReaching(row, day, firstCount);
+    for (qint64 count = firstCount;; ++count) {
         const QDateTime date = row.step.addTo(row.start, count);
         if (!date.isValid() || date.date() > day)
             break;
@@ -119,7 +125,7 @@ void calendarExecutions(const TimerRow &row, const QDate &day, int fromMinute, Q
 // The executions of one row on one day, from minute `fromMinute` on, in
 // time order, as seconds since 1970 UTC.
 void rowExecutionsOnDay(const TimerRow &row, const QDate &day, int fromMinute, const LocalZone &zone,
-                        QList<qint64> &instants)
+                        qint64 &firstCount, QList<qint64> &instants)
 {
     if (!row.onOff || !row.start.isValid())
         return;
@@ -132,7 +138,7 @@ void rowExecutionsOnDay(const TimerRow &row, const QDate &day, int fromMinute, c
         if (elapsedStepSecs(row.step) > 0)
             elapsedExecutions(row, day, fromMinute, zone, instants);
         else
-            calendarExecutions(row, day, fromMinute, instants);
+            calendarExecutions(row, day, fromMinute, firstCount, instants);
     }
 }
 
@@ -140,6 +146,7 @@ struct CoveredSession {
     int index = -1;
     QString name;
     QList<TimerRow> rows;
+    QList<qint64> firstCounts; // per row, for the days built so far
 };
 
 QList<CoveredSession> coveredSessions(const QVariantList &sessions, int sessionIndex)
@@ -156,9 +163,10 @@ QList<CoveredSession> coveredSessions(const QVariantList &sessions, int sessionI
         const QVariantMap session = sessions.at(index).toMap();
         if (!isOn(session, "timerOn") || !session.contains("timerArray"))
             continue;
-        CoveredSession entry{index, session.value("sessionName").toString(), {}};
+        CoveredSession entry{index, session.value("sessionName").toString(), {}, {}};
         for (const QVariant &record : session.value("timerArray").toList())
             entry.rows.append(TimerRow::fromRecord(record.toMap()));
+        entry.firstCounts.fill(0, entry.rows.size());
         covered.append(entry);
     }
     return covered;
@@ -174,7 +182,7 @@ struct Execution {
 QList<ScheduleEntry> buildScheduleEntries(const QVariantList &sessions, int sessionIndex, int days,
                                           const QDateTime &now)
 {
-    const QList<CoveredSession> covered = coveredSessions(sessions, sessionIndex);
+    QList<CoveredSession> covered = coveredSessions(sessions, sessionIndex);
     const LocalZone zone;
     const QDateTime cursor = toLocalMinute(now);
     std::vector<Execution> executions;
@@ -183,9 +191,10 @@ QList<ScheduleEntry> buildScheduleEntries(const QVariantList &sessions, int sess
     int fromMinute = minuteOfDay(cursor);
     for (int d = 0; d < std::max(days, 1); ++d) {
         for (int c = 0; c < covered.size(); ++c) {
-            for (const TimerRow &row : covered.at(c).rows) {
+            CoveredSession &session = covered[c];
+            for (int r = 0; r < session.rows.size(); ++r) {
                 instants.clear();
-                rowExecutionsOnDay(row, day, fromMinute, zone, instants);
+                rowExecutionsOnDay(session.rows.at(r), day, fromMinute, zone, session.firstCounts[r], instants);
                 for (qint64 instant : instants)
                     executions.push_back({instant, c});
             }
