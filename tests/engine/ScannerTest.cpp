@@ -1,5 +1,8 @@
 #include "engine/EngineFixture.h"
 #include "engine/FilterItemPolicy.h"
+#include "engine/ScanListing.h"
+#include "engine/WorkerPool.h"
+#include "support/Files.h"
 
 #include "platform/Xattr.h"
 
@@ -65,6 +68,41 @@ TEST_F(PolicyScanTest, ALinkGivenAsTaskFolderIsScannedAsTheFolderItNames)
     EXPECT_TRUE(QFileInfo(link).isSymLink());
 }
 
+
+// Items are read in their side's listing: each pair must point at its own
+// items' reads, whether a name is on one side or both, and where names
+// differ only in case (apart on this volume).
+TEST(ScanListing, EachPairPointsAtTheReadsOfItsOwnItems)
+{
+    QTemporaryDir dir;
+    const QString a = dir.path() + "/a", b = dir.path() + "/b";
+    ASSERT_TRUE(QDir().mkpath(a) && QDir().mkpath(b));
+    QStringList readA, readB;
+    auto reader = [](const QString &folder, QStringList *read) {
+        return [folder, read](const xattr::Entry &entry, const QString &name) {
+            EXPECT_EQ(QString::fromUtf8(entry.path), folder + "/" + name);
+            read->append(name);
+        };
+    };
+    // Side A holds more names, so that its items' places differ from B's.
+    for (const char *name : {"both1", "both2", "both3", "a1", "a2", "a3", "a4", "a5", "Case"})
+        ASSERT_TRUE(writeBytes(a + "/" + name, "x"));
+    for (const char *name : {"both1", "both2", "both3", "case", "b1"})
+        ASSERT_TRUE(writeBytes(b + "/" + name, "x"));
+    WorkerPool aside(1);
+    std::vector<ScanPairNames> pairs;
+    QString unreadable;
+    ASSERT_TRUE(pairFolderNames(a, b, true, &pairs, &unreadable, &aside, reader(a, &readA), reader(b, &readB)));
+    ASSERT_EQ(pairs.size(), 11u);
+    for (const ScanPairNames &p : pairs) {
+        EXPECT_EQ(p.slotA >= 0, p.inA) << qPrintable(p.nameA);
+        EXPECT_EQ(p.slotB >= 0, p.inB) << qPrintable(p.nameB);
+        if (p.inA)
+            EXPECT_EQ(readA.value(p.slotA), p.nameA);
+        if (p.inB)
+            EXPECT_EQ(readB.value(p.slotB), p.nameB);
+    }
+}
 
 TEST_F(ScannerTest, ATwoSecondToleranceLeavesUpToTwoSecondsAloneInBothTaskKinds)
 {
