@@ -187,20 +187,23 @@ QList<ScheduleEntry> buildScheduleEntries(const QVariantList &sessions, int sess
     const QDateTime cursor = toLocalMinute(now);
     std::vector<Execution> executions;
     QList<qint64> instants;
+    // Executions before this minute are gone, told by their instants: in
+    // the hour that repeats in autumn the minute of the day cannot tell
+    // the first pass, already over, from the second, still to come.
+    const qint64 from = cursor.toSecsSinceEpoch();
     QDate day = cursor.date();
-    int fromMinute = minuteOfDay(cursor);
     for (int d = 0; d < std::max(days, 1); ++d) {
         for (int c = 0; c < covered.size(); ++c) {
             CoveredSession &session = covered[c];
             for (int r = 0; r < session.rows.size(); ++r) {
                 instants.clear();
-                rowExecutionsOnDay(session.rows.at(r), day, fromMinute, zone, session.firstCounts[r], instants);
+                rowExecutionsOnDay(session.rows.at(r), day, 0, zone, session.firstCounts[r], instants);
                 for (qint64 instant : instants)
-                    executions.push_back({instant, c});
+                    if (instant >= from)
+                        executions.push_back({instant, c});
             }
         }
         day = day.addDays(1);
-        fromMinute = 0;
     }
     std::stable_sort(executions.begin(), executions.end(),
                      [](const Execution &a, const Execution &b) { return a.instant < b.instant; });

@@ -42,7 +42,7 @@ QStringList steppedInLocalTime(const TimerRow &row, const QDateTime &now, int da
             closedDay = day; // the day's window has ended
             continue;
         }
-        if (day > first || minute >= minuteOfDay(cursor))
+        if (date >= cursor)
             out.append(describe(date));
     }
     return out;
@@ -59,6 +59,7 @@ struct ZoneCase {
     QTime endTime = QTime(); // daily end of the window, if any
     QDate endDay = QDate();  // last day, if any
     QList<int> weekDays = {};
+    qint64 nowUtc = 0; // the instant of now, where the local time of now repeats
 };
 
 TEST(ScheduleZones, ElapsedStepsMatchLocalTimeArithmetic)
@@ -73,6 +74,9 @@ TEST(ScheduleZones, ElapsedStepsMatchLocalTimeArithmetic)
          {2026, 10, 10}},
         {"America/Santiago", {2026, 9, 1}, {0, 0}, {0, 0, 0, 0, 10}, {2026, 9, 1}, {12, 0}, 14, {}, {}, {1, 7}},
         {"UTC", {2026, 12, 1}, {0, 0}, {0, 0, 0, 0, 1}, {2026, 12, 8}, {10, 0}, 10, {}, {}, {1}},
+        // Built during the first and during the second 2:30 of the hour that repeats.
+        {"Europe/Berlin", {2026, 10, 1}, {0, 0}, {0, 0, 0, 0, 1}, {2026, 10, 25}, {2, 30}, 1, {}, {}, {}, 1792888200},
+        {"Europe/Berlin", {2026, 10, 1}, {0, 0}, {0, 0, 0, 0, 1}, {2026, 10, 25}, {2, 30}, 1, {}, {}, {}, 1792891800},
     };
     for (const ZoneCase &c : cases) {
         ScopedTimeZone zone(c.zone);
@@ -85,7 +89,7 @@ TEST(ScheduleZones, ElapsedStepsMatchLocalTimeArithmetic)
             for (int day : c.weekDays)
                 row.weekDays[size_t(day - 1)] = true;
         }
-        const QDateTime now(c.nowDay, c.nowTime);
+        const QDateTime now = c.nowUtc ? QDateTime::fromSecsSinceEpoch(c.nowUtc) : QDateTime(c.nowDay, c.nowTime);
         QStringList built;
         for (const ScheduleEntry &entry : buildScheduleEntries({session("S", {row})}, 0, c.days, now))
             built.append(describe(entry.startDate));
