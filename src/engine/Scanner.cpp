@@ -331,8 +331,9 @@ bool Scanner::Level::readItem(const QString &path, ItemInfo *info) const
     return readItemForScan(nativeName(path), wantsFinderInfo(), info);
 }
 
-// A folder of many items is read on both sides at once: the two reads
-// wait on different inodes, often on different disks.
+// With filters, which judge the full read, the items are read after the
+// pairing; a folder of many items then on both sides at once: the two
+// reads wait on different inodes, often on different disks.
 void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
 {
     constexpr size_t kWorthIt = 16;
