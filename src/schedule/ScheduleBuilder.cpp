@@ -19,11 +19,9 @@ bool isOn(const QVariantMap &record, const char *key)
     return record.value(QLatin1String(key)).toLongLong() != 0;
 }
 
-bool repeatingRowSkipsDay(const TimerRow &row, const QDate &day, int fromMinute)
+bool repeatingRowSkipsDay(const TimerRow &row, const QDate &day)
 {
     if (row.endDateOn && (row.end.date() < day || row.end.date().year() < kFirstYear))
-        return true;
-    if (row.endOn && fromMinute > minuteOfDay(row.end))
         return true;
     if (!row.runsOnDayOfWeek(day.dayOfWeek()))
         return true;
@@ -74,8 +72,7 @@ qint64 elapsedStepSecs(const TimerStep &step)
 
 // The walk of calendarExecutions on instants: the zone is asked only through
 // `zone`, which converts without looking the zone up again.
-void elapsedExecutions(const TimerRow &row, const QDate &day, int fromMinute, const LocalZone &zone,
-                       QList<qint64> &instants)
+void elapsedExecutions(const TimerRow &row, const QDate &day, const LocalZone &zone, QList<qint64> &instants)
 {
     const qint64 step = elapsedStepSecs(row.step);
     const qint64 start = row.start.toSecsSinceEpoch();
@@ -94,16 +91,14 @@ void elapsedExecutions(const TimerRow &row, const QDate &day, int fromMinute, co
             continue;
         if ((row.endDateOn && local.date > endDate) || (row.endOn && local.minuteOfDay > endMinute))
             break;
-        if (fromMinute <= local.minuteOfDay)
-            instants.append(instant);
+        instants.append(instant);
     }
 }
 
 // A step with calendar parts yields at most one execution a day: few
 // enough to add in local time, as the step defines it. `firstCount` carries
 // the search's answer from one day to the next.
-void calendarExecutions(const TimerRow &row, const QDate &day, int fromMinute, qint64 &firstCount,
-                        QList<qint64> &instants)
+void calendarExecutions(const TimerRow &row, const QDate &day, qint64 &firstCount, QList<qint64> &instants)
 {
     const int startMinute = minuteOfDay(row.start);
     const int endMinute = minuteOfDay(row.end);
@@ -117,28 +112,27 @@ void calendarExecutions(const TimerRow &row, const QDate &day, int fromMinute, q
             continue;
         if ((row.endDateOn && date.date() > row.end.date()) || (row.endOn && minute > endMinute))
             break;
-        if (fromMinute <= minute)
-            instants.append(date.toSecsSinceEpoch());
+        instants.append(date.toSecsSinceEpoch());
     }
 }
 
-// The executions of one row on one day, from minute `fromMinute` on, in
-// time order, as seconds since 1970 UTC.
-void rowExecutionsOnDay(const TimerRow &row, const QDate &day, int fromMinute, const LocalZone &zone,
-                        qint64 &firstCount, QList<qint64> &instants)
+// The executions of one row on one day, in time order, as seconds since
+// 1970 UTC.
+void rowExecutionsOnDay(const TimerRow &row, const QDate &day, const LocalZone &zone, qint64 &firstCount,
+                        QList<qint64> &instants)
 {
     if (!row.onOff || !row.start.isValid())
         return;
     if (row.start.date() > day || row.start.date().year() < kFirstYear)
         return;
     if (!row.intervalOn) {
-        if (row.start.date() == day && fromMinute <= minuteOfDay(row.start))
+        if (row.start.date() == day)
             instants.append(row.start.toSecsSinceEpoch());
-    } else if (!repeatingRowSkipsDay(row, day, fromMinute)) {
+    } else if (!repeatingRowSkipsDay(row, day)) {
         if (elapsedStepSecs(row.step) > 0)
-            elapsedExecutions(row, day, fromMinute, zone, instants);
+            elapsedExecutions(row, day, zone, instants);
         else
-            calendarExecutions(row, day, fromMinute, firstCount, instants);
+            calendarExecutions(row, day, firstCount, instants);
     }
 }
 
@@ -197,7 +191,7 @@ QList<ScheduleEntry> buildScheduleEntries(const QVariantList &sessions, int sess
             CoveredSession &session = covered[c];
             for (int r = 0; r < session.rows.size(); ++r) {
                 instants.clear();
-                rowExecutionsOnDay(session.rows.at(r), day, 0, zone, session.firstCounts[r], instants);
+                rowExecutionsOnDay(session.rows.at(r), day, zone, session.firstCounts[r], instants);
                 for (qint64 instant : instants)
                     if (instant >= from)
                         executions.push_back({instant, c});
