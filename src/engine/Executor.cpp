@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <malloc.h>
 #include <utility>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -26,6 +27,11 @@ QString parentOf(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString baseNameOf(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 QString quoted(const QString &path)
@@ -85,6 +91,19 @@ ItemInfo readInfo(const QString &path)
     if (ReadCatalogInfo(path, &info) != Status::noErr)
         info.kind = ItemKind::Missing;
     return info;
+}
+
+// The target of a copy, looked up within its folder when the executor holds
+// that open: a first copy finds no target, and the look stops there.
+ItemInfo readTargetIn(const QString &path, int folderFd)
+{
+    struct statx stx;
+    if (folderFd >= 0
+        && ::statx(folderFd, nativeName(baseNameOf(path)).constData(),
+                   AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, STATX_TYPE, &stx) != 0
+        && errno == ENOENT)
+        return ItemInfo();
+    return readInfo(path);
 }
 
 // A folder's own dates before its content changes: one statx.
@@ -187,6 +206,12 @@ bool Executor::CopyItems(std::vector<CopyItem> &items, const SidePaths &parent, 
     bool allSucceeded = true;
     const bool result = copyItems(items, parent, deleteParent, &allSucceeded);
     takeFinishedCopies(0);
+    // An open folder would keep its volume busy: one mounted for the run
+    // is given back after it.
+    m_knownFolder.clear();
+    m_knownFolderFd.reset();
+    m_sourceFolder.clear();
+    m_sourceFolderFd.reset();
     return m_lastWentAside ? m_lastAsideOk : result;
 }
 
@@ -473,6 +498,7 @@ bool Executor::removeFolder(Operation &op)
         }
         m_itemsDeleted.insert(op.item);
         m_knownFolder.clear();
+        m_knownFolderFd.reset();
         return true;
     }
     reportError(GLS(set.isMoveToTrash ? "Can't trash the folder" : "Can't delete the folder")
@@ -539,13 +565,24 @@ bool Executor::removeFile(Operation &op)
     return false;
 }
 
+Executor::OpenFolder::~OpenFolder()
+{
+    ::close(fd);
+}
+
 bool Executor::copyOrReplaceFile(Operation &op)
 {
     const QString parent = parentOf(op.target);
-    // Files of one folder come one after another: its test is made once.
+    // Files of one folder come one after another: its test is made once,
+    // and it stays open for their copies.
     if (parent != m_knownFolder) {
+        m_knownFolder.clear();
+        m_knownFolderFd.reset();
+        const int fd = ::open(nativeName(parent).constData(),
+                              O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        auto open = fd >= 0 ? std::make_shared<const OpenFolder>(fd) : nullptr;
         struct stat folder;
-        if (::lstat(nativeName(parent).constData(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+        if (!open || ::fstat(fd, &folder) != 0 || !S_ISDIR(folder.st_mode)) {
             if (m_itemsDeleted.contains(parent))
                 return true;
             reportError(GLS("Can't find the parent destination folder.") + QLatin1Char(' ')
@@ -556,8 +593,16 @@ bool Executor::copyOrReplaceFile(Operation &op)
         }
         m_knownFolder = parent;
         m_knownFolderStat = folder;
+        m_knownFolderFd = std::move(open);
     }
-    const ItemInfo targetInfo = readInfo(op.target);
+    const QString source = parentOf(op.item);
+    if (source != m_sourceFolder) {
+        // Only a help: without it the copy walks the full path.
+        const int fd = ::open(nativeName(source).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        m_sourceFolderFd = fd >= 0 ? std::make_shared<const OpenFolder>(fd) : nullptr;
+        m_sourceFolder = source;
+    }
+    const ItemInfo targetInfo = readTargetIn(op.target, m_knownFolderFd ? m_knownFolderFd->fd : -1);
     const bool replaces = targetInfo.exists();
     op.targetExists = replaces;
     // A plain file over a plain unlocked one needs no unlocking first and
@@ -588,8 +633,12 @@ Executor::KnownStats Executor::knownStats(const Operation &op) const
     KnownStats known;
     known.item = op.itemStat;
     known.targetFree = !op.targetExists;
-    if (!m_knownFolder.isEmpty() && parentOf(op.target) == m_knownFolder)
+    if (!m_knownFolder.isEmpty() && parentOf(op.target) == m_knownFolder) {
         known.folder = m_knownFolderStat;
+        known.folderFd = m_knownFolderFd;
+    }
+    if (!m_sourceFolder.isEmpty() && parentOf(op.item) == m_sourceFolder)
+        known.sourceFolderFd = m_sourceFolderFd;
     return known;
 }
 
@@ -797,6 +846,10 @@ OSStatus Executor::copyInto(const QString &item, const QString &target, int firs
         options.sourceStat = known->item;
         options.destFolderStat = known->folder;
         options.buildUnnamed = known->targetFree;
+        if (known->sourceFolderFd)
+            options.sourceFolderFd = known->sourceFolderFd->fd;
+        if (known->folderFd)
+            options.destFolderFd = known->folderFd->fd;
     }
     options.duplicateAction = kDupReplace;
     options.faultHook = m_faultHook;

@@ -85,8 +85,21 @@ private:
     Words m_words;
     QSet<QString> m_itemsDeleted;
     QString m_trashLog; // lines of items inside a folder being trashed
+    // A folder held open (O_PATH) while the files in it are copied, so that
+    // each copy finds its file by name within it; shared with the copies
+    // still running there.
+    struct OpenFolder {
+        explicit OpenFolder(int descriptor) : fd(descriptor) {}
+        OpenFolder(const OpenFolder &) = delete;
+        OpenFolder &operator=(const OpenFolder &) = delete;
+        ~OpenFolder();
+        const int fd;
+    };
     QString m_knownFolder; // the last target folder found to exist
     struct stat m_knownFolderStat{};
+    std::shared_ptr<const OpenFolder> m_knownFolderFd; // it, open; or none
+    QString m_sourceFolder; // the folder of the last item copied
+    std::shared_ptr<const OpenFolder> m_sourceFolderFd; // it, open; or none
     // The free room of the last target folder asked, trusted while what was
     // started since stays well inside it: asking the file system for every
     // small file costs about as much as copying it.
@@ -149,6 +162,7 @@ private:
         std::optional<struct statx> item;
         std::optional<struct stat> folder;
         bool targetFree = false;
+        std::shared_ptr<const OpenFolder> sourceFolderFd, folderFd;
     };
     KnownStats knownStats(const Operation &op) const;
     OSStatus copyInto(const QString &item, const QString &target, int firstTempName = 1,

@@ -124,10 +124,10 @@ bool runsAsRoot()
 class CopyJob {
 public:
     CopyJob(const CopyOptions &options, const UTCDateTime &backupDate, uint32_t bufferSize,
-            bool dropBox, bool tryClone)
+            bool dropBox, bool tryClone, bool linkByFd = false)
         : m_options(options), m_backupDate(backupDate), m_bufferSize(bufferSize),
           m_dropBox(dropBox), m_root(runsAsRoot()), m_busyDate(UTCDateTime::magicBusyDate()),
-          m_tryClone(tryClone)
+          m_tryClone(tryClone), m_linkByFd(linkByFd)
     {
     }
 
@@ -138,6 +138,8 @@ public:
     bool topCreated() const { return m_topCreated; }
     // The destination's file system answered that it cannot clone.
     bool cloneRefused() const { return !m_tryClone; }
+    // Linking by descriptor alone was tried and refused.
+    bool linkByFdRefused() const { return m_linkByFdRefused; }
 
     // Builds the copy of src at dst (a name that does not exist yet).
     OSStatus copyTop(const Source &src, const QByteArray &dst)
@@ -182,6 +184,8 @@ private:
     UTCDateTime m_busyDate;
     std::vector<char> m_buffer;
     bool m_tryClone;
+    bool m_linkByFd;
+    bool m_linkByFdRefused = false;
     bool m_tryCopyRange = true;
     bool m_tellData = false; // the file being copied is the top object
     void tellData(off_t copied, off_t size) const
@@ -190,6 +194,7 @@ private:
             m_options.dataProgress(int64_t(copied), int64_t(size));
     }
     OSStatus fillFile(const Source &src, int in, int out, bool top, struct stat *outNow);
+    int linkUnnamed(int fd, const QByteArray &real, const char *name);
 
     bool m_topNameTaken = false;
     bool m_topCreated = false;
@@ -278,13 +283,19 @@ OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, co
                                  bool *unavailable)
 {
     *unavailable = false;
-    Fd out(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    const int dir = m_options.destFolderFd;
+    const QByteArray name = baseName(real);
+    Fd out(dir >= 0 ? ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)
+                    : ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     if (out.fd < 0) {
         *unavailable = errno == EOPNOTSUPP || errno == ENOSYS || errno == EISDIR || errno == EINVAL
                        || errno == ENOENT;
         return errnoStatus();
     }
-    Fd in(::open(src.path.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    constexpr int readFlags = O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
+    Fd in(m_options.sourceFolderFd >= 0
+              ? ::openat(m_options.sourceFolderFd, baseName(src.path).constData(), readFlags)
+              : ::open(src.path.constData(), readFlags));
     if (in.fd < 0)
         return errnoStatus();
     struct stat made; // its identity does not change with what is written after
@@ -293,9 +304,7 @@ OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, co
         return st;
     if (int e = fault("rename", real))
         return statusFromErrno(e);
-    char proc[40];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", out.fd);
-    if (::linkat(AT_FDCWD, proc, AT_FDCWD, real.constData(), AT_SYMLINK_FOLLOW) != 0) {
+    if (linkUnnamed(out.fd, real, name.constData()) != 0) {
         // Taken meanwhile, or no /proc: built again the usual way.
         *unavailable = errno == EEXIST || errno == ENOENT || errno == EOPNOTSUPP;
         return errnoStatus();
@@ -306,9 +315,31 @@ OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, co
     // something else has taken it since.
     st = errnoStatus();
     struct stat now;
-    if (::lstat(real.constData(), &now) == 0 && now.st_ino == made.st_ino && now.st_dev == made.st_dev)
-        ::unlink(real.constData());
+    const bool same = (dir >= 0 ? ::fstatat(dir, name.constData(), &now, AT_SYMLINK_NOFOLLOW)
+                                : ::lstat(real.constData(), &now)) == 0
+                      && now.st_ino == made.st_ino && now.st_dev == made.st_dev;
+    if (same)
+        dir >= 0 ? ::unlinkat(dir, name.constData(), 0) : ::unlink(real.constData());
     return st;
+}
+
+// Gives the nameless file `fd` its name: within the destination folder's
+// descriptor when the caller holds one, else by the full path. The
+// descriptor alone serves where the kernel allows it; /proc otherwise.
+int CopyJob::linkUnnamed(int fd, const QByteArray &real, const char *name)
+{
+    const int dir = m_options.destFolderFd;
+    if (dir >= 0 && m_linkByFd) {
+        if (::linkat(fd, "", dir, name, AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM && errno != EINVAL)
+            return -1;
+        m_linkByFdRefused = true;
+    }
+    char proc[40];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    return dir >= 0 ? ::linkat(AT_FDCWD, proc, dir, name, AT_SYMLINK_FOLLOW)
+                    : ::linkat(AT_FDCWD, proc, AT_FDCWD, real.constData(), AT_SYMLINK_FOLLOW);
 }
 
 OSStatus CopyJob::copyData(int in, int out, const Source &src)
@@ -967,10 +998,13 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
     OSStatus st = Status::noErr;
     bool named = true; // built under a temporary name, as a file without one could not be
     if (options.buildUnnamed && src.type() == S_IFREG && !options.filter && !dropBox) {
-        CopyJob job(options, m_backupDate, bufferSize, dropBox, tryClone);
+        CopyJob job(options, m_backupDate, bufferSize, dropBox, tryClone,
+                    !m_linkByFdRefused.load(std::memory_order_relaxed));
         st = job.copyTopUnnamed(src, dstFolder, realPath, &named);
         if (job.cloneRefused())
             m_noCloneDevice.store(uint64_t(dst.st_dev), std::memory_order_relaxed);
+        if (job.linkByFdRefused())
+            m_linkByFdRefused.store(true, std::memory_order_relaxed);
     }
     QByteArray buildPath;
     bool built = false; // buildPath names what this call made

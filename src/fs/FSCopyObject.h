@@ -58,6 +58,12 @@ struct CopyOptions {
     // file system cannot, or the name turns out taken, the copy is built
     // under a temporary name as usual.
     bool buildUnnamed = false;
+    // The source's folder and the destination folder, held open by the
+    // caller for the length of the call (O_PATH is enough). A file built
+    // without a name is then opened, made and linked by name within them,
+    // instead of by walking both full paths again for each step.
+    int sourceFolderFd = -1;
+    int destFolderFd = -1;
 };
 
 class ObjectCopier {
@@ -97,6 +103,9 @@ private:
     // The last destination volume that refused to clone files (st_dev),
     // asked no more. Copies may run on several threads at once.
     mutable std::atomic<uint64_t> m_noCloneDevice{~uint64_t(0)};
+    // Linking a nameless file by its descriptor alone was refused (it needs
+    // a privilege on older kernels): /proc is asked from then on.
+    mutable std::atomic<bool> m_linkByFdRefused{false};
 };
 
 // Deletes a file, link or folder with all its content, unlocking locked
