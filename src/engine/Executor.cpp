@@ -69,9 +69,11 @@ QString copyErrorText(OSStatus status)
            + QStringLiteral(") ") + copyStatusMessage(status);
 }
 
-// At most this many new files are copied at once; the next item waits for
-// the oldest of them.
-constexpr size_t kCopiesInFlight = 8;
+// At most this many new files are copied at once. Past that the engine
+// takes back the oldest until only half are left: one wait for several
+// copies, rather than a hand-over between threads for every file.
+constexpr size_t kCopiesInFlight = 16;
+constexpr size_t kCopiesLeftRunning = kCopiesInFlight / 2;
 
 enum class Kind { Missing, Folder, Package, SymLink, File };
 
@@ -671,7 +673,8 @@ void Executor::startCopyAside(const Operation &op, quint64 size, bool replaces)
     ++m_copiesStarted;
     m_pendingBytes += size;
     m_wentAside = true;
-    takeFinishedCopies(kCopiesInFlight);
+    if (m_pending.size() > kCopiesInFlight)
+        takeFinishedCopies(kCopiesLeftRunning);
 }
 
 // Takes the results of the oldest copies, in the order they were started,
@@ -716,8 +719,9 @@ bool Executor::copyWithRoom(const Operation &op, QString *extra)
 OSStatus Executor::copyAndStamp(const QString &item, const QString &target, int firstTempName,
                                 const KnownStats *known) const
 {
-    const OSStatus status = copyInto(item, target, firstTempName, known);
-    if (status == Status::noErr)
+    bool stamped = false;
+    const OSStatus status = copyInto(item, target, firstTempName, known, &stamped);
+    if (status == Status::noErr && !stamped)
         LPUtilities().SetBackupDateDitto(item, m_copier.backupDate());
     return status;
 }
@@ -839,9 +843,10 @@ bool Executor::CopySingleFile(const QString &item, QString &target, QString *err
 
 // The item into the target's folder, replacing what has its name.
 OSStatus Executor::copyInto(const QString &item, const QString &target, int firstTempName,
-                            const KnownStats *known) const
+                            const KnownStats *known, bool *sourceStamped) const
 {
     CopyOptions options;
+    options.sourceStamped = sourceStamped;
     if (known) {
         options.sourceStat = known->item;
         options.destFolderStat = known->folder;

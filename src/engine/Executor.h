@@ -166,7 +166,7 @@ private:
     };
     KnownStats knownStats(const Operation &op) const;
     OSStatus copyInto(const QString &item, const QString &target, int firstTempName = 1,
-                      const KnownStats *known = nullptr) const;
+                      const KnownStats *known = nullptr, bool *sourceStamped = nullptr) const;
     OSStatus copyAndStamp(const QString &item, const QString &target, int firstTempName = 1,
                           const KnownStats *known = nullptr) const;
     bool copyObject(const QString &item, const QString &target, QString *errStr);

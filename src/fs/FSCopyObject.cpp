@@ -309,8 +309,12 @@ OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, co
         *unavailable = errno == EEXIST || errno == ENOENT || errno == EOPNOTSUPP;
         return errnoStatus();
     }
-    if (out.close() == 0)
+    if (out.close() == 0) {
+        if (m_options.sourceStamped && !m_backupDate.isNull())
+            *m_options.sourceStamped = xattr::set(in.fd, xattr::kBackupDate, m_backupDate.encode())
+                                       == Status::noErr;
         return Status::noErr;
+    }
     // The data may not have reached the disk: the name goes again, unless
     // something else has taken it since.
     st = errnoStatus();

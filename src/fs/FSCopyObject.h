@@ -64,6 +64,10 @@ struct CopyOptions {
     // instead of by walking both full paths again for each step.
     int sourceFolderFd = -1;
     int destFolderFd = -1;
+    // When given, a file built without a name also stamps its source with
+    // the backup date, through the descriptor it read it by, once the copy
+    // is in place; set true when that stamp was written.
+    bool *sourceStamped = nullptr;
 };
 
 class ObjectCopier {

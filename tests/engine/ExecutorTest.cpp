@@ -61,6 +61,49 @@ TEST_F(ExecutorTest, FirstBackupCopiesTheWholeTreeWithDatesAndStampsBackupDates)
     EXPECT_EQ(backupDateOf(b + "/top.txt"), ctx.start.toSecsSinceEpoch());
 }
 
+// A first copy stamps its source through the descriptor it read it by; a
+// source that refuses that (read-only, locked) is stamped the long way, and
+// keeps its protection.
+TEST_F(ExecutorTest, EverySourceOfAFirstBackupIsStampedAndKeepsItsProtection)
+{
+    struct Case { const char *name; QFileDevice::Permissions perms; bool locked; };
+    const QFileDevice::Permissions rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    const QFileDevice::Permissions ro = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    const Case cases[] = {
+        {"plain", rw, false},
+        {"readOnly", ro, false},
+        {"locked", rw, true},
+        {"lockedReadOnly", ro, true},
+    };
+    for (int i = 0; i < 24; ++i) // enough to be copied beside each other
+        writeFile(a + QStringLiteral("/many/f%1").arg(i), "x", now - 100);
+    QStringList unlockable;
+    QMap<QString, QFileDevice::Permissions> before;
+    for (const Case &c : cases) {
+        const QString path = a + "/" + c.name;
+        writeFile(path, c.name, now - 100);
+        QFile::setPermissions(path, c.perms);
+        if (c.locked && !lock(path))
+            unlockable << c.name; // this file system cannot lock: checked as a plain one
+        before[c.name] = QFile::permissions(path);
+    }
+    run();
+    EXPECT_TRUE(ctx.errors.isEmpty()) << qPrintable(errors());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = a + "/" + c.name;
+        EXPECT_EQ(backupDateOf(path), ctx.start.toSecsSinceEpoch());
+        EXPECT_EQ(backupDateOf(b + "/" + c.name), ctx.start.toSecsSinceEpoch());
+        EXPECT_EQ(readFile(b + "/" + c.name), c.name);
+        EXPECT_EQ(QFile::permissions(path), before[c.name]);
+        EXPECT_EQ(isLocked(path), c.locked && !unlockable.contains(c.name));
+    }
+    for (int i = 0; i < 24; ++i)
+        EXPECT_EQ(backupDateOf(a + QStringLiteral("/many/f%1").arg(i)), ctx.start.toSecsSinceEpoch()) << i;
+    for (const Case &c : cases)
+        qm::UnlockWholeItem(a + "/" + c.name);
+}
+
 // The drawer's byte count: the copier tells how far a file's data has come,
 // for files copied whole, not for the files inside a package.
 TEST_F(ExecutorTest, CopiesTellTheBytesOfTheFileTheyCopy)
