@@ -284,7 +284,7 @@ OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, co
 {
     *unavailable = false;
     const int dir = m_options.destFolderFd;
-    const QByteArray name = baseName(real);
+    const QByteArray name = baseName(real); // the copy keeps its source's name
     Fd out(dir >= 0 ? ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)
                     : ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     if (out.fd < 0) {
@@ -294,7 +294,7 @@ OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, co
     }
     constexpr int readFlags = O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
     Fd in(m_options.sourceFolderFd >= 0
-              ? ::openat(m_options.sourceFolderFd, baseName(src.path).constData(), readFlags)
+              ? ::openat(m_options.sourceFolderFd, name.constData(), readFlags)
               : ::open(src.path.constData(), readFlags));
     if (in.fd < 0)
         return errnoStatus();
