@@ -69,11 +69,15 @@ QString copyErrorText(OSStatus status)
            + QStringLiteral(") ") + copyStatusMessage(status);
 }
 
-// At most this many new files are copied at once. Past that the engine
-// takes back the oldest until only half are left: one wait for several
-// copies, rather than a hand-over between threads for every file.
-constexpr size_t kCopiesInFlight = 16;
+// At most this many new files are copied or waiting for a copy thread at
+// once. Past that the engine takes back the oldest until only half are left:
+// one wait for many copies, rather than a hand-over between threads for every
+// file, and the engine seldom waits while its copies are still queued.
+constexpr size_t kCopiesInFlight = 64;
 constexpr size_t kCopiesLeftRunning = kCopiesInFlight / 2;
+// Copies given while every copy thread sleeps gather this many before one
+// is woken: the engine feeds them one file at a time.
+constexpr int kCopiesGathered = 4;
 
 enum class Kind { Missing, Folder, Package, SymLink, File };
 
@@ -145,7 +149,7 @@ struct Executor::Operation {
 struct Executor::PendingCopy {
     Operation op;
     quint64 size = 0;
-    std::future<OSStatus> status;
+    WorkerPool::Result status;
     bool *allSucceeded = nullptr;
     bool replaces = false;
 };
@@ -657,7 +661,7 @@ bool Executor::runsAside(const Operation &op) const
 void Executor::startCopyAside(const Operation &op, quint64 size, bool replaces)
 {
     if (!m_pipeline)
-        m_pipeline = std::make_unique<WorkerPool>(m_copyThreads);
+        m_pipeline = std::make_unique<WorkerPool>(m_copyThreads, kCopiesGathered);
     PendingCopy pending;
     pending.op = op;
     pending.size = size;

@@ -140,7 +140,7 @@ bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBO
     // Each listing mostly waits for the disk: the two sides wait together.
     std::vector<Name> names, namesB;
     bool ignoresCase = false, ignoresCaseB = false, listedB = true;
-    std::future<OSStatus> sideB;
+    WorkerPool::Result sideB;
     auto listB = [&] {
         listedB = folderB.isEmpty() || listFolder(folderB, true, &namesB, &ignoresCaseB, readB);
         return Status::noErr;

@@ -350,7 +350,7 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
                 out[i].ok = readItem(joinPath(folder, sideA ? names.nameA : names.nameB), &out[i].info);
         }
     };
-    std::future<OSStatus> other = m_s.reader().submit([&](int) {
+    WorkerPool::Result other = m_s.reader().submit([&](int) {
         readSide(false);
         return Status::noErr;
     });
