@@ -122,10 +122,11 @@ ItemInfo readFolderDates(const QString &path)
 }
 
 // The item an operation copies or removes: its dates are not needed.
-ItemInfo readOperand(const QString &path, struct statx *raw = nullptr)
+// `folderFd`, when not -1, is its folder, open.
+ItemInfo readOperand(const QString &path, struct statx *raw = nullptr, int folderFd = -1)
 {
     ItemInfo info;
-    if (ReadCatalogInfoWithoutDates(path, &info, raw) != Status::noErr)
+    if (ReadCatalogInfoWithoutDates(folderFd, path, &info, raw) != Status::noErr)
         info.kind = ItemKind::Missing;
     return info;
 }
@@ -418,10 +419,10 @@ bool Executor::CopySource(const QString &a, const QString &b, int copyMode, bool
                   || copyMode == CopyMode::RemoveB)
                      ? Side::B
                      : Side::A;
-    op.itemInfo = readOperand(op.item, &op.itemStat);
+    const bool copies = copyMode >= CopyMode::CopyAToB && copyMode <= CopyMode::ReplaceA;
+    op.itemInfo = readOperand(op.item, &op.itemStat, copies ? sourceFolderOf(op.item) : -1);
     op.kind = kindOf(op.itemInfo, op.item);
 
-    const bool copies = copyMode >= CopyMode::CopyAToB && copyMode <= CopyMode::ReplaceA;
     if (op.kind == Kind::Missing && copies) {
         if (m_itemsDeleted.contains(op.item))
             return true;
@@ -601,13 +602,7 @@ bool Executor::copyOrReplaceFile(Operation &op)
         m_knownFolderStat = folder;
         m_knownFolderFd = std::move(open);
     }
-    const QString source = parentOf(op.item);
-    if (source != m_sourceFolder) {
-        // Only a help: without it the copy walks the full path.
-        const int fd = ::open(nativeName(source).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        m_sourceFolderFd = fd >= 0 ? std::make_shared<const OpenFolder>(fd) : nullptr;
-        m_sourceFolder = source;
-    }
+    sourceFolderOf(op.item);
     const ItemInfo targetInfo = readTargetIn(op.target, m_knownFolderFd ? m_knownFolderFd->fd : -1);
     const bool replaces = targetInfo.exists();
     op.targetExists = replaces;
@@ -630,6 +625,20 @@ bool Executor::copyOrReplaceFile(Operation &op)
     m_room.startedSince += size;
     startCopyAside(op, size, replaces);
     return true;
+}
+
+// The folder of a copy's source, held open while its items are copied: the
+// read of each item and its copy look it up there. -1 when it cannot be
+// opened, which is only a help lost: the full path is walked instead.
+int Executor::sourceFolderOf(const QString &item)
+{
+    const QString source = parentOf(item);
+    if (source != m_sourceFolder) {
+        const int fd = ::open(nativeName(source).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        m_sourceFolderFd = fd >= 0 ? std::make_shared<const OpenFolder>(fd) : nullptr;
+        m_sourceFolder = source;
+    }
+    return m_sourceFolderFd ? m_sourceFolderFd->fd : -1;
 }
 
 // What this operation has just read of its item and of the target's folder

@@ -100,6 +100,7 @@ private:
     std::shared_ptr<const OpenFolder> m_knownFolderFd; // it, open; or none
     QString m_sourceFolder; // the folder of the last item copied
     std::shared_ptr<const OpenFolder> m_sourceFolderFd; // it, open; or none
+    int sourceFolderOf(const QString &item);
     // The free room of the last target folder asked, trusted while what was
     // started since stays well inside it: asking the file system for every
     // small file costs about as much as copying it.

@@ -55,10 +55,13 @@ ItemKind kindOf(uint32_t mode)
 }
 
 // Reads our own attributes, asking for each only when the listing names it.
-OSStatus readCatalogAttributes(const QByteArray &path, CatalogInfo *info, bool withDates)
+// The listing goes through `entry`, which may name the item within its
+// folder; the rare values read after it go by the full path.
+OSStatus readCatalogAttributes(const xattr::Entry &entry, CatalogInfo *info, bool withDates)
 {
+    const QByteArray path = QByteArray::fromRawData(entry.path, qsizetype(std::strlen(entry.path)));
     char names[4096];
-    ssize_t n = ::llistxattr(path.constData(), names, sizeof names);
+    ssize_t n = xattr::listRaw(entry, names, sizeof names);
     QByteArray big;
     const char *list = names;
     if (n < 0 && errno == ERANGE) {
@@ -129,19 +132,24 @@ void fillFromStatx(const struct statx &stx, CatalogInfo *info)
 
 namespace {
 
-OSStatus readCatalog(const QByteArray &path, CatalogInfo *info, bool withDates, struct statx *raw = nullptr)
+OSStatus readCatalog(const xattr::Entry &entry, CatalogInfo *info, bool withDates, struct statx *raw = nullptr)
 {
     *info = CatalogInfo();
     struct statx own;
     struct statx &stx = raw ? *raw : own;
     const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
-    if (::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, mask, &stx) != 0)
+    if (::statx(entry.folder, entry.name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, mask, &stx) != 0)
         return statusFromErrno(errno);
     fillFromStatx(stx, info);
     // Links cannot carry user attributes on Linux; do not ask.
     if (info->kind == ItemKind::SymLink)
         return Status::noErr;
-    return readCatalogAttributes(path, info, withDates);
+    return readCatalogAttributes(entry, info, withDates);
+}
+
+OSStatus readCatalog(const QByteArray &path, CatalogInfo *info, bool withDates, struct statx *raw = nullptr)
+{
+    return readCatalog(xattr::Entry{AT_FDCWD, path.constData(), path.constData()}, info, withDates, raw);
 }
 
 } // namespace
@@ -154,6 +162,15 @@ OSStatus ReadCatalogInfo(const QByteArray &path, CatalogInfo *info)
 OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info, struct statx *raw)
 {
     return readCatalog(nativeName(path), info, false, raw);
+}
+
+OSStatus ReadCatalogInfoWithoutDates(int folderFd, const QString &path, CatalogInfo *info, struct statx *raw)
+{
+    const QByteArray native = nativeName(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    if (folderFd < 0 || slash < 0 || slash + 1 == native.size())
+        return readCatalog(native, info, false, raw);
+    return readCatalog(xattr::Entry{folderFd, native.constData() + slash + 1, native.constData()}, info, false, raw);
 }
 
 OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info)

@@ -109,6 +109,10 @@ OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info);
 // for callers that need only the kind, sizes, lock and Finder information.
 // `raw`, when given, receives the statx the information came from.
 OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info, struct statx *raw = nullptr);
+// The same for an item of the folder open as `folderFd` (O_PATH will do),
+// looked up there rather than along its whole path; -1 reads by the path.
+OSStatus ReadCatalogInfoWithoutDates(int folderFd, const QString &path, CatalogInfo *info,
+                                     struct statx *raw = nullptr);
 
 // Members of the catalog information that WriteCatalogInfo can change.
 enum CatInfoField : unsigned {

@@ -136,6 +136,7 @@ namespace {
 // The folder-relative calls came with Linux 6.13; glibc has no wrappers yet.
 constexpr long kSetXattrAt = 463;
 constexpr long kGetXattrAt = 464;
+constexpr long kListXattrAt = 465;
 
 struct XattrArgs {
     uint64_t value;
@@ -172,6 +173,19 @@ void noteRefusal(bool pathRefused)
 
 } // namespace
 
+// listxattrat takes the buffer itself, not the argument block of the others.
+std::optional<long> listAtCall(const Entry &entry, char *buf, size_t size)
+{
+    if (atCallsMissing.load(std::memory_order_relaxed))
+        return std::nullopt;
+    const long n = ::syscall(kListXattrAt, entry.folder, entry.name, AT_SYMLINK_NOFOLLOW, buf, size);
+    if (n < 0 && errno == ENOSYS) {
+        atCallsMissing.store(true, std::memory_order_relaxed);
+        return std::nullopt;
+    }
+    return n;
+}
+
 void usePathCallsOnly(bool on)
 {
     atCallsMissing.store(on, std::memory_order_relaxed);
@@ -200,6 +214,20 @@ OSStatus set(const Entry &entry, const char *name, const QByteArray &value)
     if (n)
         noteRefusal(r < 0 && errno == EPERM);
     return fromResult(r);
+}
+
+ssize_t listRaw(const Entry &entry, char *buf, size_t size)
+{
+    const std::optional<long> n = listAtCall(entry, buf, size);
+    if (n && !(*n < 0 && errno == EPERM))
+        return ssize_t(*n);
+    const ssize_t r = ::llistxattr(entry.path, buf, size);
+    if (n) {
+        const int saved = errno;
+        noteRefusal(r < 0 && saved == EPERM);
+        errno = saved;
+    }
+    return r;
 }
 
 } // namespace qm::xattr

@@ -40,6 +40,9 @@ struct Entry {
 // One small attribute read into buf: its size, or -1 with errno set.
 ssize_t getRaw(const Entry &entry, const char *name, void *buf, size_t size);
 OSStatus set(const Entry &entry, const char *name, const QByteArray &value);
+// The entry's attribute names, each ended by a zero byte, into buf: their
+// length, or -1 with errno set (ERANGE when buf is too small).
+ssize_t listRaw(const Entry &entry, char *buf, size_t size);
 // Makes the entry calls use the full path, as on a kernel that has no
 // folder-relative attribute calls (for the tests of that path).
 void usePathCallsOnly(bool on);

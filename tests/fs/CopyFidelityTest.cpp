@@ -351,3 +351,44 @@ TEST(CopyAsUser, OrdinaryUserCopiesOthersFilesAndIntoADropBox)
     EXPECT_EQ(readFile(dir.file("dropbox/roots.txt")), QByteArray("root's words"));
     EXPECT_EQ(entries(dir.file("dropbox")), QStringList{"roots.txt"});
 }
+
+// An item read within its open folder reads as it does by its full path:
+// forks, Finder information, links and missing items alike, with the
+// folder-relative calls and without them.
+TEST(CatalogRead, WithinItsOpenFolderAnItemReadsAsByItsPath)
+{
+    TempFolder dir;
+    writeFile(dir.file("plain"), "abc");
+    writeFile(dir.file("rich"), "abcdef");
+    ASSERT_TRUE(setAttr(dir.file("rich"), xattr::kResourceFork, pattern(700, 1)));
+    ASSERT_TRUE(setAttr(dir.file("rich"), xattr::kFinderInfo, someFinderInfo().encode()));
+    writeFile(dir.file("tagged"), "x");
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(setAttr(dir.file("tagged"), QByteArray("user.tag" + QByteArray::number(i)).constData(), "v"));
+    ASSERT_TRUE(setAttr(dir.file("tagged"), xattr::kFinderInfo, someFinderInfo().encode()));
+    ASSERT_TRUE(QDir().mkpath(dir.file("folder")));
+    ASSERT_EQ(::symlink("rich", enc(dir.file("link")).constData()), 0);
+    const int folder = ::open(enc(dir.path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    for (bool pathCallsOnly : {false, true}) {
+        xattr::usePathCallsOnly(pathCallsOnly);
+        for (const char *name : {"plain", "rich", "tagged", "folder", "link", "missing"}) {
+            SCOPED_TRACE(::testing::Message() << name << (pathCallsOnly ? ", path calls only" : ""));
+            CatalogInfo byPath, inFolder;
+            const OSStatus a = ReadCatalogInfoWithoutDates(dir.file(name), &byPath);
+            const OSStatus b = ReadCatalogInfoWithoutDates(folder, dir.file(name), &inFolder);
+            EXPECT_EQ(a, b);
+            EXPECT_EQ(byPath.kind, inFolder.kind);
+            EXPECT_EQ(byPath.inode, inFolder.inode);
+            EXPECT_EQ(byPath.dataLogicalSize, inFolder.dataLogicalSize);
+            EXPECT_EQ(byPath.rsrcLogicalSize, inFolder.rsrcLogicalSize);
+            EXPECT_EQ(byPath.finderInfo.bytes, inFolder.finderInfo.bytes);
+        }
+    }
+    xattr::usePathCallsOnly(false);
+    CatalogInfo rich;
+    ASSERT_EQ(ReadCatalogInfoWithoutDates(folder, dir.file("rich"), &rich), Status::noErr);
+    EXPECT_EQ(rich.rsrcLogicalSize, 700u);
+    EXPECT_EQ(rich.finderInfo.fileType(), fourCharCode("TEXT"));
+    ::close(folder);
+}

@@ -113,6 +113,17 @@ TEST_P(XattrEntry, CallsActOnTheEntryItself)
     EXPECT_EQ(errno, ENODATA);
     EXPECT_EQ(xattr::getRaw(xattr::Entry{folder, "missing", "/nonexistent/missing"}, "user.at", buf, sizeof buf), -1);
     EXPECT_EQ(errno, ENOENT);
+
+    // The listing too names the entry's own attributes, not its link target's.
+    char names[64];
+    const ssize_t n = xattr::listRaw(file, names, sizeof names);
+    ASSERT_GT(n, 0);
+    EXPECT_TRUE(QByteArray(names, n).split('\0').contains("user.at"));
+    EXPECT_FALSE(QByteArray(names, std::max<ssize_t>(xattr::listRaw(link, names, sizeof names), 0)).contains("user.at"));
+    EXPECT_EQ(xattr::listRaw(file, names, 3), -1);
+    EXPECT_EQ(errno, ERANGE);
+    EXPECT_EQ(xattr::listRaw(xattr::Entry{folder, "missing", "/nonexistent/missing"}, names, sizeof names), -1);
+    EXPECT_EQ(errno, ENOENT);
     ::close(folder);
 }
 
