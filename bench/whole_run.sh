@@ -14,6 +14,8 @@
 #                   "future" dates them up to a minute ahead (the old way)
 #   CACHE=cold      caches are dropped before each command; "warm" leaves
 #                   what the previous commands read in memory
+#   BENCH_DIR=dir   where the trees are made (default /var/tmp); a fresh
+#                   file system there keeps other work's leftovers out
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 QM=${QM:-"$ROOT/build/quillmere"}
@@ -34,12 +36,13 @@ fi
 # allocates new ones, so files created soon after a large removal cost more.
 # No first backup may pay for an earlier removal: destinations are only
 # removed at the end, and a run waits 70 s after the previous one's cleanup.
-STAMP=/var/tmp/qmbench.cleaned
+BENCH_DIR=${BENCH_DIR:-/var/tmp}
+STAMP=$BENCH_DIR/qmbench.cleaned
 if [[ -f "$STAMP" ]]; then
   wait_s=$(( $(stat -c %Y "$STAMP") + 70 - $(date +%s) ))
   if ((wait_s > 0)); then echo "Waiting ${wait_s} s after the last run's cleanup..." >&2; sleep "$wait_s"; fi
 fi
-WORK=$(mktemp -d /var/tmp/qmbench.XXXXXX)
+WORK=$(mktemp -d "$BENCH_DIR/qmbench.XXXXXX")
 trap 'rm -rf "$WORK"; touch "$STAMP"' EXIT
 export HOME="$WORK/home"
 mkdir -p "$HOME"

@@ -93,7 +93,14 @@ void WorkerPool::work(int index)
             Job job = std::move(m_jobs.front());
             m_jobs.pop_front();
             lock.unlock();
-            const OSStatus status = job.run(index);
+            OSStatus status = Status::noErr;
+            try {
+                status = job.run(index);
+            } catch (...) {
+                // Out of memory, as jobs throw nothing else: the job failed,
+                // and its caller hears so rather than the worker dying.
+                status = Status::memFullErr;
+            }
             job.run = nullptr; // what the job holds goes with it, outside the lock
             lock.lock();
             job.slot->status = status;

@@ -155,3 +155,16 @@ TEST(WorkerPool, AShortQueueBehindABusyWorkerWakesNoOne)
     release.set_value();
     EXPECT_TRUE(becomes([&] { return ran.load() == int(WorkerPool::kQueuedPerAwakeWorker); }));
 }
+
+// A job that throws (out of memory) fails alone: its result says so and
+// the worker goes on with the next.
+TEST(WorkerPool, AThrowingJobFailsAloneAndTheWorkerGoesOn)
+{
+    WorkerPool pool(1);
+    WorkerPool::Result thrown = pool.submit([](int) -> OSStatus { throw std::bad_alloc(); });
+    WorkerPool::Result next = pool.submit([](int) { return OSStatus(7); });
+    ASSERT_TRUE(finishes(thrown));
+    EXPECT_EQ(thrown.get(), Status::memFullErr);
+    ASSERT_TRUE(finishes(next));
+    EXPECT_EQ(next.get(), 7);
+}
