@@ -8,14 +8,10 @@ QString joinPath(const QString &folder, const QString &name)
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-namespace {
-
-QString lastComponent(const QString &path)
+QString itemNameOf(const QString &path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
-
-} // namespace
 
 CopyItem &CopyItem::operator=(const CopyItem &other)
 {
@@ -97,7 +93,7 @@ CopyItem CopyItem::fromRecord(const QVariantMap &r, const SidePaths &parent)
     CopyItem item;
     const QString source = r.value(QStringLiteral("source")).toString();
     const QString dest = r.value(QStringLiteral("dest")).toString();
-    item.setNames(lastComponent(source), lastComponent(dest));
+    item.setNames(itemNameOf(source), itemNameOf(dest));
     // A side whose path is not the parent's and the name keeps it whole.
     const bool ownSource = joinPath(parent.source, item.sourceName()) != source;
     const bool ownDest = joinPath(parent.dest, item.destName()) != dest;

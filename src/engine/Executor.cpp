@@ -29,11 +29,6 @@ QString parentOf(const QString &path)
     return slash <= 0 ? QStringLiteral("/") : path.left(slash);
 }
 
-QString baseNameOf(const QString &path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 QString quoted(const QString &path)
 {
     return QStringLiteral(" \"") + displayName(path) + QLatin1Char('"');
@@ -105,7 +100,7 @@ ItemInfo readTargetIn(const QString &path, int folderFd)
 {
     struct statx stx;
     if (folderFd >= 0
-        && ::statx(folderFd, nativeName(baseNameOf(path)).constData(),
+        && ::statx(folderFd, nativeName(itemNameOf(path)).constData(),
                    AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, STATX_TYPE, &stx) != 0
         && errno == ENOENT)
         return ItemInfo();
@@ -602,7 +597,6 @@ bool Executor::copyOrReplaceFile(Operation &op)
         m_knownFolderStat = folder;
         m_knownFolderFd = std::move(open);
     }
-    sourceFolderOf(op.item);
     const ItemInfo targetInfo = readTargetIn(op.target, m_knownFolderFd ? m_knownFolderFd->fd : -1);
     const bool replaces = targetInfo.exists();
     op.targetExists = replaces;

@@ -20,11 +20,6 @@ namespace {
 
 const QString kDsStore = QStringLiteral(".DS_Store");
 
-QString lastComponent(const QString &path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 QString parentOf(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -285,7 +280,7 @@ bool Scanner::Level::resolveAlias(ScanSide &side)
     QString error;
     if (!fs.ResolveTheAlias(target)) {
         error = GLS("Can't resolve the alias") + QStringLiteral(" \"") + displayName(side.path) + QLatin1Char('"');
-    } else if (lastComponent(target) != lastComponent(side.path)) {
+    } else if (itemNameOf(target) != itemNameOf(side.path)) {
         error = GLS("Cannot resolve the Alias\r") + side.path
                 + GLS("\rbecause it points to a Target file\r") + target
                 + GLS("\rwhich has a different file name. This could cause conflicts when "
@@ -309,7 +304,7 @@ bool Scanner::Level::resolveSymLink(ScanSide &side)
     if (target == side.path || m_s.isOnTheWalk(target)) {
         error = GLS("Can't resolve the SYM link") + QStringLiteral(" \"") + displayName(side.path)
                 + QLatin1Char('"');
-    } else if (lastComponent(target) != lastComponent(side.path)) {
+    } else if (itemNameOf(target) != itemNameOf(side.path)) {
         error = QStringLiteral("Cannot resolve the SymLink\r") + side.path
                 + QStringLiteral("\rbecause it points to a Target file\r") + target
                 + QStringLiteral("\rwhich has a different file name. This could cause conflicts "
@@ -453,7 +448,7 @@ bool Scanner::Level::classify(ScanSide &side, bool listed, const PreRead *pre)
         return false;
     if (m_set.isFilterOn && policy.isToBeFiltered(side.path, side.info))
         return false;
-    if (!m_set.isInvisibleOn && !lastComponent(side.path).startsWith(QLatin1Char('.'))
+    if (!m_set.isInvisibleOn && !itemNameOf(side.path).startsWith(QLatin1Char('.'))
         && (side.info.finderInfo.flags() & FinderInfo::kIsInvisible))
         return false;
     return true;
@@ -490,7 +485,7 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
     if (m_factsB && names.inB)
         noteFacts(b, listedB, names.nameB, m_factsB, pre ? &m_readB[m_pairIndex] : nullptr);
 
-    const bool dsStore = lastComponent(a.path) == kDsStore || lastComponent(b.path) == kDsStore;
+    const bool dsStore = itemNameOf(a.path) == kDsStore || itemNameOf(b.path) == kDsStore;
     ScanDecision decision(m_ctx, {m_s.m_mainSourceBackup, m_s.m_mainDestBackup,
                                   m_s.m_compareAtIndex});
     const ScanDecision::Result r = decision.decide(a, b, dsStore, m_p.copyMode);
@@ -498,10 +493,10 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
         return skip();
     const int mode = r.mode;
     if (m_p.copyMode == CopyMode::RemoveA && mode != CopyMode::RemoveA
-        && lastComponent(a.path) != kDsStore)
+        && itemNameOf(a.path) != kDsStore)
         m_keepFolder = true;
     if (m_p.copyMode == CopyMode::RemoveB && mode != CopyMode::RemoveB
-        && lastComponent(b.path) != kDsStore)
+        && itemNameOf(b.path) != kDsStore)
         m_keepFolder = true;
     if (mode == CopyMode::Nothing)
         return;
@@ -792,7 +787,7 @@ TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &so
     };
     if (!isRealFolder(source) && !isRealFolder(dest)) {
         CopyItem pair;
-        pair.setNames(lastComponent(source), lastComponent(dest));
+        pair.setNames(itemNameOf(source), itemNameOf(dest));
         pair.copyMode = CopyMode::Folder;
         root.subItems.push_back(pair);
         source = parentOf(source);

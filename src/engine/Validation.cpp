@@ -1,4 +1,5 @@
 #include "engine/Validation.h"
+#include "engine/CopyItem.h"
 #include "platform/FileName.h"
 #include "fs/CatalogInfo.h"
 #include "fs/LPUtilities.h"
@@ -64,8 +65,6 @@ QString parentOf(const QString &path)
     const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
     return slash <= 0 ? QStringLiteral("/") : p.left(slash);
 }
-
-QString lastComponent(const QString &path) { return path.mid(path.lastIndexOf('/') + 1); }
 
 QString helpTail()
 {
@@ -286,7 +285,7 @@ FolderValidation FoldersAreValid(const QString &source, const QString &dest,
     if (v.sourceFolder == v.destFolder || canonical(v.sourceFolder) == canonical(v.destFolder) ||
         sameItem(v.sourceFolder, v.destFolder))
         return refuse(v, GLS("Cannot set equal source and destination"));
-    if (!sourceIsFolder && lastComponent(v.sourceFolder) != lastComponent(v.destFolder))
+    if (!sourceIsFolder && itemNameOf(v.sourceFolder) != itemNameOf(v.destFolder))
         return refuse(v, GLS("Can't set 2 files with different names"));
     if (sourceIsFolder) {
         const QString nested = nestingMessage(v, options);
