@@ -139,6 +139,7 @@ struct Executor::Operation {
     struct statx itemStat{}; // what itemInfo was read from: the copier need not ask again
     Kind kind = Kind::Missing;
     bool targetExists = true; // until a look at the target finds it free
+    bool targetUnlooked = false; // taken as free without a look: see m_madeFolders
     Side changed = Side::B; // the side whose counters move
 };
 
@@ -214,6 +215,7 @@ bool Executor::CopyItems(std::vector<CopyItem> &items, const SidePaths &parent, 
     m_knownFolderFd.reset();
     m_sourceFolder.clear();
     m_sourceFolderFd.reset();
+    m_madeFolders.clear();
     return m_lastWentAside ? m_lastAsideOk : result;
 }
 
@@ -278,6 +280,8 @@ bool Executor::copyItems(std::vector<CopyItem> &items, const SidePaths &parent, 
         }
         if (item.hasSubItems) {
             result = copyItems(item.subItems, paths, false, allSucceeded);
+            m_madeFolders.remove(paths.source);
+            m_madeFolders.remove(paths.dest);
             finishFolderAfterCopies(item.copyMode, paths, dates);
             releaseContent(item);
         }
@@ -462,6 +466,7 @@ bool Executor::createFolder(Operation &op)
         return false;
     }
     ChangeFileAttributes(op.target, AttributeChange{kPrivateFolderMode, -1, -1, -1});
+    m_madeFolders.insert(op.target);
     if (ExactSyncRecorder *record = m_ctx.exactSyncRecorder())
         record->createdFolder(op.target);
     ++m_ctx.counters().side(op.changed).foldersCreated;
@@ -597,7 +602,13 @@ bool Executor::copyOrReplaceFile(Operation &op)
         m_knownFolderStat = folder;
         m_knownFolderFd = std::move(open);
     }
-    const ItemInfo targetInfo = readTargetIn(op.target, m_knownFolderFd ? m_knownFolderFd->fd : -1);
+    // In a folder made by this run, a copy beside others need not look: a
+    // look there waits for the folder's lock behind the copies linking
+    // their names into it, and finds nothing.
+    op.targetUnlooked = !m_lookAtEveryTarget && runsAside(op) && m_madeFolders.contains(parent);
+    const ItemInfo targetInfo = op.targetUnlooked
+                                    ? ItemInfo()
+                                    : readTargetIn(op.target, m_knownFolderFd ? m_knownFolderFd->fd : -1);
     const bool replaces = targetInfo.exists();
     op.targetExists = replaces;
     // A plain file over a plain unlocked one needs no unlocking first and
@@ -642,6 +653,7 @@ Executor::KnownStats Executor::knownStats(const Operation &op) const
     KnownStats known;
     known.item = op.itemStat;
     known.targetFree = !op.targetExists;
+    known.targetUnlooked = op.targetUnlooked;
     if (!m_knownFolder.isEmpty() && parentOf(op.target) == m_knownFolder) {
         known.folder = m_knownFolderStat;
         known.folderFd = m_knownFolderFd;
@@ -696,8 +708,11 @@ void Executor::takeFinishedCopies(size_t keepRunning)
         m_pending.pop_front();
         const OSStatus status = pending.status.get();
         m_pendingBytes -= pending.size;
-        m_lastAsideOk = finishCopy(pending.op, pending.replaces, status == Status::noErr,
-                                   status == Status::noErr ? QString() : copyErrorText(status));
+        if (status == Status::dupFNErr && pending.op.targetUnlooked)
+            m_lastAsideOk = retryLookingAtTarget(pending.op);
+        else
+            m_lastAsideOk = finishCopy(pending.op, pending.replaces, status == Status::noErr,
+                                       status == Status::noErr ? QString() : copyErrorText(status));
         if (m_lastAsideOk)
             m_ctx.noteItemDone();
         else
@@ -706,6 +721,18 @@ void Executor::takeFinishedCopies(size_t keepRunning)
         finishDueFolders();
     }
     m_draining = false;
+}
+
+// A copy into a made folder found its name taken, or could not be built
+// without a name, and made nothing: it is done again as any other, after a
+// look at what is there, which then decides whether it is a replacement.
+bool Executor::retryLookingAtTarget(Operation &op)
+{
+    m_lookAtEveryTarget = true;
+    op.targetUnlooked = false;
+    const ItemInfo targetInfo = readInfo(op.target);
+    op.targetExists = targetInfo.exists();
+    return op.targetExists ? replaceFile(op, targetInfo) : copyNewFile(op);
 }
 
 bool Executor::copyWithRoom(const Operation &op, QString *extra)
@@ -858,6 +885,7 @@ OSStatus Executor::copyInto(const QString &item, const QString &target, int firs
         options.sourceStat = known->item;
         options.destFolderStat = known->folder;
         options.buildUnnamed = known->targetFree;
+        options.onlyUnnamed = known->targetUnlooked;
         if (known->sourceFolderFd)
             options.sourceFolderFd = known->sourceFolderFd->fd;
         if (known->folderFd)

@@ -98,6 +98,13 @@ private:
     QString m_knownFolder; // the last target folder found to exist
     struct stat m_knownFolderStat{};
     std::shared_ptr<const OpenFolder> m_knownFolderFd; // it, open; or none
+    // Folders this run made, on the path of the walk: the names in them are
+    // free unless another program took one since, which the copy itself
+    // finds out without overwriting it. After the first such find, every
+    // target is looked at again.
+    QSet<QString> m_madeFolders;
+    bool m_lookAtEveryTarget = false;
+    bool retryLookingAtTarget(Operation &op);
     QString m_sourceFolder; // the folder of the last item copied
     std::shared_ptr<const OpenFolder> m_sourceFolderFd; // it, open; or none
     int sourceFolderOf(const QString &item);
@@ -163,6 +170,7 @@ private:
         std::optional<struct statx> item;
         std::optional<struct stat> folder;
         bool targetFree = false;
+        bool targetUnlooked = false; // free only by the run's own account
         std::shared_ptr<const OpenFolder> sourceFolderFd, folderFd;
     };
     KnownStats knownStats(const Operation &op) const;

@@ -1010,6 +1010,8 @@ OSStatus ObjectCopier::FSCopyObject(const QString &source, const QString &destFo
         if (job.linkByFdRefused())
             m_linkByFdRefused.store(true, std::memory_order_relaxed);
     }
+    if (named && options.onlyUnnamed)
+        return Status::dupFNErr; // nothing was made: the caller looks first
     QByteArray buildPath;
     bool built = false; // buildPath names what this call made
     if (named) {

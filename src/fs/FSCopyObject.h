@@ -58,6 +58,12 @@ struct CopyOptions {
     // file system cannot, or the name turns out taken, the copy is built
     // under a temporary name as usual.
     bool buildUnnamed = false;
+    // With buildUnnamed: the caller has not looked at the name, it only
+    // believes it free. The copy is then made the unnamed way or not at all:
+    // where that way is closed (the name is taken, or the file system cannot)
+    // nothing is made or replaced and the answer is dupFNErr, so that the
+    // caller looks and decides.
+    bool onlyUnnamed = false;
     // The source's folder and the destination folder, held open by the
     // caller for the length of the call (O_PATH is enough). A file built
     // without a name is then opened, made and linked by name within them,

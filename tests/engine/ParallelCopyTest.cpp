@@ -3,6 +3,7 @@
 #include "EngineFixture.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 using namespace qm;
 using namespace qmtest;
@@ -129,6 +130,47 @@ TEST_F(ParallelCopyTest, ReplacementsBesideOthersLogAsOneAfterAnother)
     QFile::remove(b + "/two/f003");
     QFile::copy(a + "/two/f003", b + "/two/f003");
     expectWholeCopies();
+}
+
+// Names in a folder the run made are taken as free without a look; another
+// program that takes some of them meanwhile must meet what a look would have
+// given: its files replaced, a locked one refused, nothing written twice.
+TEST_F(ParallelCopyTest, NamesTakenInAFolderTheRunMadeAreReplacedAsIfLookedAt)
+{
+    makeTree(20);
+    bool locked = false;
+    auto plantedRun = [&](int threads) {
+        emptyB();
+        bool planted = false;
+        ctx.onItemStarted = [&] {
+            if (planted || !QFileInfo(b + "/two").isDir())
+                return;
+            planted = true;
+            for (const char *name : {"f004", "f005", "f011", "f019"})
+                writeFile(b + "/two/" + name, "theirs", now - 1000);
+            locked = lock(b + "/two/f011");
+        };
+        const QString log = logOf(threads);
+        ctx.onItemStarted = nullptr;
+        EXPECT_TRUE(planted);
+        const QStringList errors = ctx.errors;
+        if (locked) {
+            EXPECT_EQ(readFile(b + "/two/f011"), QByteArray("theirs"));
+            ChangeFileAttributes(b + "/two/f011", AttributeChange{-1, 0, -1, -1});
+            QFile::remove(b + "/two/f011");
+            QFile::copy(a + "/two/f011", b + "/two/f011");
+        }
+        expectWholeCopies();
+        return std::make_tuple(log, ctx.taskCounters.b.filesReplaced, ctx.taskCounters.b.filesCopied, errors);
+    };
+    const auto serial = plantedRun(1);
+    const auto parallel = plantedRun(6);
+    EXPECT_EQ(std::get<0>(parallel), std::get<0>(serial));
+    EXPECT_EQ(std::get<1>(parallel), locked ? 3 : 4);
+    EXPECT_EQ(std::get<1>(parallel), std::get<1>(serial));
+    EXPECT_EQ(std::get<2>(parallel), std::get<2>(serial));
+    EXPECT_EQ(std::get<3>(parallel), std::get<3>(serial));
+    EXPECT_EQ(std::get<3>(parallel).size(), locked ? 1 : 0);
 }
 
 TEST_F(ParallelCopyTest, AStopLetsRunningCopiesEndAndReportsEachOfThem)
