@@ -172,7 +172,7 @@ private:
     OSStatus copySpecial(const Source &src, const QByteArray &dst, int depth, bool top);
     OSStatus finishCatalog(int out, const Source &src, bool top, bool hadCrDate, bool hadFinderInfo,
                            const struct stat *outNow = nullptr);
-    OSStatus copyOwner(int out, const Source &src, const struct stat *outNow) const;
+    OSStatus copyOwner(int out, const Source &src, const struct stat *outNow, bool *changed) const;
     OSStatus sizeCheck(int in, int out, const Source &src, struct stat *outNow) const;
     bool filterStops(const QByteArray &dst, int depth) const;
 
@@ -285,8 +285,12 @@ OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, co
     *unavailable = false;
     const int dir = m_options.destFolderFd;
     const QByteArray name = baseName(real); // the copy keeps its source's name
-    Fd out(dir >= 0 ? ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)
-                    : ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    // A file without a name cannot be opened by anyone else: it may take
+    // its final permissions from the start, which mostly spares setting
+    // them once it is complete.
+    const mode_t mode = mode_t(src.stx.stx_mode & 0777);
+    Fd out(dir >= 0 ? ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)
+                    : ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
     if (out.fd < 0) {
         *unavailable = errno == EOPNOTSUPP || errno == ENOSYS || errno == EISDIR || errno == EINVAL
                        || errno == ENOENT;
@@ -464,8 +468,9 @@ OSStatus CopyJob::copyXattrs(int in, int out, const Source &src, bool top, bool 
     return Status::noErr;
 }
 
-OSStatus CopyJob::copyOwner(int out, const Source &src, const struct stat *outNow) const
+OSStatus CopyJob::copyOwner(int out, const Source &src, const struct stat *outNow, bool *changed) const
 {
+    *changed = false;
     struct stat now;
     if (outNow)
         now = *outNow;
@@ -473,6 +478,7 @@ OSStatus CopyJob::copyOwner(int out, const Source &src, const struct stat *outNo
         return errnoStatus();
     if (now.st_uid == src.stx.stx_uid && now.st_gid == src.stx.stx_gid)
         return Status::noErr;
+    *changed = true; // even a refused change may have cleared set-id bits
     if (::fchown(out, m_root ? src.stx.stx_uid : uid_t(-1), src.stx.stx_gid) == 0)
         return Status::noErr;
     // An ordinary user keeps the copy's ownership where it may not be given away.
@@ -526,11 +532,15 @@ OSStatus CopyJob::finishCatalog(int out, const Source &src, bool top, bool hadCr
         if ((st = keepable(st)))
             return st;
     }
-    if ((st = copyOwner(out, src, outNow))) {
+    bool ownerChanged = false;
+    if ((st = copyOwner(out, src, outNow, &ownerChanged))) {
         qWarning("Last CopyOwnerAndGroup err: %d", int(st));
         return st;
     }
-    if (::fchmod(out, mode_t(src.stx.stx_mode & 07777)) != 0)
+    // What the file was made with may already be right: the mask and the
+    // folder's inherited rights have shown in it by now.
+    const mode_t mode = mode_t(src.stx.stx_mode & 07777);
+    if ((!outNow || ownerChanged || (outNow->st_mode & 07777) != mode) && ::fchmod(out, mode) != 0)
         return errnoStatus();
     const timespec times[2] = {{src.stx.stx_atime.tv_sec, src.stx.stx_atime.tv_nsec},
                                {src.stx.stx_mtime.tv_sec, src.stx.stx_mtime.tv_nsec}};

@@ -269,6 +269,59 @@ TEST_F(CopyFidelity, OwnerGroupAndAclsFollowWhenRunningAsRoot)
     }
 }
 
+// A file built without a name takes its final mode from the start. Whatever
+// the creation mask and the rights the folder hands down, the copy must end
+// exactly as one made owner-only and then given its mode.
+TEST_F(CopyFidelity, AFileBuiltWithoutANameEndsWithItsSourcesModeAndInheritedRights)
+{
+    ASSERT_TRUE(QDir().mkpath(dir.file("inherits")));
+    const bool haveAcl
+        = ::system(("setfacl -d -m u::rwx,g::r-x,o::---,u:1:rwx " + enc(dir.file("inherits")) + " 2>/dev/null")
+                       .constData())
+          == 0;
+    const mode_t oldMask = ::umask(022);
+    struct Case {
+        mode_t mask;
+        mode_t mode;
+    };
+    const Case cases[] = {{022, 0644}, {022, 0755}, {022, 0600}, {022, 0444}, {022, 0000}, {022, 0777},
+                          {077, 0644}, {077, 0640}, {0, 0666},   {0, 0604},   {022, 02750}, {022, 04755},
+                          {022, 01777}};
+    int n = 0;
+    for (const Case &c : cases) {
+        for (const char *folder : {"dst", "inherits"}) {
+            if (QByteArray(folder) == "inherits" && !haveAcl)
+                continue;
+            const QString name = QString("f%1").arg(n++);
+            const QString src = dir.file("src/" + name);
+            writeFile(src, "data");
+            ASSERT_EQ(::chmod(enc(src).constData(), c.mode), 0);
+            ::umask(c.mask);
+            // What one made owner-only and then given its mode looks like.
+            const QString made = dir.file(QString(folder) + "/made-" + name);
+            const int fd = ::open(enc(made).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(::fchmod(fd, c.mode), 0);
+            ::close(fd);
+            CopyOptions unnamed;
+            unnamed.buildUnnamed = true;
+            unnamed.onlyUnnamed = true; // fails rather than taking another way
+            const OSStatus st = copier.FSCopyObject(src, dir.file(folder), unnamed);
+            ::umask(022);
+            ASSERT_EQ(st, Status::noErr) << std::oct << c.mode;
+            const QString copy = dir.file(QString(folder) + "/" + name);
+            CatalogInfo info;
+            ASSERT_EQ(ReadCatalogInfo(copy, &info), Status::noErr);
+            EXPECT_EQ(info.permissions(), c.mode) << std::oct << c.mode << " mask " << c.mask << " in " << folder;
+            EXPECT_EQ(getAttr(copy, "system.posix_acl_access"), getAttr(made, "system.posix_acl_access"))
+                << std::oct << c.mode << " mask " << c.mask << " in " << folder;
+        }
+    }
+    ::umask(oldMask);
+    if (haveAcl)
+        EXPECT_FALSE(getAttr(dir.file("inherits/f1"), "system.posix_acl_access").isEmpty());
+}
+
 TEST_F(CopyFidelity, BadArgumentsAndCopiesIntoItselfAreRefusedAndCreateNothing)
 {
     const QString top = dir.file("src/Loop");
