@@ -59,6 +59,10 @@ bool RecentDocuments::add(const QString &path)
 {
     const QString entry = absolute(path);
     QStringList list = paths();
+    // A document run again and again by a timer is already first: writing
+    // the same list would wait for the disk before each run.
+    if (!list.isEmpty() && list.first() == entry)
+        return true;
     list.removeAll(entry);
     list.prepend(entry);
     return store(list.mid(0, kMaxCount));

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -305,6 +306,14 @@ TEST_F(Lifecycle, RecentDocumentsKeepTheLatestTenOnceEach)
     ASSERT_EQ(list.size(), 10);
     EXPECT_EQ(list.mid(0, 2), QStringList({home.path() + "/d5.qmy", home.path() + "/d11.qmy"}));
     EXPECT_EQ(list.count(home.path() + "/d5.qmy"), 1);
+    // Already first: the stored list is left as it is, not written again.
+    const QString stored = paths.prefFolder + "/" + qm::RecentDocuments::fileName();
+    const QFileInfo before(stored);
+    ASSERT_TRUE(QFile::setPermissions(stored, QFile::ReadOwner));
+    EXPECT_TRUE(recent.add(home.path() + "/d5.qmy"));
+    EXPECT_EQ(QFileInfo(stored).permissions() & (QFile::ReadOwner | QFile::WriteOwner), QFile::ReadOwner);
+    EXPECT_EQ(recent.paths(), list);
+    ASSERT_TRUE(QFile::setPermissions(stored, before.permissions()));
     // A damaged list is an empty one, replaced by the next addition.
     home.writeFile(".config/Quillmere/" + qm::RecentDocuments::fileName(), "garbage");
     EXPECT_TRUE(recent.paths().isEmpty());
