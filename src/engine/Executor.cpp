@@ -149,6 +149,7 @@ struct Executor::PendingCopy {
     WorkerPool::Result status;
     bool *allSucceeded = nullptr;
     bool replaces = false;
+    QStringList linesAfter; // logged meanwhile, to follow this copy's own line
 };
 
 Executor::~Executor()
@@ -713,6 +714,8 @@ void Executor::takeFinishedCopies(size_t keepRunning)
         else
             m_lastAsideOk = finishCopy(pending.op, pending.replaces, status == Status::noErr,
                                        status == Status::noErr ? QString() : copyErrorText(status));
+        for (const QString &line : std::as_const(pending.linesAfter))
+            m_ctx.logSuccess(line);
         if (m_lastAsideOk)
             m_ctx.noteItemDone();
         else
@@ -1044,16 +1047,23 @@ bool Executor::CopyAttributesPackage(const QString &from, const QString &to)
 }
 
 // Whatever is written to the log comes after the lines of the copies still
-// running, which were started before.
+// running, which were started before. An error waits for them: it may stop
+// the run.
 void Executor::reportError(const QString &text)
 {
     takeFinishedCopies(0);
     m_ctx.reportRunError(text);
 }
 
+// A line waits behind the last copy started rather than the walk waiting
+// for the copies: a folder made between two of them would otherwise let the
+// copy threads run dry.
 void Executor::logLine(const QString &line)
 {
-    takeFinishedCopies(0);
+    if (!m_draining && !m_pending.empty()) {
+        m_pending.back().linesAfter.append(line);
+        return;
+    }
     m_ctx.logSuccess(line);
 }
 
