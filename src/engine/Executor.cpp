@@ -65,11 +65,16 @@ QString copyErrorText(OSStatus status)
 }
 
 // At most this many new files are copied or waiting for a copy thread at
-// once. Past that the engine takes back the oldest until only half are left:
-// one wait for many copies, rather than a hand-over between threads for every
-// file, and the engine seldom waits while its copies are still queued.
-constexpr size_t kCopiesInFlight = 64;
-constexpr size_t kCopiesLeftRunning = kCopiesInFlight / 2;
+// once. Past that the engine takes back the oldest until a few are gone: one
+// wait for several copies, and a queue deep enough that one slow copy at its
+// head leaves the other threads work to do while the engine waits for it.
+constexpr size_t kCopiesInFlight = 256;
+constexpr size_t kCopiesLeftRunning = kCopiesInFlight - 16;
+// And about this many bytes: a stop lets every copy already given end, which
+// must not mean hundreds of large files. A few copies per thread are always
+// let through, so that large files still go side by side.
+constexpr quint64 kBytesInFlight = 256ull << 20;
+constexpr size_t kCopiesPerThreadWhateverTheirSize = 2;
 // Copies given while every copy thread sleeps gather this many before one
 // is woken: the engine feeds them one file at a time.
 constexpr int kCopiesGathered = 4;
@@ -695,6 +700,9 @@ void Executor::startCopyAside(const Operation &op, quint64 size, bool replaces)
     m_wentAside = true;
     if (m_pending.size() > kCopiesInFlight)
         takeFinishedCopies(kCopiesLeftRunning);
+    const size_t fewest = kCopiesPerThreadWhateverTheirSize * size_t(m_copyThreads);
+    while (m_pendingBytes > kBytesInFlight && m_pending.size() > fewest && !m_draining)
+        takeFinishedCopies(m_pending.size() - 1);
 }
 
 // Takes the results of the oldest copies, in the order they were started,
