@@ -9,7 +9,9 @@
 #include "platform/Messages.h"
 
 #include <QFile>
+#include <atomic>
 #include <climits>
+#include <deque>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,16 +76,67 @@ bool isDsStoreItem(const CopyItem &item)
     return item.sourceName() == kDsStore;
 }
 
+// One side's item of a pair, read before the pairs are planned.
+struct PreRead {
+    bool ok = false;
+    bool backupRead = false;
+    bool stampSettled = false; // its stamp is known to be later than its change
+    ItemInfo info;
+    std::optional<qint64> backup;
+};
+
 } // namespace
+
+// One folder pair's listing, each item read as it is listed. The levels the
+// walk comes to next are listed on the lister thread while the engine plans
+// the current one; whichever thread comes to a listing first makes it.
+struct Scanner::FolderListing {
+    QString folderA, folderB; // empty for a side without a folder
+    bool backupA = false, backupB = false; // the reads take the backup dates
+    ListedItemReader readA, readB;
+    std::vector<PreRead> listedA, listedB;
+    std::vector<ScanPairNames> pairs;
+    QString unreadable;
+    bool ok = false;
+    std::atomic<bool> claimed{false};
+    WorkerPool::Result done; // of the lister's job, once given one
+
+    // Whether this listing, made ahead, is the one `wanted` describes.
+    bool serves(const FolderListing &wanted) const
+    {
+        return folderA == wanted.folderA && folderB == wanted.folderB && backupA == wanted.backupA
+               && backupB == wanted.backupB && bool(readA) == bool(wanted.readA);
+    }
+    // With `aside`, side B is listed there meanwhile.
+    void list(WorkerPool *aside)
+    {
+        ok = pairFolderNames(folderA, folderB, true, &pairs, &unreadable, aside, readA, readB);
+    }
+    // Makes the listing here unless the lister has begun it; then waits for it.
+    void make(WorkerPool *aside)
+    {
+        if (!claimed.exchange(true))
+            list(aside);
+        else
+            done.wait();
+    }
+};
 
 // One folder level: lists both sides, pairs the names and plans each pair.
 class Scanner::Level {
 public:
     Level(Scanner &scanner, CopyItem &parent, const SidePaths &paths, const ItemInfo *knownA,
-          const ItemInfo *knownB)
+          const ItemInfo *knownB, std::shared_ptr<FolderListing> given)
         : m_s(scanner), m_ctx(scanner.m_ctx), m_set(scanner.m_ctx.settings()), m_p(parent), m_path(paths),
-          m_knownA(knownA), m_knownB(knownB)
+          m_knownA(knownA), m_knownB(knownB), m_given(std::move(given))
     {
+    }
+    ~Level()
+    {
+        // Listings made ahead for folders the walk did not come to are not made.
+        for (const std::shared_ptr<FolderListing> &ahead : m_ahead)
+            if (ahead)
+                ahead->claimed.store(true);
     }
 
     bool run();
@@ -98,6 +151,16 @@ private:
     const ItemInfo *m_knownB;
     bool m_keepFolder = false;
     bool m_answer = true;
+    std::shared_ptr<FolderListing> m_given; // this level's listing, made ahead
+    // The listings of the pairs' folders, in pair order; given to the lister
+    // a few folders ahead of the walk.
+    std::vector<std::shared_ptr<FolderListing>> m_ahead;
+    size_t m_nextAhead = 0;
+    std::deque<size_t> m_givenAhead; // indexes given to the lister, not yet reached
+    std::shared_ptr<FolderListing> listingOf(Presence s, Presence d, const QString &source,
+                                             const QString &dest) const;
+    void planAhead(const std::vector<ScanPairNames> &pairs);
+    void listAhead(size_t current);
 
     bool parentRemoves() const { return m_p.copyMode > CopyMode::ReplaceA; }
     void skip()
@@ -105,14 +168,6 @@ private:
         if (parentRemoves())
             m_keepFolder = true;
     }
-    // One side's item of a pair, read before the pairs are planned.
-    struct PreRead {
-        bool ok = false;
-        bool backupRead = false;
-        bool stampSettled = false; // its stamp is known to be later than its change
-        ItemInfo info;
-        std::optional<qint64> backup;
-    };
     // The files of one side's folder that the last index recorded and that
     // nothing touched since well before that run began.
     struct SettledStamps {
@@ -138,7 +193,8 @@ private:
     // Invisible items are left out, or aliases resolved: the Finder information tells.
     bool wantsFinderInfo() const { return !m_set.isInvisibleOn || m_set.isResolveAliasOn; }
     void readAhead(const std::vector<ScanPairNames> &pairs);
-    ListedItemReader listedReader(std::vector<PreRead> *out, bool withBackup, bool sideA) const;
+    ListedItemReader listedReader(std::vector<PreRead> *out, bool withBackup, bool sideA,
+                                  const QString &folder) const;
     void takeListedReads(const std::vector<ScanPairNames> &pairs, std::vector<PreRead> &listedA,
                          std::vector<PreRead> &listedB);
     bool classify(ScanSide &side, bool listed, const PreRead *pre);
@@ -174,28 +230,24 @@ bool Scanner::Level::run()
         const bool withDest = d.isDir && (m_set.isSyncOn || m_set.isExactOn);
         ExactSyncRecorder *record = m_ctx.exactSyncRecorder();
         const bool recording = record && record->started();
-        const bool recordsA = recording && s.isDir && record->records(m_path.source);
-        const bool recordsB = recording && d.isDir && record->records(m_path.dest);
-        // Without filters (which need the full read) each item is read in
-        // its listing, on that side's own thread, while its folder is open.
-        std::vector<PreRead> listedA, listedB;
-        ListedItemReader readA, readB;
-        if (!m_set.isFilterOn) {
-            readA = listedReader(&listedA, recordsA, true);
-            readB = listedReader(&listedB, recordsB, false);
+        std::shared_ptr<FolderListing> listing = listingOf(s, d, m_path.source, m_path.dest);
+        if (m_given && m_given->serves(*listing)) {
+            listing = std::move(m_given);
+            listing->make(&m_s.reader());
+        } else {
+            listing->list(&m_s.reader());
         }
-        QString unreadable;
-        // Side B is listed in every task kind so that leftovers of ours
-        // there are found; its own items count only where the kind says.
-        if (!pairFolderNames(s.isDir ? m_path.source : QString(), d.isDir ? m_path.dest : QString(),
-                             true, &pairs, &unreadable, &m_s.reader(), readA, readB)) {
+        m_given.reset();
+        if (!listing->ok) {
             // An unreadable folder must not look empty: that would plan the
             // removal of everything on the other side.
-            m_ctx.reportRunError(GLS("Can't scan the folder") + QStringLiteral(" \"") + displayName(unreadable)
-                                 + QLatin1Char('"'));
+            m_ctx.reportRunError(GLS("Can't scan the folder") + QStringLiteral(" \"")
+                                 + displayName(listing->unreadable) + QLatin1Char('"'));
             skip();
-            pairs.clear();
-        } else if (recording) {
+        } else {
+            pairs = std::move(listing->pairs);
+        }
+        if (listing->ok && recording) {
             if (s.isDir)
                 m_factsA = record->listed(m_path.source, pairs, true);
             if (d.isDir)
@@ -204,8 +256,10 @@ bool Scanner::Level::run()
         takeLeftovers(pairs);
         if (!withDest)
             std::erase_if(pairs, [](const ScanPairNames &p) { return !p.inA; });
-        if (!m_set.isFilterOn)
-            takeListedReads(pairs, listedA, listedB);
+        if (!m_set.isFilterOn) {
+            takeListedReads(pairs, listing->listedA, listing->listedB);
+            planAhead(pairs);
+        }
     }
 
     const bool atRoot = m_p.isTheRootOfTheTree;
@@ -215,6 +269,7 @@ bool Scanner::Level::run()
         if (!m_ctx.isCopying() || !m_answer)
             break;
         m_pairIndex = i;
+        listAhead(i);
         processPair(pairs[i], atRoot);
     }
     if (m_keepFolder)
@@ -356,11 +411,11 @@ void Scanner::Level::readAhead(const std::vector<ScanPairNames> &pairs)
 // What a side's listing reads of each item; the index needs every file's
 // backup date too, read here while the folder is open rather than again at
 // the end.
-ListedItemReader Scanner::Level::listedReader(std::vector<PreRead> *out, bool withBackup, bool sideA) const
+ListedItemReader Scanner::Level::listedReader(std::vector<PreRead> *out, bool withBackup, bool sideA,
+                                              const QString &folder) const
 {
     const bool withFinderInfo = wantsFinderInfo();
-    const SettledStamps settled =
-        withBackup ? settledStamps(sideA, sideA ? m_path.source : m_path.dest) : SettledStamps();
+    const SettledStamps settled = withBackup ? settledStamps(sideA, folder) : SettledStamps();
     return [out, withFinderInfo, withBackup, settled](const xattr::Entry &entry, const QString &name) {
         PreRead &read = out->emplace_back();
         read.ok = readItemForScan(entry, withFinderInfo, &read.info);
@@ -373,6 +428,61 @@ ListedItemReader Scanner::Level::listedReader(std::vector<PreRead> *out, bool wi
             read.backupRead = true;
         }
     };
+}
+
+// The listing a level of these two folders needs, not made yet. Without
+// filters (which need the full read) each item is read in its listing while
+// its folder is open. Side B is listed in every task kind so that leftovers
+// of ours there are found; its own items count only where the kind says.
+std::shared_ptr<Scanner::FolderListing> Scanner::Level::listingOf(Presence s, Presence d, const QString &source,
+                                                                  const QString &dest) const
+{
+    auto listing = std::make_shared<FolderListing>();
+    listing->folderA = s.isDir ? source : QString();
+    listing->folderB = d.isDir ? dest : QString();
+    ExactSyncRecorder *record = m_ctx.exactSyncRecorder();
+    const bool recording = record && record->started();
+    listing->backupA = recording && s.isDir && record->records(source);
+    listing->backupB = recording && d.isDir && record->records(dest);
+    if (!m_set.isFilterOn) {
+        listing->readA = listedReader(&listing->listedA, listing->backupA, true, source);
+        listing->readB = listedReader(&listing->listedB, listing->backupB, false, dest);
+    }
+    return listing;
+}
+
+// The listings of the folders among the pairs, as the levels below will
+// need them if nothing on the way changes the pair.
+void Scanner::Level::planAhead(const std::vector<ScanPairNames> &pairs)
+{
+    m_ahead.assign(pairs.size(), nullptr);
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        const PreRead &a = m_readA[i], &b = m_readB[i];
+        const Presence s{a.ok && a.info.exists(), a.ok && a.info.kind == ItemKind::Folder};
+        const Presence d{b.ok && b.info.exists(), b.ok && b.info.kind == ItemKind::Folder};
+        if (s.isDir || d.isDir)
+            m_ahead[i] = listingOf(s, d, joinPath(m_path.source, pairs[i].nameA),
+                                   joinPath(m_path.dest, pairs[i].nameB));
+    }
+}
+
+// Keeps the lister a few folders ahead of the pair being planned.
+void Scanner::Level::listAhead(size_t current)
+{
+    constexpr size_t kFoldersAhead = 8;
+    while (!m_givenAhead.empty() && m_givenAhead.front() <= current)
+        m_givenAhead.pop_front();
+    for (; m_nextAhead < m_ahead.size() && m_givenAhead.size() < kFoldersAhead; ++m_nextAhead) {
+        if (m_nextAhead <= current || !m_ahead[m_nextAhead])
+            continue;
+        std::shared_ptr<FolderListing> listing = m_ahead[m_nextAhead];
+        listing->done = m_s.lister().submit([listing](int) {
+            if (!listing->claimed.exchange(true))
+                listing->list(nullptr);
+            return Status::noErr;
+        });
+        m_givenAhead.push_back(m_nextAhead);
+    }
 }
 
 // The listings' reads, in the order of the pairs.
@@ -563,7 +673,10 @@ bool Scanner::Level::commit(const ScanPairNames &names, ScanSide &a, ScanSide &b
     if (anyFolder) {
         child.hasSubItems = true;
         if (!copyEmpty) {
-            const bool answer = m_s.scanFolder(child, paths, &a.info, &b.info);
+            std::shared_ptr<FolderListing> ahead;
+            if (m_pairIndex < m_ahead.size())
+                ahead = std::move(m_ahead[m_pairIndex]);
+            const bool answer = m_s.scanFolder(child, paths, &a.info, &b.info, std::move(ahead));
             const bool createsFolder = mode == CopyMode::CopyAToB || mode == CopyMode::CopyBToA;
             if (m_set.isSkipEmptyFolders && createsFolder
                 && (child.subItems.empty()
@@ -718,7 +831,8 @@ bool Scanner::ScanSingleFolder(CopyItem &item, const SidePaths &paths)
     return scanFolder(item, paths, nullptr, nullptr);
 }
 
-bool Scanner::scanFolder(CopyItem &item, const SidePaths &paths, const ItemInfo *knownA, const ItemInfo *knownB)
+bool Scanner::scanFolder(CopyItem &item, const SidePaths &paths, const ItemInfo *knownA, const ItemInfo *knownB,
+                         std::shared_ptr<FolderListing> ahead)
 {
     if (!m_ctx.isCopying())
         return true;
@@ -731,7 +845,7 @@ bool Scanner::scanFolder(CopyItem &item, const SidePaths &paths, const ItemInfo 
             m_walk.push_back(real.isEmpty() ? p : real);
         }
     }
-    Level level(*this, item, paths, knownA, knownB);
+    Level level(*this, item, paths, knownA, knownB, std::move(ahead));
     const bool answer = level.run();
     if (trackWalk)
         m_walk.resize(m_walk.size() - 2);
@@ -753,6 +867,13 @@ WorkerPool &Scanner::reader()
     if (!m_reader)
         m_reader = std::make_unique<WorkerPool>(1);
     return *m_reader;
+}
+
+WorkerPool &Scanner::lister()
+{
+    if (!m_lister)
+        m_lister = std::make_unique<WorkerPool>(2);
+    return *m_lister;
 }
 
 TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &sourceFolder,

@@ -55,14 +55,23 @@ public:
 private:
     class Level;
     friend class Level;
+    struct FolderListing;
 
     RunContext &m_ctx;
     // Reads one side of a folder level while the scanner reads the other.
     std::unique_ptr<WorkerPool> m_reader;
     WorkerPool &reader();
+    // Lists the folders the walk comes to next while the scanner plans the
+    // current one. Declared after the reader: it is stopped first, and its
+    // jobs never give work to the reader.
+    std::unique_ptr<WorkerPool> m_lister;
+    WorkerPool &lister();
     // ScanSingleFolder, with what the level above has just read of the two
     // folders (null: read them again).
-    bool scanFolder(CopyItem &item, const SidePaths &paths, const ItemInfo *knownA, const ItemInfo *knownB);
+    // `ahead`, when given, is the level's listing as the level above had it
+    // made ahead, used when it is still the listing this level needs.
+    bool scanFolder(CopyItem &item, const SidePaths &paths, const ItemInfo *knownA, const ItemInfo *knownB,
+                    std::shared_ptr<FolderListing> ahead = nullptr);
     std::optional<qint64> m_mainSourceBackup;
     std::optional<qint64> m_mainDestBackup;
     bool m_compareAtIndex = false;

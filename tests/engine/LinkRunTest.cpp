@@ -96,16 +96,25 @@ TEST_F(LinkRunTest, ResolvedLinkCyclesAreReportedAndTheRunGoesOn)
 
 // The item of a resolved link is its target, elsewhere than the folder that
 // holds the link: its content is read and logged from there.
+// Also where side B already holds a folder of that name, which the walk
+// lists ahead before it comes to the link.
 TEST_F(LinkRunTest, AResolvedFolderLinkIsCopiedFromWhereItPoints)
 {
     ctx.set.isResolveSymLinkOn = true;
     const QString target = dir.path() + "/elsewhere/data";
     writeFile(target + "/inner/f", "f", now - 500);
     makeLink(a + "/data", nativeName(target), now - 500);
-    run();
-    EXPECT_TRUE(ctx.errors.isEmpty()) << qPrintable(ctx.errors.join('\n'));
-    EXPECT_EQ(readFile(b + "/data/inner/f"), "f");
-    EXPECT_FALSE(QFileInfo(b + "/data").isSymLink());
-    const QString line = "Copied file \"" + target + "/inner/f\" to:\r\"" + b + "/data/inner/f\"\r";
-    EXPECT_TRUE(ctx.detailedLog.contains(line)) << qPrintable(ctx.detailedLog);
+    for (const bool folderOnB : {false, true}) {
+        QDir(b).removeRecursively();
+        QDir().mkpath(b);
+        ctx.detailedLog.clear();
+        if (folderOnB)
+            writeFile(b + "/data/old", "old", now - 900);
+        run();
+        EXPECT_TRUE(ctx.errors.isEmpty()) << qPrintable(ctx.errors.join('\n'));
+        EXPECT_EQ(readFile(b + "/data/inner/f"), "f") << folderOnB;
+        EXPECT_FALSE(QFileInfo(b + "/data").isSymLink());
+        const QString line = "Copied file \"" + target + "/inner/f\" to:\r\"" + b + "/data/inner/f\"\r";
+        EXPECT_TRUE(ctx.detailedLog.contains(line)) << qPrintable(ctx.detailedLog);
+    }
 }

@@ -97,10 +97,12 @@ TEST(ScanListing, EachPairPointsAtTheReadsOfItsOwnItems)
     for (const ScanPairNames &p : pairs) {
         EXPECT_EQ(p.slotA >= 0, p.inA) << qPrintable(p.nameA);
         EXPECT_EQ(p.slotB >= 0, p.inB) << qPrintable(p.nameB);
-        if (p.inA)
+        if (p.inA) {
             EXPECT_EQ(readA.value(p.slotA), p.nameA);
-        if (p.inB)
+        }
+        if (p.inB) {
             EXPECT_EQ(readB.value(p.slotB), p.nameB);
+        }
     }
 }
 
