@@ -120,6 +120,13 @@ struct Scanner::FolderListing {
         else
             done.wait();
     }
+    // Not wanted after all: not made, or, under way, waited for, as its
+    // reads may look at the index the task loaded.
+    void drop()
+    {
+        if (claimed.exchange(true) && done.valid())
+            done.wait();
+    }
 };
 
 // One folder level: lists both sides, pairs the names and plans each pair.
@@ -133,10 +140,12 @@ public:
     }
     ~Level()
     {
-        // Listings made ahead for folders the walk did not come to are not made.
-        for (const std::shared_ptr<FolderListing> &ahead : m_ahead)
+        for (const std::shared_ptr<FolderListing> &ahead : m_ahead) {
             if (ahead)
-                ahead->claimed.store(true);
+                ahead->drop();
+        }
+        if (m_given)
+            m_given->drop();
     }
 
     bool run();
@@ -235,6 +244,8 @@ bool Scanner::Level::run()
             listing = std::move(m_given);
             listing->make(&m_s.reader());
         } else {
+            if (m_given)
+                m_given->drop();
             listing->list(&m_s.reader());
         }
         m_given.reset();
