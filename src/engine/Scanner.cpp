@@ -883,7 +883,7 @@ WorkerPool &Scanner::reader()
 WorkerPool &Scanner::lister()
 {
     if (!m_lister)
-        m_lister = std::make_unique<WorkerPool>(2);
+        m_lister = std::make_unique<WorkerPool>(2, 1, 1);
     return *m_lister;
 }
 

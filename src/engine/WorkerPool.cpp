@@ -7,8 +7,9 @@ struct WorkerPool::Slot {
     OSStatus status = Status::noErr;
 };
 
-WorkerPool::WorkerPool(int threads, int wakeAfter)
-    : m_threadCount(threads < 1 ? 1 : threads), m_wakeAfter(wakeAfter < 1 ? 1 : size_t(wakeAfter))
+WorkerPool::WorkerPool(int threads, int wakeAfter, int queuedPerAwake)
+    : m_threadCount(threads < 1 ? 1 : threads), m_wakeAfter(wakeAfter < 1 ? 1 : size_t(wakeAfter)),
+      m_queuedPerAwake(queuedPerAwake < 1 ? 1 : size_t(queuedPerAwake))
 {
 }
 
@@ -53,7 +54,7 @@ bool WorkerPool::needsAnotherWorker(bool waited) const
         return false;
     if (m_awake == 0)
         return waited || m_jobs.size() >= m_wakeAfter;
-    return m_awake < m_threadCount && m_jobs.size() > kQueuedPerAwakeWorker * size_t(m_awake);
+    return m_awake < m_threadCount && m_jobs.size() > m_queuedPerAwake * size_t(m_awake);
 }
 
 void WorkerPool::wakeOne()

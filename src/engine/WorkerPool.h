@@ -45,7 +45,9 @@ public:
     };
 
     // `wakeAfter`: how many jobs may gather before a sleeping worker is woken.
-    explicit WorkerPool(int threads, int wakeAfter = 1);
+    // `queuedPerAwake`: how many jobs may wait for each awake worker before
+    // another is woken.
+    explicit WorkerPool(int threads, int wakeAfter = 1, int queuedPerAwake = kQueuedPerAwakeWorker);
     // Runs every job already given, then stops the workers.
     ~WorkerPool();
     WorkerPool(const WorkerPool &) = delete;
@@ -57,8 +59,8 @@ public:
     // measurements.
     int wakeCount() const;
 
-    // Jobs waiting per awake worker before another one is woken.
-    static constexpr size_t kQueuedPerAwakeWorker = 8;
+    // Jobs waiting per awake worker before another one is woken, unless told.
+    static constexpr int kQueuedPerAwakeWorker = 8;
 
 private:
     struct Job {
@@ -75,6 +77,7 @@ private:
 
     const int m_threadCount;
     const size_t m_wakeAfter;
+    const size_t m_queuedPerAwake;
     std::vector<std::thread> m_threads; // started with the first job
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;

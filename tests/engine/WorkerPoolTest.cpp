@@ -87,25 +87,28 @@ TEST(WorkerPool, EveryJobRunsOnceWhateverTheirPace)
 // Jobs that wait on something outside (the disk) keep their workers awake:
 // the queue grows and the other workers must join, or jobs that can only
 // finish together would never finish. Nobody waits for a result meanwhile.
+// A pool told to wake another worker sooner does so with a shorter queue.
 TEST(WorkerPool, BlockedWorkersBringTheOthersIn)
 {
-    WorkerPool pool(4, 4);
-    settle(pool);
-    std::atomic<int> arrived{0}, succeeded{0}, finished{0};
-    const int jobs = 4 + 4 * int(WorkerPool::kQueuedPerAwakeWorker) + 4;
-    for (int i = 0; i < jobs; ++i) {
-        pool.submit([&](int) {
-            ++arrived;
-            const auto until = std::chrono::steady_clock::now() + 5s;
-            while (arrived.load() < 4 && std::chrono::steady_clock::now() < until)
-                std::this_thread::sleep_for(1ms);
-            succeeded += arrived.load() >= 4;
-            ++finished;
-            return 0;
-        });
+    for (const int perAwake : {WorkerPool::kQueuedPerAwakeWorker, 1}) {
+        WorkerPool pool(4, 4, perAwake);
+        settle(pool);
+        std::atomic<int> arrived{0}, succeeded{0}, finished{0};
+        const int jobs = 4 + 4 * perAwake + 4;
+        for (int i = 0; i < jobs; ++i) {
+            pool.submit([&](int) {
+                ++arrived;
+                const auto until = std::chrono::steady_clock::now() + 5s;
+                while (arrived.load() < 4 && std::chrono::steady_clock::now() < until)
+                    std::this_thread::sleep_for(1ms);
+                succeeded += arrived.load() >= 4;
+                ++finished;
+                return 0;
+            });
+        }
+        ASSERT_TRUE(becomes([&] { return finished.load() == jobs; }));
+        EXPECT_EQ(succeeded.load(), jobs) << "four jobs never ran at once, " << perAwake << " per awake worker";
     }
-    ASSERT_TRUE(becomes([&] { return finished.load() == jobs; }));
-    EXPECT_EQ(succeeded.load(), jobs) << "four jobs never ran at once";
 }
 
 // With every worker asleep, jobs gather until enough are queued or someone
@@ -149,7 +152,7 @@ TEST(WorkerPool, AShortQueueBehindABusyWorkerWakesNoOne)
     });
     ASSERT_TRUE(becomes([&] { return started.load(); }));
     const int wakes = pool.wakeCount();
-    for (size_t i = 0; i < WorkerPool::kQueuedPerAwakeWorker; ++i)
+    for (int i = 0; i < WorkerPool::kQueuedPerAwakeWorker; ++i)
         pool.submit([&ran](int) { return OSStatus(++ran * 0); });
     EXPECT_EQ(pool.wakeCount(), wakes) << "a short queue behind a busy worker woke another";
     release.set_value();
