@@ -845,8 +845,11 @@ bool Scanner::ScanSingleFolder(CopyItem &item, const SidePaths &paths)
 bool Scanner::scanFolder(CopyItem &item, const SidePaths &paths, const ItemInfo *knownA, const ItemInfo *knownB,
                          std::shared_ptr<FolderListing> ahead)
 {
-    if (!m_ctx.isCopying())
+    if (!m_ctx.isCopying()) {
+        if (ahead)
+            ahead->drop();
         return true;
+    }
     // Only resolved links can lead the walk back into itself: the real
     // folders it is inside are kept for them.
     const bool trackWalk = m_ctx.settings().isResolveSymLinkOn;
