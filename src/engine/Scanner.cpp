@@ -105,7 +105,7 @@ struct Scanner::FolderListing {
     bool serves(const FolderListing &wanted) const
     {
         return folderA == wanted.folderA && folderB == wanted.folderB && backupA == wanted.backupA
-               && backupB == wanted.backupB && bool(readA) == bool(wanted.readA);
+               && backupB == wanted.backupB;
     }
     // With `aside`, side B is listed there meanwhile.
     void list(WorkerPool *aside)
