@@ -12,6 +12,7 @@
 #include <atomic>
 #include <climits>
 #include <deque>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,6 +101,9 @@ struct Scanner::FolderListing {
     bool ok = false;
     std::atomic<bool> claimed{false};
     WorkerPool::Result done; // of the lister's job, once given one
+    // Where the lister counts the items it listed until the walk takes them.
+    std::atomic<size_t> *aheadCount = nullptr;
+    size_t counted = 0;
 
     // Whether this listing, made ahead, is the one `wanted` describes.
     bool serves(const FolderListing &wanted) const
@@ -112,20 +116,37 @@ struct Scanner::FolderListing {
     {
         ok = pairFolderNames(folderA, folderB, true, &pairs, &unreadable, aside, readA, readB);
     }
+    // On the lister: made ahead, and counted until the walk takes it. With
+    // `limit` items or more made ahead already, it is left to the walk.
+    void listAhead(size_t limit)
+    {
+        if (aheadCount->load() >= limit || claimed.exchange(true))
+            return;
+        list(nullptr);
+        counted = listedA.size() + listedB.size();
+        *aheadCount += counted;
+    }
     // Makes the listing here unless the lister has begun it; then waits for it.
     void make(WorkerPool *aside)
     {
         if (!claimed.exchange(true))
             list(aside);
         else
-            done.wait();
+            taken();
     }
     // Not wanted after all: not made, or, under way, waited for, as its
     // reads may look at the index the task loaded.
     void drop()
     {
         if (claimed.exchange(true) && done.valid())
-            done.wait();
+            taken();
+    }
+
+private:
+    void taken()
+    {
+        done.wait();
+        *aheadCount -= std::exchange(counted, 0);
     }
 };
 
@@ -477,19 +498,24 @@ void Scanner::Level::planAhead(const std::vector<ScanPairNames> &pairs)
     }
 }
 
-// Keeps the lister a few folders ahead of the pair being planned.
+// Keeps the lister a few folders ahead of the pair being planned, but stops
+// it while the listings not yet reached hold many items: folders of many
+// items each would otherwise be held in memory all at once.
 void Scanner::Level::listAhead(size_t current)
 {
     constexpr size_t kFoldersAhead = 8;
+    constexpr size_t kItemsAhead = 20000;
     while (!m_givenAhead.empty() && m_givenAhead.front() <= current)
         m_givenAhead.pop_front();
-    for (; m_nextAhead < m_ahead.size() && m_givenAhead.size() < kFoldersAhead; ++m_nextAhead) {
+    for (; m_nextAhead < m_ahead.size() && m_givenAhead.size() < kFoldersAhead
+           && m_s.m_itemsListedAhead.load() < kItemsAhead;
+         ++m_nextAhead) {
         if (m_nextAhead <= current || !m_ahead[m_nextAhead])
             continue;
         std::shared_ptr<FolderListing> listing = m_ahead[m_nextAhead];
+        listing->aheadCount = &m_s.m_itemsListedAhead;
         listing->done = m_s.lister().submit([listing](int) {
-            if (!listing->claimed.exchange(true))
-                listing->list(nullptr);
+            listing->listAhead(kItemsAhead);
             return Status::noErr;
         });
         m_givenAhead.push_back(m_nextAhead);

@@ -12,6 +12,7 @@
 #include "engine/RunContext.h"
 #include "engine/WorkerPool.h"
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -61,9 +62,12 @@ private:
     // Reads one side of a folder level while the scanner reads the other.
     std::unique_ptr<WorkerPool> m_reader;
     WorkerPool &reader();
+    // Items in the listings the lister made that the walk has not reached:
+    // it lists no further ahead while they are many.
+    std::atomic<size_t> m_itemsListedAhead{0};
     // Lists the folders the walk comes to next while the scanner plans the
-    // current one. Declared after the reader: it is stopped first, and its
-    // jobs never give work to the reader.
+    // current one. Declared last: it is stopped first, and its jobs never
+    // give work to the reader.
     std::unique_ptr<WorkerPool> m_lister;
     WorkerPool &lister();
     // ScanSingleFolder, with what the level above has just read of the two
