@@ -89,7 +89,7 @@ struct PreRead {
 } // namespace
 
 // One folder pair's listing, each item read as it is listed. The levels the
-// walk comes to next are listed on the lister thread while the engine plans
+// walk comes to next are listed on the lister threads while the engine plans
 // the current one; whichever thread comes to a listing first makes it.
 struct Scanner::FolderListing {
     QString folderA, folderB; // empty for a side without a folder
