@@ -117,10 +117,13 @@ struct Scanner::FolderListing {
         ok = pairFolderNames(folderA, folderB, true, &pairs, &unreadable, aside, readA, readB);
     }
     // On the lister: made ahead, and counted until the walk takes it. With
-    // `limit` items or more made ahead already, it is left to the walk.
+    // `limit` items or more made ahead already, or a folder that looks large,
+    // it is left to the walk: listed ahead, folders of many items each would
+    // be held in memory several at once.
     void listAhead(size_t limit)
     {
-        if (aheadCount->load() >= limit || claimed.exchange(true))
+        if (aheadCount->load() >= limit || looksLarge(folderA) || looksLarge(folderB)
+            || claimed.exchange(true))
             return;
         list(nullptr);
         counted = listedA.size() + listedB.size();
@@ -143,6 +146,17 @@ struct Scanner::FolderListing {
     }
 
 private:
+    // A folder's own size grows with its entries on every common file
+    // system (blocks of names, or bytes per name): beyond this it holds
+    // thousands of them.
+    static bool looksLarge(const QString &folder)
+    {
+        constexpr qint64 kLargeFolderBytes = 64 * 1024;
+        struct statx stx;
+        return !folder.isEmpty()
+               && ::statx(AT_FDCWD, nativeName(folder).constData(), AT_STATX_SYNC_AS_STAT, STATX_SIZE, &stx) == 0
+               && qint64(stx.stx_size) > kLargeFolderBytes;
+    }
     void taken()
     {
         done.wait();
