@@ -159,6 +159,31 @@ TEST_F(ScannerTest, CaseOnlyDifferencesAreDistinctNamesOnACaseSensitiveVolume)
                                   "notes>notes " + QString::number(CopyMode::CopyAToB)}));
 }
 
+// Folders are listed ahead of the walk, except those that look large, which
+// the walk lists when it comes to them: both plan every item.
+TEST_F(ScannerTest, LargeAndSmallFoldersBesideEachOtherArePlannedWhole)
+{
+    const int perLarge = 3000; // enough for a folder of several blocks of names
+    for (const QString folder : {"a-small", "b-large", "c-small", "d-large", "e-small"}) {
+        const int count = folder.endsWith("large") ? perLarge : 20;
+        for (int i = 0; i < count; ++i)
+            writeFile(a + "/" + folder + QString("/file-with-a-longer-name-%1").arg(i, 5, 10, QChar('0')), "",
+                      now);
+        writeFile(b + "/" + folder + "/only-on-b", "", now); // both sides are listed
+    }
+    ctx.set.isExactOn = true;
+    const TaskScan t = scan();
+    int copies = 0, removals = 0;
+    for (const CopyItem &folder : t.root.subItems) {
+        for (const CopyItem &item : folder.subItems) {
+            copies += item.copyMode == CopyMode::CopyAToB;
+            removals += item.copyMode == CopyMode::RemoveB;
+        }
+    }
+    EXPECT_EQ(copies, 2 * perLarge + 3 * 20);
+    EXPECT_EQ(removals, 5);
+}
+
 TEST_F(ScannerTest, PlainBackupIgnoresDestinationOnlyItemsAndExactBackupRemovesThem)
 {
     writeFile(b + "/extra", "x", now);
