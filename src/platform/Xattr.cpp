@@ -147,19 +147,33 @@ struct XattrArgs {
 std::atomic<bool> atCallsMissing{false};
 
 // The call's result, or nothing when this kernel does not have it.
-std::optional<long> atCall(long number, const Entry &entry, const char *name, const void *buf,
-                           size_t size)
+template<class Call>
+std::optional<long> ifThisKernelHasIt(Call call)
 {
     if (atCallsMissing.load(std::memory_order_relaxed))
         return std::nullopt;
-    XattrArgs args{uint64_t(uintptr_t(buf)), uint32_t(size), 0};
-    const long n = ::syscall(number, entry.folder, entry.name, AT_SYMLINK_NOFOLLOW, name, &args,
-                             sizeof args);
+    const long n = call();
     if (n < 0 && errno == ENOSYS) {
         atCallsMissing.store(true, std::memory_order_relaxed);
         return std::nullopt;
     }
     return n;
+}
+
+std::optional<long> atCall(long number, const Entry &entry, const char *name, const void *buf,
+                           size_t size)
+{
+    XattrArgs args{uint64_t(uintptr_t(buf)), uint32_t(size), 0};
+    return ifThisKernelHasIt([&] {
+        return ::syscall(number, entry.folder, entry.name, AT_SYMLINK_NOFOLLOW, name, &args, sizeof args);
+    });
+}
+
+// listxattrat takes the buffer itself, not the argument block of the others.
+std::optional<long> listAtCall(const Entry &entry, char *buf, size_t size)
+{
+    return ifThisKernelHasIt(
+        [&] { return ::syscall(kListXattrAt, entry.folder, entry.name, AT_SYMLINK_NOFOLLOW, buf, size); });
 }
 
 // A sandbox may refuse a call it does not know with EPERM instead of
@@ -171,20 +185,22 @@ void noteRefusal(bool pathRefused)
         atCallsMissing.store(true, std::memory_order_relaxed);
 }
 
-} // namespace
-
-// listxattrat takes the buffer itself, not the argument block of the others.
-std::optional<long> listAtCall(const Entry &entry, char *buf, size_t size)
+// The folder-relative call's answer `n`, or else the path call's.
+template<class PathCall>
+long orByPath(std::optional<long> n, PathCall byPath)
 {
-    if (atCallsMissing.load(std::memory_order_relaxed))
-        return std::nullopt;
-    const long n = ::syscall(kListXattrAt, entry.folder, entry.name, AT_SYMLINK_NOFOLLOW, buf, size);
-    if (n < 0 && errno == ENOSYS) {
-        atCallsMissing.store(true, std::memory_order_relaxed);
-        return std::nullopt;
+    if (n && !(*n < 0 && errno == EPERM))
+        return *n;
+    const long r = byPath();
+    if (n) {
+        const int saved = errno;
+        noteRefusal(r < 0 && saved == EPERM);
+        errno = saved;
     }
-    return n;
+    return r;
 }
+
+} // namespace
 
 void usePathCallsOnly(bool on)
 {
@@ -193,41 +209,20 @@ void usePathCallsOnly(bool on)
 
 ssize_t getRaw(const Entry &entry, const char *name, void *buf, size_t size)
 {
-    const std::optional<long> n = atCall(kGetXattrAt, entry, name, buf, size);
-    if (n && !(*n < 0 && errno == EPERM))
-        return ssize_t(*n);
-    const ssize_t r = ::lgetxattr(entry.path, name, buf, size);
-    if (n) {
-        const int saved = errno;
-        noteRefusal(r < 0 && saved == EPERM);
-        errno = saved;
-    }
-    return r;
+    return orByPath(atCall(kGetXattrAt, entry, name, buf, size),
+                    [&] { return ::lgetxattr(entry.path, name, buf, size); });
 }
 
 OSStatus set(const Entry &entry, const char *name, const QByteArray &value)
 {
-    const std::optional<long> n = atCall(kSetXattrAt, entry, name, value.constData(), size_t(value.size()));
-    if (n && !(*n < 0 && errno == EPERM))
-        return fromResult(int(*n));
-    const int r = ::lsetxattr(entry.path, name, value.constData(), size_t(value.size()), 0);
-    if (n)
-        noteRefusal(r < 0 && errno == EPERM);
-    return fromResult(r);
+    const size_t size = size_t(value.size());
+    return fromResult(int(orByPath(atCall(kSetXattrAt, entry, name, value.constData(), size),
+                                   [&] { return ::lsetxattr(entry.path, name, value.constData(), size, 0); })));
 }
 
 ssize_t listRaw(const Entry &entry, char *buf, size_t size)
 {
-    const std::optional<long> n = listAtCall(entry, buf, size);
-    if (n && !(*n < 0 && errno == EPERM))
-        return ssize_t(*n);
-    const ssize_t r = ::llistxattr(entry.path, buf, size);
-    if (n) {
-        const int saved = errno;
-        noteRefusal(r < 0 && saved == EPERM);
-        errno = saved;
-    }
-    return r;
+    return orByPath(listAtCall(entry, buf, size), [&] { return ::llistxattr(entry.path, buf, size); });
 }
 
 } // namespace qm::xattr
