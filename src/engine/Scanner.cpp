@@ -120,7 +120,7 @@ struct Scanner::FolderListing {
     // `limit` items or more made ahead already, or a folder that looks large,
     // it is left to the walk: listed ahead, folders of many items each would
     // be held in memory several at once.
-    void listAhead(size_t limit)
+    void makeAhead(size_t limit)
     {
         if (aheadCount->load() >= limit || looksLarge(folderA) || looksLarge(folderB)
             || claimed.exchange(true))
@@ -529,7 +529,7 @@ void Scanner::Level::listAhead(size_t current)
         std::shared_ptr<FolderListing> listing = m_ahead[m_nextAhead];
         listing->aheadCount = &m_s.m_itemsListedAhead;
         listing->done = m_s.lister().submit([listing](int) {
-            listing->listAhead(kItemsAhead);
+            listing->makeAhead(kItemsAhead);
             return Status::noErr;
         });
         m_givenAhead.push_back(m_nextAhead);
