@@ -5,12 +5,24 @@ namespace qm {
 
 QString joinPath(const QString &folder, const QString &name)
 {
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+    // One allocation: the scan joins two paths for every pair it compares.
+    QString path;
+    path.reserve(folder.size() + 1 + name.size());
+    path.append(folder);
+    if (!folder.endsWith(QLatin1Char('/')))
+        path.append(QLatin1Char('/'));
+    path.append(name);
+    return path;
 }
 
 QString itemNameOf(const QString &path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QStringView itemNameIn(const QString &path)
+{
+    return QStringView(path).sliced(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 CopyItem &CopyItem::operator=(const CopyItem &other)

@@ -37,6 +37,8 @@ struct SidePaths {
 QString joinPath(const QString &folder, const QString &name);
 // The part of `path` after its last slash: the name of the item it leads to.
 QString itemNameOf(const QString &path);
+// The same without a copy, for comparisons.
+QStringView itemNameIn(const QString &path);
 
 // A copy item keeps its name, not its paths: a plan of many thousands of
 // items would otherwise hold every parent's path again in each of them. The

@@ -609,7 +609,7 @@ bool Scanner::Level::classify(ScanSide &side, bool listed, const PreRead *pre)
         return false;
     if (m_set.isFilterOn && policy.isToBeFiltered(side.path, side.info))
         return false;
-    if (!m_set.isInvisibleOn && !itemNameOf(side.path).startsWith(QLatin1Char('.'))
+    if (!m_set.isInvisibleOn && !itemNameIn(side.path).startsWith(QLatin1Char('.'))
         && (side.info.finderInfo.flags() & FinderInfo::kIsInvisible))
         return false;
     return true;
@@ -646,7 +646,7 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
     if (m_factsB && names.inB)
         noteFacts(b, listedB, names.nameB, m_factsB, pre ? &m_readB[m_pairIndex] : nullptr);
 
-    const bool dsStore = itemNameOf(a.path) == kDsStore || itemNameOf(b.path) == kDsStore;
+    const bool dsStore = itemNameIn(a.path) == kDsStore || itemNameIn(b.path) == kDsStore;
     ScanDecision decision(m_ctx, {m_s.m_mainSourceBackup, m_s.m_mainDestBackup,
                                   m_s.m_compareAtIndex});
     const ScanDecision::Result r = decision.decide(a, b, dsStore, m_p.copyMode);
@@ -654,10 +654,10 @@ void Scanner::Level::processPair(const ScanPairNames &names, bool atRoot)
         return skip();
     const int mode = r.mode;
     if (m_p.copyMode == CopyMode::RemoveA && mode != CopyMode::RemoveA
-        && itemNameOf(a.path) != kDsStore)
+        && itemNameIn(a.path) != kDsStore)
         m_keepFolder = true;
     if (m_p.copyMode == CopyMode::RemoveB && mode != CopyMode::RemoveB
-        && itemNameOf(b.path) != kDsStore)
+        && itemNameIn(b.path) != kDsStore)
         m_keepFolder = true;
     if (mode == CopyMode::Nothing)
         return;
