@@ -20,8 +20,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <unistd.h>
+#include <memory>
 #include <thread>
+#include <unistd.h>
 
 namespace qm {
 
@@ -190,6 +191,16 @@ QStringList listFolder(const QString &path)
     return names;
 }
 
+// One tree as the property-list writer would write it below the pair's dict.
+QByteArray treeXml(const ExactSyncTree &tree, const QString &key)
+{
+    QByteArray out;
+    // About one line of tabs, key and name per entry, with room to spare.
+    out.reserve(96 * tree.entryCount() + 1024);
+    tree.appendXml(out, key, 2);
+    return out;
+}
+
 // The pair file: its other keys by the property-list writer, then the two
 // trees (whose keys sort after them) written straight from the trees, as
 // the writer would have written them from maps of maps.
@@ -205,12 +216,23 @@ QByteArray pairFileXml(const QVariantMap &header, const ExactSyncTree &source, c
         return PropertyList::serialize(pair);
     }
     bytes.chop(end.size());
-    // About one line of tabs, key and name per entry, with room to spare.
-    bytes.reserve(bytes.size() + 96 * (source.entryCount() + dest.entryCount()) + 4096);
+    // The index is written while the run waits: large trees are written
+    // side by side.
+    constexpr qsizetype kTreeWrittenAside = 4096;
+    QByteArray destPart, sourcePart;
+    if (dest.entryCount() + source.entryCount() >= kTreeWrittenAside) {
+        std::thread aside([&] { destPart = treeXml(dest, destKey); });
+        sourcePart = treeXml(source, sourceKey);
+        aside.join();
+    } else {
+        destPart = treeXml(dest, destKey);
+        sourcePart = treeXml(source, sourceKey);
+    }
+    bytes.reserve(bytes.size() + destPart.size() + sourcePart.size() + 64);
     bytes += "\t\t<key>treeDest</key>\n";
-    dest.appendXml(bytes, destKey, 2);
+    bytes += destPart;
     bytes += "\t\t<key>treeSource</key>\n";
-    source.appendXml(bytes, sourceKey, 2);
+    bytes += sourcePart;
     bytes += end;
     return bytes;
 }
@@ -238,9 +260,16 @@ public:
                 return false;
             if (key == QLatin1String(kTreeSourceKey) || key == QLatin1String(kTreeDestKey)) {
                 const bool isSource = key == QLatin1String(kTreeSourceKey);
-                if (trees[!isSource] || !tree(isSource ? sourceKey : destKey, isSource ? source : dest))
+                if (trees[!isSource])
+                    return false;
+                Ahead ahead;
+                if (!trees[isSource])
+                    ahead.start(*this, !isSource, isSource ? destKey : sourceKey, isSource ? dest : source);
+                if (!tree(isSource ? sourceKey : destKey, isSource ? source : dest))
                     return false;
                 trees[!isSource] = true;
+                if (ahead.finish(this))
+                    trees[isSource] = true;
             } else if (!headerValue(key, header)) {
                 return false;
             }
@@ -255,6 +284,64 @@ public:
 private:
     const char *m_p;
     const char *m_end;
+
+    // The second tree of a large file, read on another thread while this
+    // one reads the first. Where the first does not end right before it,
+    // the reading ahead counts for nothing and the second is read in turn.
+    class Ahead {
+    public:
+        void start(const PairReader &first, bool sourceTree, QString *key, ExactSyncTree *out)
+        {
+            constexpr qsizetype kReadAside = 256 * 1024;
+            if (first.m_end - first.m_p < kReadAside)
+                return;
+            // At the pair's level, the key's own line: a name cannot hold "<".
+            const QByteArray marker = QByteArray("\n\t\t<key>") + (sourceTree ? kTreeSourceKey : kTreeDestKey)
+                                      + "</key>\n";
+            const QByteArrayView rest(first.m_p, first.m_end - first.m_p);
+            const qsizetype at = rest.indexOf(marker);
+            if (at < 0)
+                return;
+            m_keyLine = first.m_p + at + 3; // after the line end and two tabs
+            m_key = key;
+            m_out = out;
+            const char *content = m_keyLine + marker.size() - 3;
+            m_reader = std::make_unique<PairReader>(QByteArrayView(content, first.m_end - content));
+            m_thread = std::thread([this] {
+                m_reader->space();
+                m_ok = m_reader->tree(&m_readKey, &m_read);
+            });
+        }
+        // Takes the second tree when `first` stands right before its key.
+        bool finish(PairReader *first)
+        {
+            if (!m_thread.joinable())
+                return false;
+            m_thread.join();
+            first->space();
+            if (!m_ok || first->m_p != m_keyLine)
+                return false;
+            *m_key = std::move(m_readKey);
+            *m_out = std::move(m_read);
+            first->m_p = m_reader->m_p;
+            return true;
+        }
+        ~Ahead()
+        {
+            if (m_thread.joinable())
+                m_thread.join();
+        }
+
+    private:
+        const char *m_keyLine = nullptr;
+        QString *m_key = nullptr;
+        ExactSyncTree *m_out = nullptr;
+        std::unique_ptr<PairReader> m_reader;
+        std::thread m_thread;
+        bool m_ok = false;
+        QString m_readKey;
+        ExactSyncTree m_read;
+    };
 
     bool skip(const char *s)
     {
@@ -721,7 +808,7 @@ void appendIndent(QByteArray &out, int depth)
 }
 
 // Text as the property-list writer escapes it.
-void appendEscaped(QByteArray &out, QStringView text)
+void appendEscapedUtf8(QByteArray &out, QStringView text)
 {
     const QByteArray utf8 = text.toUtf8();
     // Runs without a character to escape go in whole: most names have none.
@@ -741,6 +828,23 @@ void appendEscaped(QByteArray &out, QStringView text)
         plain = i + 1;
     }
     out.append(utf8.constData() + plain, utf8.size() - plain);
+}
+
+// The same, with ASCII that needs no escape (most names) copied straight.
+void appendEscaped(QByteArray &out, QStringView text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char *p = out.data() + at;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || u == '&' || u == '<' || u == '>' || u == '"' || u == '\r') {
+            out.truncate(at);
+            appendEscapedUtf8(out, text);
+            return;
+        }
+        *p++ = char(u);
+    }
 }
 
 } // namespace

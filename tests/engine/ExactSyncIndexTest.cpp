@@ -297,6 +297,59 @@ TEST_F(IndexStoreTest, ADamagedOrForeignIndexIsSimplyUnavailable)
     expectUnavailable("a missing pair file");
 }
 
+// A large pair file is read with its second tree on another thread: the
+// layout this program writes and those only a general reader would take
+// must read the same.
+TEST_F(IndexStoreTest, ALargeIndexReadsTheSameInEveryLayout)
+{
+    constexpr int kFiles = 2000;
+    for (int i = 0; i < kFiles; ++i) {
+        file(a + QString("/Docs/a long name, as a document has %1.txt").arg(i));
+        file(b + QString("/Docs/b long name, as a document has %1.txt").arg(i));
+    }
+    ASSERT_TRUE(writeIndex(a, b).written);
+    QFile f(pairPath(1));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray written = f.readAll();
+    f.close();
+    ASSERT_GT(written.size(), 256 * 1024) << "large enough to be read side by side";
+
+    const qsizetype dateAt = written.indexOf("\t\t<key>lastExactSyncDate</key>");
+    const qsizetype destAt = written.indexOf("\t\t<key>treeDest</key>\n");
+    const qsizetype sourceAt = written.indexOf("\t\t<key>treeSource</key>\n");
+    const qsizetype endAt = written.lastIndexOf("\t</dict>\n</plist>");
+    ASSERT_TRUE(dateAt > 0 && dateAt < destAt && destAt < sourceAt && sourceAt < endAt);
+    const QByteArray head = written.left(dateAt), date = written.mid(dateAt, destAt - dateAt);
+    const QByteArray dest = written.mid(destAt, sourceAt - destAt), source = written.mid(sourceAt, endAt - sourceAt);
+    const QByteArray tail = written.mid(endAt);
+    const struct {
+        const char *layout;
+        QByteArray bytes;
+    } cases[] = {
+        {"as written", written},
+        {"the source tree first", head + date + source + dest + tail},
+        {"a key between the trees", head + dest + date + source + tail},
+        {"a tree given twice, which the general reader takes", head + date + dest + source + source + tail},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.layout);
+        ASSERT_TRUE(qmtest::writeBytes(pairPath(1), c.bytes));
+        const std::optional<LoadedExactSyncIndex> index = store().load(a, b, true);
+        ASSERT_TRUE(index);
+        EXPECT_EQ(index->lastExactSyncDate, start);
+        int found = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            found += index->ItWasExixting(a + QString("/Docs/a long name, as a document has %1.txt").arg(i), 1);
+            found += index->ItWasExixting(b + QString("/Docs/b long name, as a document has %1.txt").arg(i), 0);
+            found -= index->ItWasExixting(a + QString("/Docs/b long name, as a document has %1.txt").arg(i), 1);
+            found -= index->ItWasExixting(b + QString("/Docs/a long name, as a document has %1.txt").arg(i), 0);
+        }
+        EXPECT_EQ(found, 2 * kFiles);
+        EXPECT_TRUE(index->ItWasExixting(a + "/onlyA.txt", 1));
+        EXPECT_TRUE(index->ItWasExixting(b + "/onlyB.txt", 0));
+    }
+}
+
 TEST_F(IndexStoreTest, AMainIndexOfALaterVersionIsResetWhenWritten)
 {
     ASSERT_TRUE(QDir().mkpath(indexFolder));
