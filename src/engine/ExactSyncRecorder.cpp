@@ -42,18 +42,15 @@ bool ExactSyncRecorder::records(const QString &folder) const
 }
 
 ExactSyncRecorder::FolderFacts *ExactSyncRecorder::listed(const QString &folder,
-                                                          const std::vector<ScanPairNames> &pairs,
-                                                          bool sideA)
+                                                          const std::vector<ScanPairNames> &pairs)
 {
     if (!records(folder))
         return nullptr;
-    const QString key = folderKey(folder);
-    FolderFacts &facts = m_folders[key];
+    // A name without facts is Unknown: nothing is stored for it until the
+    // scan learns something.
+    FolderFacts &facts = m_folders[folderKey(folder)];
+    facts.clear();
     facts.reserve(qsizetype(pairs.size()));
-    for (const ScanPairNames &p : pairs) {
-        if (sideA ? p.inA : p.inB)
-            facts.insert(nameKey(sideA ? p.nameA : p.nameB), Unknown);
-    }
     return &facts;
 }
 

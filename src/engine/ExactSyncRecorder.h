@@ -39,10 +39,10 @@ public:
     // Whether the scan's listing of `folder` is to be recorded.
     bool records(const QString &folder) const;
 
-    // The scan listed `folder` (side A names when `sideA`, else side B):
-    // every name starts Unknown. Answers the folder's facts, which stay at
-    // the same address for the life of the record.
-    FolderFacts *listed(const QString &folder, const std::vector<ScanPairNames> &pairs, bool sideA);
+    // The scan listed `folder`, one side of `pairs`: every name starts
+    // Unknown. Answers the folder's facts, which stay at the same address
+    // for the life of the record.
+    FolderFacts *listed(const QString &folder, const std::vector<ScanPairNames> &pairs);
 
     // The executor made the folder (empty) or put a copy of a file, package
     // or link at `path`, stamped with the run's start as its backup date.

@@ -37,7 +37,22 @@ const QStringList &BootItems::volumeItemsToDontCopy()
     return entries;
 }
 
-void BootItems::add(QStringList &list, QSet<QString> &set, const QString &path)
+void BootItems::PathSet::insert(const QString &path)
+{
+    m_paths.insert(path);
+    const auto n = size_t(path.size());
+    if (n >= m_lengths.size())
+        m_lengths.resize(n + 1);
+    m_lengths[n] = true;
+}
+
+void BootItems::PathSet::clear()
+{
+    m_paths.clear();
+    m_lengths.clear();
+}
+
+void BootItems::add(QStringList &list, PathSet &set, const QString &path)
 {
     if (path.isEmpty() || set.contains(path))
         return;

@@ -8,11 +8,12 @@
 // An entry matches an item when the item's full path equals it exactly. The
 // scanner asks about every item it meets, at any depth (the program's own
 // folders lie deep inside a backed-up home folder), and about the targets
-// of resolved links: one hash lookup each.
+// of resolved links: at most one hash lookup each.
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 namespace qm {
 
@@ -54,13 +55,30 @@ public:
     static const QStringList &volumeItemsToDontCopy();
 
 private:
+    // Exact paths. The scan asks about two paths for every pair it compares;
+    // most have a length no entry has, and are answered without a hash.
+    class PathSet {
+    public:
+        bool contains(const QString &path) const
+        {
+            const auto n = size_t(path.size());
+            return n < m_lengths.size() && m_lengths[n] && m_paths.contains(path);
+        }
+        void insert(const QString &path);
+        void clear();
+
+    private:
+        QSet<QString> m_paths;
+        std::vector<bool> m_lengths;
+    };
+
     void addVolume(const QString &root, const BootItemsContext &context);
-    void add(QStringList &list, QSet<QString> &set, const QString &path);
+    void add(QStringList &list, PathSet &set, const QString &path);
 
     QStringList m_itemsToDontCopy;
     QStringList m_foldersToCopyEmpty;
-    QSet<QString> m_neverCopied;
-    QSet<QString> m_copiedEmpty;
+    PathSet m_neverCopied;
+    PathSet m_copiedEmpty;
 };
 
 } // namespace qm

@@ -66,7 +66,8 @@ void pairGroup(std::vector<Name>::const_iterator begin, std::vector<Name>::const
             return;
         ScanPairNames p;
         p.nameA = a ? a->name : b->name;
-        p.nameB = b ? b->name : a->name;
+        // Equal names share one string: the plan keeps it for the run.
+        p.nameB = b && (!a || b->name != a->name) ? b->name : p.nameA;
         p.inA = a != nullptr;
         p.inB = b != nullptr;
         p.slotA = a ? a->slot : -1;

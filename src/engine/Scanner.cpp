@@ -295,9 +295,9 @@ bool Scanner::Level::run()
         }
         if (listing->ok && recording) {
             if (s.isDir)
-                m_factsA = record->listed(m_path.source, pairs, true);
+                m_factsA = record->listed(m_path.source, pairs);
             if (d.isDir)
-                m_factsB = record->listed(m_path.dest, pairs, false);
+                m_factsB = record->listed(m_path.dest, pairs);
         }
         takeLeftovers(pairs);
         if (!withDest)
