@@ -728,7 +728,10 @@ OSStatus putInPlace(const QByteArray &tmp, const QByteArray &real, const CopyOpt
     if (OSStatus st = unlockIfLocked(real, &oldLocked))
         return st;
     if (::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, real.constData(), RENAME_EXCHANGE) == 0) {
-        // tmp now names the old object.
+        // tmp now names the old object. A plain file goes at once (unlink
+        // refuses folders); anything else goes the way every deletion goes.
+        if (::unlink(tmp.constData()) == 0)
+            return Status::noErr;
         struct stat old;
         const bool oldIsFolder = ::lstat(tmp.constData(), &old) == 0 && S_ISDIR(old.st_mode);
         // Deleting a folder takes time: marked busy, what a crash leaves of
