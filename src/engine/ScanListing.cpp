@@ -32,6 +32,8 @@ bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out, bool 
     if (!dir)
         return false;
     *ignoresCase = *ignoresCase || fileflags::isCaseInsensitiveFolder(::dirfd(dir));
+    // Most folders hold a few dozen entries: room for them from the start.
+    out->reserve(out->size() + 64);
     const QByteArray prefix = native.endsWith('/') ? native : native + '/';
     QByteArray full = prefix;
     full.reserve(prefix.size() + NAME_MAX + 1);

@@ -484,6 +484,9 @@ std::shared_ptr<Scanner::FolderListing> Scanner::Level::listingOf(Presence s, Pr
                                                                   const QString &dest) const
 {
     auto listing = std::make_shared<FolderListing>();
+    // Room for the few dozen items most folders hold.
+    listing->listedA.reserve(s.isDir ? 64 : 0);
+    listing->listedB.reserve(d.isDir ? 64 : 0);
     listing->folderA = s.isDir ? source : QString();
     listing->folderB = d.isDir ? dest : QString();
     ExactSyncRecorder *record = m_ctx.exactSyncRecorder();
