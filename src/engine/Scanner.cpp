@@ -114,6 +114,11 @@ struct Scanner::FolderListing {
     // With `aside`, side B is listed there meanwhile.
     void list(WorkerPool *aside)
     {
+        // Room for the few dozen items most folders hold, once listed: the
+        // listings a level plans are many more than those being made.
+        constexpr size_t kUsualItems = 64;
+        listedA.reserve(folderA.isEmpty() ? 0 : kUsualItems);
+        listedB.reserve(folderB.isEmpty() ? 0 : kUsualItems);
         ok = pairFolderNames(folderA, folderB, true, &pairs, &unreadable, aside, readA, readB);
     }
     // On the lister: made ahead, and counted until the walk takes it. With
@@ -484,9 +489,6 @@ std::shared_ptr<Scanner::FolderListing> Scanner::Level::listingOf(Presence s, Pr
                                                                   const QString &dest) const
 {
     auto listing = std::make_shared<FolderListing>();
-    // Room for the few dozen items most folders hold.
-    listing->listedA.reserve(s.isDir ? 64 : 0);
-    listing->listedB.reserve(d.isDir ? 64 : 0);
     listing->folderA = s.isDir ? source : QString();
     listing->folderB = d.isDir ? dest : QString();
     ExactSyncRecorder *record = m_ctx.exactSyncRecorder();
