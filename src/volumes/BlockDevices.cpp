@@ -95,9 +95,18 @@ QString BlockDevices::deviceWithUuid(const QString &uuid)
     const QString link = QStringLiteral("/dev/disk/by-uuid/") + uuid;
     if (QFileInfo::exists(link))
         return QFileInfo(link).canonicalFilePath();
+    // Every device probed anew, without a cache: one kept by an earlier
+    // probe still names the file system a device held then. A search by
+    // token: the shorter -U was seen to miss a freshly attached loop device
+    // that this finds.
     const ToolResult r = ToolRunner::run(QStringLiteral("blkid"),
-                                         {QStringLiteral("-U"), uuid}, {}, 20000);
-    return r.succeeded() ? QString::fromUtf8(r.standardOutput).trimmed() : QString();
+                                         {QStringLiteral("-c"), QStringLiteral("/dev/null"),
+                                          QStringLiteral("-o"), QStringLiteral("device"),
+                                          QStringLiteral("-t"), QStringLiteral("UUID=") + uuid},
+                                         {}, 20000);
+    if (!r.succeeded())
+        return {};
+    return QString::fromUtf8(r.standardOutput).section(u'\n', 0, 0).trimmed();
 }
 
 } // namespace qm

@@ -28,6 +28,21 @@ QString existingPath(const QString &path)
     return QFileInfo(path).canonicalFilePath(); // "" when nothing is there
 }
 
+// A loop device still held open (by a prober that saw the unmount, say) is
+// let go by the kernel only when its last holder closes it. Until then the
+// image is still attached there, and mounting it again would take a device
+// on its way out: a short wait, and then the detach is left to the kernel.
+void waitUntilDetached(const QString &device, const QString &image)
+{
+    constexpr int kWaitMs = 2000, kPollMs = 10;
+    for (int waited = 0; waited < kWaitMs; waited += kPollMs) {
+        const QString now = BlockDevices::loopBackingFile(device);
+        if (now.isEmpty() || now != image)
+            return;
+        QThread::msleep(kPollMs);
+    }
+}
+
 // Every mount of the file system on a block device, by device number, so a
 // device named through a link (/dev/disk/by-uuid/...) still matches.
 QList<MountEntry> mountsOfDevice(const MountTable &table, const QString &device)
@@ -382,7 +397,10 @@ UnmountOutcome VolumeUtilities::eject(const VolumeDescriptor &volume) const
         || BlockDevices::loopBackingFile(device).isEmpty()
         || !mountsOfDevice(MountTable::read(), device).isEmpty())
         return result;
+    const QString image = BlockDevices::loopBackingFile(device);
     const MountOutcome detached = m_mounter->detachImage(device);
+    if (detached.ok())
+        waitUntilDetached(device, image);
     if (!detached.ok() && !BlockDevices::loopBackingFile(device).isEmpty())
         return {false, detached.status,
                 GLS("The volume is unmounted, but its disk image is still attached:") + u' '
