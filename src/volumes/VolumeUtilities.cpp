@@ -36,8 +36,7 @@ void waitUntilDetached(const QString &device, const QString &image)
 {
     constexpr int kWaitMs = 2000, kPollMs = 10;
     for (int waited = 0; waited < kWaitMs; waited += kPollMs) {
-        const QString now = BlockDevices::loopBackingFile(device);
-        if (now.isEmpty() || now != image)
+        if (BlockDevices::loopBackingFile(device) != image)
             return;
         QThread::msleep(kPollMs);
     }
@@ -393,11 +392,11 @@ UnmountOutcome VolumeUtilities::eject(const VolumeDescriptor &volume) const
 {
     const QString device = MountTable::read().entryAt(volume.mountPoint).source;
     UnmountOutcome result = unmountOnce(volume);
-    if (!result.done || !BlockDevices::isLoopDevice(device)
-        || BlockDevices::loopBackingFile(device).isEmpty()
-        || !mountsOfDevice(MountTable::read(), device).isEmpty())
+    if (!result.done || !BlockDevices::isLoopDevice(device))
         return result;
     const QString image = BlockDevices::loopBackingFile(device);
+    if (image.isEmpty() || !mountsOfDevice(MountTable::read(), device).isEmpty())
+        return result;
     const MountOutcome detached = m_mounter->detachImage(device);
     if (detached.ok())
         waitUntilDetached(device, image);
