@@ -123,9 +123,13 @@ protected:
                         .arg(kHost, key, m_dir.filePath("sshd.pid"), kUser).toUtf8()));
         QDir().mkpath("/run/sshd");
         ASSERT_TRUE(tool("sshd", {"-f", config, "-E", m_dir.filePath("sshd.log")}));
-        for (int i = 0; i < 100 && !portOpen("127.0.0.2", 22); ++i)
+        // The server listens a moment before it writes its pid file: wait for both.
+        for (int i = 0; i < 100; ++i) {
+            m_serverPid = qmtest::bytesOf(m_dir.filePath("sshd.pid")).trimmed().toInt();
+            if (m_serverPid > 0 && portOpen("127.0.0.2", 22))
+                break;
             QThread::msleep(50);
-        m_serverPid = qmtest::bytesOf(m_dir.filePath("sshd.pid")).trimmed().toInt();
+        }
         ASSERT_GT(m_serverPid, 0);
         // The server's key is known, as it would be for a server the user set up.
         QFile pub(key + QStringLiteral(".pub"));
