@@ -24,8 +24,41 @@ struct Name {
     int slot = -1; // its place in its own side's listing
 };
 
+// The names the other side listed, taken in their order: two folders of the
+// same names on one file system list them in the same order, so a name
+// usually equals the other side's next one and can share its strings.
+class OtherSide {
+public:
+    explicit OtherSide(const std::vector<Name> *names) : m_names(names) {}
+    // The other side's entry of this exact name, if it is next or one after.
+    const Name *take(const char *n)
+    {
+        if (!m_names)
+            return nullptr;
+        qsizetype length = 0;
+        for (; n[length]; ++length) {
+            if (static_cast<unsigned char>(n[length]) >= 0x80)
+                return nullptr; // compared as Latin-1 below: ASCII only
+        }
+        const QLatin1StringView name(n, length);
+        const size_t end = std::min(m_next + 2, m_names->size());
+        for (size_t k = m_next; k < end; ++k) {
+            const Name &other = (*m_names)[k];
+            if (other.name.size() == length && other.name == name) {
+                m_next = k + 1;
+                return &other;
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    const std::vector<Name> *m_names;
+    size_t m_next = 0;
+};
+
 bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out, bool *ignoresCase,
-                const ListedItemReader &read)
+                const ListedItemReader &read, const std::vector<Name> *otherSide = nullptr)
 {
     const QByteArray native = nativeName(folder);
     DIR *dir = ::opendir(native.constData());
@@ -37,14 +70,20 @@ bool listFolder(const QString &folder, bool sideB, std::vector<Name> *out, bool 
     const QByteArray prefix = native.endsWith('/') ? native : native + '/';
     QByteArray full = prefix;
     full.reserve(prefix.size() + NAME_MAX + 1);
+    OtherSide other(otherSide);
     int slot = 0;
     while (const dirent *e = ::readdir(dir)) {
         const char *n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
         Name entry;
-        entry.name = fromNativeName(n);
-        entry.key = entry.name.toCaseFolded();
+        if (const Name *same = other.take(n)) {
+            entry.name = same->name;
+            entry.key = same->key;
+        } else {
+            entry.name = fromNativeName(n);
+            entry.key = entry.name.toCaseFolded();
+        }
         entry.sideB = sideB;
         entry.slot = slot++;
         if (read) {
@@ -144,17 +183,18 @@ bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBO
     std::vector<Name> names, namesB;
     bool ignoresCase = false, ignoresCaseB = false, listedB = true;
     WorkerPool::Result sideB;
-    auto listB = [&] {
-        listedB = folderB.isEmpty() || listFolder(folderB, true, &namesB, &ignoresCaseB, readB);
+    auto listB = [&](const std::vector<Name> *namesA) {
+        listedB = folderB.isEmpty() || listFolder(folderB, true, &namesB, &ignoresCaseB, readB, namesA);
         return Status::noErr;
     };
-    if (aside && !folderA.isEmpty() && !folderB.isEmpty())
-        sideB = aside->submit([&](int) { return listB(); });
-    else
-        listB();
+    const bool together = aside && !folderA.isEmpty() && !folderB.isEmpty();
+    if (together)
+        sideB = aside->submit([&](int) { return listB(nullptr); });
     const bool listedA = folderA.isEmpty() || listFolder(folderA, false, &names, &ignoresCase, readA);
-    if (sideB.valid())
+    if (together)
         sideB.wait();
+    else
+        listB(&names); // one after the other, side B shares side A's strings
     if (!listedA || !listedB) {
         *unreadable = listedA ? folderB : folderA;
         return false;
@@ -162,10 +202,15 @@ bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBO
     ignoresCase = ignoresCase || ignoresCaseB;
     names.insert(names.end(), std::make_move_iterator(namesB.begin()), std::make_move_iterator(namesB.end()));
 
-    std::sort(names.begin(), names.end(), [](const Name &x, const Name &y) {
-        if (const int c = x.key.compare(y.key))
+    // Most names meet their twin from the other side, often sharing its
+    // strings: those need no comparison of their characters.
+    auto compare = [](const QString &x, const QString &y) {
+        return x.constData() == y.constData() && x.size() == y.size() ? 0 : x.compare(y);
+    };
+    std::sort(names.begin(), names.end(), [&compare](const Name &x, const Name &y) {
+        if (const int c = compare(x.key, y.key))
             return c < 0;
-        if (const int c = x.name.compare(y.name))
+        if (const int c = compare(x.name, y.name))
             return c < 0;
         return !x.sideB && y.sideB;
     });

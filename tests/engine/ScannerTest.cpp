@@ -84,24 +84,43 @@ TEST(ScanListing, EachPairPointsAtTheReadsOfItsOwnItems)
             read->append(name);
         };
     };
-    // Side A holds more names, so that its items' places differ from B's.
-    for (const char *name : {"both1", "both2", "both3", "a1", "a2", "a3", "a4", "a5", "Case"})
-        ASSERT_TRUE(writeBytes(a + "/" + name, "x"));
-    for (const char *name : {"both1", "both2", "both3", "case", "b1"})
-        ASSERT_TRUE(writeBytes(b + "/" + name, "x"));
-    WorkerPool aside(1);
-    std::vector<ScanPairNames> pairs;
-    QString unreadable;
-    ASSERT_TRUE(pairFolderNames(a, b, true, &pairs, &unreadable, &aside, reader(a, &readA), reader(b, &readB)));
-    ASSERT_EQ(pairs.size(), 11u);
-    for (const ScanPairNames &p : pairs) {
-        EXPECT_EQ(p.slotA >= 0, p.inA) << qPrintable(p.nameA);
-        EXPECT_EQ(p.slotB >= 0, p.inB) << qPrintable(p.nameB);
-        if (p.inA) {
-            EXPECT_EQ(readA.value(p.slotA), p.nameA);
+    // Side A holds more names, so that its items' places differ from B's;
+    // B is written in another order, and some names are not ASCII.
+    for (const char *name : {"both1", "both2", "both3", "a1", "a2", "a3", "a4", "a5", "Case", "caf\u00e9", "\u00c3\u00a9"})
+        ASSERT_TRUE(writeBytes(a + "/" + QString::fromUtf8(name), "x"));
+    for (const char *name : {"\u00e9", "b1", "case", "both3", "caf\u00e9", "both1", "both2"})
+        ASSERT_TRUE(writeBytes(b + "/" + QString::fromUtf8(name), "x"));
+    std::vector<ScanPairNames> together;
+    // Side B listed beside side A, or after it (where it may share A's names).
+    for (bool beside : {true, false}) {
+        SCOPED_TRACE(beside ? "beside" : "after");
+        readA.clear();
+        readB.clear();
+        WorkerPool aside(1);
+        std::vector<ScanPairNames> pairs;
+        QString unreadable;
+        ASSERT_TRUE(pairFolderNames(a, b, true, &pairs, &unreadable, beside ? &aside : nullptr,
+                                    reader(a, &readA), reader(b, &readB)));
+        ASSERT_EQ(pairs.size(), 14u);
+        for (const ScanPairNames &p : pairs) {
+            EXPECT_EQ(p.slotA >= 0, p.inA) << qPrintable(p.nameA);
+            EXPECT_EQ(p.slotB >= 0, p.inB) << qPrintable(p.nameB);
+            if (p.inA) {
+                EXPECT_EQ(readA.value(p.slotA), p.nameA);
+            }
+            if (p.inB) {
+                EXPECT_EQ(readB.value(p.slotB), p.nameB);
+            }
         }
-        if (p.inB) {
-            EXPECT_EQ(readB.value(p.slotB), p.nameB);
+        if (beside) {
+            together = pairs;
+            continue;
+        }
+        for (size_t i = 0; i < pairs.size(); ++i) {
+            EXPECT_EQ(pairs[i].nameA, together[i].nameA);
+            EXPECT_EQ(pairs[i].nameB, together[i].nameB);
+            EXPECT_EQ(pairs[i].inA, together[i].inA);
+            EXPECT_EQ(pairs[i].inB, together[i].inB);
         }
     }
 }
