@@ -140,14 +140,14 @@ struct Scanner::FolderListing {
         if (!claimed.exchange(true))
             list(aside);
         else
-            taken();
+            taken(true);
     }
     // Not wanted after all: not made, or, under way, waited for, as its
     // reads may look at the index the task loaded.
     void drop()
     {
         if (claimed.exchange(true) && done.valid())
-            taken();
+            taken(false);
     }
 
 private:
@@ -162,9 +162,15 @@ private:
                && ::statx(AT_FDCWD, nativeName(folder).constData(), AT_STATX_SYNC_AS_STAT, STATX_SIZE, &stx) == 0
                && qint64(stx.stx_size) > kLargeFolderBytes;
     }
-    void taken()
+    // `help`: the lister is behind the walk, which lists the folders queued
+    // after this one meanwhile instead of sleeping (not when they are about
+    // to be dropped too).
+    void taken(bool help)
     {
-        done.wait();
+        if (help)
+            done.waitHelping();
+        else
+            done.wait();
         *aheadCount -= std::exchange(counted, 0);
     }
 };

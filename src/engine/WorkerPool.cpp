@@ -70,11 +70,16 @@ int WorkerPool::wakeCount() const
     return m_wakes;
 }
 
-void WorkerPool::waitFor(const Slot &slot)
+void WorkerPool::waitFor(const Slot &slot, bool help)
 {
     if (slot.done.load(std::memory_order_acquire))
         return; // without the pool, which may be gone once every job ran
     std::unique_lock lock(m_mutex);
+    while (help && !slot.done && !m_jobs.empty()) {
+        Job job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        run(job, m_threadCount, lock);
+    }
     if (slot.done)
         return;
     if (needsAnotherWorker(true)) {
@@ -93,21 +98,7 @@ void WorkerPool::work(int index)
         if (!m_jobs.empty()) {
             Job job = std::move(m_jobs.front());
             m_jobs.pop_front();
-            lock.unlock();
-            OSStatus status = Status::noErr;
-            try {
-                status = job.run(index);
-            } catch (...) {
-                // Out of memory, as jobs throw nothing else: the job failed,
-                // and its caller hears so rather than the worker dying.
-                status = Status::memFullErr;
-            }
-            job.run = nullptr; // what the job holds goes with it, outside the lock
-            lock.lock();
-            job.slot->status = status;
-            job.slot->done = true;
-            if (m_waiters > 0)
-                m_done.notify_all();
+            run(job, index, lock);
             continue;
         }
         if (m_stopping)
@@ -121,10 +112,35 @@ void WorkerPool::work(int index)
     }
 }
 
+void WorkerPool::run(Job &job, int index, std::unique_lock<std::mutex> &lock)
+{
+    lock.unlock();
+    OSStatus status = Status::noErr;
+    try {
+        status = job.run(index);
+    } catch (...) {
+        // Out of memory, as jobs throw nothing else: the job failed,
+        // and its caller hears so rather than the worker dying.
+        status = Status::memFullErr;
+    }
+    job.run = nullptr; // what the job holds goes with it, outside the lock
+    lock.lock();
+    job.slot->status = status;
+    job.slot->done = true;
+    if (m_waiters > 0)
+        m_done.notify_all();
+}
+
 void WorkerPool::Result::wait()
 {
     if (m_pool)
-        m_pool->waitFor(*m_slot);
+        m_pool->waitFor(*m_slot, false);
+}
+
+void WorkerPool::Result::waitHelping()
+{
+    if (m_pool)
+        m_pool->waitFor(*m_slot, true);
 }
 
 OSStatus WorkerPool::Result::get()

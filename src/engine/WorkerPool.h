@@ -34,6 +34,10 @@ public:
         Result() = default;
         bool valid() const { return m_pool != nullptr; }
         void wait();
+        // Waits, running the pool's queued jobs here meanwhile, each as
+        // worker number `threads`: for a caller whose own work waits on
+        // jobs it could as well run itself.
+        void waitHelping();
         // Waits, then answers the job's status; once only.
         OSStatus get();
 
@@ -73,7 +77,9 @@ private:
     // Whether the jobs queued need another worker awake; `waited` when a
     // caller waits for one of them.
     bool needsAnotherWorker(bool waited) const;
-    void waitFor(const Slot &slot);
+    void waitFor(const Slot &slot, bool help);
+    // Runs `job` outside the lock, then marks it done (the lock held again).
+    void run(Job &job, int index, std::unique_lock<std::mutex> &lock);
 
     const int m_threadCount;
     const size_t m_wakeAfter;

@@ -11,12 +11,15 @@ namespace {
 
 // Waits for a job's result without hanging the suite when a job is never
 // run (a lost wake-up): the wait runs on a thread of its own.
-bool finishes(WorkerPool::Result &r)
+bool finishes(WorkerPool::Result &r, bool helping = false)
 {
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> f = done->get_future();
-    std::thread([&r, done] {
-        r.wait();
+    std::thread([&r, done, helping] {
+        if (helping)
+            r.waitHelping();
+        else
+            r.wait();
         done->set_value();
     }).detach();
     return f.wait_for(10s) == std::future_status::ready;
@@ -170,4 +173,38 @@ TEST(WorkerPool, AThrowingJobFailsAloneAndTheWorkerGoesOn)
     EXPECT_EQ(thrown.get(), Status::memFullErr);
     ASSERT_TRUE(finishes(next));
     EXPECT_EQ(next.get(), 7);
+}
+
+// A caller that waits helping runs the queued jobs itself, as the worker
+// after the last, while the pool's only worker is held up; it stops when its
+// own job is done, and a job it did not wait for is left to the worker.
+TEST(WorkerPool, AHelpingWaiterRunsTheQueuedJobsWhileTheWorkersAreBusy)
+{
+    WorkerPool pool(1);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> started{false};
+    WorkerPool::Result held = pool.submit([released, &started](int) {
+        started = true;
+        released.wait();
+        return 0;
+    });
+    ASSERT_TRUE(becomes([&] { return started.load(); }));
+    std::vector<int> ranAs(3, -1);
+    std::vector<WorkerPool::Result> queued;
+    for (int i = 0; i < 3; ++i)
+        queued.push_back(pool.submit([&ranAs, i](int worker) {
+            ranAs[size_t(i)] = worker;
+            return OSStatus(i);
+        }));
+    // The wait ends only if the waiter runs jobs 0 and 1 itself.
+    ASSERT_TRUE(finishes(queued[1], true));
+    EXPECT_EQ(ranAs[0], 1);
+    EXPECT_EQ(ranAs[1], 1);
+    EXPECT_EQ(ranAs[2], -1) << "a job after the one waited for was run by the waiter";
+    EXPECT_EQ(queued[1].get(), 1);
+    release.set_value();
+    ASSERT_TRUE(finishes(queued[2]));
+    EXPECT_EQ(ranAs[2], 0);
+    ASSERT_TRUE(finishes(held));
 }
