@@ -194,7 +194,7 @@ bool pairFolderNames(const QString &folderA, const QString &folderB, bool withBO
     if (together)
         sideB.wait();
     else
-        listB(&names); // one after the other, side B shares side A's strings
+        listB(names.empty() ? nullptr : &names); // side B shares side A's strings
     if (!listedA || !listedB) {
         *unreadable = listedA ? folderB : folderA;
         return false;
