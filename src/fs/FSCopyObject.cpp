@@ -393,6 +393,10 @@ OSStatus CopyJob::copyData(int in, int out, const Source &src)
     return Status::noErr;
 }
 
+// Up to this many bytes a read and a write cost the kernel less than
+// copy_file_range, which moves the data through a pipe of its own.
+constexpr size_t kSmallCopy = 16384;
+
 OSStatus CopyJob::copyDataBuffered(int in, int out, off_t from, off_t to, const Source &src)
 {
     off_t pos = from;
@@ -402,6 +406,23 @@ OSStatus CopyJob::copyDataBuffered(int in, int out, off_t from, off_t to, const 
         if (int e = fault("write", src.path))
             return statusFromErrno(e);
         const size_t want = size_t(std::min<off_t>(to - pos, off_t(kCopyChunk)));
+        if (to - from <= off_t(kSmallCopy)) {
+            char small[kSmallCopy];
+            const ssize_t n = ::pread(in, small, want, pos);
+            if (n < 0)
+                return errnoStatus();
+            if (n == 0)
+                return Status::kSizeMismatchErr;
+            for (ssize_t done = 0; done < n;) {
+                const ssize_t w = ::pwrite(out, small + done, size_t(n - done), pos + done);
+                if (w < 0)
+                    return errnoStatus();
+                done += w;
+            }
+            pos += n;
+            tellData(pos, off_t(src.stx.stx_size));
+            continue;
+        }
         if (m_tryCopyRange) {
             loff_t ip = pos, op = pos;
             const ssize_t n = ::copy_file_range(in, &ip, out, &op, want, 0);
