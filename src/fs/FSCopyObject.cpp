@@ -406,24 +406,8 @@ OSStatus CopyJob::copyDataBuffered(int in, int out, off_t from, off_t to, const 
         if (int e = fault("write", src.path))
             return statusFromErrno(e);
         const size_t want = size_t(std::min<off_t>(to - pos, off_t(kCopyChunk)));
-        if (to - from <= off_t(kSmallCopy)) {
-            char small[kSmallCopy];
-            const ssize_t n = ::pread(in, small, want, pos);
-            if (n < 0)
-                return errnoStatus();
-            if (n == 0)
-                return Status::kSizeMismatchErr;
-            for (ssize_t done = 0; done < n;) {
-                const ssize_t w = ::pwrite(out, small + done, size_t(n - done), pos + done);
-                if (w < 0)
-                    return errnoStatus();
-                done += w;
-            }
-            pos += n;
-            tellData(pos, off_t(src.stx.stx_size));
-            continue;
-        }
-        if (m_tryCopyRange) {
+        const bool small = to - from <= off_t(kSmallCopy);
+        if (m_tryCopyRange && !small) {
             loff_t ip = pos, op = pos;
             const ssize_t n = ::copy_file_range(in, &ip, out, &op, want, 0);
             if (n > 0) {
@@ -437,15 +421,22 @@ OSStatus CopyJob::copyDataBuffered(int in, int out, off_t from, off_t to, const 
                 return errnoStatus();
             m_tryCopyRange = false;
         }
-        if (m_buffer.empty())
-            m_buffer.resize(m_bufferSize);
-        const ssize_t n = ::pread(in, m_buffer.data(), std::min(want, m_buffer.size()), pos);
+        char onStack[kSmallCopy];
+        char *buffer = onStack;
+        size_t room = sizeof onStack;
+        if (!small) {
+            if (m_buffer.empty())
+                m_buffer.resize(m_bufferSize);
+            buffer = m_buffer.data();
+            room = m_buffer.size();
+        }
+        const ssize_t n = ::pread(in, buffer, std::min(want, room), pos);
         if (n < 0)
             return errnoStatus();
         if (n == 0)
             return Status::kSizeMismatchErr;
         for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::pwrite(out, m_buffer.data() + done, size_t(n - done), pos + done);
+            const ssize_t w = ::pwrite(out, buffer + done, size_t(n - done), pos + done);
             if (w < 0)
                 return errnoStatus();
             done += w;
