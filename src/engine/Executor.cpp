@@ -121,12 +121,11 @@ ItemInfo readFolderDates(const QString &path)
     return info;
 }
 
-// The item an operation copies or removes: its dates are not needed.
-// `folderFd`, when not -1, is its folder, open.
-ItemInfo readOperand(const QString &path, struct statx *raw = nullptr, int folderFd = -1)
+// The item an operation removes, or a folder it changes: its dates are not needed.
+ItemInfo readOperand(const QString &path, struct statx *raw = nullptr)
 {
     ItemInfo info;
-    if (ReadCatalogInfoWithoutDates(folderFd, path, &info, raw) != Status::noErr)
+    if (ReadCatalogInfoWithoutDates(path, &info, raw) != Status::noErr)
         info.kind = ItemKind::Missing;
     return info;
 }
@@ -142,6 +141,11 @@ struct Executor::Operation {
     bool deleteParent = false;
     ItemInfo itemInfo;
     struct statx itemStat{}; // what itemInfo was read from: the copier need not ask again
+    // A plain file to copy, opened as itemInfo was read: the copier reads it
+    // through this descriptor, and need not list its attributes again when
+    // it had none.
+    std::shared_ptr<const OpenDescriptor> itemFd;
+    bool itemHasNoAttributes = false;
     Kind kind = Kind::Missing;
     bool targetExists = true; // until a look at the target finds it free
     bool targetUnlooked = false; // taken as free without a look: see m_madeFolders
@@ -425,7 +429,10 @@ bool Executor::CopySource(const QString &a, const QString &b, int copyMode, bool
                      ? Side::B
                      : Side::A;
     const bool copies = copyMode >= CopyMode::CopyAToB && copyMode <= CopyMode::ReplaceA;
-    op.itemInfo = readOperand(op.item, &op.itemStat, copies ? sourceFolderOf(op.item) : -1);
+    if (copies)
+        readItemToCopy(op);
+    else
+        op.itemInfo = readOperand(op.item, &op.itemStat);
     op.kind = kindOf(op.itemInfo, op.item);
 
     if (op.kind == Kind::Missing && copies) {
@@ -449,6 +456,18 @@ bool Executor::CopySource(const QString &a, const QString &b, int copyMode, bool
     if (CopyMode::isRemoval(copyMode))
         return removeFile(op);
     return true;
+}
+
+void Executor::readItemToCopy(Operation &op)
+{
+    int fd = -1;
+    bool anyAttribute = true;
+    if (ReadCatalogInfoOpening(sourceFolderOf(op.item), op.item, &op.itemInfo, &op.itemStat, &fd, &anyAttribute)
+        != Status::noErr)
+        op.itemInfo.kind = ItemKind::Missing;
+    if (fd >= 0)
+        op.itemFd = std::make_shared<const OpenDescriptor>(fd);
+    op.itemHasNoAttributes = op.itemFd && !anyAttribute;
 }
 
 bool Executor::createFolder(Operation &op)
@@ -578,7 +597,7 @@ bool Executor::removeFile(Operation &op)
     return false;
 }
 
-Executor::OpenFolder::~OpenFolder()
+Executor::OpenDescriptor::~OpenDescriptor()
 {
     ::close(fd);
 }
@@ -593,7 +612,7 @@ bool Executor::copyOrReplaceFile(Operation &op)
         m_knownFolderFd.reset();
         const int fd = ::open(nativeName(parent).constData(),
                               O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        auto open = fd >= 0 ? std::make_shared<const OpenFolder>(fd) : nullptr;
+        auto open = fd >= 0 ? std::make_shared<const OpenDescriptor>(fd) : nullptr;
         struct stat folder;
         if (!open || ::fstat(fd, &folder) != 0 || !S_ISDIR(folder.st_mode)) {
             if (m_itemsDeleted.contains(parent))
@@ -646,7 +665,7 @@ int Executor::sourceFolderOf(const QString &item)
     const QString source = parentOf(item);
     if (source != m_sourceFolder) {
         const int fd = ::open(nativeName(source).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        m_sourceFolderFd = fd >= 0 ? std::make_shared<const OpenFolder>(fd) : nullptr;
+        m_sourceFolderFd = fd >= 0 ? std::make_shared<const OpenDescriptor>(fd) : nullptr;
         m_sourceFolder = source;
     }
     return m_sourceFolderFd ? m_sourceFolderFd->fd : -1;
@@ -666,6 +685,8 @@ Executor::KnownStats Executor::knownStats(const Operation &op) const
     }
     if (!m_sourceFolder.isEmpty() && parentOf(op.item) == m_sourceFolder)
         known.sourceFolderFd = m_sourceFolderFd;
+    known.itemFd = op.itemFd;
+    known.itemHasNoAttributes = op.itemHasNoAttributes;
     return known;
 }
 
@@ -901,6 +922,10 @@ OSStatus Executor::copyInto(const QString &item, const QString &target, int firs
             options.sourceFolderFd = known->sourceFolderFd->fd;
         if (known->folderFd)
             options.destFolderFd = known->folderFd->fd;
+        if (known->itemFd) {
+            options.sourceFd = known->itemFd->fd;
+            options.sourceHasNoAttributes = known->itemHasNoAttributes;
+        }
     }
     options.duplicateAction = kDupReplace;
     options.faultHook = m_faultHook;

@@ -86,18 +86,18 @@ private:
     QSet<QString> m_itemsDeleted;
     QString m_trashLog; // lines of items inside a folder being trashed
     // A folder held open (O_PATH) while the files in it are copied, so that
-    // each copy finds its file by name within it; shared with the copies
-    // still running there.
-    struct OpenFolder {
-        explicit OpenFolder(int descriptor) : fd(descriptor) {}
-        OpenFolder(const OpenFolder &) = delete;
-        OpenFolder &operator=(const OpenFolder &) = delete;
-        ~OpenFolder();
+    // each copy finds its file by name within it, or a file open for its
+    // copy; shared with the copies still running.
+    struct OpenDescriptor {
+        explicit OpenDescriptor(int descriptor) : fd(descriptor) {}
+        OpenDescriptor(const OpenDescriptor &) = delete;
+        OpenDescriptor &operator=(const OpenDescriptor &) = delete;
+        ~OpenDescriptor();
         const int fd;
     };
     QString m_knownFolder; // the last target folder found to exist
     struct stat m_knownFolderStat{};
-    std::shared_ptr<const OpenFolder> m_knownFolderFd; // it, open; or none
+    std::shared_ptr<const OpenDescriptor> m_knownFolderFd; // it, open; or none
     // Folders this run made, on the path of the walk: the names in them are
     // free unless another program took one since, which the copy itself
     // finds out without overwriting it. After the first such find, every
@@ -106,7 +106,7 @@ private:
     bool m_lookAtEveryTarget = false;
     bool retryLookingAtTarget(Operation &op);
     QString m_sourceFolder; // the folder of the last item copied
-    std::shared_ptr<const OpenFolder> m_sourceFolderFd; // it, open; or none
+    std::shared_ptr<const OpenDescriptor> m_sourceFolderFd; // it, open; or none
     int sourceFolderOf(const QString &item);
     // The free room of the last target folder asked, trusted while what was
     // started since stays well inside it: asking the file system for every
@@ -149,6 +149,8 @@ private:
     void finishFolderAfterCopies(int copyMode, const SidePaths &paths, const FolderDates &dates);
     void finishDueFolders();
     void restoreModDate(const QString &path, const ItemInfo &before);
+    // Reads the item of a copy; a plain file is opened for the copier too.
+    void readItemToCopy(Operation &op);
     bool createFolder(Operation &op);
     bool removeFolder(Operation &op);
     bool removeFile(Operation &op);
@@ -171,7 +173,9 @@ private:
         std::optional<struct stat> folder;
         bool targetFree = false;
         bool targetUnlooked = false; // free only by the run's own account
-        std::shared_ptr<const OpenFolder> sourceFolderFd, folderFd;
+        std::shared_ptr<const OpenDescriptor> sourceFolderFd, folderFd;
+        std::shared_ptr<const OpenDescriptor> itemFd; // the item, a plain file, open for reading
+        bool itemHasNoAttributes = false;
     };
     KnownStats knownStats(const Operation &op) const;
     OSStatus copyInto(const QString &item, const QString &target, int firstTempName = 1,

@@ -54,27 +54,52 @@ ItemKind kindOf(uint32_t mode)
     }
 }
 
+// Where an item's attributes are read: through a descriptor open on it, or
+// else by its entry for the listing (which may name it within its folder)
+// and by its full path for the rare values read after it.
+struct AttributeSource {
+    const xattr::Entry &entry;
+    int fd = -1;
+    QByteArray path() const { return QByteArray::fromRawData(entry.path, qsizetype(std::strlen(entry.path))); }
+    ssize_t listRaw(char *buf, size_t size) const
+    {
+        return fd >= 0 ? ::flistxattr(fd, buf, size) : xattr::listRaw(entry, buf, size);
+    }
+    OSStatus list(QList<QByteArray> *names) const { return fd >= 0 ? xattr::list(fd, names) : xattr::list(path(), names); }
+    OSStatus get(const char *name, QByteArray *value) const
+    {
+        return fd >= 0 ? xattr::get(fd, name, value) : xattr::get(path(), name, value);
+    }
+    OSStatus size(const char *name, uint64_t *bytes) const
+    {
+        return fd >= 0 ? xattr::size(fd, name, bytes) : xattr::size(path(), name, bytes);
+    }
+};
+
 // Reads our own attributes, asking for each only when the listing names it.
-// The listing goes through `entry`, which may name the item within its
-// folder; the rare values read after it go by the full path.
-OSStatus readCatalogAttributes(const xattr::Entry &entry, CatalogInfo *info, bool withDates)
+// `any`, when given, tells whether the item has any attribute at all.
+OSStatus readCatalogAttributes(const AttributeSource &from, CatalogInfo *info, bool withDates,
+                               bool *any = nullptr)
 {
-    const QByteArray path = QByteArray::fromRawData(entry.path, qsizetype(std::strlen(entry.path)));
     char names[4096];
-    ssize_t n = xattr::listRaw(entry, names, sizeof names);
+    ssize_t n = from.listRaw(names, sizeof names);
     QByteArray big;
     const char *list = names;
     if (n < 0 && errno == ERANGE) {
         QList<QByteArray> all;
-        if (OSStatus st = xattr::list(path, &all))
+        if (OSStatus st = from.list(&all))
             return st;
         big = all.join('\0') + '\0';
         list = big.constData();
         n = big.size();
     } else if (n < 0) {
         // File systems without attributes simply have none of ours.
+        if (any)
+            *any = errno != ENOTSUP;
         return (errno == ENOTSUP) ? Status::noErr : statusFromErrno(errno);
     }
+    if (any)
+        *any = n > 0;
     for (ssize_t at = 0; at < n;) {
         const char *name = list + at;
         const size_t len = std::strlen(name);
@@ -84,22 +109,22 @@ OSStatus readCatalogAttributes(const xattr::Entry &entry, CatalogInfo *info, boo
         QByteArray value;
         if (!std::strcmp(name, xattr::kResourceFork)) {
             uint64_t bytes = 0;
-            if (OSStatus st = xattr::size(path, name, &bytes); st && st != Status::errFSAttributeNotFound)
+            if (OSStatus st = from.size(name, &bytes); st && st != Status::errFSAttributeNotFound)
                 return st;
             info->rsrcLogicalSize = info->rsrcPhysicalSize = bytes;
         } else if (!std::strcmp(name, xattr::kFinderInfo)) {
-            if (xattr::get(path, name, &value) == Status::noErr)
+            if (from.get(name, &value) == Status::noErr)
                 info->finderInfo = FinderInfo::decode(value);
         } else if (!withDates) {
             continue;
         } else if (!std::strcmp(name, xattr::kCreationDate)) {
             UTCDateTime d;
-            if (xattr::get(path, name, &value) == Status::noErr && UTCDateTime::decode(value, &d)
+            if (from.get(name, &value) == Status::noErr && UTCDateTime::decode(value, &d)
                 && !d.isNull())
                 info->creationDate = d.toTimespec();
         } else if (!std::strcmp(name, xattr::kBackupDate)) {
             UTCDateTime d;
-            if (xattr::get(path, name, &value) == Status::noErr && UTCDateTime::decode(value, &d))
+            if (from.get(name, &value) == Status::noErr && UTCDateTime::decode(value, &d))
                 info->backupDate = d;
         }
     }
@@ -144,7 +169,7 @@ OSStatus readCatalog(const xattr::Entry &entry, CatalogInfo *info, bool withDate
     // Links cannot carry user attributes on Linux; do not ask.
     if (info->kind == ItemKind::SymLink)
         return Status::noErr;
-    return readCatalogAttributes(entry, info, withDates);
+    return readCatalogAttributes(AttributeSource{entry}, info, withDates);
 }
 
 OSStatus readCatalog(const QByteArray &path, CatalogInfo *info, bool withDates, struct statx *raw = nullptr)
@@ -164,13 +189,34 @@ OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info, str
     return readCatalog(nativeName(path), info, false, raw);
 }
 
-OSStatus ReadCatalogInfoWithoutDates(int folderFd, const QString &path, CatalogInfo *info, struct statx *raw)
+OSStatus ReadCatalogInfoOpening(int folderFd, const QString &path, CatalogInfo *info, struct statx *raw,
+                                int *fd, bool *anyAttribute)
 {
+    *fd = -1;
+    *anyAttribute = true;
     const QByteArray native = nativeName(path);
     const qsizetype slash = native.lastIndexOf('/');
     if (folderFd < 0 || slash < 0 || slash + 1 == native.size())
         return readCatalog(native, info, false, raw);
-    return readCatalog(xattr::Entry{folderFd, native.constData() + slash + 1, native.constData()}, info, false, raw);
+    const xattr::Entry entry{folderFd, native.constData() + slash + 1, native.constData()};
+    *info = CatalogInfo();
+    if (::statx(folderFd, entry.name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT,
+                STATX_BASIC_STATS | STATX_BTIME, raw) != 0)
+        return statusFromErrno(errno);
+    fillFromStatx(*raw, info);
+    if (info->kind == ItemKind::SymLink)
+        return Status::noErr;
+    // Only what was a plain file a moment ago is opened: opening a device
+    // can act on it, and a pipe would wait for a writer (which O_NONBLOCK
+    // spares, should one have taken the name since).
+    if (info->kind == ItemKind::File)
+        *fd = ::openat(folderFd, entry.name, O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const OSStatus st = readCatalogAttributes(AttributeSource{entry, *fd}, info, false, anyAttribute);
+    if (st && *fd >= 0) {
+        ::close(*fd);
+        *fd = -1;
+    }
+    return st;
 }
 
 OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info)

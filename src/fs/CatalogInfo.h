@@ -109,10 +109,15 @@ OSStatus ReadCatalogInfo(const QString &path, CatalogInfo *info);
 // for callers that need only the kind, sizes, lock and Finder information.
 // `raw`, when given, receives the statx the information came from.
 OSStatus ReadCatalogInfoWithoutDates(const QString &path, CatalogInfo *info, struct statx *raw = nullptr);
-// The same for an item of the folder open as `folderFd` (O_PATH will do),
-// looked up there rather than along its whole path; -1 reads by the path.
-OSStatus ReadCatalogInfoWithoutDates(int folderFd, const QString &path, CatalogInfo *info,
-                                     struct statx *raw = nullptr);
+// The same for an item about to be copied, looked up within its folder open
+// as `folderFd` (O_PATH will do; -1 reads by the path) rather than along its
+// whole path. A plain file is also opened for reading, not following a link,
+// and its attributes are read through that descriptor, which the caller then
+// owns (*fd; -1 for any other item, where it could not be opened, or with
+// folderFd -1). *anyAttribute tells whether it had any extended attribute at
+// all, ours or not.
+OSStatus ReadCatalogInfoOpening(int folderFd, const QString &path, CatalogInfo *info, struct statx *raw,
+                                int *fd, bool *anyAttribute);
 
 // Members of the catalog information that WriteCatalogInfo can change.
 enum CatInfoField : unsigned {

@@ -102,6 +102,14 @@ OSStatus statSource(const QByteArray &path, Source *out)
     return Status::noErr;
 }
 
+// The file open as `now` is still the one `then` was read from, unchanged
+// since in data and attributes.
+bool unchangedSince(const struct stat &now, const struct statx &then)
+{
+    return uint64_t(now.st_ino) == then.stx_ino && now.st_dev == makedev(then.stx_dev_major, then.stx_dev_minor)
+           && now.st_ctim.tv_sec == then.stx_ctime.tv_sec && now.st_ctim.tv_nsec == long(then.stx_ctime.tv_nsec);
+}
+
 // Marks and dates that this copy adds itself (busy marks, a creation date
 // taken from the birth time, the run's backup date) are not data of the
 // source: a destination file system without extended attributes at all
@@ -173,7 +181,7 @@ private:
     OSStatus finishCatalog(int out, const Source &src, bool top, bool hadCrDate, bool hadFinderInfo,
                            const struct stat *outNow = nullptr);
     OSStatus copyOwner(int out, const Source &src, const struct stat *outNow, bool *changed) const;
-    OSStatus sizeCheck(int in, int out, const Source &src, struct stat *outNow) const;
+    OSStatus sizeCheck(int in, int out, const Source &src, struct stat *inNow, struct stat *outNow) const;
     bool filterStops(const QByteArray &dst, int depth) const;
 
     const CopyOptions &m_options;
@@ -236,8 +244,11 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     }
     m_topCreated = m_topCreated || top;
     // From here on a failure leaves a partial object that the caller removes.
-    Fd in(::open(src.path.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
-    if (in.fd < 0)
+    Fd opened(top && m_options.sourceFd >= 0
+                  ? -1
+                  : ::open(src.path.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    const int in = opened.fd >= 0 ? opened.fd : top ? m_options.sourceFd : -1;
+    if (in < 0)
         return errnoStatus();
     // The busy creation date alone marks a copy under way (its temporary
     // name already tells that it is unfinished): a second mark beside it
@@ -252,7 +263,7 @@ OSStatus CopyJob::copyFile(const Source &src, const QByteArray &dst, int depth, 
     if (filterStops(dst, depth))
         return Status::userCanceledErr;
     struct stat outNow;
-    if ((st = fillFile(src, in.fd, out.fd, top, &outNow)))
+    if ((st = fillFile(src, in, out.fd, top, &outNow)))
         return st;
     // Inner files are locked last of all; the top one once it is in place.
     if (!top && src.locked() && (st = fileflags::setImmutable(out.fd, true)))
@@ -272,9 +283,17 @@ OSStatus CopyJob::fillFile(const Source &src, int in, int out, bool top, struct 
         return st;
     }
     bool hadCrDate = false, hadFinderInfo = false;
-    if ((st = copyXattrs(in, out, src, top, &hadCrDate, &hadFinderInfo)))
+    // The caller found no attributes on the source a moment ago: they are
+    // listed only if it has changed since (any attribute written moves its
+    // change time).
+    const bool unlisted = top && in == m_options.sourceFd && m_options.sourceHasNoAttributes;
+    if (!unlisted && (st = copyXattrs(in, out, src, top, &hadCrDate, &hadFinderInfo)))
         return st;
-    if ((st = sizeCheck(in, out, src, outNow)))
+    struct stat inNow;
+    if ((st = sizeCheck(in, out, src, &inNow, outNow)))
+        return st;
+    if (unlisted && !unchangedSince(inNow, src.stx)
+        && (st = copyXattrs(in, out, src, top, &hadCrDate, &hadFinderInfo)))
         return st;
     return finishCatalog(out, src, top, hadCrDate, hadFinderInfo, outNow);
 }
@@ -297,13 +316,14 @@ OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, co
         return errnoStatus();
     }
     constexpr int readFlags = O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
-    Fd in(m_options.sourceFolderFd >= 0
-              ? ::openat(m_options.sourceFolderFd, name.constData(), readFlags)
-              : ::open(src.path.constData(), readFlags));
-    if (in.fd < 0)
+    Fd opened(m_options.sourceFd >= 0             ? -1
+              : m_options.sourceFolderFd >= 0 ? ::openat(m_options.sourceFolderFd, name.constData(), readFlags)
+                                              : ::open(src.path.constData(), readFlags));
+    const int in = opened.fd >= 0 ? opened.fd : m_options.sourceFd;
+    if (in < 0)
         return errnoStatus();
     struct stat made; // its identity does not change with what is written after
-    OSStatus st = fillFile(src, in.fd, out.fd, true, &made);
+    OSStatus st = fillFile(src, in, out.fd, true, &made);
     if (st)
         return st;
     if (int e = fault("rename", real))
@@ -315,7 +335,7 @@ OSStatus CopyJob::copyTopUnnamed(const Source &src, const QByteArray &folder, co
     }
     if (out.close() == 0) {
         if (m_options.sourceStamped && !m_backupDate.isNull())
-            *m_options.sourceStamped = xattr::set(in.fd, xattr::kBackupDate, m_backupDate.encode())
+            *m_options.sourceStamped = xattr::set(in, xattr::kBackupDate, m_backupDate.encode())
                                        == Status::noErr;
         return Status::noErr;
     }
@@ -501,9 +521,9 @@ OSStatus CopyJob::copyOwner(int out, const Source &src, const struct stat *outNo
 
 // The resource fork travels as an attribute whose write either took all of
 // it or failed, so the data forks are what is left to compare.
-OSStatus CopyJob::sizeCheck(int in, int out, const Source &src, struct stat *outNow) const
+OSStatus CopyJob::sizeCheck(int in, int out, const Source &src, struct stat *inNow, struct stat *outNow) const
 {
-    struct stat a;
+    struct stat &a = *inNow;
     if (::fstat(in, &a) != 0 || ::fstat(out, outNow) != 0)
         return errnoStatus();
     if (a.st_size != outNow->st_size || uint64_t(a.st_size) != src.stx.stx_size)

@@ -70,6 +70,13 @@ struct CopyOptions {
     // instead of by walking both full paths again for each step.
     int sourceFolderFd = -1;
     int destFolderFd = -1;
+    // The source file (a plain file), opened for reading by the caller right
+    // after it read sourceStat and held open for the length of the call: it
+    // is read through this descriptor instead of being opened again.
+    int sourceFd = -1;
+    // With sourceFd: the caller found no extended attribute on the source.
+    // They are then listed only if the source changed after sourceStat.
+    bool sourceHasNoAttributes = false;
     // When given, a file built without a name also stamps its source with
     // the backup date, through the descriptor it read it by, once the copy
     // is in place; set true when that stamp was written.

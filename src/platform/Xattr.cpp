@@ -106,6 +106,16 @@ OSStatus size(const QByteArray &path, const char *name, uint64_t *bytes)
     return Status::noErr;
 }
 
+OSStatus size(int fd, const char *name, uint64_t *bytes)
+{
+    *bytes = 0;
+    ssize_t n = ::fgetxattr(fd, name, nullptr, 0);
+    if (n < 0)
+        return lookupError();
+    *bytes = uint64_t(n);
+    return Status::noErr;
+}
+
 OSStatus set(const QByteArray &path, const char *name, const QByteArray &value)
 {
     return fromResult(::lsetxattr(path.constData(), name, value.constData(), size_t(value.size()), 0));

@@ -25,6 +25,7 @@ OSStatus get(const QByteArray &path, const char *name, QByteArray *value);
 OSStatus get(int fd, const char *name, QByteArray *value);
 // The size alone (0 and errFSAttributeNotFound when absent).
 OSStatus size(const QByteArray &path, const char *name, uint64_t *bytes);
+OSStatus size(int fd, const char *name, uint64_t *bytes);
 
 OSStatus set(const QByteArray &path, const char *name, const QByteArray &value);
 OSStatus set(int fd, const char *name, const QByteArray &value);

@@ -322,6 +322,58 @@ TEST_F(CopyFidelity, AFileBuiltWithoutANameEndsWithItsSourcesModeAndInheritedRig
         EXPECT_FALSE(getAttr(dir.file("inherits/f1"), "system.posix_acl_access").isEmpty());
 }
 
+// A copy may read its source through the descriptor its caller opened when
+// it looked at the file, and skip listing the attributes the caller found
+// none of. An attribute written after that look must still reach the copy,
+// whichever way the copy is built; one written before it always did.
+TEST_F(CopyFidelity, AnAttributeWrittenAfterTheCallersLookStillReachesTheCopy)
+{
+    const int folder = ::open(enc(dir.file("src")).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    const struct {
+        bool before, after, unnamed;
+    } cases[] = {{false, true, true}, {false, true, false}, {true, true, true},
+                 {false, false, true}, {true, false, false}};
+    int n = 0;
+    for (const auto &c : cases) {
+        const QString name = QString("f%1").arg(n++);
+        SCOPED_TRACE(name.toStdString());
+        const QString src = dir.file("src/" + name);
+        writeFile(src, "data");
+        if (c.before) {
+            ASSERT_TRUE(setAttr(src, "user.before", "early"));
+        }
+        // Past the clock tick of the file's last change, as any file not
+        // written this very moment is.
+        ::usleep(20000);
+        CatalogInfo info;
+        struct statx raw{};
+        int fd = -1;
+        bool any = true;
+        ASSERT_EQ(ReadCatalogInfoOpening(folder, src, &info, &raw, &fd, &any), Status::noErr);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(any, c.before);
+        if (c.after) {
+            ASSERT_TRUE(setAttr(src, "user.after", "late"));
+        }
+        if (!c.unnamed)
+            writeFile(dir.file("dst/" + name), "old"); // replaced: built under a temporary name
+        CopyOptions options;
+        options.sourceStat = raw;
+        options.sourceFd = fd;
+        options.sourceHasNoAttributes = !any;
+        options.buildUnnamed = c.unnamed;
+        options.onlyUnnamed = c.unnamed;
+        EXPECT_EQ(copier.FSCopyObject(src, dir.file("dst"), options), Status::noErr);
+        ::close(fd);
+        const QString copy = dir.file("dst/" + name);
+        EXPECT_EQ(readFile(copy), QByteArray("data"));
+        EXPECT_EQ(getAttr(copy, "user.before"), QByteArray(c.before ? "early" : ""));
+        EXPECT_EQ(getAttr(copy, "user.after"), QByteArray(c.after ? "late" : ""));
+    }
+    ::close(folder);
+}
+
 TEST_F(CopyFidelity, BadArgumentsAndCopiesIntoItselfAreRefusedAndCreateNothing)
 {
     const QString top = dir.file("src/Loop");
@@ -405,10 +457,11 @@ TEST(CopyAsUser, OrdinaryUserCopiesOthersFilesAndIntoADropBox)
     EXPECT_EQ(entries(dir.file("dropbox")), QStringList{"roots.txt"});
 }
 
-// An item read within its open folder reads as it does by its full path:
-// forks, Finder information, links and missing items alike, with the
-// folder-relative calls and without them.
-TEST(CatalogRead, WithinItsOpenFolderAnItemReadsAsByItsPath)
+// An item read within its open folder for a copy reads as it does by its
+// full path: forks, Finder information, links and missing items alike, with
+// the folder-relative calls and without them. Only plain files are opened,
+// each on itself, and only an item without any attribute says so.
+TEST(CatalogRead, AnItemReadForACopyReadsAsByItsPath)
 {
     TempFolder dir;
     writeFile(dir.file("plain"), "abc");
@@ -421,27 +474,45 @@ TEST(CatalogRead, WithinItsOpenFolderAnItemReadsAsByItsPath)
     ASSERT_TRUE(setAttr(dir.file("tagged"), xattr::kFinderInfo, someFinderInfo().encode()));
     ASSERT_TRUE(QDir().mkpath(dir.file("folder")));
     ASSERT_EQ(::symlink("rich", enc(dir.file("link")).constData()), 0);
+    ASSERT_EQ(::mkfifo(enc(dir.file("pipe")).constData(), 0600), 0);
     const int folder = ::open(enc(dir.path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(folder, 0);
+    const struct {
+        const char *name;
+        bool opened;
+        bool anyAttribute;
+    } cases[] = {
+        {"plain", true, false}, {"rich", true, true}, {"tagged", true, true},
+        {"folder", false, true}, {"link", false, true}, {"pipe", false, true}, {"missing", false, true},
+    };
     for (bool pathCallsOnly : {false, true}) {
         xattr::usePathCallsOnly(pathCallsOnly);
-        for (const char *name : {"plain", "rich", "tagged", "folder", "link", "missing"}) {
-            SCOPED_TRACE(::testing::Message() << name << (pathCallsOnly ? ", path calls only" : ""));
+        for (const auto &c : cases) {
+            SCOPED_TRACE(::testing::Message() << c.name << (pathCallsOnly ? ", path calls only" : ""));
             CatalogInfo byPath, inFolder;
-            const OSStatus a = ReadCatalogInfoWithoutDates(dir.file(name), &byPath);
-            const OSStatus b = ReadCatalogInfoWithoutDates(folder, dir.file(name), &inFolder);
+            struct statx raw{};
+            int fd = -1;
+            bool anyAttribute = true;
+            const OSStatus a = ReadCatalogInfoWithoutDates(dir.file(c.name), &byPath);
+            const OSStatus b = ReadCatalogInfoOpening(folder, dir.file(c.name), &inFolder, &raw, &fd, &anyAttribute);
             EXPECT_EQ(a, b);
             EXPECT_EQ(byPath.kind, inFolder.kind);
             EXPECT_EQ(byPath.inode, inFolder.inode);
             EXPECT_EQ(byPath.dataLogicalSize, inFolder.dataLogicalSize);
             EXPECT_EQ(byPath.rsrcLogicalSize, inFolder.rsrcLogicalSize);
             EXPECT_EQ(byPath.finderInfo.bytes, inFolder.finderInfo.bytes);
+            EXPECT_EQ(fd >= 0, c.opened);
+            if (c.opened) {
+                EXPECT_EQ(anyAttribute, c.anyAttribute);
+            }
+            if (fd >= 0) {
+                struct stat st;
+                ASSERT_EQ(::fstat(fd, &st), 0);
+                EXPECT_EQ(uint64_t(st.st_ino), raw.stx_ino);
+                ::close(fd);
+            }
         }
     }
     xattr::usePathCallsOnly(false);
-    CatalogInfo rich;
-    ASSERT_EQ(ReadCatalogInfoWithoutDates(folder, dir.file("rich"), &rich), Status::noErr);
-    EXPECT_EQ(rich.rsrcLogicalSize, 700u);
-    EXPECT_EQ(rich.finderInfo.fileType(), fourCharCode("TEXT"));
     ::close(folder);
 }
