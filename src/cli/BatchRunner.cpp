@@ -5,8 +5,9 @@
 #include "cli/ConsoleDisplay.h"
 #include "cli/StopSignals.h"
 #include "cli/TerminalConflicts.h"
+#include "report/RunLog.h"
 
-#include <algorithm>
+#include <cstdio>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -41,17 +42,11 @@ int chooseSessionIndex(const BatchOptions &o, const QVariantMap &doc, QString *w
 
 void BatchRunner::printLog(const QString &log, FILE *out)
 {
-    // In pieces: the log of a large run is many megabytes, and a whole
-    // converted copy of it would only add to the run's peak memory.
-    constexpr qsizetype kPiece = 64 * 1024;
-    for (qsizetype at = 0, length = 0; at < log.size(); at += length) {
-        length = std::min(kPiece, log.size() - at);
-        if (log.at(at + length - 1).isHighSurrogate() && at + length < log.size())
-            ++length; // a character outside the first plane is never split
-        QString piece = log.mid(at, length);
-        piece.replace(u'\r', u'\n');
-        std::fputs(piece.toLocal8Bit().constData(), out);
-    }
+    forEachLogPiece(log, [out](QStringView piece) {
+        QString lines = piece.toString();
+        lines.replace(u'\r', u'\n');
+        return std::fputs(lines.toLocal8Bit().constData(), out) >= 0;
+    });
     std::fflush(out);
 }
 

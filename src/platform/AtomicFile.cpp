@@ -34,9 +34,9 @@ QByteArray targetOf(const QByteArray &path)
     return ::realpath(path.constData(), resolved) ? QByteArray(resolved) : path;
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
+bool writeAll(int fd, QByteArrayView bytes)
 {
-    const char *p = bytes.constData();
+    const char *p = bytes.data();
     qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t n = ::write(fd, p, size_t(left));
@@ -71,6 +71,11 @@ bool syncFolder(const QByteArray &folder)
 
 bool write(const QString &path, const QByteArray &bytes, QString *error)
 {
+    return write(path, [&bytes](const ByteSink &sink) { return sink(bytes); }, error);
+}
+
+bool write(const QString &path, const ByteProducer &produce, QString *error)
+{
     // A set-user-id process writes the user's files as the user.
     const OwnFilesAccess asUser;
     const QByteArray target = targetOf(nativeName(path));
@@ -98,8 +103,14 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
     }
     if (::fchmod(fd, kFileMode) != 0)
         return fail("cannot restrict the file", errno, fd);
-    if (!writeAll(fd, bytes))
-        return fail("cannot write", errno, fd);
+    int writeError = 0;
+    const ByteSink sink = [fd, &writeError](QByteArrayView piece) {
+        if (writeError == 0 && !writeAll(fd, piece))
+            writeError = errno;
+        return writeError == 0;
+    };
+    if (!produce(sink) || writeError != 0)
+        return fail("cannot write", writeError != 0 ? writeError : EIO, fd);
     if (::fsync(fd) != 0)
         return fail("cannot sync", errno, fd);
     if (::close(fd) != 0)

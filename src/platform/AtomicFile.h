@@ -6,6 +6,8 @@
 // crash leaves either the old file or the new one, never a torn or empty one.
 // Stored files are readable by their owner only: preferences may hold a
 // mail password, logs and indexes list every file name.
+#include "platform/ByteSink.h"
+
 #include <QByteArray>
 #include <QString>
 #include <sys/types.h>
@@ -21,6 +23,11 @@ inline constexpr mode_t kFolderMode = 0700;
 // replaced). On failure the previous file is untouched, the temporary is
 // gone, and `error` (when given) names the path and the cause.
 bool write(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// As write, for content made as it is written (a long log), so that it is
+// never held whole a second time. A producer that answers false fails the
+// write as a refused piece does.
+bool write(const QString &path, const ByteProducer &produce, QString *error = nullptr);
 
 // Creates `path` and any missing folders above it, each private to the
 // owner. Existing folders are left as they are. False when it cannot be

@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Messages.h"
 #include "platform/OwnFiles.h"
+#include "report/RunLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,11 +17,8 @@ namespace qm {
 
 namespace {
 
-// A log lists every file name of the run: private to its owner.
-bool writeAtomically(const QString &path, const QByteArray &bytes)
-{
-    return atomicfile::write(path, bytes);
-}
+// Pieces of the RTF form are handed on at about this size.
+constexpr qsizetype kRtfPiece = 64 * 1024;
 
 QString undeletableFileMessage(const QString &folder)
 {
@@ -113,10 +111,12 @@ bool isLogFileName(const QString &name)
     return pattern.match(name).hasMatch();
 }
 
-QByteArray rtfDocument(const QString &log)
+namespace {
+
+bool writeRtf(QStringView log, const ByteSink &sink)
 {
     QByteArray out("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl{\\f0\\fnil\\fcharset0 Helvetica;}}\n\\f0 ");
-    out.reserve(out.size() + log.size() + log.size() / 8);
+    out.reserve(kRtfPiece + 64);
     // Each run of escaped characters sits in a group of its own, so that no
     // reader can take the text after an escape for part of its control word.
     bool inEscapes = false;
@@ -126,25 +126,46 @@ QByteArray rtfDocument(const QString &log)
             out.append(escaped ? '{' : '}');
         inEscapes = escaped;
         appendEscapedRtf(&out, c.unicode());
+        if (out.size() >= kRtfPiece) {
+            if (!sink(out))
+                return false;
+            out.resize(0); // keeps its buffer for the next piece
+        }
     }
     if (inEscapes)
         out.append('}');
     out.append("}\n");
-    return out;
+    return sink(out);
 }
 
+} // namespace
+
+QByteArray rtfDocument(const QString &log)
+{
+    QByteArray document;
+    writeRtf(log, [&document](QByteArrayView piece) {
+        document.append(piece);
+        return true;
+    });
+    return document;
+}
+
+// A log lists every file name of the run: written private to its owner, and
+// converted as it is written, so that a long log is not held twice.
 bool SaveLogToRTFFile(const QString &log, const QString &path)
 {
     if (log.isEmpty() || path.isEmpty())
         return false;
-    return writeAtomically(path, rtfDocument(log));
+    return atomicfile::write(path, [&log](const ByteSink &sink) { return writeRtf(log, sink); });
 }
 
 bool SaveLogToTextFile(const QString &log, const QString &path)
 {
     if (log.isEmpty() || path.isEmpty())
         return false;
-    return writeAtomically(path, log.toUtf8());
+    return atomicfile::write(path, [&log](const ByteSink &sink) {
+        return forEachLogPiece(log, [&sink](QStringView piece) { return sink(piece.toUtf8()); });
+    });
 }
 
 LogSaveResult SaveLogFileToDisk(const QVariantMap &prefs, const LogSaveRequest &request)

@@ -472,6 +472,19 @@ QString MakeLog(LogRun run, const LogStyle &style, QString *fileName)
     return Composer(run, style).compose();
 }
 
+bool forEachLogPiece(QStringView log, const std::function<bool(QStringView)> &take)
+{
+    constexpr qsizetype kPiece = 64 * 1024;
+    for (qsizetype at = 0, length = 0; at < log.size(); at += length) {
+        length = std::min(kPiece, log.size() - at);
+        if (log.at(at + length - 1).isHighSurrogate() && at + length < log.size())
+            ++length;
+        if (!take(log.mid(at, length)))
+            return false;
+    }
+    return true;
+}
+
 QString logWithNewlines(const QString &log)
 {
     QString out = log;

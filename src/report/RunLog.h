@@ -4,6 +4,9 @@
 #include "report/LogInput.h"
 
 #include <QString>
+#include <QStringView>
+
+#include <functional>
 
 namespace qm {
 
@@ -17,6 +20,12 @@ QString MakeLog(LogRun run, const LogStyle &style, QString *fileName = nullptr);
 
 // The log with "\n" line ends, for a terminal or a pipe.
 QString logWithNewlines(const QString &log);
+
+// Hands the log to `take` in pieces of at most 64 K characters, never
+// splitting a character outside the first plane, until `take` answers false.
+// For writers that convert it: a whole converted copy of a long log would add
+// half again to the run's peak memory. False when `take` refused a piece.
+bool forEachLogPiece(QStringView log, const std::function<bool(QStringView)> &take);
 
 // Yes/No of a value: "Yes" when non-zero (both looked up).
 QString YesNo(qlonglong value);

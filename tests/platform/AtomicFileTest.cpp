@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using qm::ByteSink;
 using qm::PropertyList;
 using qmtest::modeOf;
 namespace atomicfile = qm::atomicfile;
@@ -87,6 +88,55 @@ TEST(AtomicFile, AFullDiskLeavesTheStoredFileAsItWas)
     EXPECT_TRUE(error.startsWith(path)) << error.toStdString();
     EXPECT_EQ(qmtest::bytesOf(path), kOriginal);
     EXPECT_EQ(entriesOf(disk.path()), QStringList({"Prefs.plist", "filler"}));
+
+    // Written in pieces, the refusal reaches the producer, which stops.
+    int handed = 0;
+    bool refused = false;
+    EXPECT_FALSE(atomicfile::write(path, [&](const ByteSink &sink) {
+        for (; handed < 1000; ++handed)
+            if (!sink(QByteArray(4096, 'x')))
+                return !(refused = true);
+        return true;
+    }));
+    EXPECT_TRUE(refused);
+    EXPECT_LT(handed, 1000);
+    EXPECT_EQ(qmtest::bytesOf(path), kOriginal);
+    EXPECT_EQ(entriesOf(disk.path()), QStringList({"Prefs.plist", "filler"}));
+}
+
+// A file made as it is written replaces the stored one only when every piece
+// went in and the producer finished.
+TEST(AtomicFile, AFileWrittenInPiecesIsWholeOrNotWrittenAtAll)
+{
+    const struct {
+        const char *what;
+        int pieces;
+        bool producerFinishes;
+        QByteArray expected;
+    } cases[] = {
+        {"every piece", 3, true, "piece 0|piece 1|piece 2|"},
+        {"no piece", 0, true, ""},
+        {"the producer gives up after two pieces", 2, false, kOriginal},
+    };
+    for (const auto &c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/QMLog_2026_12_09_00_00_00.txt";
+        ASSERT_TRUE(qmtest::writeBytes(path, kOriginal));
+        QString error;
+        const bool written = atomicfile::write(
+            path,
+            [&c](const ByteSink &sink) {
+                for (int i = 0; i < c.pieces; ++i)
+                    if (!sink(QStringLiteral("piece %1|").arg(i).toUtf8()))
+                        return false;
+                return c.producerFinishes;
+            },
+            &error);
+        EXPECT_EQ(written, c.producerFinishes) << c.what;
+        EXPECT_EQ(error.isEmpty(), c.producerFinishes) << c.what;
+        EXPECT_EQ(qmtest::bytesOf(path), c.expected) << c.what;
+        EXPECT_EQ(entriesOf(dir.path()), QStringList({"QMLog_2026_12_09_00_00_00.txt"})) << c.what;
+    }
 }
 
 // The limit is set in a child, which reports by its exit status: 0 when the

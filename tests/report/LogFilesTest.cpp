@@ -24,6 +24,22 @@ const QString kLog = QStringLiteral("• Task: executed by the timer list\r\r"
                                     "√ Can't copy \"/home/ada/写真/{a}\\b.jpg\" 🙂\r"
                                     "…………\r");
 
+// Longer than three pieces of the writers, with a character outside the first
+// plane across the end of the first piece and escapes all along.
+QString longLog()
+{
+    QString log;
+    for (int i = 0; log.size() < 65535; ++i)
+        log += QStringLiteral("√ Can't copy \"/home/ada/写真/{%1}.jpg\"\r").arg(i);
+    log.truncate(65535);
+    log += QStringLiteral("🙂\r");
+    for (int i = 0; log.size() < 3 * 65536 + 100; ++i)
+        log += QStringLiteral("\tCopied \"/home/ada/相片/%1.jpg\"\r").arg(i);
+    return log;
+}
+
+const QString kLongLog = longLog();
+
 QVariantMap savePrefs(const QString &folder, int format)
 {
     return {{"prefSaveLogFile", 1LL},   {"prefSaveLogFileWhen", 1LL}, {"prefLogFileFormat", qlonglong(format)},
@@ -31,9 +47,9 @@ QVariantMap savePrefs(const QString &folder, int format)
             {"prefDeleteLogsField", 7LL}};
 }
 
-LogSaveRequest request(const QString &supportFolder, int format = 2)
+LogSaveRequest request(const QString &supportFolder, int format = 2, const QString &log = kLog)
 {
-    return {kLog, format == 1 ? QStringLiteral("QMLog_2026_03_07_14_05_09.rtf") : QStringLiteral("QMLog_2026_03_07_14_05_09.txt"),
+    return {log, format == 1 ? QStringLiteral("QMLog_2026_03_07_14_05_09.rtf") : QStringLiteral("QMLog_2026_03_07_14_05_09.txt"),
             0, supportFolder};
 }
 
@@ -49,9 +65,16 @@ QString textOfHtml(QString html)
              {"&gt;", ">"}})
         html.replace(entity, text);
     const QRegularExpression numeric(QStringLiteral("&#(\\d+);"));
-    for (auto m = numeric.match(html); m.hasMatch(); m = numeric.match(html, m.capturedStart() + 1))
-        html.replace(m.capturedStart(), m.capturedLength(), QChar(char16_t(m.captured(1).toUInt())));
-    return html.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    QString text;
+    qsizetype at = 0;
+    for (auto it = numeric.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        text += QStringView(html).mid(at, m.capturedStart() - at);
+        text += QChar(char16_t(m.captured(1).toUInt()));
+        at = m.capturedEnd();
+    }
+    text += QStringView(html).mid(at);
+    return text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
 }
 
 QString touch(const QDir &dir, const QString &name, const QDateTime &modified)
@@ -90,33 +113,40 @@ TEST(LogFiles, RichTextFileGivesTheSameTextBackThroughARealConverter)
     const QString unrtf = QStandardPaths::findExecutable("unrtf");
     if (unrtf.isEmpty())
         GTEST_SKIP() << "unrtf is not installed (Debian package unrtf)";
-    QTemporaryDir dir;
-    const LogSaveResult r = SaveLogFileToDisk(savePrefs(dir.path(), 1), request(dir.path(), 1));
-    ASSERT_TRUE(r.saved());
-    EXPECT_TRUE(r.path.endsWith(".rtf"));
-    const QByteArray rtf = bytesOf(r.path);
-    EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
-    for (char c : rtf) // every character outside ASCII travels as an escape
-        ASSERT_LT(uchar(c), 0x80);
+    for (const QString &log : {kLog, kLongLog}) {
+        QTemporaryDir dir;
+        const LogSaveResult r = SaveLogFileToDisk(savePrefs(dir.path(), 1), request(dir.path(), 1, log));
+        ASSERT_TRUE(r.saved());
+        EXPECT_TRUE(r.path.endsWith(".rtf"));
+        const QByteArray rtf = bytesOf(r.path);
+        EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
+        for (char c : rtf) // every character outside ASCII travels as an escape
+            ASSERT_LT(uchar(c), 0x80);
 
-    QProcess p;
-    p.start(unrtf, {"--html", r.path});
-    ASSERT_TRUE(p.waitForFinished(30000));
-    ASSERT_EQ(p.exitCode(), 0);
-    QString expected = kLog;
-    expected.replace(u'\t', QString(8, u' ')); // the converter writes a tab as eight spaces
-    EXPECT_EQ(textOfHtml(QString::fromUtf8(p.readAllStandardOutput())), expected);
+        QProcess p;
+        p.start(unrtf, {"--html", r.path});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        ASSERT_EQ(p.exitCode(), 0);
+        QString expected = log;
+        expected.replace(u'\t', QString(8, u' ')); // the converter writes a tab as eight spaces
+        const QString back = textOfHtml(QString::fromUtf8(p.readAllStandardOutput()));
+        EXPECT_EQ(back.size(), expected.size());
+        const auto differs = std::mismatch(back.begin(), back.end(), expected.begin(), expected.end()).first;
+        EXPECT_TRUE(back == expected) << "the text differs from character " << differs - back.begin();
+    }
 }
 
 TEST(LogFiles, PlainTextFileIsTheUnchangedLogInUtf8)
 {
-    QTemporaryDir dir;
-    const QString folder = dir.filePath("logs/of/mine");
-    const LogSaveResult r = SaveLogFileToDisk(savePrefs(folder, 2), request(dir.path()));
-    ASSERT_TRUE(r.saved()); // missing folders are made with their parents
-    EXPECT_EQ(r.path, folder + "/QMLog_2026_03_07_14_05_09.txt");
-    EXPECT_EQ(bytesOf(r.path), kLog.toUtf8());
-    EXPECT_TRUE(r.newLogFolder.isEmpty());
+    for (const QString &log : {kLog, kLongLog}) {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("logs/of/mine");
+        const LogSaveResult r = SaveLogFileToDisk(savePrefs(folder, 2), request(dir.path(), 2, log));
+        ASSERT_TRUE(r.saved()); // missing folders are made with their parents
+        EXPECT_EQ(r.path, folder + "/QMLog_2026_03_07_14_05_09.txt");
+        EXPECT_TRUE(bytesOf(r.path) == log.toUtf8()) << "the text differs";
+        EXPECT_TRUE(r.newLogFolder.isEmpty());
+    }
 }
 
 TEST(LogFiles, NothingIsWrittenWhenThePreferencesDoNotAskForIt)
