@@ -27,7 +27,7 @@ QString loginAtHost()
     return login + u'@' + host;
 }
 
-bool sendWithSendmail(const MailSettings &s, const QByteArray &message, QString *detail)
+bool sendWithSendmail(const MailSettings &s, const MailMessage &m, QString *detail)
 {
     QProcess p;
     // "-t": the recipient comes from the "To" header, never from an argument;
@@ -37,7 +37,16 @@ bool sendWithSendmail(const MailSettings &s, const QByteArray &message, QString 
         *detail = QStringLiteral("cannot start %1: %2").arg(s.sendmailPath, p.errorString());
         return false;
     }
-    p.write(message);
+    // In pieces, each taken before the next is made: a long log is never
+    // held whole in the process's buffer.
+    const bool handed = m.writeMime("\n", [&p, &s](QByteArrayView piece) {
+        if (p.write(piece.data(), piece.size()) != piece.size())
+            return false;
+        while (p.bytesToWrite() > 0)
+            if (!p.waitForBytesWritten(s.sendmailTimeoutMs))
+                return false;
+        return true;
+    });
     p.closeWriteChannel();
     if (!p.waitForFinished(s.sendmailTimeoutMs)) {
         p.kill();
@@ -50,6 +59,11 @@ bool sendWithSendmail(const MailSettings &s, const QByteArray &message, QString 
                       .arg(s.sendmailPath)
                       .arg(p.exitCode())
                       .arg(QString::fromLocal8Bit(p.readAllStandardError()).trimmed());
+        return false;
+    }
+    // A program that stopped reading but said nothing has not had the log.
+    if (!handed) {
+        *detail = QStringLiteral("%1 did not take the whole message").arg(s.sendmailPath);
         return false;
     }
     return true;
@@ -145,7 +159,7 @@ MailResult SendEmailTo(const QVariantMap &prefs, const MailSettings &settings, i
     MailResult r;
     QString detail;
     if (settings.transport == MailTransport::Sendmail) {
-        if (!sendWithSendmail(settings, m.toMime("\n"), &detail))
+        if (!sendWithSendmail(settings, m, &detail))
             return failure(MailStatus::Failed, detail);
     } else {
         if (hasControlCharacters(settings.from) || settings.from.contains(u'<') || settings.from.contains(u'>')
@@ -154,7 +168,7 @@ MailResult SendEmailTo(const QVariantMap &prefs, const MailSettings &settings, i
         m.from = settings.from;
         m.messageIdDomain = settings.from.section(u'@', -1);
         SmtpClient client(settings.smtp);
-        if (!client.send(settings.from, to, m.toMime("\r\n")))
+        if (!client.send(settings.from, to, [&m](const ByteSink &sink) { return m.writeMime("\r\n", sink); }))
             return failure(MailStatus::Failed, client.errorString());
     }
     r.status = MailStatus::Sent;

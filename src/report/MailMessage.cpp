@@ -2,7 +2,6 @@
 
 #include <QLocale>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace qm {
@@ -40,26 +39,56 @@ QByteArray encodedHeaderText(const QString &text)
     return words.join("\r\n ");
 }
 
-QByteArray quotedPrintableLine(const QByteArray &line, const QByteArray &lineEnd)
+// Appends one line of UTF-8 with soft breaks, so that no line passes 76
+// characters. A space or tab at the line's end is encoded: mail transports
+// may drop it.
+void appendQuotedPrintableLine(QByteArray &out, QByteArrayView line, const QByteArray &lineEnd)
 {
-    QByteArray out;
+    static constexpr char kHex[] = "0123456789ABCDEF";
     int column = 0;
     for (qsizetype i = 0; i < line.size(); ++i) {
-        const uchar b = uchar(line.at(i));
+        const uchar b = uchar(line[i]);
         const bool last = i + 1 == line.size();
-        QByteArray token;
-        if ((b >= 33 && b <= 126 && b != '=') || ((b == ' ' || b == '\t') && !last))
-            token = QByteArray(1, char(b));
-        else
-            token = "=" + QByteArray::number(b, 16).toUpper().rightJustified(2, '0');
-        if (column + token.size() > 75) {
-            out += "=" + lineEnd;
+        const bool plain = (b >= 33 && b <= 126 && b != '=') || ((b == ' ' || b == '\t') && !last);
+        const int width = plain ? 1 : 3;
+        if (column + width > 75) {
+            out += '=';
+            out += lineEnd;
             column = 0;
         }
-        out += token;
-        column += int(token.size());
+        if (plain) {
+            out += char(b);
+        } else {
+            out += '=';
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        }
+        column += width;
     }
-    return out;
+}
+
+// Appends the text line by line, handing `out` to `take` (when given) each
+// time it passes a piece's size: the body of a long log is never copied whole
+// into a list of its lines or into a second encoding.
+bool appendQuotedPrintable(QByteArray &out, QStringView text, const QByteArray &lineEnd,
+                           const ByteSink *take = nullptr)
+{
+    constexpr qsizetype kPiece = 64 * 1024;
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype end = at;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        appendQuotedPrintableLine(out, text.mid(at, end - at).toUtf8(), lineEnd);
+        out += lineEnd;
+        // "\r\n" is one line end; the text's final one adds no empty line.
+        at = end + (text.mid(end).startsWith(u"\r\n") ? 2 : 1);
+        if (take && out.size() >= kPiece) {
+            if (!(*take)(out))
+                return false;
+            out.resize(0); // keeps its buffer for the next piece
+        }
+    }
+    return true;
 }
 
 QByteArray rfc2822Date(const QDateTime &t)
@@ -74,17 +103,12 @@ QByteArray rfc2822Date(const QDateTime &t)
 
 QByteArray quotedPrintable(const QString &text, const QByteArray &lineEnd)
 {
-    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines = text.split(breaks);
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast(); // the text's final line end
     QByteArray out;
-    for (const QString &line : lines)
-        out += quotedPrintableLine(line.toUtf8(), lineEnd) + lineEnd;
+    appendQuotedPrintable(out, text, lineEnd);
     return out;
 }
 
-QByteArray MailMessage::toMime(const QByteArray &lineEnd) const
+QByteArray MailMessage::headers(const QByteArray &lineEnd) const
 {
     QByteArray h;
     auto header = [&](const char *name, const QByteArray &value) {
@@ -104,7 +128,25 @@ QByteArray MailMessage::toMime(const QByteArray &lineEnd) const
     header("MIME-Version", "1.0");
     header("Content-Type", "text/plain; charset=UTF-8");
     header("Content-Transfer-Encoding", "quoted-printable");
-    return h + lineEnd + quotedPrintable(body, lineEnd);
+    return h;
+}
+
+bool MailMessage::writeMime(const QByteArray &lineEnd, const ByteSink &take) const
+{
+    QByteArray out = headers(lineEnd) + lineEnd;
+    return appendQuotedPrintable(out, body, lineEnd, &take) && take(out);
+}
+
+QByteArray MailMessage::toMime(const QByteArray &lineEnd) const
+{
+    QByteArray whole;
+    // Most logs are ASCII: a tenth more leaves room for escapes and soft breaks.
+    whole.reserve(1024 + body.size() + body.size() / 10);
+    writeMime(lineEnd, [&whole](QByteArrayView piece) {
+        whole.append(piece);
+        return true;
+    });
+    return whole;
 }
 
 } // namespace qm

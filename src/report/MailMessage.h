@@ -1,5 +1,7 @@
 #pragma once
 // One plain-text MIME message: the log mail.
+#include "platform/ByteSink.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -18,6 +20,12 @@ struct MailMessage {
     // local mail submission program). The body is UTF-8, quoted-printable,
     // so no line is longer than 76 characters whatever the log holds.
     QByteArray toMime(const QByteArray &lineEnd) const;
+    // The same in pieces of about 64 KB, for a log too long to hold twice;
+    // false when `take` refused a piece.
+    bool writeMime(const QByteArray &lineEnd, const ByteSink &take) const;
+
+private:
+    QByteArray headers(const QByteArray &lineEnd) const;
 };
 
 // Quoted-printable of UTF-8 text whose lines end in "\r", "\n" or "\r\n".

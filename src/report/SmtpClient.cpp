@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 namespace qm {
 
@@ -22,7 +23,7 @@ class Session {
 public:
     Session(const SmtpSettings &s, QString *error) : m_s(s), m_error(error) {}
 
-    bool run(const QString &from, const QString &to, const QByteArray &message)
+    bool run(const QString &from, const QString &to, const ByteProducer &message)
     {
         if (!connectToServer() || !expect(220, "greeting") || !hello())
             return false;
@@ -34,7 +35,7 @@ public:
             || !command("RCPT TO:<" + to.toUtf8() + ">", 250, "RCPT TO", 251)
             || !command("DATA", 354, "DATA"))
             return false;
-        if (!write(dotStuffed(message) + ".\r\n") || !expect(250, "end of data"))
+        if (!writeData(message) || !expect(250, "end of data"))
             return false;
         write("QUIT\r\n"); // the message is accepted; the goodbye does not matter
         m_socket.waitForReadyRead(1000);
@@ -128,20 +129,36 @@ private:
         return fail(QStringLiteral("the server offers neither AUTH PLAIN nor AUTH LOGIN"));
     }
 
-    static QByteArray dotStuffed(const QByteArray &message)
+    // The message dot-stuffed and ended, written a piece at a time: a long
+    // log is never copied whole, neither here nor in the socket's buffer.
+    bool writeData(const ByteProducer &message)
     {
-        QByteArray out;
-        out.reserve(message.size() + 64);
-        bool lineStart = true;
-        for (char c : message) {
-            if (lineStart && c == '.')
-                out += '.';
-            out += c;
-            lineStart = c == '\n';
-        }
-        if (!out.endsWith("\r\n"))
-            out += "\r\n";
-        return out;
+        constexpr qsizetype kPiece = 64 * 1024;
+        QByteArray piece;
+        piece.reserve(kPiece + 8);
+        char beforeLast = 0, last = '\n'; // an empty message still gets its line end
+        bool written = true;
+        const bool made = message([&](QByteArrayView bytes) {
+            for (char c : bytes) {
+                if (last == '\n' && c == '.')
+                    piece += '.';
+                piece += c;
+                beforeLast = std::exchange(last, c);
+                if (piece.size() >= kPiece) {
+                    if (!(written = write(piece)))
+                        return false;
+                    piece.resize(0);
+                }
+            }
+            return true;
+        });
+        if (!written)
+            return false;
+        if (!made)
+            return fail(QStringLiteral("the message could not be made"));
+        if (beforeLast != '\r' || last != '\n')
+            piece += "\r\n";
+        return write(piece + ".\r\n");
     }
 
     bool write(const QByteArray &bytes)
@@ -209,6 +226,11 @@ private:
 } // namespace
 
 bool SmtpClient::send(const QString &from, const QString &to, const QByteArray &message)
+{
+    return send(from, to, [&message](const ByteSink &sink) { return sink(message); });
+}
+
+bool SmtpClient::send(const QString &from, const QString &to, const ByteProducer &message)
 {
     m_error.clear();
     Session session(m_settings, &m_error);

@@ -1,6 +1,8 @@
 #pragma once
 // A small blocking SMTP client for one message: EHLO, optional STARTTLS or
 // TLS from the start, AUTH PLAIN or LOGIN, MAIL, RCPT, DATA, QUIT.
+#include "platform/ByteSink.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QSslCertificate>
@@ -28,6 +30,8 @@ public:
     // Sends one message (lines ending in "\r\n"); true only when the server
     // accepted it after the final ".". errorString() says what went wrong.
     bool send(const QString &from, const QString &to, const QByteArray &message);
+    // The same for a message made as it is sent, never held whole.
+    bool send(const QString &from, const QString &to, const ByteProducer &message);
     QString errorString() const { return m_error; }
 
 private:

@@ -33,6 +33,17 @@ const QString kLog = QStringLiteral("• Task: executed by the timer list\r\r"
                                     "\tindented line with a trailing blank \r")
     + QString(1200, u'x') + u'\r';
 
+// Many pieces long, with lines the transfer must protect all along.
+QString longLog()
+{
+    QString log;
+    for (int i = 0; log.size() < 300000; ++i)
+        log += QStringLiteral(".hidden %1 √ copied\r.\r").arg(i);
+    return log;
+}
+
+const QString kLongLog = longLog();
+
 QVariantMap mailPrefs(const QString &to = QStringLiteral("ada@example.org"))
 {
     return {{"prefSendEmail", 1LL}, {"prefSendEmailWhen", 1LL}, {"prefSendEmailAddress", to}};
@@ -100,13 +111,15 @@ MailSettings smtpTo(int port, SmtpSecurity security = SmtpSecurity::None, const 
 struct FakeSendmail {
     QTemporaryDir dir;
     QString program;
-    explicit FakeSendmail(int exitCode = 0)
+    // One that does not read leaves its input and an empty "input" file.
+    explicit FakeSendmail(int exitCode = 0, bool reads = true)
     {
         program = dir.filePath("sendmail");
         qmtest::writeBytes(program, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1/args'\n"
-                                                   "cat > '%1/input'\necho 'no route' >&2\nexit %2\n")
+                                                   "%3 > '%1/input'\necho 'no route' >&2\nexit %2\n")
                                         .arg(dir.path())
                                         .arg(exitCode)
+                                        .arg(reads ? "cat" : "true")
                                         .toUtf8());
         QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
@@ -176,21 +189,25 @@ TEST(Mail, NothingIsTriedWhenNotAskedOrTheAddressIsUnusable)
 
 TEST(Mail, SendmailGetsOneMimeMessageOnItsInputWithTheRecipientInTheHeader)
 {
-    FakeSendmail sendmail;
-    const MailResult r = SendEmailTo(mailPrefs(), sendmail.settings(), 0, kLog);
-    ASSERT_EQ(r.status, MailStatus::Sent) << r.detail.toStdString();
-    EXPECT_EQ(sendmail.file("args"), QByteArray("-t\n-oi\n"));
-    const QByteArray input = sendmail.file("input");
-    const qsizetype split = input.indexOf("\n\n");
-    ASSERT_GT(split, 0);
-    const QList<QByteArray> headers = input.left(split).split('\n');
-    for (const char *header : {"To: ada@example.org", "Subject: Quillmere Log Message: OK", "MIME-Version: 1.0",
-                               "Content-Type: text/plain; charset=UTF-8", "Content-Transfer-Encoding: quoted-printable"})
-        EXPECT_TRUE(headers.contains(header)) << header;
-    EXPECT_FALSE(input.contains('\r'));
-    for (const QByteArray &line : input.split('\n'))
-        EXPECT_LE(line.size(), 76);
-    EXPECT_EQ(QString::fromUtf8(decodeQuotedPrintable(input.mid(split + 2))), logWithNewlines(kLog));
+    for (const QString &log : {kLog, kLongLog}) {
+        FakeSendmail sendmail;
+        const MailResult r = SendEmailTo(mailPrefs(), sendmail.settings(), 0, log);
+        ASSERT_EQ(r.status, MailStatus::Sent) << r.detail.toStdString();
+        EXPECT_EQ(sendmail.file("args"), QByteArray("-t\n-oi\n"));
+        const QByteArray input = sendmail.file("input");
+        const qsizetype split = input.indexOf("\n\n");
+        ASSERT_GT(split, 0);
+        const QList<QByteArray> headers = input.left(split).split('\n');
+        for (const char *header : {"To: ada@example.org", "Subject: Quillmere Log Message: OK", "MIME-Version: 1.0",
+                                   "Content-Type: text/plain; charset=UTF-8",
+                                   "Content-Transfer-Encoding: quoted-printable"})
+            EXPECT_TRUE(headers.contains(header)) << header;
+        EXPECT_FALSE(input.contains('\r'));
+        for (const QByteArray &line : input.split('\n'))
+            ASSERT_LE(line.size(), 76);
+        EXPECT_TRUE(QString::fromUtf8(decodeQuotedPrintable(input.mid(split + 2))) == logWithNewlines(log))
+            << "the log differs";
+    }
 }
 
 TEST(Mail, SendmailThatFailsOrIsMissingIsAFailureNeverASend)
@@ -200,6 +217,12 @@ TEST(Mail, SendmailThatFailsOrIsMissingIsAFailureNeverASend)
     EXPECT_EQ(r.status, MailStatus::Failed);
     EXPECT_TRUE(r.detail.contains("75")) << r.detail.toStdString();
     EXPECT_TRUE(refusing.file("input").contains("Subject: Quillmere Log Message: Error"));
+
+    // One that ends well without reading the log has not sent it.
+    FakeSendmail deaf(0, false);
+    r = SendEmailTo(mailPrefs(), deaf.settings(), 3, kLongLog);
+    EXPECT_EQ(r.status, MailStatus::Failed);
+    EXPECT_TRUE(deaf.ran());
 
     MailSettings missing;
     missing.sendmailPath = refusing.dir.filePath("no-such-sendmail");
@@ -228,6 +251,12 @@ TEST(Mail, SmtpDeliversTheLogWithLoginToARealListener)
     EXPECT_LE(m["longest_line"].toInt(), 78);
     // Lines starting with "." and a line holding only "." survive the transfer.
     EXPECT_EQ(m["body"].toString(), logWithNewlines(kLog));
+
+    // A log of many pieces arrives whole.
+    ASSERT_EQ(SendEmailTo(mailPrefs(), smtpTo(server.port(), SmtpSecurity::None, "ada", "s3cret word"), 3, kLongLog).status,
+              MailStatus::Sent);
+    ASSERT_EQ(server.received().size(), 2);
+    EXPECT_TRUE(server.message(2)["body"].toString() == logWithNewlines(kLongLog)) << "the long log differs";
 }
 
 TEST(Mail, SmtpLoginMethodAndWrongPassword)
@@ -296,6 +325,30 @@ TEST(Mail, StartTlsIsRequiredWhenAskedAndThenUsed)
     ASSERT_EQ(secure.received().size(), 1);
     EXPECT_TRUE(secure.message(1)["tls"].toBool());
     EXPECT_EQ(secure.message(1)["body"].toString(), logWithNewlines(kLog));
+}
+
+TEST(MailMessage, QuotedPrintableKeepsEveryLineOfTheText)
+{
+    const struct {
+        QString text;
+        QByteArray lines; // decoded, each ended by "\n"
+    } cases[] = {
+        {"", ""},
+        {"\r", "\n"},
+        {"one", "one\n"},
+        {"one\r\ntwo\nthree\r", "one\ntwo\nthree\n"},
+        {"one\r\r\n\ntwo", "one\n\n\ntwo\n"},
+        {"blank at the end \r\ttab at the end\t\r", "blank at the end \n\ttab at the end\t\n"},
+        {QStringLiteral("été=√"), "\xc3\xa9t\xc3\xa9=\xe2\x88\x9a\n"},
+    };
+    for (const auto &c : cases) {
+        const QByteArray encoded = quotedPrintable(c.text, "\n");
+        EXPECT_EQ(decodeQuotedPrintable(encoded), c.lines) << c.text.toStdString();
+        for (const QByteArray &line : encoded.split('\n')) {
+            EXPECT_LE(line.size(), 76) << c.text.toStdString();
+            EXPECT_FALSE(line.endsWith(' ') || line.endsWith('\t')) << c.text.toStdString();
+        }
+    }
 }
 
 TEST(MailMessage, NonAsciiSubjectIsEncodedAndDecodesBack)
