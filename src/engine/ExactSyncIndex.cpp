@@ -46,12 +46,6 @@ QString lastComponent(const QString &path)
     return c.isEmpty() ? QString() : c.last();
 }
 
-QString parentOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 std::optional<qlonglong> version(const QVariantMap &dict)
 {
     const QVariant v = dict.value(kVersionKey);
@@ -615,7 +609,7 @@ private:
     {
         QStringList &pending = m_request.addToExactIndex;
         for (qsizetype i = pending.size() - 1; i >= 0; --i) {
-            if (parentOf(pending[i]) != folder)
+            if (parentPath(pending[i]) != folder)
                 continue;
             names->append(pending[i].mid(pending[i].lastIndexOf('/') + 1));
             m_restored.append(pending[i]);
@@ -1033,7 +1027,7 @@ ExactSyncIndexStore::findPairFile(const QVariantMap &main, const QString &source
 
 QString ExactSyncIndexStore::setAsidePath() const
 {
-    return parentOf(m_folder) + QStringLiteral("/QM3ExactSyncSetAside.plist");
+    return parentPath(m_folder) + QStringLiteral("/QM3ExactSyncSetAside.plist");
 }
 
 bool ExactSyncIndexStore::isSetAside(const QString &source, const QString &dest) const

@@ -23,12 +23,6 @@ namespace {
 // Folders being filled, and items whose attributes are being changed.
 constexpr int kPrivateFolderMode = 0700;
 
-QString parentOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 QString quoted(const QString &path)
 {
     return QStringLiteral(" \"") + displayName(path) + QLatin1Char('"');
@@ -43,7 +37,7 @@ QString errorTail(const QString &text)
 // entries (root passes, as the kernel lets it).
 bool isDeletable(const QString &path)
 {
-    return ::access(nativeName(parentOf(path)).constData(), W_OK | X_OK) == 0;
+    return ::access(nativeName(parentPath(path)).constData(), W_OK | X_OK) == 0;
 }
 
 QString copyStatusMessage(OSStatus status)
@@ -474,7 +468,7 @@ bool Executor::createFolder(Operation &op)
 {
     if (readInfo(op.target).exists())
         return false; // already there: its planned content is skipped too
-    const QString parent = parentOf(op.target);
+    const QString parent = parentPath(op.target);
     if (!readInfo(parent).isFolder()) {
         if (m_itemsDeleted.contains(parent))
             return true;
@@ -604,7 +598,7 @@ Executor::OpenDescriptor::~OpenDescriptor()
 
 bool Executor::copyOrReplaceFile(Operation &op)
 {
-    const QString parent = parentOf(op.target);
+    const QString parent = parentPath(op.target);
     // Files of one folder come one after another: its test is made once,
     // and it stays open for their copies.
     if (parent != m_knownFolder) {
@@ -662,7 +656,7 @@ bool Executor::copyOrReplaceFile(Operation &op)
 // opened, which is only a help lost: the full path is walked instead.
 int Executor::sourceFolderOf(const QString &item)
 {
-    const QString source = parentOf(item);
+    const QString source = parentPath(item);
     if (source != m_sourceFolder) {
         const int fd = ::open(nativeName(source).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         m_sourceFolderFd = fd >= 0 ? std::make_shared<const OpenDescriptor>(fd) : nullptr;
@@ -679,11 +673,11 @@ Executor::KnownStats Executor::knownStats(const Operation &op) const
     known.item = op.itemStat;
     known.targetFree = !op.targetExists;
     known.targetUnlooked = op.targetUnlooked;
-    if (!m_knownFolder.isEmpty() && parentOf(op.target) == m_knownFolder) {
+    if (!m_knownFolder.isEmpty() && parentPath(op.target) == m_knownFolder) {
         known.folder = m_knownFolderStat;
         known.folderFd = m_knownFolderFd;
     }
-    if (!m_sourceFolder.isEmpty() && parentOf(op.item) == m_sourceFolder)
+    if (!m_sourceFolder.isEmpty() && parentPath(op.item) == m_sourceFolder)
         known.sourceFolderFd = m_sourceFolderFd;
     known.itemFd = op.itemFd;
     known.itemHasNoAttributes = op.itemHasNoAttributes;
@@ -900,7 +894,7 @@ bool Executor::CopySingleFile(const QString &item, QString &target, QString *err
         *errStr = errorTail(GLS("Cannot find the source file"));
         return false;
     }
-    if (!readInfo(parentOf(target)).isFolder()) {
+    if (!readInfo(parentPath(target)).isFolder()) {
         *errStr = errorTail(GLS("Cannot find the destination folder"));
         return false;
     }
@@ -932,7 +926,7 @@ OSStatus Executor::copyInto(const QString &item, const QString &target, int firs
     options.firstTempName = firstTempName;
     RunContext &ctx = m_ctx;
     options.dataProgress = [&ctx, item](int64_t copied, int64_t size) { ctx.publishBytes(item, copied, size); };
-    return m_copier.FSCopyObject(item, parentOf(target), options);
+    return m_copier.FSCopyObject(item, parentPath(target), options);
 }
 
 bool Executor::copyObject(const QString &item, const QString &target, QString *errStr)
@@ -954,7 +948,7 @@ bool Executor::CheckFreeSpaceFor(const QString &item, const QString &target, QSt
 
 bool Executor::hasRoomFor(quint64 size, const QString &target, QString *errStr)
 {
-    const QString folder = parentOf(target);
+    const QString folder = parentPath(target);
     if (roomSurelyLeft(size, folder))
         return true;
     struct statvfs vfs;

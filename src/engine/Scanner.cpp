@@ -23,12 +23,6 @@ namespace {
 
 const QString kDsStore = QStringLiteral(".DS_Store");
 
-QString parentOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 // Whether `path` is joinPath(folder, name), without building it.
 bool isJoined(const QString &path, const QString &folder, const QString &name)
 {
@@ -976,8 +970,8 @@ TaskScan Scanner::ScanOneTask(int sessionIndex, int taskIndex, const QString &so
         pair.setNames(itemNameOf(source), itemNameOf(dest));
         pair.copyMode = CopyMode::Folder;
         root.subItems.push_back(pair);
-        source = parentOf(source);
-        dest = parentOf(dest);
+        source = parentPath(source);
+        dest = parentPath(dest);
     }
 
     QString errString;

@@ -57,15 +57,6 @@ bool listFolder(const QString &path, QStringList *names)
     return true;
 }
 
-QString parentOf(const QString &path)
-{
-    QString p = path;
-    while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
-        p.chop(1);
-    const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
-    return slash <= 0 ? QStringLiteral("/") : p.left(slash);
-}
-
 QString helpTail()
 {
     return GLS("\r\rPlease take a look at our web page:\r") + bootDiskHelpAddress() +
@@ -355,7 +346,7 @@ PrivilegeCheck checkCopy(const QString &from, const QString &to, bool replaces, 
                          const ItemInfo *fromInfo)
 {
     const bool package = isPackage(from);
-    const QString fromParent = parentOf(from);
+    const QString fromParent = parentPath(from);
     const bool parentReadable = (memo && memo->readable == fromParent)
                                 || rights.isReallyReadableFileAtPath(fromParent);
     if (parentReadable && memo)
@@ -374,7 +365,7 @@ PrivilegeCheck checkCopy(const QString &from, const QString &to, bool replaces, 
         }
         return {PrivilegeCode::Insufficient, m};
     }
-    const QString parent = parentOf(to);
+    const QString parent = parentPath(to);
     if ((memo && memo->missing == parent) || !exists(parent)) {
         if (memo)
             memo->missing = parent;

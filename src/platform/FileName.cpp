@@ -172,4 +172,13 @@ QString canonicalPath(const QString &path)
     return out;
 }
 
+QString parentPath(const QString &path)
+{
+    qsizetype end = path.size();
+    while (end > 1 && path.at(end - 1) == u'/')
+        --end;
+    const qsizetype slash = path.lastIndexOf(u'/', end - 1);
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
 } // namespace qm

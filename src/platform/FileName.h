@@ -29,6 +29,10 @@ bool hasInvalidBytes(QStringView name);
 // used to reach the item again.
 QString displayName(const QString &name);
 
+// The folder that holds the item: "/" for the root, for an item at the top
+// and for a bare name. Slashes at the end are ignored.
+QString parentPath(const QString &path);
+
 // The item's real path, every link and "." resolved; empty when it cannot
 // be resolved.
 QString canonicalPath(const QString &path);

@@ -111,3 +111,17 @@ TEST(FileName, AnyNameGoesToTheTrashWithItsBytesRecorded)
                              "/info/bad\xffname.trashinfo", "/info/bad\xffname.2.trashinfo"})
         ::unlink((trash + left).constData()); // beyond what the temporary folder can remove
 }
+
+TEST(FileName, TheParentOfAPathIgnoresFinalSlashesAndStopsAtTheRoot)
+{
+    const struct {
+        const char *path;
+        const char *parent;
+    } cases[] = {
+        {"/home/ada/file", "/home/ada"}, {"/home/ada/folder/", "/home/ada"}, {"/home//", "/"},
+        {"/top", "/"},                   {"/", "/"},                         {"", "/"},
+        {"name", "/"},                   {"relative/name", "relative"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(parentPath(QString::fromUtf8(c.path)), QString::fromUtf8(c.parent)) << c.path;
+}
