@@ -225,11 +225,6 @@ private:
 
 } // namespace
 
-bool SmtpClient::send(const QString &from, const QString &to, const QByteArray &message)
-{
-    return send(from, to, [&message](const ByteSink &sink) { return sink(message); });
-}
-
 bool SmtpClient::send(const QString &from, const QString &to, const ByteProducer &message)
 {
     m_error.clear();

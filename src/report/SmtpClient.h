@@ -27,10 +27,9 @@ class SmtpClient {
 public:
     explicit SmtpClient(SmtpSettings settings) : m_settings(std::move(settings)) {}
 
-    // Sends one message (lines ending in "\r\n"); true only when the server
-    // accepted it after the final ".". errorString() says what went wrong.
-    bool send(const QString &from, const QString &to, const QByteArray &message);
-    // The same for a message made as it is sent, never held whole.
+    // Sends one message (lines ending in "\r\n"), made as it is sent so that
+    // it is never held whole; true only when the server accepted it after the
+    // final ".". errorString() says what went wrong.
     bool send(const QString &from, const QString &to, const ByteProducer &message);
     QString errorString() const { return m_error; }
 
