@@ -67,11 +67,10 @@ void appendQuotedPrintableLine(QByteArray &out, QByteArrayView line, const QByte
     }
 }
 
-// Appends the text line by line, handing `out` to `take` (when given) each
-// time it passes a piece's size: the body of a long log is never copied whole
-// into a list of its lines or into a second encoding.
-bool appendQuotedPrintable(QByteArray &out, QStringView text, const QByteArray &lineEnd,
-                           const ByteSink *take = nullptr)
+// Appends the text line by line (lines end in "\r", "\n" or "\r\n"), handing
+// `out` to `take` each time it passes a piece's size: the body of a long log
+// is never copied whole into a list of its lines or into a second encoding.
+bool appendQuotedPrintable(QByteArray &out, QStringView text, const QByteArray &lineEnd, const ByteSink &take)
 {
     constexpr qsizetype kPiece = 64 * 1024;
     for (qsizetype at = 0; at < text.size();) {
@@ -82,8 +81,8 @@ bool appendQuotedPrintable(QByteArray &out, QStringView text, const QByteArray &
         out += lineEnd;
         // "\r\n" is one line end; the text's final one adds no empty line.
         at = end + (text.mid(end).startsWith(u"\r\n") ? 2 : 1);
-        if (take && out.size() >= kPiece) {
-            if (!(*take)(out))
+        if (out.size() >= kPiece) {
+            if (!take(out))
                 return false;
             out.resize(0); // keeps its buffer for the next piece
         }
@@ -100,13 +99,6 @@ QByteArray rfc2822Date(const QDateTime &t)
 }
 
 } // namespace
-
-QByteArray quotedPrintable(const QString &text, const QByteArray &lineEnd)
-{
-    QByteArray out;
-    appendQuotedPrintable(out, text, lineEnd);
-    return out;
-}
 
 QByteArray MailMessage::headers(const QByteArray &lineEnd) const
 {
@@ -134,19 +126,7 @@ QByteArray MailMessage::headers(const QByteArray &lineEnd) const
 bool MailMessage::writeMime(const QByteArray &lineEnd, const ByteSink &take) const
 {
     QByteArray out = headers(lineEnd) + lineEnd;
-    return appendQuotedPrintable(out, body, lineEnd, &take) && take(out);
-}
-
-QByteArray MailMessage::toMime(const QByteArray &lineEnd) const
-{
-    QByteArray whole;
-    // Most logs are ASCII: a tenth more leaves room for escapes and soft breaks.
-    whole.reserve(1024 + body.size() + body.size() / 10);
-    writeMime(lineEnd, [&whole](QByteArrayView piece) {
-        whole.append(piece);
-        return true;
-    });
-    return whole;
+    return appendQuotedPrintable(out, body, lineEnd, take) && take(out);
 }
 
 } // namespace qm

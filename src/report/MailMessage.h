@@ -17,18 +17,14 @@ struct MailMessage {
     QDateTime date = QDateTime::currentDateTime();
 
     // The message with the given line end ("\r\n" on the wire, "\n" for a
-    // local mail submission program). The body is UTF-8, quoted-printable,
-    // so no line is longer than 76 characters whatever the log holds.
-    QByteArray toMime(const QByteArray &lineEnd) const;
-    // The same in pieces of about 64 KB, for a log too long to hold twice;
-    // false when `take` refused a piece.
+    // local mail submission program), handed to `take` in pieces of about
+    // 64 KB: a long log is never held whole a second time. The body is UTF-8,
+    // quoted-printable, so no line is longer than 76 characters whatever the
+    // log holds. False when `take` refused a piece.
     bool writeMime(const QByteArray &lineEnd, const ByteSink &take) const;
 
 private:
     QByteArray headers(const QByteArray &lineEnd) const;
 };
-
-// Quoted-printable of UTF-8 text whose lines end in "\r", "\n" or "\r\n".
-QByteArray quotedPrintable(const QString &text, const QByteArray &lineEnd);
 
 } // namespace qm
