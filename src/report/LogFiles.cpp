@@ -17,9 +17,6 @@ namespace qm {
 
 namespace {
 
-// Pieces of the RTF form are handed on at about this size.
-constexpr qsizetype kRtfPiece = 64 * 1024;
-
 QString undeletableFileMessage(const QString &folder)
 {
     return GLS("Can't save the log file inside the log folder because the log folder") + QStringLiteral(" \"")
@@ -116,7 +113,7 @@ namespace {
 bool writeRtf(QStringView log, const ByteSink &sink)
 {
     QByteArray out("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl{\\f0\\fnil\\fcharset0 Helvetica;}}\n\\f0 ");
-    out.reserve(kRtfPiece + 64);
+    out.reserve(kPieceSize + 64);
     // Each run of escaped characters sits in a group of its own, so that no
     // reader can take the text after an escape for part of its control word.
     bool inEscapes = false;
@@ -126,11 +123,8 @@ bool writeRtf(QStringView log, const ByteSink &sink)
             out.append(escaped ? '{' : '}');
         inEscapes = escaped;
         appendEscapedRtf(&out, c.unicode());
-        if (out.size() >= kRtfPiece) {
-            if (!sink(out))
-                return false;
-            out.resize(0); // keeps its buffer for the next piece
-        }
+        if (!passOnWhenFull(out, sink))
+            return false;
     }
     if (inEscapes)
         out.append('}');

@@ -72,7 +72,6 @@ void appendQuotedPrintableLine(QByteArray &out, QByteArrayView line, const QByte
 // is never copied whole into a list of its lines or into a second encoding.
 bool appendQuotedPrintable(QByteArray &out, QStringView text, const QByteArray &lineEnd, const ByteSink &take)
 {
-    constexpr qsizetype kPiece = 64 * 1024;
     for (qsizetype at = 0; at < text.size();) {
         qsizetype end = at;
         while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
@@ -81,11 +80,8 @@ bool appendQuotedPrintable(QByteArray &out, QStringView text, const QByteArray &
         out += lineEnd;
         // "\r\n" is one line end; the text's final one adds no empty line.
         at = end + (text.mid(end).startsWith(u"\r\n") ? 2 : 1);
-        if (out.size() >= kPiece) {
-            if (!take(out))
-                return false;
-            out.resize(0); // keeps its buffer for the next piece
-        }
+        if (!passOnWhenFull(out, take))
+            return false;
     }
     return true;
 }

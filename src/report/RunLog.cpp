@@ -1,5 +1,6 @@
 #include "report/RunLog.h"
 
+#include "platform/ByteSink.h"
 #include "platform/Messages.h"
 #include "report/LogFiles.h"
 
@@ -474,9 +475,8 @@ QString MakeLog(LogRun run, const LogStyle &style, QString *fileName)
 
 bool forEachLogPiece(QStringView log, const std::function<bool(QStringView)> &take)
 {
-    constexpr qsizetype kPiece = 64 * 1024;
     for (qsizetype at = 0, length = 0; at < log.size(); at += length) {
-        length = std::min(kPiece, log.size() - at);
+        length = std::min(kPieceSize, log.size() - at);
         if (log.at(at + length - 1).isHighSurrogate() && at + length < log.size())
             ++length;
         if (!take(log.mid(at, length)))

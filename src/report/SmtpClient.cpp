@@ -133,22 +133,19 @@ private:
     // log is never copied whole, neither here nor in the socket's buffer.
     bool writeData(const ByteProducer &message)
     {
-        constexpr qsizetype kPiece = 64 * 1024;
         QByteArray piece;
-        piece.reserve(kPiece + 8);
+        piece.reserve(kPieceSize + 8);
         char beforeLast = 0, last = '\n'; // an empty message still gets its line end
         bool written = true;
+        const ByteSink toServer = [this, &written](QByteArrayView bytes) { return written = write(bytes); };
         const bool made = message([&](QByteArrayView bytes) {
             for (char c : bytes) {
                 if (last == '\n' && c == '.')
                     piece += '.';
                 piece += c;
                 beforeLast = std::exchange(last, c);
-                if (piece.size() >= kPiece) {
-                    if (!(written = write(piece)))
-                        return false;
-                    piece.resize(0);
-                }
+                if (!passOnWhenFull(piece, toServer))
+                    return false;
             }
             return true;
         });
@@ -161,9 +158,9 @@ private:
         return write(piece + ".\r\n");
     }
 
-    bool write(const QByteArray &bytes)
+    bool write(QByteArrayView bytes)
     {
-        if (m_socket.write(bytes) != bytes.size())
+        if (m_socket.write(bytes.data(), bytes.size()) != bytes.size())
             return fail(QStringLiteral("cannot write to the server: %1").arg(m_socket.errorString()));
         while (m_socket.bytesToWrite() > 0)
             if (!m_socket.waitForBytesWritten(m_s.timeoutMs))
